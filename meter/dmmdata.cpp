@@ -1,0 +1,6 @@
+#include "meter/dmmdata.h"
+
+DmmData::DmmData(QObject *parent)
+    : QObject(parent)
+{
+}

@@ -1,0 +1,6 @@
+#include "meter/linkbackend.h"
+
+LinkBackend::LinkBackend(QObject *parent)
+    : QObject(parent)
+{
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "meter/linksettings.h"
+
+#include <QString>
+
+class LinkBackend;
+
+// Creates the backend that a --device name asks for ("auto", "sim", "serial:PATH", "cp2110",
+// "ch9329"). Returns null with *error set when the name is unknown or no device is there.
+LinkBackend *createLink(const QString &device, const LinkSettings &settings, QString *error);

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QtGlobal>
+
+// What the window configures on the device link before it is opened: the two bridges'
+// USB identifiers, the UART speed to the meter and the link's time-outs in milliseconds.
+struct LinkSettings
+{
+    ushort ch9329Vid = 0x1A86;
+    ushort ch9329Pid = 0xE429;
+    ushort cp2110Vid = 0x10C4;
+    ushort cp2110Pid = 0xEA80;
+    uint baudrate = 9600;
+    uint readTimeout = 100;
+    uint writeTimeout = 100;
+};
