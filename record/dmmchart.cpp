@@ -1,0 +1,6 @@
+#include "record/dmmchart.h"
+
+DMMChart::DMMChart(QWidget *parent)
+    : QFrame(parent)
+{
+}
