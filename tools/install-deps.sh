@@ -5,7 +5,7 @@ packages=(
     cmake ninja-build g++ pkg-config clang
     qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev qttools5-dev qttools5-dev-tools
     libhidapi-dev
-    xvfb xauth imagemagick fonts-wqy-microhei fonts-dejavu-core
+    xvfb xauth x11-utils imagemagick fonts-wqy-microhei fonts-dejavu-core
 )
 missing=()
 for p in "${packages[@]}"; do

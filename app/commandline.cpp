@@ -1,0 +1,64 @@
+#include "app/commandline.h"
+
+#include "app/appname.h"
+
+#include <QFileInfo>
+
+namespace {
+const QString kDefaultDevice = QStringLiteral("auto");
+} // namespace
+
+CommandLine::CommandLine()
+    : m_helpOption({QStringLiteral("h"), QStringLiteral("help")},
+                   QStringLiteral("Show these options, then exit."))
+    , m_versionOption({QStringLiteral("v"), QStringLiteral("version")},
+                      QStringLiteral("Print the program's name and version, then exit."))
+    , m_deviceOption(QStringLiteral("device"),
+                     QStringLiteral("The link to the meter: auto (the first bridge found), sim "
+                                    "(the built-in virtual meter), serial:PATH, cp2110 or "
+                                    "ch9329. Default: auto."),
+                     QStringLiteral("DEVICE"), kDefaultDevice)
+{
+    m_parser.setApplicationDescription(
+        QStringLiteral("%1, the desktop companion of the VX310A multimeter.").arg(appName));
+    m_parser.addOption(m_helpOption);
+    m_parser.addOption(m_versionOption);
+    m_parser.addOption(m_deviceOption);
+}
+
+CommandLine::Outcome CommandLine::parse(const QStringList &arguments)
+{
+    m_errorText.clear();
+    const QString program =
+        arguments.isEmpty() ? QStringLiteral("klm704") : QFileInfo(arguments.first()).fileName();
+    const QString hint = QStringLiteral("Try '%1 --help' for more information.").arg(program);
+    if (!m_parser.parse(arguments)) {
+        m_errorText = QStringLiteral("%1: %2\n%3").arg(program, m_parser.errorText(), hint);
+        return Outcome::UsageError;
+    }
+    if (m_parser.isSet(m_helpOption))
+        return Outcome::ShowHelp;
+    if (m_parser.isSet(m_versionOption))
+        return Outcome::ShowVersion;
+    if (!m_parser.positionalArguments().isEmpty()) {
+        m_errorText = QStringLiteral("%1: unexpected argument '%2'.\n%3")
+                          .arg(program, m_parser.positionalArguments().first(), hint);
+        return Outcome::UsageError;
+    }
+    return Outcome::Run;
+}
+
+QString CommandLine::device() const
+{
+    return m_parser.value(m_deviceOption);
+}
+
+QString CommandLine::helpText() const
+{
+    return m_parser.helpText();
+}
+
+QString CommandLine::versionText() const
+{
+    return QStringLiteral("%1 %2").arg(appName, appVersion);
+}

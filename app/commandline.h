@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QString>
+#include <QStringList>
+
+// The program's command-line options. Parsing never exits the process: main decides what to
+// print and which exit code to return.
+class CommandLine
+{
+public:
+    enum class Outcome
+    {
+        Run,
+        ShowHelp,
+        ShowVersion,
+        UsageError
+    };
+    // Exit code of a command line that cannot be understood (the usual convention on Linux).
+    static constexpr int kUsageExitCode = 2;
+
+    CommandLine();
+
+    // arguments include the program name first, as QCoreApplication::arguments() gives them.
+    Outcome parse(const QStringList &arguments);
+
+    // Which link the device selector opens: "auto" unless --device names another.
+    QString device() const;
+
+    QString helpText() const;
+    QString versionText() const;
+    // What went wrong, with a hint to --help; set after a UsageError.
+    QString errorText() const { return m_errorText; }
+
+private:
+    QCommandLineParser m_parser;
+    QCommandLineOption m_helpOption;
+    QCommandLineOption m_versionOption;
+    QCommandLineOption m_deviceOption;
+    QString m_errorText;
+};

@@ -1,0 +1,8 @@
+#include "app/resourcebundle.h"
+
+#include <QtGlobal>
+
+void registerResources()
+{
+    Q_INIT_RESOURCE(resources);
+}

@@ -1,0 +1,187 @@
+#include "app/widget.h"
+
+#include "app/appname.h"
+#include "app/iconned_dock_style.h"
+#include "meter/deviceselector.h"
+#include "ui_widget.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopWidget>
+#include <QHeaderView>
+#include <QIcon>
+#include <QMessageBox>
+#include <QStyleFactory>
+#include <QTableView>
+
+namespace {
+const QString kModelName = QStringLiteral("VX310A");
+
+// USB identifiers of the two bridges the meter's cable may carry, and the meter's UART link.
+constexpr ushort kCh9329Vid = 0x1A86;
+constexpr ushort kCh9329Pid = 0xE429;
+constexpr ushort kCp2110Vid = 0x10C4;
+constexpr ushort kCp2110Pid = 0xEA80;
+constexpr uint kBaudrate = 9600;
+constexpr uint kLinkTimeoutMs = 100;
+
+constexpr QSize kInitialSize(1000, 600);
+} // namespace
+
+Widget::Widget(QWidget *parent)
+    : QMainWindow(parent)
+    , ui(new Ui_Widget)
+{
+    ui->setupUi(this);
+    modelName = kModelName;
+    version = appVersion;
+    initObj();
+    initWidget();
+    initSelf();
+    initConnec();
+    restoreSettings();
+}
+
+Widget::~Widget()
+{
+    deviceSelector->close();
+    delete ui;
+    delete deviceSelector;
+}
+
+void Widget::initObj()
+{
+    deviceSelector = new DeviceSelector();
+    deviceSelector->setCh9329VID(kCh9329Vid);
+    deviceSelector->setCh9329PID(kCh9329Pid);
+    deviceSelector->setCp2110VID(kCp2110Vid);
+    deviceSelector->setCp2110PID(kCp2110Pid);
+    deviceSelector->setBaudrate(kBaudrate);
+    deviceSelector->setReadTimeout(kLinkTimeoutMs);
+    deviceSelector->setWriteTimeout(kLinkTimeoutMs);
+    // Next here: the meter driver on this link, the record table's columns and model, and the
+    // action group of the meter keys.
+}
+
+void Widget::initConnec()
+{
+    for (QAction *action :
+         {ui->actionConnect, ui->actionDisconnect, ui->actionOption, ui->actionClose})
+        connect(action, &QAction::triggered, this, &Widget::slotAction);
+    // Next here: the driver's opened, closed, message and display signals.
+}
+
+void Widget::initWidget()
+{
+    // Next here: the reading panel's battery icon.
+    QHeaderView *header = ui->tv->horizontalHeader();
+    header->setDefaultAlignment(Qt::AlignCenter);
+    header->setSectionsClickable(false);
+    ui->tv->setSelectionBehavior(QAbstractItemView::SelectRows);
+    // Next here: the record model and its column widths, the charts' margins and titles.
+    currentChart = ui->chart;
+    ui->chart2->hide();
+
+    // The B variants of the meter have no peak keys.
+    const bool hasPeakKeys = !kModelName.contains(QLatin1Char('B'));
+    ui->actionPeak->setVisible(hasPeakKeys);
+    ui->actionExitPeak->setVisible(hasPeakKeys);
+}
+
+void Widget::initSelf()
+{
+    setWindowIcon(QIcon(QStringLiteral(":image/app2.ico")));
+    resize(kInitialSize);
+    const QWidget *desktop = QApplication::desktop();
+    move((desktop->width() - width()) / 2, (desktop->height() - height()) / 2);
+
+    delete takeCentralWidget();
+    setDockNestingEnabled(true);
+
+    // Pushes Options, Manual and Close to the right end of the toolbar.
+    auto *spacer = new QWidget();
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    ui->mainToolBar->insertWidget(ui->actionOption, spacer);
+
+    addDockIcons();
+}
+
+void Widget::addDockIcons()
+{
+    const std::pair<QDockWidget *, QString> docks[] = {
+        {ui->dwLCD, QStringLiteral(":/image/number.png")},
+        {ui->dwRecord, QStringLiteral(":/image/text.png")},
+        {ui->dwChart, QStringLiteral(":/image/quxian.png")},
+    };
+    for (const auto &[dock, iconPath] : docks) {
+        // A proxy style takes over its base style, so each dock wraps a fresh instance of the
+        // style it has now rather than the application's shared one. The window owns the
+        // styles; its docks are destroyed before them.
+        QStyle *base = QStyleFactory::create(dock->style()->objectName());
+        auto *style = new iconned_dock_style(QIcon(iconPath), base);
+        style->setParent(this);
+        dock->setStyle(style);
+    }
+}
+
+void Widget::saveSettings()
+{
+}
+
+void Widget::restoreSettings()
+{
+}
+
+void Widget::restoreUI()
+{
+}
+
+void Widget::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    restoreUI();
+    const bool named = !appName.isEmpty() && !version.isEmpty();
+    setWindowTitle(
+        QStringLiteral("%1 %2%3 ").arg(appName, named ? QStringLiteral("v") : QString(), version));
+    QApplication::setApplicationName(appName);
+    QApplication::setApplicationDisplayName(appName);
+}
+
+void Widget::closeEvent(QCloseEvent *event)
+{
+    deviceSelector->close();
+    saveSettings();
+    QMainWindow::closeEvent(event);
+}
+
+void Widget::slotAction()
+{
+    auto *action = qobject_cast<QAction *>(sender());
+    if (!action)
+        return;
+    if (action == ui->actionConnect) {
+        if (!deviceSelector->open())
+            QMessageBox::critical(this, QString(), tr("Failed to open device."));
+    } else if (action == ui->actionDisconnect) {
+        deviceSelector->close();
+    } else if (action == ui->actionClose) {
+        close();
+    }
+}
+
+void Widget::slotUSBRefreshed(int cnt)
+{
+    // Bridges coming and going are not shown anywhere.
+    Q_UNUSED(cnt)
+}
+
+void Widget::on_actionImport_triggered()
+{
+}
+
+void Widget::slotMessage(QString msg)
+{
+    // The driver's messages are deliberately shown nowhere; the status bar stays empty.
+    Q_UNUSED(msg)
+}

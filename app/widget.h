@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+
+class DMMChart;
+class DeviceSelector;
+class Ui_Widget;
+
+// The program's main window: the live reading panel, the record table and the charts in three
+// docks, the connection and meter-key toolbars. It owns the device link to the meter.
+class Widget : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit Widget(QWidget *parent = nullptr);
+    ~Widget() override;
+
+    // The window's link to the meter; main hands it the device named on the command line.
+    DeviceSelector *deviceLink() const { return deviceSelector; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private slots:
+    void initObj();
+    void initConnec();
+    void initWidget();
+    void initSelf();
+    void saveSettings();
+    void restoreSettings();
+    void restoreUI();
+    void slotAction();
+    void slotUSBRefreshed(int cnt);
+    void on_actionImport_triggered();
+    void slotMessage(QString msg);
+
+private:
+    void addDockIcons();
+
+    Ui_Widget *ui = nullptr;
+    QString modelName;
+    QString version;
+    DMMChart *currentChart = nullptr;
+    DeviceSelector *deviceSelector = nullptr;
+};
