@@ -4,19 +4,30 @@
 # usage: window_xvfb.sh PROGRAM
 set -euo pipefail
 program=$1
-for tool in xvfb-run xwininfo; do
+for tool in Xvfb xwininfo; do
     if ! command -v "$tool" >/dev/null; then
         echo "SKIP: $tool is not installed"
         exit 77
     fi
 done
 
-if [ -z "${KLM704_INSIDE_XVFB:-}" ]; then
-    KLM704_INSIDE_XVFB=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
-fi
-
 workdir=$(mktemp -d)
-trap 'rm -rf "$workdir"' EXIT
+# Xvfb picks a free display number itself and writes it to the given descriptor, so runs that
+# follow each other closely never race for the same display.
+Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp 5>"$workdir/display" 2>"$workdir/xvfb.log" &
+xvfb=$!
+trap 'kill "$xvfb" 2>/dev/null; rm -rf "$workdir"' EXIT
+for _ in $(seq 1 100); do
+    [ -s "$workdir/display" ] && break
+    sleep 0.05
+done
+if [ ! -s "$workdir/display" ]; then
+    echo "FAIL: Xvfb did not start"
+    cat "$workdir/xvfb.log"
+    exit 1
+fi
+export DISPLAY=":$(head -n1 "$workdir/display")"
+unset QT_QPA_PLATFORM
 cd "$workdir"
 "$program" >"$workdir/out.log" 2>&1 &
 pid=$!
