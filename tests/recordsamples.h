@@ -64,8 +64,8 @@ inline DmmData *makeReading(const FunctionEntry *row, const Display &display, in
     data->setFunctionName(coupling.isEmpty() ? row->name()
                                              : QStringLiteral("%1: %2").arg(row->name(), coupling));
     data->setCouplingText(coupling);
-    const QStringList maxMin = {QString(), QStringLiteral("MAX"), QStringLiteral("MIN")};
-    const QStringList peak = {QString(), QStringLiteral("P-MAX"), QStringLiteral("P-MIN")};
+    static const QStringList maxMin = {QString(), QStringLiteral("MAX"), QStringLiteral("MIN")};
+    static const QStringList peak = {QString(), QStringLiteral("P-MAX"), QStringLiteral("P-MIN")};
     data->setMaxMinText(maxMin.at(number % 3));
     data->setPeakText(peak.at(number / 9 % 3));
     data->setHold(number & 1);
@@ -108,8 +108,11 @@ template<typename Sink>
 void generateRecording(const FunctionTable &table, int count, const QDateTime &start, Sink sink)
 {
     const FunctionEntry *row = findEntry(table, 2, 0x31);
-    for (int i = 0; i < count; ++i)
-        sink(makeReading(row, displays().at(i % displays().size()), i, start.addSecs(i)));
+    const qint64 startMsecs = start.toMSecsSinceEpoch();
+    for (int i = 0; i < count; ++i) {
+        const QDateTime time = QDateTime::fromMSecsSinceEpoch(startMsecs + 1000LL * i);
+        sink(makeReading(row, displays().at(i % displays().size()), i, time));
+    }
 }
 
 } // namespace recordsamples
