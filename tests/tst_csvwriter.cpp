@@ -4,6 +4,7 @@
 #include "record/csvwriter.h"
 #include "record/datamodel.h"
 #include "recordsamples.h"
+#include "testfiles.h"
 
 #include <QBuffer>
 #include <QIdentityProxyModel>
@@ -13,8 +14,6 @@
 
 #include <memory>
 
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
@@ -99,50 +98,12 @@ bool readCsvStrictly(const QString &text, QList<QStringList> &records)
     return record.isEmpty();
 }
 
-QByteArray fileBytes(const QString &fileName)
-{
-    QFile file(fileName);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-bool writeFile(const QString &fileName, const QByteArray &bytes)
-{
-    QFile file(fileName);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 QByteArray csvOf(const QAbstractItemModel &model)
 {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     return writeCsv(&model, buffer) ? buffer.data() : QByteArray("<failed>");
 }
-
-// Lets files of this process grow only to the given size while it lives, like a nearly full disk:
-// a write beyond it fails (the signal that would end the process is ignored).
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_savedHandler = signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
-        m_active = setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_saved);
-        signal(SIGXFSZ, m_savedHandler);
-    }
-    bool isActive() const { return m_active; }
-
-private:
-    rlimit m_saved;
-    sighandler_t m_savedHandler;
-    bool m_active = false;
-};
 
 } // namespace
 
@@ -222,7 +183,7 @@ void TestCsvWriter::emptyTableWritesHeaderOnly()
 {
     const QString name = m_dir->filePath("empty.csv");
     QVERIFY(writeCsv(m_model.get(), name));
-    QCOMPARE(fileBytes(name), kHeader);
+    QCOMPARE(testfiles::readAll(name), kHeader);
 }
 
 void TestCsvWriter::rowsAreWrittenAsTheTableShowsThem()
@@ -230,9 +191,9 @@ void TestCsvWriter::rowsAreWrittenAsTheTableShowsThem()
     fillRecordTable(3);
     const QString name = m_dir->filePath("rows.csv");
     QVERIFY(writeCsv(m_model.get(), name));
-    QCOMPARE(fileBytes(name), kHeader + "1,2024-05-01 12:00:00,DCV,60, 1.234 ,V\n"
-                                        "2,2024-05-01 12:00:01,DCV,60,-0.0123,V\n"
-                                        "3,2024-05-01 12:00:02,DCV,60,  O.L  ,V\n");
+    QCOMPARE(testfiles::readAll(name), kHeader + "1,2024-05-01 12:00:00,DCV,60, 1.234 ,V\n"
+                                                 "2,2024-05-01 12:00:01,DCV,60,-0.0123,V\n"
+                                                 "3,2024-05-01 12:00:02,DCV,60,  O.L  ,V\n");
 }
 
 void TestCsvWriter::recordTableMatchesGenericModel()
@@ -250,10 +211,10 @@ void TestCsvWriter::recordTableMatchesGenericModel()
 void TestCsvWriter::existingFileIsReplaced()
 {
     const QString name = m_dir->filePath("old.csv");
-    QVERIFY(writeFile(name, QByteArray(5000, 'x')));
+    QVERIFY(testfiles::writeAll(name, QByteArray(5000, 'x')));
     fillRecordTable(1);
     QVERIFY(writeCsv(m_model.get(), name));
-    QCOMPARE(fileBytes(name), kHeader + "1,2024-05-01 12:00:00,DCV,60, 1.234 ,V\n");
+    QCOMPARE(testfiles::readAll(name), kHeader + "1,2024-05-01 12:00:00,DCV,60, 1.234 ,V\n");
 }
 
 void TestCsvWriter::fieldIsQuotedOnlyWhenNeeded_data()
@@ -302,7 +263,7 @@ void TestCsvWriter::everyFieldReadsBack()
     const QString name = m_dir->filePath("nasty.csv");
     QVERIFY(writeCsv(&table, name));
     QList<QStringList> records;
-    QVERIFY(readCsvStrictly(QString::fromUtf8(fileBytes(name)), records));
+    QVERIFY(readCsvStrictly(QString::fromUtf8(testfiles::readAll(name)), records));
     QCOMPARE(records, QList<QStringList>{header} + rows);
 }
 
@@ -313,7 +274,7 @@ void TestCsvWriter::textIsWrittenInLocalEncoding()
     const QString name = m_dir->filePath("latin1.csv");
     QVERIFY(writeCsv(&table, name));
     // Ohm has no Latin-1 code and becomes the substitute; micro is the single byte 0xB5.
-    QCOMPARE(fileBytes(name), QByteArray("Unit\nK?\n\xB5\n"));
+    QCOMPARE(testfiles::readAll(name), QByteArray("Unit\nK?\n\xB5\n"));
 }
 
 void TestCsvWriter::unicodeLocaleWritesNoByteOrderMark()
@@ -323,7 +284,7 @@ void TestCsvWriter::unicodeLocaleWritesNoByteOrderMark()
     QCOMPARE(csvOf(table), QByteArray("Unit\nK\xCE\xA9\n"));
     const QString name = m_dir->filePath("utf8.csv");
     QVERIFY(writeCsv(&table, name));
-    QCOMPARE(fileBytes(name), QByteArray("Unit\nK\xCE\xA9\n"));
+    QCOMPARE(testfiles::readAll(name), QByteArray("Unit\nK\xCE\xA9\n"));
 }
 
 void TestCsvWriter::directoryNameFails()
@@ -343,10 +304,10 @@ void TestCsvWriter::folderBlockedByFileFails()
 {
     // A plain file where a folder is expected stops every user, the super-user too.
     const QString blocker = m_dir->filePath("blocker");
-    QVERIFY(writeFile(blocker, "old\n"));
+    QVERIFY(testfiles::writeAll(blocker, "old\n"));
     fillRecordTable(2);
     QVERIFY(!writeCsv(m_model.get(), blocker + "/out.csv"));
-    QCOMPARE(fileBytes(blocker), QByteArray("old\n"));
+    QCOMPARE(testfiles::readAll(blocker), QByteArray("old\n"));
 }
 
 void TestCsvWriter::readOnlyFolderFailsAndKeepsOldFile()
@@ -355,7 +316,7 @@ void TestCsvWriter::readOnlyFolderFailsAndKeepsOldFile()
     const QString readOnly = m_dir->filePath("readonly");
     QVERIFY(QDir().mkpath(readOnly));
     const QString name = readOnly + "/out.csv";
-    QVERIFY(writeFile(name, "old\n"));
+    QVERIFY(testfiles::writeAll(name, "old\n"));
     QVERIFY(QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ExeOwner));
     if (QFileInfo(readOnly).isWritable()) {
         QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -364,7 +325,7 @@ void TestCsvWriter::readOnlyFolderFailsAndKeepsOldFile()
     const bool written = writeCsv(m_model.get(), name);
     QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QVERIFY(!written);
-    QCOMPARE(fileBytes(name), QByteArray("old\n"));
+    QCOMPARE(testfiles::readAll(name), QByteArray("old\n"));
 }
 
 void TestCsvWriter::fullDiskFailsAndKeepsOldFile_data()
@@ -380,19 +341,19 @@ void TestCsvWriter::fullDiskFailsAndKeepsOldFile()
 {
     QFETCH(int, shortBy);
     const QString name = m_dir->filePath("export.csv");
-    QVERIFY(writeFile(name, "old\n"));
+    QVERIFY(testfiles::writeAll(name, "old\n"));
     fillRecordTable(5000);
     const int size = csvOf(*m_model).size();
     {
-        FileSizeLimit limit(rlim_t(size - shortBy));
+        testfiles::FileSizeLimit limit(rlim_t(size - shortBy));
         QVERIFY(limit.isActive());
         QVERIFY(!writeCsv(m_model.get(), name));
     }
-    QCOMPARE(fileBytes(name), QByteArray("old\n"));
+    QCOMPARE(testfiles::readAll(name), QByteArray("old\n"));
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{"export.csv"});
     // With room again the same export succeeds.
     QVERIFY(writeCsv(m_model.get(), name));
-    QCOMPARE(fileBytes(name).count('\n'), 5001);
+    QCOMPARE(testfiles::readAll(name).count('\n'), 5001);
 }
 
 void TestCsvWriter::fullDeviceFails()
