@@ -5,6 +5,7 @@
 
 #include "meter/dmmdata.h"
 #include "meter/functionentry.h"
+#include "record/columnspec.h"
 
 #include <QDateTime>
 #include <QList>
@@ -12,6 +13,28 @@
 #include <QStringList>
 
 namespace recordsamples {
+
+// The six record columns and both function tables, made and released together.
+struct RecordSetup
+{
+    RecordSetup()
+        : columns(createRecordColumns())
+    {
+        buildTables(defaultTable, eTable);
+    }
+    ~RecordSetup()
+    {
+        qDeleteAll(columns);
+        qDeleteAll(defaultTable);
+        qDeleteAll(eTable);
+    }
+    RecordSetup(const RecordSetup &) = delete;
+    RecordSetup &operator=(const RecordSetup &) = delete;
+
+    QList<ColumnSpec *> columns;
+    FunctionTable defaultTable;
+    FunctionTable eTable;
+};
 
 // The range text the decoder shows for a table row.
 inline QString rangeTextOf(const FunctionEntry &row)

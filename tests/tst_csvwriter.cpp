@@ -111,8 +111,6 @@ class TestCsvWriter : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
     void init();
     void cleanup();
 
@@ -137,31 +135,15 @@ private slots:
 private:
     void fillRecordTable(int count);
 
-    QList<ColumnSpec *> m_columns;
-    FunctionTable m_defaultTable;
-    FunctionTable m_eTable;
+    recordsamples::RecordSetup m_setup;
     std::unique_ptr<DataModel> m_model;
     std::unique_ptr<QTemporaryDir> m_dir;
-    QDateTime m_start;
+    const QDateTime m_start{QDate(2024, 5, 1), QTime(12, 0)};
 };
-
-void TestCsvWriter::initTestCase()
-{
-    m_columns = createRecordColumns();
-    buildTables(m_defaultTable, m_eTable);
-    m_start = QDateTime(QDate(2024, 5, 1), QTime(12, 0));
-}
-
-void TestCsvWriter::cleanupTestCase()
-{
-    qDeleteAll(m_columns);
-    qDeleteAll(m_defaultTable);
-    qDeleteAll(m_eTable);
-}
 
 void TestCsvWriter::init()
 {
-    m_model.reset(new DataModel(m_columns));
+    m_model.reset(new DataModel(m_setup.columns));
     m_dir.reset(new QTemporaryDir);
     QVERIFY(m_dir->isValid());
 }
@@ -175,7 +157,7 @@ void TestCsvWriter::cleanup()
 
 void TestCsvWriter::fillRecordTable(int count)
 {
-    recordsamples::generateRecording(m_defaultTable, count, m_start,
+    recordsamples::generateRecording(m_setup.defaultTable, count, m_start,
                                      [this](DmmData *data) { m_model->appendRecord(data); });
 }
 
@@ -199,7 +181,8 @@ void TestCsvWriter::rowsAreWrittenAsTheTableShowsThem()
 void TestCsvWriter::recordTableMatchesGenericModel()
 {
     // The record table hands its texts to the writer directly; a proxy goes the general way.
-    for (DmmData *data : recordsamples::everyRowReadings(m_defaultTable, m_eTable, m_start))
+    for (DmmData *data :
+         recordsamples::everyRowReadings(m_setup.defaultTable, m_setup.eTable, m_start))
         m_model->appendRecord(data);
     QIdentityProxyModel proxy;
     proxy.setSourceModel(m_model.get());

@@ -71,9 +71,7 @@ private slots:
 private:
     void append(int count);
 
-    QList<ColumnSpec *> m_columns;
-    FunctionTable m_defaultTable;
-    FunctionTable m_eTable;
+    recordsamples::RecordSetup m_setup;
     std::unique_ptr<DataModel> m_model;
     QDateTime m_start;
     QByteArray m_savedTz;
@@ -85,23 +83,18 @@ void TestDataModel::initTestCase()
     m_savedTz = qgetenv("TZ");
     qputenv("TZ", "Europe/Berlin");
     tzset();
-    m_columns = createRecordColumns();
-    buildTables(m_defaultTable, m_eTable);
     m_start = QDateTime(QDate(2024, 5, 1), QTime(23, 58, 0));
 }
 
 void TestDataModel::cleanupTestCase()
 {
-    qDeleteAll(m_columns);
-    qDeleteAll(m_defaultTable);
-    qDeleteAll(m_eTable);
     qputenv("TZ", m_savedTz);
     tzset();
 }
 
 void TestDataModel::init()
 {
-    m_model.reset(new DataModel(m_columns));
+    m_model.reset(new DataModel(m_setup.columns));
 }
 
 void TestDataModel::cleanup()
@@ -111,7 +104,7 @@ void TestDataModel::cleanup()
 
 void TestDataModel::append(int count)
 {
-    recordsamples::generateRecording(m_defaultTable, count, m_start,
+    recordsamples::generateRecording(m_setup.defaultTable, count, m_start,
                                      [this](DmmData *data) { m_model->appendRecord(data); });
 }
 
@@ -199,7 +192,7 @@ void TestDataModel::appendAnnouncesOneRow()
     QSignalSpy after(m_model.get(), &QAbstractItemModel::rowsInserted);
     QSignalSpy reset(m_model.get(), &QAbstractItemModel::modelReset);
     int count = 0;
-    recordsamples::generateRecording(m_defaultTable, 1, m_start,
+    recordsamples::generateRecording(m_setup.defaultTable, 1, m_start,
                                      [&](DmmData *data) { count = m_model->appendRecord(data); });
     QCOMPARE(count, 3);
     QCOMPARE(before.count(), 1);
@@ -323,8 +316,9 @@ void compareCells(const DataModel &model, int row, const DmmData &expected)
 void TestDataModel::everyTableRowComesBackUnchanged()
 {
     const QList<DmmData *> expected =
-        recordsamples::everyRowReadings(m_defaultTable, m_eTable, m_start);
-    for (DmmData *data : recordsamples::everyRowReadings(m_defaultTable, m_eTable, m_start))
+        recordsamples::everyRowReadings(m_setup.defaultTable, m_setup.eTable, m_start);
+    for (DmmData *data :
+         recordsamples::everyRowReadings(m_setup.defaultTable, m_setup.eTable, m_start))
         m_model->appendRecord(data);
     QCOMPARE(m_model->rowCount(), 63 + 73 + 4);
     for (int row = 0; row < expected.size(); ++row) {
@@ -343,7 +337,7 @@ void TestDataModel::repeatedReadingsComeBackUnchanged()
     // One row, with the annunciators, overloads and display texts in every combination.
     const int count = 9 * 3 * 64;
     QList<DmmData *> expected;
-    recordsamples::generateRecording(m_defaultTable, count, m_start,
+    recordsamples::generateRecording(m_setup.defaultTable, count, m_start,
                                      [&](DmmData *data) { expected.append(data); });
     append(count);
     for (int row = 0; row < count; ++row) {
@@ -359,7 +353,7 @@ void TestDataModel::unusualTextsComeBackUnchanged()
 {
     // Texts that no decoder of this meter makes: a shorter and a longer display, characters
     // outside Latin-1, a function name that differs from its row's name, a NUL byte.
-    const FunctionEntry *row = findEntry(m_defaultTable, 6, 0x32);
+    const FunctionEntry *row = findEntry(m_setup.defaultTable, 6, 0x32);
     auto make = [&](const char *display, int number) {
         DmmData *data = recordsamples::makeReading(row, recordsamples::displays().at(0), number,
                                                    m_start.addSecs(number));
@@ -390,8 +384,8 @@ void TestDataModel::unusualTextsComeBackUnchanged()
 
 void TestDataModel::readingWithoutTimeHasEmptyTimeCell()
 {
-    auto *data = recordsamples::makeReading(m_defaultTable.first(), recordsamples::displays().at(0),
-                                            0, QDateTime());
+    auto *data = recordsamples::makeReading(m_setup.defaultTable.first(),
+                                            recordsamples::displays().at(0), 0, QDateTime());
     m_model->appendRecord(data);
     QCOMPARE(m_model->data(m_model->index(0, 1)).toString(), QString());
     const std::unique_ptr<DmmData> back(m_model->materialize(0));

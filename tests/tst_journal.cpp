@@ -30,7 +30,6 @@ class TestJournal : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
-    void cleanupTestCase();
     void init();
     void cleanup();
 
@@ -51,9 +50,7 @@ private slots:
 private:
     QString makeJournal(const QString &name, int bytes);
 
-    QList<ColumnSpec *> m_columns;
-    FunctionTable m_defaultTable;
-    FunctionTable m_eTable;
+    recordsamples::RecordSetup m_setup;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<DataModel> m_model;
 };
@@ -61,22 +58,13 @@ private:
 void TestJournal::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
-    m_columns = createRecordColumns();
-    buildTables(m_defaultTable, m_eTable);
-}
-
-void TestJournal::cleanupTestCase()
-{
-    qDeleteAll(m_columns);
-    qDeleteAll(m_defaultTable);
-    qDeleteAll(m_eTable);
 }
 
 void TestJournal::init()
 {
     m_dir.reset(new QTemporaryDir);
     QVERIFY(m_dir->isValid());
-    m_model.reset(new DataModel(m_columns));
+    m_model.reset(new DataModel(m_setup.columns));
 }
 
 void TestJournal::cleanup()
@@ -101,7 +89,8 @@ void TestJournal::defaultFolderIsInApplicationData()
 
 void TestJournal::linesMatchTheExport()
 {
-    for (DmmData *data : recordsamples::everyRowReadings(m_defaultTable, m_eTable, kStart))
+    for (DmmData *data :
+         recordsamples::everyRowReadings(m_setup.defaultTable, m_setup.eTable, kStart))
         m_model->appendRecord(data);
     Journal journal(m_dir->filePath("journal"));
     QVERIFY(journal.start(csvHeaderFields(m_model.get()), kStart));

@@ -146,7 +146,6 @@ class TestTablePrinter : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
-    void cleanupTestCase();
     void init();
     void cleanup();
 
@@ -170,9 +169,7 @@ private:
     void fillTable(int rows);
     QList<Page> renderOn(const QSize &page);
 
-    QList<ColumnSpec *> m_columns;
-    FunctionTable m_defaultTable;
-    FunctionTable m_eTable;
+    recordsamples::RecordSetup m_setup;
     std::unique_ptr<DataModel> m_model;
     std::unique_ptr<TablePrinter> m_printer;
     int m_line = 0;
@@ -181,8 +178,6 @@ private:
 
 void TestTablePrinter::initTestCase()
 {
-    m_columns = createRecordColumns();
-    buildTables(m_defaultTable, m_eTable);
     RecordingDevice probe(QSize(800, 1000));
     const int fontHeight = printFontHeight(&probe);
     QVERIFY(fontHeight > 0);
@@ -190,19 +185,12 @@ void TestTablePrinter::initTestCase()
     m_page = QSize(800, 55 * m_line + m_line / 2);
 }
 
-void TestTablePrinter::cleanupTestCase()
-{
-    qDeleteAll(m_columns);
-    qDeleteAll(m_defaultTable);
-    qDeleteAll(m_eTable);
-}
-
 void TestTablePrinter::init()
 {
-    m_model.reset(new DataModel(m_columns));
+    m_model.reset(new DataModel(m_setup.columns));
     m_printer.reset(new TablePrinter(m_model.get()));
     m_printer->setTitle(QStringLiteral("Test Data"));
-    m_printer->setColumns(m_columns);
+    m_printer->setColumns(m_setup.columns);
 }
 
 void TestTablePrinter::cleanup()
@@ -213,7 +201,7 @@ void TestTablePrinter::cleanup()
 
 void TestTablePrinter::fillTable(int rows)
 {
-    recordsamples::generateRecording(m_defaultTable, rows,
+    recordsamples::generateRecording(m_setup.defaultTable, rows,
                                      QDateTime(QDate(2024, 5, 1), QTime(12, 0)),
                                      [this](DmmData *data) { m_model->appendRecord(data); });
 }
@@ -394,7 +382,7 @@ void TestTablePrinter::cellsPrintByValueType()
     for (int column = 0; column < values.size(); ++column)
         table.setData(table.index(0, column), values.at(column));
     TablePrinter printer(&table);
-    printer.setColumns(m_columns);
+    printer.setColumns(m_setup.columns);
     RecordingDevice device(m_page);
     QPainter painter(&device);
     printer.render(painter, m_page, [] {});
