@@ -1,0 +1,66 @@
+#include "record/csvwriter.h"
+
+#include "record/csvformat.h"
+
+#include <QAbstractItemModel>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+
+// Lines are gathered into chunks of about this many characters before they are encoded and
+// written, so that a large table costs few conversions and system calls.
+constexpr int kChunkChars = 64 * 1024;
+
+bool writeChunk(QIODevice &device, const QString &text)
+{
+    const QByteArray bytes = encodeCsv(text);
+    return device.write(bytes) == bytes.size();
+}
+
+// A device or pipe cannot be replaced by renaming a finished file onto it; it is written in place.
+bool isSpecialFile(const QString &fileName)
+{
+    const QFileInfo info(fileName);
+    return info.exists() && !info.isFile() && !info.isDir();
+}
+
+bool writeInPlace(const QAbstractItemModel *model, const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+        return false;
+    return writeCsv(model, file);
+}
+
+} // namespace
+
+bool writeCsv(const QAbstractItemModel *model, QIODevice &device)
+{
+    QString chunk;
+    chunk.reserve(kChunkChars + 1024);
+    appendCsvLine(chunk, csvHeaderFields(model));
+    const int rows = model->rowCount();
+    for (int row = 0; row < rows; ++row) {
+        appendCsvLine(chunk, csvRowFields(model, row));
+        if (chunk.size() >= kChunkChars) {
+            if (!writeChunk(device, chunk))
+                return false;
+            chunk.resize(0); // keeps the capacity for the next chunk
+        }
+    }
+    return writeChunk(device, chunk);
+}
+
+bool writeCsv(QAbstractItemModel *model, const QString &fileName)
+{
+    if (isSpecialFile(fileName))
+        return writeInPlace(model, fileName);
+    QSaveFile file(fileName);
+    // Unbuffered, so that every failing write is seen here and not later in a silent flush.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return false;
+    // A failed write leaves the file uncommitted, and the unfinished copy is discarded with it.
+    return writeCsv(model, file) && file.commit();
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+// Turns an instant (milliseconds since the epoch) into local "yyyy-MM-dd hh:mm:ss" text.
+// Readings arrive in time order, so the local date of the last day seen is kept and only the
+// time of day is worked out per call; a day with a clock change takes the full conversion.
+class TimestampFormatter
+{
+public:
+    QString text(qint64 msecsSinceEpoch);
+
+private:
+    bool cacheDayOf(qint64 msecsSinceEpoch);
+    static QString fullConversion(qint64 msecsSinceEpoch);
+
+    qint64 m_dayBegin = 0; // local midnight as an instant
+    qint64 m_dayEnd = 0;   // the next local midnight; equal to m_dayBegin when nothing is cached
+    QChar m_date[10];      // "yyyy-MM-dd" of the cached day
+};

@@ -1,0 +1,358 @@
+#include "meter/functionentry.h"
+#include "record/columnspec.h"
+#include "record/csvformat.h"
+#include "record/csvwriter.h"
+#include "record/datamodel.h"
+#include "recordsamples.h"
+#include "testfiles.h"
+
+#include <QBuffer>
+#include <QIdentityProxyModel>
+#include <QTemporaryDir>
+#include <QTextCodec>
+#include <QtTest>
+
+#include <memory>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+namespace {
+
+const QByteArray kHeader = "No.,Date/Time,Function,Range,Value,Unit\n";
+
+// A table of fixed texts.
+class TextTable : public QAbstractTableModel
+{
+public:
+    TextTable(const QStringList &header, const QList<QStringList> &rows)
+        : m_header(header)
+        , m_rows(rows)
+    {
+    }
+    int rowCount(const QModelIndex & = QModelIndex()) const override { return m_rows.size(); }
+    int columnCount(const QModelIndex & = QModelIndex()) const override { return m_header.size(); }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (role != Qt::DisplayRole)
+            return QVariant();
+        return m_rows.at(index.row()).at(index.column());
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+            return QVariant();
+        return m_header.at(section);
+    }
+
+private:
+    QStringList m_header;
+    QList<QStringList> m_rows;
+};
+
+// Reads CSV strictly: records end with a line feed; a field is either free of quotes, commas and
+// line breaks, or enclosed in quotes with each inner quote doubled. False on anything else.
+bool readCsvStrictly(const QString &text, QList<QStringList> &records)
+{
+    records.clear();
+    QStringList record;
+    const QChar quote = QLatin1Char('"');
+    int i = 0;
+    const int n = text.size();
+    while (i < n) {
+        QString field;
+        if (text.at(i) == quote) {
+            for (++i;; ++i) {
+                if (i >= n)
+                    return false;
+                if (text.at(i) == quote) {
+                    if (i + 1 < n && text.at(i + 1) == quote) {
+                        field += quote;
+                        ++i;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                field += text.at(i);
+            }
+        } else {
+            for (; i < n && text.at(i) != QLatin1Char(',') && text.at(i) != QLatin1Char('\n');
+                 ++i) {
+                if (text.at(i) == quote || text.at(i) == QLatin1Char('\r'))
+                    return false;
+                field += text.at(i);
+            }
+        }
+        record.append(field);
+        if (i >= n)
+            return false;
+        if (text.at(i) == QLatin1Char('\n')) {
+            records.append(record);
+            record.clear();
+        } else if (text.at(i) != QLatin1Char(',')) {
+            return false;
+        }
+        ++i;
+    }
+    return record.isEmpty();
+}
+
+QByteArray csvOf(const QAbstractItemModel &model)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    return writeCsv(&model, buffer) ? buffer.data() : QByteArray("<failed>");
+}
+
+} // namespace
+
+class TestCsvWriter : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void emptyTableWritesHeaderOnly();
+    void rowsAreWrittenAsTheTableShowsThem();
+    void recordTableMatchesGenericModel();
+    void existingFileIsReplaced();
+    void fieldIsQuotedOnlyWhenNeeded_data();
+    void fieldIsQuotedOnlyWhenNeeded();
+    void everyFieldReadsBack();
+    void textIsWrittenInLocalEncoding();
+    void unicodeLocaleWritesNoByteOrderMark();
+
+    void directoryNameFails();
+    void missingFolderFailsAndCreatesNothing();
+    void folderBlockedByFileFails();
+    void readOnlyFolderFailsAndKeepsOldFile();
+    void fullDiskFailsAndKeepsOldFile_data();
+    void fullDiskFailsAndKeepsOldFile();
+    void fullDeviceFails();
+
+private:
+    void fillRecordTable(int count);
+
+    recordsamples::RecordSetup m_setup;
+    std::unique_ptr<DataModel> m_model;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    const QDateTime m_start{QDate(2024, 5, 1), QTime(12, 0)};
+};
+
+void TestCsvWriter::init()
+{
+    m_model.reset(new DataModel(m_setup.columns));
+    m_dir.reset(new QTemporaryDir);
+    QVERIFY(m_dir->isValid());
+}
+
+void TestCsvWriter::cleanup()
+{
+    QTextCodec::setCodecForLocale(nullptr);
+    m_dir.reset();
+    m_model.reset();
+}
+
+void TestCsvWriter::fillRecordTable(int count)
+{
+    recordsamples::generateRecording(m_setup.defaultTable, count, m_start,
+                                     [this](DmmData *data) { m_model->appendRecord(data); });
+}
+
+void TestCsvWriter::emptyTableWritesHeaderOnly()
+{
+    const QString name = m_dir->filePath("empty.csv");
+    QVERIFY(writeCsv(m_model.get(), name));
+    QCOMPARE(testfiles::readAll(name), kHeader);
+}
+
+void TestCsvWriter::rowsAreWrittenAsTheTableShowsThem()
+{
+    fillRecordTable(3);
+    const QString name = m_dir->filePath("rows.csv");
+    QVERIFY(writeCsv(m_model.get(), name));
+    QCOMPARE(testfiles::readAll(name), kHeader + "1,2024-05-01 12:00:00,DCV,60, 1.234 ,V\n"
+                                                 "2,2024-05-01 12:00:01,DCV,60,-0.0123,V\n"
+                                                 "3,2024-05-01 12:00:02,DCV,60,  O.L  ,V\n");
+}
+
+void TestCsvWriter::recordTableMatchesGenericModel()
+{
+    // The record table hands its texts to the writer directly; a proxy goes the general way.
+    for (DmmData *data :
+         recordsamples::everyRowReadings(m_setup.defaultTable, m_setup.eTable, m_start))
+        m_model->appendRecord(data);
+    QIdentityProxyModel proxy;
+    proxy.setSourceModel(m_model.get());
+    const QByteArray direct = csvOf(*m_model);
+    QCOMPARE(direct.count('\n'), m_model->rowCount() + 1);
+    QCOMPARE(direct, csvOf(proxy));
+}
+
+void TestCsvWriter::existingFileIsReplaced()
+{
+    const QString name = m_dir->filePath("old.csv");
+    QVERIFY(testfiles::writeAll(name, QByteArray(5000, 'x')));
+    fillRecordTable(1);
+    QVERIFY(writeCsv(m_model.get(), name));
+    QCOMPARE(testfiles::readAll(name), kHeader + "1,2024-05-01 12:00:00,DCV,60, 1.234 ,V\n");
+}
+
+void TestCsvWriter::fieldIsQuotedOnlyWhenNeeded_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("plain") << "DCV"
+                           << "DCV";
+    QTest::newRow("negative number") << "-0.0123"
+                                     << "-0.0123";
+    QTest::newRow("spaces") << "  O.L  "
+                            << "  O.L  ";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("semicolon and tab") << "a;b\tc"
+                                       << "a;b\tc";
+    QTest::newRow("comma") << "RES, 4-wire"
+                           << "\"RES, 4-wire\"";
+    QTest::newRow("quote") << "say \"hi\""
+                           << "\"say \"\"hi\"\"\"";
+    QTest::newRow("lone quote") << "\""
+                                << "\"\"\"\"";
+    QTest::newRow("line feed") << "two\nlines"
+                               << "\"two\nlines\"";
+    QTest::newRow("carriage return") << "cr\rhere"
+                                     << "\"cr\rhere\"";
+}
+
+void TestCsvWriter::fieldIsQuotedOnlyWhenNeeded()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, written);
+    TextTable table({"A", "B"}, {{field, "x"}, {"y", field}});
+    QCOMPARE(QString::fromUtf8(csvOf(table)), QStringLiteral("A,B\n%1,x\ny,%1\n").arg(written));
+    QCOMPARE(csvLine({field}), written + QLatin1Char('\n'));
+}
+
+void TestCsvWriter::everyFieldReadsBack()
+{
+    const QStringList nasty = {"a,b", "\"", "\"\"", "x\ny", "\r\n", ",", "", " q \"r\" ,s"};
+    QList<QStringList> rows;
+    for (int i = 0; i < nasty.size(); ++i)
+        rows.append({QString::number(i), nasty.at(i), nasty.at(nasty.size() - 1 - i)});
+    const QStringList header = {"No.", "Value, as shown", "Unit \"text\""};
+    TextTable table(header, rows);
+    const QString name = m_dir->filePath("nasty.csv");
+    QVERIFY(writeCsv(&table, name));
+    QList<QStringList> records;
+    QVERIFY(readCsvStrictly(QString::fromUtf8(testfiles::readAll(name)), records));
+    QCOMPARE(records, QList<QStringList>{header} + rows);
+}
+
+void TestCsvWriter::textIsWrittenInLocalEncoding()
+{
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("ISO-8859-1"));
+    TextTable table({"Unit"}, {{QString::fromUtf8("K\xCE\xA9")}, {QString::fromUtf8("\xC2\xB5")}});
+    const QString name = m_dir->filePath("latin1.csv");
+    QVERIFY(writeCsv(&table, name));
+    // Ohm has no Latin-1 code and becomes the substitute; micro is the single byte 0xB5.
+    QCOMPARE(testfiles::readAll(name), QByteArray("Unit\nK?\n\xB5\n"));
+}
+
+void TestCsvWriter::unicodeLocaleWritesNoByteOrderMark()
+{
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+    TextTable table({"Unit"}, {{QString::fromUtf8("K\xCE\xA9")}});
+    QCOMPARE(csvOf(table), QByteArray("Unit\nK\xCE\xA9\n"));
+    const QString name = m_dir->filePath("utf8.csv");
+    QVERIFY(writeCsv(&table, name));
+    QCOMPARE(testfiles::readAll(name), QByteArray("Unit\nK\xCE\xA9\n"));
+}
+
+void TestCsvWriter::directoryNameFails()
+{
+    QVERIFY(!writeCsv(m_model.get(), m_dir->path()));
+    QVERIFY(QFileInfo(m_dir->path()).isDir());
+    QVERIFY(QDir(m_dir->path()).isEmpty());
+}
+
+void TestCsvWriter::missingFolderFailsAndCreatesNothing()
+{
+    QVERIFY(!writeCsv(m_model.get(), m_dir->filePath("missing/out.csv")));
+    QVERIFY(QDir(m_dir->path()).isEmpty());
+}
+
+void TestCsvWriter::folderBlockedByFileFails()
+{
+    // A plain file where a folder is expected stops every user, the super-user too.
+    const QString blocker = m_dir->filePath("blocker");
+    QVERIFY(testfiles::writeAll(blocker, "old\n"));
+    fillRecordTable(2);
+    QVERIFY(!writeCsv(m_model.get(), blocker + "/out.csv"));
+    QCOMPARE(testfiles::readAll(blocker), QByteArray("old\n"));
+}
+
+void TestCsvWriter::readOnlyFolderFailsAndKeepsOldFile()
+{
+    fillRecordTable(2);
+    const QString readOnly = m_dir->filePath("readonly");
+    QVERIFY(QDir().mkpath(readOnly));
+    const QString name = readOnly + "/out.csv";
+    QVERIFY(testfiles::writeAll(name, "old\n"));
+    QVERIFY(QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ExeOwner));
+    if (QFileInfo(readOnly).isWritable()) {
+        QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QSKIP("this user may write into read-only folders");
+    }
+    const bool written = writeCsv(m_model.get(), name);
+    QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QVERIFY(!written);
+    QCOMPARE(testfiles::readAll(name), QByteArray("old\n"));
+}
+
+void TestCsvWriter::fullDiskFailsAndKeepsOldFile_data()
+{
+    // Where the disk runs full, counted back from the end of the export.
+    QTest::addColumn<int>("shortBy");
+    QTest::newRow("in the middle") << 100 * 1024;
+    QTest::newRow("in the last line") << 10;
+    QTest::newRow("at the last byte") << 1;
+}
+
+void TestCsvWriter::fullDiskFailsAndKeepsOldFile()
+{
+    QFETCH(int, shortBy);
+    const QString name = m_dir->filePath("export.csv");
+    QVERIFY(testfiles::writeAll(name, "old\n"));
+    fillRecordTable(5000);
+    const int size = csvOf(*m_model).size();
+    {
+        testfiles::FileSizeLimit limit(rlim_t(size - shortBy));
+        QVERIFY(limit.isActive());
+        QVERIFY(!writeCsv(m_model.get(), name));
+    }
+    QCOMPARE(testfiles::readAll(name), QByteArray("old\n"));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{"export.csv"});
+    // With room again the same export succeeds.
+    QVERIFY(writeCsv(m_model.get(), name));
+    QCOMPARE(testfiles::readAll(name).count('\n'), 5001);
+}
+
+void TestCsvWriter::fullDeviceFails()
+{
+    // A device that reports a full disk on every write, made in the temporary folder when this
+    // user may create devices, else a link to the system's.
+    const QString device = m_dir->filePath("full");
+    if (::mknod(QFile::encodeName(device).constData(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+        QVERIFY(QFile::link("/dev/full", device));
+    fillRecordTable(10);
+    QVERIFY(!writeCsv(m_model.get(), device));
+    // The device is written in place, never replaced by a file.
+    QVERIFY(!QFileInfo(device).isFile());
+    QVERIFY(QFileInfo::exists(device));
+    QVERIFY(!QFileInfo("/dev/full").isFile());
+}
+
+QTEST_GUILESS_MAIN(TestCsvWriter)
+#include "tst_csvwriter.moc"

@@ -1,0 +1,277 @@
+#include "meter/functionentry.h"
+#include "record/columnspec.h"
+#include "record/csvformat.h"
+#include "record/csvwriter.h"
+#include "record/datamodel.h"
+#include "record/journal.h"
+#include "recordsamples.h"
+#include "testfiles.h"
+
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+const QDateTime kStart(QDate(2024, 5, 1), QTime(12, 30, 5));
+
+QStringList journalNames(const QString &directory)
+{
+    return QDir(directory).entryList(QDir::Files, QDir::Name);
+}
+
+} // namespace
+
+class TestJournal : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void defaultFolderIsInApplicationData();
+    void linesMatchTheExport();
+    void eachLineIsOnDiskWhenAppendReturns();
+    void fileIsNamedAfterStartTime();
+    void eachStartBeginsNewFile();
+    void takenNamesGetCounter();
+    void appendWithoutStartFails();
+    void pruneKeepsNewestByCount();
+    void pruneKeepsNewestBySize();
+    void pruneNeverRemovesRunningJournal();
+    void pruneLeavesOtherFilesAlone();
+    void unwritableFolderIsReportedOnce();
+    void fullDiskKeepsWholeLinesAndReportsOnce();
+
+private:
+    QString makeJournal(const QString &name, int bytes);
+
+    recordsamples::RecordSetup m_setup;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<DataModel> m_model;
+};
+
+void TestJournal::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+}
+
+void TestJournal::init()
+{
+    m_dir.reset(new QTemporaryDir);
+    QVERIFY(m_dir->isValid());
+    m_model.reset(new DataModel(m_setup.columns));
+}
+
+void TestJournal::cleanup()
+{
+    m_model.reset();
+    m_dir.reset();
+}
+
+QString TestJournal::makeJournal(const QString &name, int bytes)
+{
+    const QString path = m_dir->filePath(name);
+    testfiles::writeAll(path, QByteArray(bytes, 'x'));
+    return path;
+}
+
+void TestJournal::defaultFolderIsInApplicationData()
+{
+    const Journal journal;
+    QCOMPARE(journal.directory(),
+             QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + "/journal");
+}
+
+void TestJournal::linesMatchTheExport()
+{
+    for (DmmData *data :
+         recordsamples::everyRowReadings(m_setup.defaultTable, m_setup.eTable, kStart))
+        m_model->appendRecord(data);
+    Journal journal(m_dir->filePath("journal"));
+    QVERIFY(journal.start(csvHeaderFields(m_model.get()), kStart));
+    for (int row = 0; row < m_model->rowCount(); ++row)
+        QVERIFY(journal.append(csvRowFields(m_model.get(), row)));
+    const QString journalFile = journal.fileName();
+    journal.stop();
+    const QString exported = m_dir->filePath("export.csv");
+    QVERIFY(writeCsv(m_model.get(), exported));
+    QCOMPARE(testfiles::readAll(journalFile), testfiles::readAll(exported));
+}
+
+void TestJournal::eachLineIsOnDiskWhenAppendReturns()
+{
+    Journal journal(m_dir->path());
+    QVERIFY(journal.start({"No.", "Value"}, kStart));
+    QCOMPARE(testfiles::readAll(journal.fileName()), QByteArray("No.,Value\n"));
+    QVERIFY(journal.append({"1", "-0.0123"}));
+    QCOMPARE(testfiles::readAll(journal.fileName()), QByteArray("No.,Value\n1,-0.0123\n"));
+    QVERIFY(journal.append({"2", "a,b"}));
+    QCOMPARE(testfiles::readAll(journal.fileName()),
+             QByteArray("No.,Value\n1,-0.0123\n2,\"a,b\"\n"));
+}
+
+void TestJournal::fileIsNamedAfterStartTime()
+{
+    Journal journal(m_dir->filePath("new/folder"));
+    QVERIFY(journal.start({"A"}, kStart));
+    QVERIFY(journal.isActive());
+    QCOMPARE(journal.fileName(), m_dir->filePath("new/folder/2024-05-01_12-30-05.csv"));
+}
+
+void TestJournal::eachStartBeginsNewFile()
+{
+    Journal journal(m_dir->path());
+    QVERIFY(journal.start({"A"}, kStart));
+    QVERIFY(journal.append({"first"}));
+    QVERIFY(journal.start({"A"}, kStart.addSecs(60)));
+    QVERIFY(journal.append({"second"}));
+    journal.stop();
+    QVERIFY(!journal.isActive());
+    QVERIFY(journal.fileName().isEmpty());
+    QCOMPARE(journalNames(m_dir->path()),
+             QStringList({"2024-05-01_12-30-05.csv", "2024-05-01_12-31-05.csv"}));
+    QCOMPARE(testfiles::readAll(m_dir->filePath("2024-05-01_12-30-05.csv")),
+             QByteArray("A\nfirst\n"));
+    QCOMPARE(testfiles::readAll(m_dir->filePath("2024-05-01_12-31-05.csv")),
+             QByteArray("A\nsecond\n"));
+}
+
+void TestJournal::takenNamesGetCounter()
+{
+    const QString earlier = makeJournal("2024-05-01_12-30-05.csv", 7);
+    Journal journal(m_dir->path());
+    QVERIFY(journal.start({"A"}, kStart));
+    QCOMPARE(QFileInfo(journal.fileName()).fileName(), QStringLiteral("2024-05-01_12-30-05-1.csv"));
+    QVERIFY(journal.start({"A"}, kStart));
+    QCOMPARE(QFileInfo(journal.fileName()).fileName(), QStringLiteral("2024-05-01_12-30-05-2.csv"));
+    QCOMPARE(testfiles::readAll(earlier), QByteArray(7, 'x'));
+}
+
+void TestJournal::appendWithoutStartFails()
+{
+    Journal journal(m_dir->path());
+    QSignalSpy failed(&journal, &Journal::failed);
+    QVERIFY(!journal.append({"1"}));
+    QCOMPARE(failed.count(), 0);
+    QVERIFY(journal.start({"A"}, kStart));
+    journal.stop();
+    QVERIFY(!journal.append({"1"}));
+    QCOMPARE(testfiles::readAll(m_dir->filePath("2024-05-01_12-30-05.csv")), QByteArray("A\n"));
+}
+
+void TestJournal::pruneKeepsNewestByCount()
+{
+    // The counter orders journals of one second: "-2" is newer than "-1", which is newer than none.
+    const QStringList oldestFirst = {"2023-12-31_23-59-59.csv",    "2024-01-01_00-00-00.csv",
+                                     "2024-01-01_00-00-00-1.csv",  "2024-01-01_00-00-00-2.csv",
+                                     "2024-01-01_00-00-00-10.csv", "2024-02-01_08-00-00.csv"};
+    for (const QString &name : oldestFirst)
+        makeJournal(name, 10);
+    Journal journal(m_dir->path());
+    QCOMPARE(journal.prune(3, Journal::kMaxBytes), 3);
+    QCOMPARE(journalNames(m_dir->path()),
+             QStringList({"2024-01-01_00-00-00-10.csv", "2024-01-01_00-00-00-2.csv",
+                          "2024-02-01_08-00-00.csv"}));
+    QCOMPARE(journal.prune(3, Journal::kMaxBytes), 0);
+}
+
+void TestJournal::pruneKeepsNewestBySize()
+{
+    makeJournal("2024-01-01_00-00-01.csv", 10);
+    makeJournal("2024-01-01_00-00-02.csv", 100);
+    makeJournal("2024-01-01_00-00-03.csv", 100);
+    makeJournal("2024-01-01_00-00-04.csv", 100);
+    Journal journal(m_dir->path());
+    // The third newest would pass the limit; the small oldest one goes with it.
+    QCOMPARE(journal.prune(100, 250), 2);
+    QCOMPARE(journalNames(m_dir->path()),
+             QStringList({"2024-01-01_00-00-03.csv", "2024-01-01_00-00-04.csv"}));
+}
+
+void TestJournal::pruneNeverRemovesRunningJournal()
+{
+    makeJournal("2024-06-01_00-00-00.csv", 10);
+    makeJournal("2024-07-01_00-00-00.csv", 10);
+    Journal journal(m_dir->path());
+    QVERIFY(journal.start({"A"}, kStart)); // named before the others
+    QCOMPARE(journal.prune(1, Journal::kMaxBytes), 1);
+    QCOMPARE(journalNames(m_dir->path()),
+             QStringList({"2024-05-01_12-30-05.csv", "2024-07-01_00-00-00.csv"}));
+    QCOMPARE(journal.prune(0, 0), 1);
+    QCOMPARE(journalNames(m_dir->path()), QStringList({"2024-05-01_12-30-05.csv"}));
+    QVERIFY(journal.append({"still here"}));
+}
+
+void TestJournal::pruneLeavesOtherFilesAlone()
+{
+    makeJournal("notes.csv", 10);
+    makeJournal("2024-01-01_00-00-00.txt", 10);
+    makeJournal("2024-01-01_00-00-00.csv.bak", 10);
+    makeJournal("2024-01-01_00-00-00.csv", 10);
+    QVERIFY(QDir(m_dir->path()).mkdir("2024-01-02_00-00-00.csv"));
+    Journal journal(m_dir->path());
+    QCOMPARE(journal.prune(0, 0), 1);
+    QCOMPARE(journalNames(m_dir->path()),
+             QStringList({"2024-01-01_00-00-00.csv.bak", "2024-01-01_00-00-00.txt", "notes.csv"}));
+    QVERIFY(QFileInfo(m_dir->filePath("2024-01-02_00-00-00.csv")).isDir());
+}
+
+void TestJournal::unwritableFolderIsReportedOnce()
+{
+    // A plain file where the folder should be stops every user, the super-user too.
+    const QString blocker = makeJournal("blocker", 3);
+    Journal journal(blocker + "/journal");
+    QSignalSpy failed(&journal, &Journal::failed);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("journal"));
+    QVERIFY(!journal.start({"A"}, kStart));
+    QCOMPARE(failed.count(), 1);
+    QVERIFY(!journal.errorString().isEmpty());
+    QCOMPARE(failed.at(0).at(0).toString(), journal.errorString());
+    QVERIFY(!journal.isActive());
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(!journal.append({"1"}));
+    QCOMPARE(failed.count(), 1);
+
+    // The next start tries again, and succeeds once the folder can be made.
+    QVERIFY(QFile::remove(blocker));
+    QVERIFY(journal.start({"A"}, kStart));
+    QVERIFY(journal.errorString().isEmpty());
+    QVERIFY(journal.append({"1"}));
+    QCOMPARE(failed.count(), 1);
+}
+
+void TestJournal::fullDiskKeepsWholeLinesAndReportsOnce()
+{
+    Journal journal(m_dir->path());
+    QSignalSpy failed(&journal, &Journal::failed);
+    QVERIFY(journal.start({"No.", "Value"}, kStart));
+    const QByteArray header = "No.,Value\n";
+    QByteArray expected = header;
+    {
+        // Room for the header and a little more than two lines of 16 bytes.
+        testfiles::FileSizeLimit limit(rlim_t(header.size() + 40));
+        QVERIFY(limit.isActive());
+        QVERIFY(journal.append({"1", "value-000001"}));
+        QVERIFY(journal.append({"2", "value-000002"}));
+        expected += "1,value-000001\n2,value-000002\n";
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("journal"));
+        QVERIFY(!journal.append({"3", "value-000003"}));
+        QVERIFY(!journal.append({"4", "value-000004"}));
+    }
+    QCOMPARE(failed.count(), 1);
+    QVERIFY(!journal.isActive());
+    QCOMPARE(testfiles::readAll(m_dir->filePath("2024-05-01_12-30-05.csv")), expected);
+    // Recording goes on without the journal until the next start, which opens a new file.
+    QVERIFY(!journal.append({"5", "value-000005"}));
+    QVERIFY(journal.start({"No.", "Value"}, kStart));
+    QVERIFY(journal.append({"1", "value-000006"}));
+    QCOMPARE(failed.count(), 1);
+}
+
+QTEST_GUILESS_MAIN(TestJournal)
+#include "tst_journal.moc"
