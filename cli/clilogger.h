@@ -1,0 +1,63 @@
+#pragma once
+
+#include "cli/clioptions.h"
+#include "cli/readingformatter.h"
+#include "cli/readingstats.h"
+
+#include <QObject>
+#include <QTimer>
+#include <memory>
+
+class DeviceSelector;
+class DmmData;
+class MyDmm;
+class QIODevice;
+
+// Drives one headless logging run: opens the link, presses the requested keys, writes every
+// reading to the output as it arrives, stops at the sample or time limit, on an interrupt or when
+// the link is lost, and reconnects if asked to. finished() carries the exit status.
+class CliLogger : public QObject
+{
+    Q_OBJECT
+public:
+    // Readings go to output (written one whole line per write and flushed); messages to log.
+    CliLogger(const CliOptions &options, QIODevice *output, QIODevice *log,
+              QObject *parent = nullptr);
+    ~CliLogger() override;
+
+    // Starts the run; finished() follows, possibly from within this call.
+    void start();
+    // Ends the run in order (link closed, output flushed) with the given status.
+    void stop(int exitCode);
+
+    qint64 written() const { return m_written; }
+    const ReadingStats &stats() const { return m_stats; }
+
+signals:
+    void finished(int exitCode);
+
+private:
+    void tryOpen();
+    void onOpened();
+    void onClosed();
+    void onReading(const DmmData *data);
+    void handleReading(const DmmData &data);
+    void write(const QByteArray &bytes);
+    void report(const QString &message);
+    void scheduleReconnect();
+
+    CliOptions m_options;
+    QIODevice *m_output;
+    QIODevice *m_log;
+    std::unique_ptr<ReadingFormatter> m_formatter;
+    std::unique_ptr<DeviceSelector> m_selector;
+    std::unique_ptr<MyDmm> m_dmm;
+    ReadingStats m_stats;
+    QTimer m_timeLimit;
+    QTimer m_reconnectTimer;
+    qint64 m_written = 0;
+    QString m_lastValueText;
+    bool m_hasLastValue = false;
+    bool m_keysPressed = false;
+    bool m_stopping = false;
+};

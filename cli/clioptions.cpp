@@ -1,0 +1,153 @@
+#include "cli/clioptions.h"
+
+#include "meter/meterkeys.h"
+
+#include <QCommandLineParser>
+
+namespace {
+
+const char kDescription[] =
+    "Logs readings of a VX310A multimeter without a window.\n"
+    "\n"
+    "Examples:\n"
+    "  klm704-cli --device sim --samples 10\n"
+    "      ten readings from the built-in virtual meter as CSV on standard output\n"
+    "  klm704-cli --device ch9329 --time 3600 --rate 0 --output hour.csv\n"
+    "      every reading of one hour into hour.csv\n"
+    "  klm704-cli --device serial:/dev/ttyUSB0 --format jsonl --key hold\n"
+    "      press Hold on the meter, then log JSON lines until Ctrl+C\n"
+    "  klm704-cli --format influx --reconnect | telegraf --config meter.conf\n"
+    "      feed a time-series database, reconnecting after an unplug\n"
+    "\n"
+    "Exit status: 0 success, 1 the link could not be opened or was lost, 2 usage error.";
+
+bool parseKey(const QString &name, QByteArray *keys)
+{
+    for (const meterkeys::NamedKey &key : meterkeys::kNamedKeys) {
+        if (name == QLatin1String(key.name)) {
+            keys->append(char(key.code));
+            return true;
+        }
+    }
+    return false;
+}
+
+QStringList keyNames()
+{
+    QStringList names;
+    for (const meterkeys::NamedKey &key : meterkeys::kNamedKeys)
+        names << QLatin1String(key.name);
+    return names;
+}
+
+} // namespace
+
+bool CliOptions::parse(const QStringList &arguments, CliOptions *options, QString *error,
+                       bool *exitNow, QString *text)
+{
+    *exitNow = false;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromLatin1(kDescription));
+    const QCommandLineOption help({"h", "help"}, "Shows this help and exits.");
+    const QCommandLineOption version("version", "Prints the version and exits.");
+    const QCommandLineOption device(
+        "device",
+        "The link to the meter: auto (the first cable found, CH9329 before CP2110), sim "
+        "(built-in virtual meter), serial:PATH (9600 baud 8N1), cp2110, ch9329. "
+        "Example: --device serial:/dev/ttyUSB0",
+        "DEVICE", options->device);
+    const QCommandLineOption model(
+        "model", "The meter model; selects its function table. Example: --model VX310A", "NAME",
+        options->model);
+    const QCommandLineOption samples("samples", "Stops after N readings. Example: --samples 100",
+                                     "N");
+    const QCommandLineOption time("time", "Stops after SECONDS. Example: --time 3600", "SECONDS");
+    const QCommandLineOption rate(
+        "rate", "At most one reading per MS milliseconds; 0 takes every reply. Example: --rate 0",
+        "MS", QString::number(options->rate));
+    const QCommandLineOption skipRepeat(
+        "skip-repeat", "Skips a reading whose value text equals the last one logged.");
+    const QCommandLineOption key("key",
+                                 "Presses a meter key after connecting; repeatable. NAME is one "
+                                 "of: " + keyNames().join(", ") + ". Example: --key hold",
+                                 "NAME");
+    const QCommandLineOption format("format",
+                                    "Output format: csv (as the window's export), jsonl (one "
+                                    "JSON object per reading) or influx (InfluxDB line "
+                                    "protocol). Example: --format jsonl",
+                                    "FORMAT", "csv");
+    const QCommandLineOption output(
+        "output", "Writes to FILE instead of standard output. Example: --output log.csv", "FILE");
+    const QCommandLineOption stats(
+        "stats", "At the end, prints a summary (count, time span, min, max, mean, standard "
+                 "deviation) on standard error.");
+    const QCommandLineOption reconnect(
+        "reconnect", "Tries a link that cannot be opened or is lost again every 2 seconds.");
+    const QCommandLineOption journal(
+        "journal", "Also writes a crash-safe journal of the readings into DIR. Example: "
+                   "--journal ~/meter-journal",
+        "DIR");
+    parser.addOptions({help, version, device, model, samples, time, rate, skipRepeat, key, format,
+                       output, stats, reconnect, journal});
+
+    if (!parser.parse(arguments)) {
+        *error = parser.errorText();
+        return false;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        *error = QStringLiteral("Unexpected argument: %1").arg(parser.positionalArguments().first());
+        return false;
+    }
+    if (parser.isSet(help) || parser.isSet(version)) {
+        *exitNow = true;
+        *text = parser.isSet(help) ? parser.helpText() : QStringLiteral("klm704-cli 2.02\n");
+        return true;
+    }
+
+    options->device = parser.value(device);
+    options->model = parser.value(model);
+    bool ok = true;
+    if (parser.isSet(samples)) {
+        options->samples = parser.value(samples).toLongLong(&ok);
+        if (!ok || options->samples < 1) {
+            *error = QStringLiteral("--samples needs a whole number of at least 1");
+            return false;
+        }
+    }
+    if (parser.isSet(time)) {
+        options->seconds = parser.value(time).toDouble(&ok);
+        if (!ok || !(options->seconds > 0)) {
+            *error = QStringLiteral("--time needs a number of seconds above 0");
+            return false;
+        }
+    }
+    options->rate = parser.value(rate).toInt(&ok);
+    if (!ok || options->rate < 0) {
+        *error = QStringLiteral("--rate needs a whole number of milliseconds, 0 or more");
+        return false;
+    }
+    options->skipRepeat = parser.isSet(skipRepeat);
+    for (const QString &name : parser.values(key)) {
+        if (!parseKey(name, &options->keys)) {
+            *error = QStringLiteral("Unknown key \"%1\"; known keys: %2")
+                         .arg(name, keyNames().join(", "));
+            return false;
+        }
+    }
+    const QString formatName = parser.value(format);
+    if (formatName == "csv")
+        options->format = Format::Csv;
+    else if (formatName == "jsonl")
+        options->format = Format::Jsonl;
+    else if (formatName == "influx")
+        options->format = Format::Influx;
+    else {
+        *error = QStringLiteral("Unknown format \"%1\"; use csv, jsonl or influx").arg(formatName);
+        return false;
+    }
+    options->output = parser.value(output);
+    options->stats = parser.isSet(stats);
+    options->reconnect = parser.isSet(reconnect);
+    options->journalDir = parser.value(journal);
+    return true;
+}

@@ -1,0 +1,34 @@
+#include "cli/csvformatter.h"
+
+#include "meter/dmmdata.h"
+#include "record/columnspec.h"
+#include "record/csvformat.h"
+
+CsvFormatter::CsvFormatter()
+{
+    const QList<ColumnSpec *> columns = createRecordColumns();
+    for (const ColumnSpec *column : columns)
+        m_titles << column->title();
+    qDeleteAll(columns);
+}
+
+QStringList CsvFormatter::rowFields(qint64 number, const DmmData &data, TimestampFormatter &time)
+{
+    // In the record table's column order: number, time, function, range, value, unit.
+    return {QString::number(number),
+            time.text(data.timestamp().toMSecsSinceEpoch()),
+            data.functionName(),
+            data.rangeText(),
+            data.valueText(),
+            data.unitText()};
+}
+
+QByteArray CsvFormatter::header() const
+{
+    return encodeCsv(csvLine(m_titles));
+}
+
+QByteArray CsvFormatter::reading(qint64 number, const DmmData &data) const
+{
+    return encodeCsv(csvLine(rowFields(number, data, m_time)));
+}

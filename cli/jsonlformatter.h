@@ -1,0 +1,14 @@
+#pragma once
+
+#include "cli/readingformatter.h"
+
+// One JSON object per line with every field of a reading, plus its function and range codes.
+class JsonlFormatter : public ReadingFormatter
+{
+public:
+    QByteArray reading(qint64 number, const DmmData &data) const override;
+    QByteArray event(const QString &name, const QDateTime &time) const override;
+
+    // ISO 8601 local time with milliseconds and the UTC offset.
+    static QString isoTimestamp(const QDateTime &time);
+};

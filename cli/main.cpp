@@ -1,0 +1,68 @@
+// klm704-cli: logs a VX310A multimeter from the command line, without a window.
+#include "cli/clilogger.h"
+#include "cli/clioptions.h"
+#include "meter/unixsignalwatcher.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+
+constexpr int kUsageError = 2;
+constexpr int kFailure = 1;
+
+bool openOutput(QFile &file, const QString &path, QFile &log)
+{
+    // Unbuffered: every line reaches the file or pipe with one write, at once.
+    const bool opened = path.isEmpty()
+                            ? file.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered)
+                            : (file.setFileName(path),
+                               file.open(QIODevice::WriteOnly | QIODevice::Truncate |
+                                         QIODevice::Unbuffered));
+    if (!opened)
+        log.write(QStringLiteral("Cannot write %1: %2\n").arg(path, file.errorString()).toLocal8Bit());
+    return opened;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("KLM-704"));
+    QFile log;
+    log.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
+
+    CliOptions options;
+    QString error;
+    QString text;
+    bool exitNow = false;
+    if (!CliOptions::parse(app.arguments(), &options, &error, &exitNow, &text)) {
+        log.write(QStringLiteral("klm704-cli: %1\nTry 'klm704-cli --help'.\n").arg(error).toLocal8Bit());
+        return kUsageError;
+    }
+    if (exitNow) {
+        std::fputs(text.toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+
+    QFile output;
+    if (!openOutput(output, options.output, log))
+        return kFailure;
+
+    CliLogger logger(options, &output, &log);
+    UnixSignalWatcher signalWatcher;
+    QObject::connect(&signalWatcher, &UnixSignalWatcher::terminationRequested, &logger,
+                     [&logger] { logger.stop(0); });
+    int exitCode = 0;
+    QObject::connect(&logger, &CliLogger::finished, &app, [&app, &exitCode](int code) {
+        exitCode = code;
+        // Leave from the event loop, also when the run ends before the loop has started.
+        QTimer::singleShot(0, &app, [&app, &exitCode] { app.exit(exitCode); });
+    });
+    QTimer::singleShot(0, &logger, &CliLogger::start);
+    app.exec();
+    return exitCode;
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "cli/clioptions.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <memory>
+
+class DmmData;
+
+// Turns readings into the lines of one output format. Every line ends with a line feed.
+class ReadingFormatter
+{
+public:
+    virtual ~ReadingFormatter() = default;
+
+    // Written once before the first reading; empty for formats without a header.
+    virtual QByteArray header() const { return QByteArray(); }
+    // One reading; number counts the readings written, from 1.
+    virtual QByteArray reading(qint64 number, const DmmData &data) const = 0;
+    // A link event ("connected", "disconnected") for formats that record them; else empty.
+    virtual QByteArray event(const QString &name, const QDateTime &time) const;
+
+    static std::unique_ptr<ReadingFormatter> create(CliOptions::Format format,
+                                                    const QString &model);
+};

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QObject>
+
+class QSocketNotifier;
+
+// Turns SIGINT and SIGTERM into a Qt signal delivered in the event loop, so that a program
+// interrupted from the terminal or stopped by the desktop session shuts down in order instead
+// of dying with unsaved data. One watcher per process.
+class UnixSignalWatcher : public QObject
+{
+    Q_OBJECT
+public:
+    explicit UnixSignalWatcher(QObject *parent = nullptr);
+    ~UnixSignalWatcher() override;
+
+    // False when the signal pipe or the handlers could not be installed.
+    bool isActive() const { return m_notifier != nullptr; }
+
+signals:
+    void terminationRequested(int signalNumber);
+
+private:
+    void readSignal();
+
+    QSocketNotifier *m_notifier = nullptr;
+};
