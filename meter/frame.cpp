@@ -26,7 +26,12 @@ QByteArray build(const QByteArray &payload)
 
 namespace {
 
-enum class Candidate { Frame, Incomplete, Invalid };
+enum class Candidate
+{
+    Frame,
+    Incomplete,
+    Invalid
+};
 
 // Judges the bytes at start: a whole valid frame, the beginning of one, or not a frame.
 Candidate judge(const unsigned char *bytes, int available)
@@ -73,6 +78,20 @@ QByteArray extract(const QByteArray &buffer, int &offset)
         }
     }
     return QByteArray();
+}
+
+QString hexDump(const QByteArray &bytes)
+{
+    static const char kDigits[] = "0123456789ABCDEF";
+    QString text;
+    text.reserve(bytes.size() * 3);
+    for (const char byte : bytes) {
+        const auto value = static_cast<unsigned char>(byte);
+        text.append(QLatin1Char(kDigits[value >> 4]));
+        text.append(QLatin1Char(kDigits[value & 0x0F]));
+        text.append(QLatin1Char(' '));
+    }
+    return text;
 }
 
 } // namespace frame

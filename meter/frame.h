@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 // The frame format both directions share: 0xAB 0xCD, a length byte L (the bytes after it,
 // checksum included), L - 2 content bytes, and a 16-bit big-endian sum of every byte before
@@ -25,5 +26,8 @@ QByteArray build(const QByteArray &payload);
 // there; offset then points at the first byte that may still start one, so the caller can
 // drop everything before it and wait for more bytes.
 QByteArray extract(const QByteArray &buffer, int &offset);
+
+// The bytes as upper-case hexadecimal pairs, each followed by one space ("AB CD 03 ").
+QString hexDump(const QByteArray &bytes);
 
 } // namespace frame
