@@ -76,20 +76,19 @@ void TestFrame::extractCutsFrames_data()
 
     QTest::newRow("one frame") << poll << QList<QByteArray>{poll} << 0;
     QTest::newRow("two frames") << poll + hold << QList<QByteArray>{poll, hold} << 0;
-    QTest::newRow("garbage first") << QByteArray("\x01\x02\xCD", 3) + poll
-                                   << QList<QByteArray>{poll} << 0;
-    QTest::newRow("garbage with header bytes") << QByteArray::fromHex("ABABCDAB00") + hold
-                                               << QList<QByteArray>{hold} << 0;
+    QTest::newRow("garbage first")
+        << QByteArray("\x01\x02\xCD", 3) + poll << QList<QByteArray>{poll} << 0;
+    QTest::newRow("garbage with header bytes")
+        << QByteArray::fromHex("ABABCDAB00") + hold << QList<QByteArray>{hold} << 0;
     QTest::newRow("bad checksum then frame") << badSum + hold << QList<QByteArray>{hold} << 0;
-    QTest::newRow("length below 3") << QByteArray::fromHex("ABCD02AB") + poll
-                                    << QList<QByteArray>{poll} << 0;
+    QTest::newRow("length below 3")
+        << QByteArray::fromHex("ABCD02AB") + poll << QList<QByteArray>{poll} << 0;
     QTest::newRow("only garbage") << QByteArray("xyz") << QList<QByteArray>{} << 0;
-    QTest::newRow("frame then half a frame") << poll + hold.left(4) << QList<QByteArray>{poll}
-                                             << 4;
-    QTest::newRow("lone header byte at the end") << poll + QByteArray(1, char(0xAB))
-                                                 << QList<QByteArray>{poll} << 1;
-    QTest::newRow("false long header waits") << QByteArray::fromHex("ABCDFF01") + hold.left(3)
-                                             << QList<QByteArray>{} << 7;
+    QTest::newRow("frame then half a frame") << poll + hold.left(4) << QList<QByteArray>{poll} << 4;
+    QTest::newRow("lone header byte at the end")
+        << poll + QByteArray(1, char(0xAB)) << QList<QByteArray>{poll} << 1;
+    QTest::newRow("false long header waits")
+        << QByteArray::fromHex("ABCDFF01") + hold.left(3) << QList<QByteArray>{} << 7;
     QTest::newRow("false long header, whole frame behind")
         << QByteArray::fromHex("ABCDFF01") + hold << QList<QByteArray>{hold} << 0;
     QTest::newRow("empty") << QByteArray() << QList<QByteArray>{} << 0;
