@@ -7,13 +7,16 @@ CommandPool::CommandPool(QObject *parent)
 
 QList<CommandPtr> CommandPool::commands() const
 {
-    QMutexLocker locker(&m_mutex);
-    return m_commands;
+    const Lock lock(m_mutex);
+    // A copy of its own: one sharing the pool's list would be released outside the lock.
+    QList<CommandPtr> copy = m_commands;
+    copy.detach();
+    return copy;
 }
 
 bool CommandPool::isEmpty() const
 {
-    QMutexLocker locker(&m_mutex);
+    const Lock lock(m_mutex);
     return m_commands.isEmpty();
 }
 
@@ -21,25 +24,25 @@ void CommandPool::append(const CommandPtr &command)
 {
     if (!command)
         return;
-    QMutexLocker locker(&m_mutex);
+    const Lock lock(m_mutex);
     m_commands.append(command);
 }
 
 void CommandPool::removeFirst()
 {
-    QMutexLocker locker(&m_mutex);
+    const Lock lock(m_mutex);
     if (!m_commands.isEmpty())
         m_commands.removeFirst();
 }
 
 void CommandPool::remove(const CommandPtr &command)
 {
-    QMutexLocker locker(&m_mutex);
+    const Lock lock(m_mutex);
     m_commands.removeOne(command);
 }
 
 void CommandPool::clear()
 {
-    QMutexLocker locker(&m_mutex);
+    const Lock lock(m_mutex);
     m_commands.clear();
 }

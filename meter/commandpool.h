@@ -3,8 +3,8 @@
 #include "meter/command.h"
 
 #include <QList>
-#include <QMutex>
 #include <QObject>
+#include <mutex>
 
 // Commands waiting to be handed out by the command thread, oldest first. The GUI thread adds
 // and clears while the command thread takes and removes, so every operation holds the pool's
@@ -31,6 +31,8 @@ public:
     virtual CommandPtr current() const = 0;
 
 protected:
-    mutable QMutex m_mutex;
+    using Lock = std::lock_guard<std::mutex>;
+    // A standard mutex rather than QMutex, so that thread checkers see the locking.
+    mutable std::mutex m_mutex;
     QList<CommandPtr> m_commands;
 };

@@ -3,6 +3,7 @@
 #include "meter/loopcommandpool.h"
 #include "meter/meterlog.h"
 #include "meter/oncecommandpool.h"
+#include "meter/threadchecker.h"
 
 CommandPoolThread::CommandPoolThread(std::shared_ptr<OnceCommandPool> oncePool,
                                      std::shared_ptr<LoopCommandPool> loopPool)
@@ -17,6 +18,7 @@ CommandPoolThread::~CommandPoolThread()
     m_stopRequested = true;
     m_events.signalStop();
     wait();
+    threadchecker::takeOver(this);
 }
 
 void CommandPoolThread::notifyReply()
@@ -28,8 +30,10 @@ bool CommandPoolThread::requestStop()
 {
     m_stopRequested = true;
     m_events.signalStop();
-    if (wait(m_timing.stopWaitMs))
+    if (wait(m_timing.stopWaitMs)) {
+        threadchecker::takeOver(this);
         return true;
+    }
     qCWarning(lcThread) << "Failed to stop the CommandPoolThread.";
     return false;
 }
@@ -53,6 +57,7 @@ void CommandPoolThread::run()
         if (m_events.waitForStop(m_timing.restMs))
             break;
     }
+    threadchecker::handOver(this);
 }
 
 CommandPtr CommandPoolThread::pickCommand(bool &fromOncePool)

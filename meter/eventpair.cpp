@@ -1,36 +1,33 @@
 #include "meter/eventpair.h"
 
-#include <QDeadlineTimer>
+#include <chrono>
 
 void EventPair::signalStop()
 {
-    QMutexLocker locker(&m_mutex);
+    const std::lock_guard<std::mutex> lock(m_mutex);
     m_stop = true;
-    m_changed.wakeAll();
+    m_changed.notify_all();
 }
 
 void EventPair::signalReply()
 {
-    QMutexLocker locker(&m_mutex);
+    const std::lock_guard<std::mutex> lock(m_mutex);
     m_reply = true;
-    m_changed.wakeAll();
+    m_changed.notify_all();
 }
 
 void EventPair::resetReply()
 {
-    QMutexLocker locker(&m_mutex);
+    const std::lock_guard<std::mutex> lock(m_mutex);
     m_reply = false;
 }
 
 EventPair::Wake EventPair::waitForEither(int timeoutMs)
 {
-    QMutexLocker locker(&m_mutex);
-    const QDeadlineTimer deadline(timeoutMs);
-    // The loop also absorbs spurious wake-ups of the condition.
-    while (!m_stop && !m_reply) {
-        if (!m_changed.wait(&m_mutex, deadline) && !m_stop && !m_reply)
-            return Wake::Timeout;
-    }
+    std::unique_lock<std::mutex> lock(m_mutex);
+    const auto signalled = [this] { return m_stop || m_reply; };
+    if (!m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), signalled))
+        return Wake::Timeout;
     if (m_stop) {
         m_stop = false;
         return Wake::Stop;
@@ -41,12 +38,9 @@ EventPair::Wake EventPair::waitForEither(int timeoutMs)
 
 bool EventPair::waitForStop(int timeoutMs)
 {
-    QMutexLocker locker(&m_mutex);
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!m_stop) {
-        if (!m_changed.wait(&m_mutex, deadline) && !m_stop)
-            return false;
-    }
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (!m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return m_stop; }))
+        return false;
     m_stop = false;
     return true;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QMutex>
-#include <QWaitCondition>
+#include <condition_variable>
+#include <mutex>
 
 // The command thread's two auto-reset events, stop and reply, and the wait for either of
 // them. A signal given while nobody waits is remembered until a wait consumes it; several
@@ -26,8 +26,9 @@ public:
     bool waitForStop(int timeoutMs);
 
 private:
-    QMutex m_mutex;
-    QWaitCondition m_changed;
+    // Standard primitives rather than Qt's, so that thread checkers see the locking.
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
     bool m_stop = false;
     bool m_reply = false;
 };

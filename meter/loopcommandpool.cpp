@@ -2,7 +2,7 @@
 
 CommandPtr LoopCommandPool::next()
 {
-    QMutexLocker locker(&m_mutex);
+    const Lock lock(m_mutex);
     if (m_commands.isEmpty()) {
         m_cursor = -1;
         return CommandPtr();
@@ -13,7 +13,7 @@ CommandPtr LoopCommandPool::next()
 
 CommandPtr LoopCommandPool::current() const
 {
-    QMutexLocker locker(&m_mutex);
+    const Lock lock(m_mutex);
     if (m_cursor < 0 || m_cursor >= m_commands.size())
         return CommandPtr();
     return m_commands.at(m_cursor);
@@ -21,13 +21,13 @@ CommandPtr LoopCommandPool::current() const
 
 void LoopCommandPool::clear()
 {
-    QMutexLocker locker(&m_mutex);
+    const Lock lock(m_mutex);
     m_cursor = -1;
     m_commands.clear();
 }
 
 int LoopCommandPool::cursor() const
 {
-    QMutexLocker locker(&m_mutex);
+    const Lock lock(m_mutex);
     return m_cursor;
 }

@@ -7,6 +7,6 @@ CommandPtr OnceCommandPool::next()
 
 CommandPtr OnceCommandPool::current() const
 {
-    QMutexLocker locker(&m_mutex);
+    const Lock lock(m_mutex);
     return m_commands.isEmpty() ? CommandPtr() : m_commands.first();
 }

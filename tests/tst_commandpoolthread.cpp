@@ -4,11 +4,14 @@
 #include "meter/mydmm.h"
 #include "meter/oncecommandpool.h"
 
+#include "gate.h"
+
 #include <QLoggingCategory>
-#include <QSemaphore>
 #include <QtTest>
 #include <atomic>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 namespace {
 
@@ -34,8 +37,8 @@ public:
         thread.setTiming(timing);
         QObject::connect(&thread, &CommandPoolThread::nextCommand, [this](CommandPtr command) {
             {
-                QMutexLocker locker(&m_mutex);
-                m_emitted.append(command);
+                const std::lock_guard<std::mutex> lock(m_mutex);
+                m_emitted.push_back(command);
             }
             if (onCommand)
                 onCommand(command);
@@ -47,13 +50,13 @@ public:
 
     int count() const
     {
-        QMutexLocker locker(&m_mutex);
-        return m_emitted.size();
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        return int(m_emitted.size());
     }
     QList<CommandPtr> emitted() const
     {
-        QMutexLocker locker(&m_mutex);
-        return m_emitted;
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        return QList<CommandPtr>(m_emitted.begin(), m_emitted.end());
     }
 
     std::shared_ptr<OnceCommandPool> oncePool = std::make_shared<OnceCommandPool>();
@@ -64,8 +67,8 @@ public:
 
 private:
     const bool m_answering;
-    mutable QMutex m_mutex;
-    QList<CommandPtr> m_emitted;
+    mutable std::mutex m_mutex;
+    std::vector<CommandPtr> m_emitted; // not implicitly shared across the threads
 };
 
 Timing timing(int replyWaitMs, int restMs, int stopWaitMs = 3000)
@@ -298,18 +301,18 @@ void TestCommandPoolThread::stopBeforeStartIsKept()
 void TestCommandPoolThread::stuckWorkerIsReportedAndLeftRunning()
 {
     Rig rig(timing(60000, 1, 100));
-    QSemaphore entered;
-    QSemaphore release;
+    Gate entered;
+    Gate release;
     rig.onCommand = [&](const CommandPtr &) {
-        entered.release();
-        release.acquire();
+        entered.open();
+        release.waitOpen(60000);
     };
     rig.thread.start();
-    QVERIFY(entered.tryAcquire(1, 10000));
+    QVERIFY(entered.waitOpen(10000));
     QTest::ignoreMessage(QtWarningMsg, "Failed to stop the CommandPoolThread.");
     QVERIFY(!rig.thread.requestStop());
     QVERIFY(rig.thread.isRunning());
-    release.release();
+    release.open();
     // Once free, the worker sees the stop without waiting for a reply.
     QVERIFY(rig.thread.wait(3000));
     QCOMPARE(rig.count(), 1);
