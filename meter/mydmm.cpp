@@ -347,7 +347,7 @@ DmmData *MyDmm::decode(const QByteArray &frame) const
 
     auto *data = new DmmData;
     data->setEntry(entry);
-    data->setTimestamp(QDateTime::currentDateTime());
+    data->setTimestamp(localNow());
     data->setUnitText(entry->prefix() + entry->unit());
     const QLatin1String display(frame.constData() + kDisplayOffset, kDisplaySize);
     data->setValueText(display);
@@ -364,6 +364,16 @@ DmmData *MyDmm::decode(const QByteArray &frame) const
     data->setFunctionName(entry->name());
     decodeStatus(frame, *data);
     return data;
+}
+
+QDateTime MyDmm::localNow() const
+{
+    const qint64 msecs = QDateTime::currentMSecsSinceEpoch();
+    if (msecs != m_nowMSecs) {
+        m_nowMSecs = msecs;
+        m_now = QDateTime::fromMSecsSinceEpoch(msecs);
+    }
+    return m_now;
 }
 
 MyDmm::DisplayKind MyDmm::classifyDisplay(QLatin1String text)

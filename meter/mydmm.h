@@ -5,6 +5,7 @@
 #include "meter/dmm.h"
 #include "meter/functionentry.h"
 
+#include <QDateTime>
 #include <QLatin1String>
 #include <memory>
 
@@ -95,6 +96,9 @@ private:
     void startSampleTimer();
     void stopSampleTimer();
     void stopThread();
+    // The local date and time now. Turning the clock into local time is slow, so one result
+    // is kept for the millisecond it stands for.
+    QDateTime localNow() const;
 
     CommandPoolThread *m_thread = nullptr;
     // Shared with the command thread, whose worker may outlive a stop that timed out.
@@ -114,4 +118,6 @@ private:
     int m_samplePoints = 1000;
     bool m_infinite = true;
     CommandPoolThread::Timing m_threadTiming;
+    mutable qint64 m_nowMSecs = -1;
+    mutable QDateTime m_now;
 };
