@@ -17,8 +17,7 @@ QString now()
 
 } // namespace
 
-CliLogger::CliLogger(const CliOptions &options, QIODevice *output, QIODevice *log,
-                     QObject *parent)
+CliLogger::CliLogger(const CliOptions &options, QIODevice *output, QIODevice *log, QObject *parent)
     : QObject(parent)
     , m_options(options)
     , m_output(output)

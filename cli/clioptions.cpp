@@ -69,7 +69,8 @@ bool CliOptions::parse(const QStringList &arguments, CliOptions *options, QStrin
         "skip-repeat", "Skips a reading whose value text equals the last one logged.");
     const QCommandLineOption key("key",
                                  "Presses a meter key after connecting; repeatable. NAME is one "
-                                 "of: " + keyNames().join(", ") + ". Example: --key hold",
+                                 "of: " +
+                                     keyNames().join(", ") + ". Example: --key hold",
                                  "NAME");
     const QCommandLineOption format("format",
                                     "Output format: csv (as the window's export), jsonl (one "
@@ -84,8 +85,9 @@ bool CliOptions::parse(const QStringList &arguments, CliOptions *options, QStrin
     const QCommandLineOption reconnect(
         "reconnect", "Tries a link that cannot be opened or is lost again every 2 seconds.");
     const QCommandLineOption journal(
-        "journal", "Also writes a crash-safe journal of the readings into DIR. Example: "
-                   "--journal ~/meter-journal",
+        "journal",
+        "Also writes a crash-safe journal of the readings into DIR. Example: "
+        "--journal ~/meter-journal",
         "DIR");
     parser.addOptions({help, version, device, model, samples, time, rate, skipRepeat, key, format,
                        output, stats, reconnect, journal});
@@ -95,7 +97,8 @@ bool CliOptions::parse(const QStringList &arguments, CliOptions *options, QStrin
         return false;
     }
     if (!parser.positionalArguments().isEmpty()) {
-        *error = QStringLiteral("Unexpected argument: %1").arg(parser.positionalArguments().first());
+        *error =
+            QStringLiteral("Unexpected argument: %1").arg(parser.positionalArguments().first());
         return false;
     }
     if (parser.isSet(help) || parser.isSet(version)) {

@@ -15,12 +15,9 @@ CsvFormatter::CsvFormatter()
 QStringList CsvFormatter::rowFields(qint64 number, const DmmData &data, TimestampFormatter &time)
 {
     // In the record table's column order: number, time, function, range, value, unit.
-    return {QString::number(number),
-            time.text(data.timestamp().toMSecsSinceEpoch()),
-            data.functionName(),
-            data.rangeText(),
-            data.valueText(),
-            data.unitText()};
+    return {QString::number(number), time.text(data.timestamp().toMSecsSinceEpoch()),
+            data.functionName(),     data.rangeText(),
+            data.valueText(),        data.unitText()};
 }
 
 QByteArray CsvFormatter::header() const

@@ -60,9 +60,11 @@ QByteArray InfluxFormatter::reading(qint64 number, const DmmData &data) const
     line += ' ';
     // Infinity and NaN have no form in the protocol; such a reading keeps only its text.
     if (std::isfinite(data.value()))
-        line += QStringLiteral("value=%1,").arg(
-            QString::number(data.value(), 'g', QLocale::FloatingPointShortest));
-    line += QStringLiteral("valueText=%1,overload=%2i").arg(quoteField(data.valueText())).arg(data.overload());
+        line += QStringLiteral("value=%1,")
+                    .arg(QString::number(data.value(), 'g', QLocale::FloatingPointShortest));
+    line += QStringLiteral("valueText=%1,overload=%2i")
+                .arg(quoteField(data.valueText()))
+                .arg(data.overload());
     line += QStringLiteral(",hold=%1,relative=%2,manualRange=%3,lowBattery=%4")
                 .arg(flag(data.hold()), flag(data.relative()), flag(data.manualRange()),
                      flag(data.lowBattery()));

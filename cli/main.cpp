@@ -16,13 +16,14 @@ constexpr int kFailure = 1;
 bool openOutput(QFile &file, const QString &path, QFile &log)
 {
     // Unbuffered: every line reaches the file or pipe with one write, at once.
-    const bool opened = path.isEmpty()
-                            ? file.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered)
-                            : (file.setFileName(path),
-                               file.open(QIODevice::WriteOnly | QIODevice::Truncate |
-                                         QIODevice::Unbuffered));
+    const bool opened =
+        path.isEmpty()
+            ? file.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered)
+            : (file.setFileName(path),
+               file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered));
     if (!opened)
-        log.write(QStringLiteral("Cannot write %1: %2\n").arg(path, file.errorString()).toLocal8Bit());
+        log.write(
+            QStringLiteral("Cannot write %1: %2\n").arg(path, file.errorString()).toLocal8Bit());
     return opened;
 }
 
@@ -40,7 +41,8 @@ int main(int argc, char *argv[])
     QString text;
     bool exitNow = false;
     if (!CliOptions::parse(app.arguments(), &options, &error, &exitNow, &text)) {
-        log.write(QStringLiteral("klm704-cli: %1\nTry 'klm704-cli --help'.\n").arg(error).toLocal8Bit());
+        log.write(
+            QStringLiteral("klm704-cli: %1\nTry 'klm704-cli --help'.\n").arg(error).toLocal8Bit());
         return kUsageError;
     }
     if (exitNow) {

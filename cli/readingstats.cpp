@@ -70,8 +70,8 @@ QString ReadingStats::summary() const
         return text;
     const auto number = [](double v) { return QString::number(v, 'g', 10); };
     const QString unit = m_unit.isEmpty() ? QString() : QStringLiteral(" ") + m_unit;
-    text += QStringLiteral("min: %1%2\nmax: %3%2\nmean: %4%2\nstddev: %5%2\n")
-                .arg(number(m_min), unit, number(m_max), number(m_mean),
-                     number(standardDeviation()));
+    text +=
+        QStringLiteral("min: %1%2\nmax: %3%2\nmean: %4%2\nstddev: %5%2\n")
+            .arg(number(m_min), unit, number(m_max), number(m_mean), number(standardDeviation()));
     return text;
 }

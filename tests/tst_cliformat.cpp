@@ -27,7 +27,8 @@ QString readEscaped(const QString &line, int &pos, const QString &stops, bool *o
 {
     QString text;
     while (pos < line.size() && !stops.contains(line.at(pos))) {
-        if (line.at(pos) == '\\' && pos + 1 < line.size() && QStringLiteral(", =").contains(line.at(pos + 1)))
+        if (line.at(pos) == '\\' && pos + 1 < line.size() &&
+            QStringLiteral(", =").contains(line.at(pos + 1)))
             ++pos;
         else if (line.at(pos) == '"' || line.at(pos) == '\n')
             *ok = false;
@@ -147,10 +148,9 @@ void TestCliFormat::jsonlCarriesEveryField()
     const QJsonObject object = QJsonDocument::fromJson(line, &error).object();
     QCOMPARE(error.error, QJsonParseError::NoError);
     const QStringList expectedKeys = {
-        "timestamp",   "value",      "valueText",   "overload",   "unitText",
-        "rangeText",   "functionName", "maxMinText", "hold",      "relative",
-        "statusBit3",  "manualRange", "lowBattery", "statusBit0", "peakText",
-        "couplingText", "functionCode", "rangeCode"};
+        "timestamp",    "value",      "valueText", "overload",     "unitText",     "rangeText",
+        "functionName", "maxMinText", "hold",      "relative",     "statusBit3",   "manualRange",
+        "lowBattery",   "statusBit0", "peakText",  "couplingText", "functionCode", "rangeCode"};
     for (const QString &key : expectedKeys)
         QVERIFY2(object.contains(key), qPrintable(key));
     QCOMPARE(object.size(), expectedKeys.size());
@@ -185,10 +185,17 @@ void TestCliFormat::influxEscapesTagsAndFields_data()
     QTest::addColumn<QString>("valueText");
     QTest::addColumn<QString>("functionTag");
     QTest::addColumn<QString>("unitTag");
-    QTest::newRow("duty cycle has a space") << 5 << 0x30 << " 50.0 " << "Duty Cycle" << "%";
-    QTest::newRow("ohms") << 6 << 0x31 << "1.234" << "RES" << QString("K") + QChar(0x03A9);
-    QTest::newRow("unit-less has no unit tag") << 18 << 0x30 << " 123" << "hFE" << "";
-    QTest::newRow("quote in text") << 2 << 0x30 << "1\"2\\3" << "DCV" << "V";
+    QTest::newRow("duty cycle has a space") << 5 << 0x30 << " 50.0 "
+                                            << "Duty Cycle"
+                                            << "%";
+    QTest::newRow("ohms") << 6 << 0x31 << "1.234"
+                          << "RES" << QString("K") + QChar(0x03A9);
+    QTest::newRow("unit-less has no unit tag") << 18 << 0x30 << " 123"
+                                               << "hFE"
+                                               << "";
+    QTest::newRow("quote in text") << 2 << 0x30 << "1\"2\\3"
+                                   << "DCV"
+                                   << "V";
 }
 
 void TestCliFormat::influxEscapesTagsAndFields()
@@ -200,8 +207,8 @@ void TestCliFormat::influxEscapesTagsAndFields()
     QFETCH(QString, unitTag);
     auto data = reading(quint8(function), quint8(range), valueText, 1.5);
     data->setRelative(true);
-    const InfluxLine line =
-        parseInflux(QString::fromUtf8(InfluxFormatter(QStringLiteral("VX 310,A")).reading(1, *data)));
+    const InfluxLine line = parseInflux(
+        QString::fromUtf8(InfluxFormatter(QStringLiteral("VX 310,A")).reading(1, *data)));
     QVERIFY(line.ok);
     QCOMPARE(line.measurement, QStringLiteral("meter"));
     QCOMPARE(line.tags.value("model"), QStringLiteral("VX 310,A"));
@@ -287,8 +294,8 @@ void TestCliFormat::optionsCollectKeysInOrder()
     QString error;
     QString text;
     bool exitNow = false;
-    QVERIFY(CliOptions::parse({"klm704-cli", "--key", "hold", "--key", "exit-maxmin", "--rate",
-                               "0", "--format", "influx", "--samples", "5"},
+    QVERIFY(CliOptions::parse({"klm704-cli", "--key", "hold", "--key", "exit-maxmin", "--rate", "0",
+                               "--format", "influx", "--samples", "5"},
                               &options, &error, &exitNow, &text));
     QCOMPARE(options.keys, QByteArray("\x4A\x42"));
     QCOMPARE(options.rate, 0);
