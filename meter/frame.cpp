@@ -26,7 +26,12 @@ QByteArray build(const QByteArray &payload)
 
 namespace {
 
-enum class Candidate { Frame, Incomplete, Invalid };
+enum class Candidate
+{
+    Frame,
+    Incomplete,
+    Invalid
+};
 
 // Judges the bytes at start: a whole valid frame, the beginning of one, or not a frame.
 Candidate judge(const unsigned char *bytes, int available)
@@ -49,6 +54,16 @@ Candidate judge(const unsigned char *bytes, int available)
     return sum == sent ? Candidate::Frame : Candidate::Invalid;
 }
 
+// Start of the first whole valid frame at or after from, or -1.
+int nextWholeFrame(const unsigned char *bytes, int size, int from)
+{
+    for (int start = from; start < size; ++start) {
+        if (bytes[start] == kHeader0 && judge(bytes + start, size - start) == Candidate::Frame)
+            return start;
+    }
+    return -1;
+}
+
 } // namespace
 
 QByteArray extract(const QByteArray &buffer, int &offset)
@@ -63,8 +78,15 @@ QByteArray extract(const QByteArray &buffer, int &offset)
             offset += total;
             return found;
         }
-        case Candidate::Incomplete:
-            return QByteArray();
+        case Candidate::Incomplete: {
+            // A false header in garbage can claim a length that is never filled; a whole valid
+            // frame further on shows that, and must not be kept waiting behind it.
+            const int later = nextWholeFrame(bytes, size, offset + 1);
+            if (later < 0)
+                return QByteArray();
+            offset = later;
+            break;
+        }
         case Candidate::Invalid: {
             const int next = buffer.indexOf(char(kHeader0), offset + 1);
             offset = next < 0 ? size : next;
@@ -73,6 +95,20 @@ QByteArray extract(const QByteArray &buffer, int &offset)
         }
     }
     return QByteArray();
+}
+
+QString hexDump(const QByteArray &bytes)
+{
+    static const char kDigits[] = "0123456789ABCDEF";
+    QString text;
+    text.reserve(bytes.size() * 3);
+    for (const char byte : bytes) {
+        const auto value = static_cast<unsigned char>(byte);
+        text.append(QLatin1Char(kDigits[value >> 4]));
+        text.append(QLatin1Char(kDigits[value & 0x0F]));
+        text.append(QLatin1Char(' '));
+    }
+    return text;
 }
 
 } // namespace frame

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 // The frame format both directions share: 0xAB 0xCD, a length byte L (the bytes after it,
 // checksum included), L - 2 content bytes, and a 16-bit big-endian sum of every byte before
@@ -21,9 +22,13 @@ QByteArray build(const QByteArray &payload);
 // Scans buffer from offset for the next complete frame with a valid checksum and returns it,
 // advancing offset past it. Bytes that cannot start a frame (anything before the next 0xAB, a
 // candidate with a bad length or checksum) are skipped one candidate at a time, so a valid
-// frame behind garbage is still found. Returns an empty array when no complete frame is
-// there; offset then points at the first byte that may still start one, so the caller can
-// drop everything before it and wait for more bytes.
+// frame behind garbage is still found; so is a candidate whose length runs past the end when
+// a whole valid frame follows it. Returns an empty array when no complete frame is there;
+// offset then points at the first byte that may still start one, so the caller can drop
+// everything before it and wait for more bytes.
 QByteArray extract(const QByteArray &buffer, int &offset);
+
+// The bytes as upper-case hexadecimal pairs, each followed by one space ("AB CD 03 ").
+QString hexDump(const QByteArray &bytes);
 
 } // namespace frame

@@ -1,0 +1,93 @@
+#include "meter/commandpoolthread.h"
+
+#include "meter/loopcommandpool.h"
+#include "meter/meterlog.h"
+#include "meter/oncecommandpool.h"
+#include "meter/threadchecker.h"
+
+CommandPoolThread::CommandPoolThread(std::shared_ptr<OnceCommandPool> oncePool,
+                                     std::shared_ptr<LoopCommandPool> loopPool)
+    : m_oncePool(std::move(oncePool))
+    , m_loopPool(std::move(loopPool))
+{
+    qRegisterMetaType<CommandPtr>("CommandPtr");
+}
+
+CommandPoolThread::~CommandPoolThread()
+{
+    m_stopRequested = true;
+    m_events.signalStop();
+    wait();
+    threadchecker::takeOver(this);
+}
+
+void CommandPoolThread::notifyReply()
+{
+    m_events.signalReply();
+}
+
+bool CommandPoolThread::requestStop()
+{
+    m_stopRequested = true;
+    m_events.signalStop();
+    if (wait(m_timing.stopWaitMs)) {
+        threadchecker::takeOver(this);
+        return true;
+    }
+    qCWarning(lcThread) << "Failed to stop the CommandPoolThread.";
+    return false;
+}
+
+void CommandPoolThread::run()
+{
+    // The stop flag is not cleared here: a stop asked for before this point must count.
+    m_events.resetReply();
+    m_tries = 0;
+    CommandPtr command;
+    bool fromOncePool = false;
+    while (!m_stopRequested) {
+        if (m_tries == 0)
+            command = pickCommand(fromOncePool);
+        if (command) {
+            if (!handOut(command))
+                continue;
+            if (fromOncePool)
+                m_oncePool->remove(command);
+        }
+        if (m_events.waitForStop(m_timing.restMs))
+            break;
+    }
+    threadchecker::handOver(this);
+}
+
+CommandPtr CommandPoolThread::pickCommand(bool &fromOncePool)
+{
+    // Taking next() directly (instead of testing for emptiness first) keeps the choice right
+    // when the GUI thread changes the once pool in between.
+    CommandPtr command = m_oncePool->next();
+    fromOncePool = !command.isNull();
+    if (!command)
+        command = m_loopPool->next();
+    return command;
+}
+
+bool CommandPoolThread::handOut(const CommandPtr &command)
+{
+    emit nextCommand(command);
+    if (!command->needsReply())
+        return true;
+    switch (m_events.waitForEither(m_timing.replyWaitMs)) {
+    case EventPair::Wake::Stop:
+        m_stopRequested = true;
+        return false;
+    case EventPair::Wake::Reply:
+        m_tries = 0;
+        return true;
+    case EventPair::Wake::Timeout:
+        break;
+    }
+    if (++m_tries < m_timing.tries)
+        return false;
+    m_tries = 0;
+    return true;
+}

@@ -1,0 +1,46 @@
+#include "meter/eventpair.h"
+
+#include <chrono>
+
+void EventPair::signalStop()
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_stop = true;
+    m_changed.notify_all();
+}
+
+void EventPair::signalReply()
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_reply = true;
+    m_changed.notify_all();
+}
+
+void EventPair::resetReply()
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_reply = false;
+}
+
+EventPair::Wake EventPair::waitForEither(int timeoutMs)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    const auto signalled = [this] { return m_stop || m_reply; };
+    if (!m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), signalled))
+        return Wake::Timeout;
+    if (m_stop) {
+        m_stop = false;
+        return Wake::Stop;
+    }
+    m_reply = false;
+    return Wake::Reply;
+}
+
+bool EventPair::waitForStop(int timeoutMs)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (!m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return m_stop; }))
+        return false;
+    m_stop = false;
+    return true;
+}

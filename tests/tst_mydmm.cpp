@@ -1,0 +1,583 @@
+#include "fakelink.h"
+#include "gate.h"
+#include "meter/deviceselector.h"
+#include "meter/dmmdata.h"
+#include "meter/loopcommandpool.h"
+#include "meter/mydmm.h"
+#include "meter/oncecommandpool.h"
+#include "replyframe.h"
+
+#include <QLoggingCategory>
+#include <QPointer>
+#include <QtTest>
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace {
+
+const QByteArray kHoldFrame = QByteArray::fromHex("ABCD034A01C5");
+
+QLoggingCategory::CategoryFilter defaultFilter = nullptr;
+QSet<QByteArray> categoriesOn;
+
+// Keeps the named categories on, whatever the environment's rules say.
+void forceCategoriesOn(QLoggingCategory *category)
+{
+    defaultFilter(category);
+    if (categoriesOn.contains(category->categoryName())) {
+        category->setEnabled(QtDebugMsg, true);
+        category->setEnabled(QtWarningMsg, true);
+    }
+}
+
+void logOn(const QByteArray &category)
+{
+    categoriesOn.insert(category);
+    QLoggingCategory::installFilter(forceCategoriesOn); // re-applies the filter everywhere
+}
+
+CommandPoolThread::Timing quickTiming(int replyWaitMs = 60000)
+{
+    CommandPoolThread::Timing timing;
+    timing.replyWaitMs = replyWaitMs;
+    timing.restMs = 5;
+    return timing;
+}
+
+// A driver on a device selector whose links are fakes, collecting the readings it emits.
+class Rig
+{
+public:
+    Rig()
+    {
+        selector.setLinkFactory(
+            [this](const QString &, const LinkSettings &, QString *) -> LinkBackend * {
+                return new FakeLink(script);
+            });
+        dmm.setThreadTiming(quickTiming());
+        QObject::connect(&dmm, &Dmm::display,
+                         [this](const DmmData *data) { readings.emplace_back(data); });
+    }
+
+    FakeLink *link() const { return static_cast<FakeLink *>(selector.link()); }
+    void feed(const QByteArray &bytes)
+    {
+        dmm.slotSerialDeviceRead(reinterpret_cast<const uint8_t *>(bytes.constData()),
+                                 bytes.size());
+    }
+    int count() const { return int(readings.size()); }
+    QString valueText(int index) const { return readings.at(size_t(index))->valueText(); }
+    int writtenPolls() const { return link()->written().count(FakeLink::pollFrame()); }
+
+    FakeScript script;
+    DeviceSelector selector;
+    MyDmm dmm{&selector};
+    std::vector<std::unique_ptr<const DmmData>> readings;
+};
+
+QByteArray reading(const char *display)
+{
+    return replyFrame(2, 0x31, display);
+}
+
+} // namespace
+
+class TestMyDmm : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+
+    void constructionDefaults();
+    void failedOpenLeavesDriverClosed();
+    void openAndCloseForwardLinkSignals();
+    void splitFrameIsDeliveredOnceAtEveryCut();
+    void framesInOneChunkAreAllDeliveredInOrder();
+    void garbageBeforeFrameInSameChunkIsSkipped();
+    void badFramesDoNotHoldBackTheNextOne_data();
+    void badFramesDoNotHoldBackTheNextOne();
+    void shortFrameGivesNoReading();
+    void receiverReenteringTheDriverSeesEachFrameOnce();
+    void framesAreWrittenToTheLog();
+    void acknowledgementReleasesKeyAndIsNoReading();
+    void sampleTimerLimitsReadings();
+    void sampleRateZeroTurnsEveryReplyIntoAReading();
+    void changingSampleRateWhileOpenTakesEffectAtOnce();
+    void sampleRateSetWhileClosedWaitsForOpen();
+    void modelNameChoosesTable_data();
+    void modelNameChoosesTable();
+    void pollsAnsweredByTheMeterBecomeReadings();
+    void everyReplyReleasesTheThreadWhileSamplingSlowly();
+    void linkLostByItselfIsReplacedOnNextOpen();
+    void stuckWorkerOutlivesCloseAndGoesLater();
+    void commandFromClosedConnectionIsIgnored();
+    void destroyingOpenDriverStopsEverything();
+    void selectorGoneBeforeDriverIsHarmless();
+};
+
+void TestMyDmm::initTestCase()
+{
+    defaultFilter = QLoggingCategory::installFilter(forceCategoriesOn);
+}
+
+void TestMyDmm::constructionDefaults()
+{
+    Rig rig;
+    MyDmm &dmm = rig.dmm;
+    QCOMPARE(dmm.meterModel(), QStringLiteral("VX52C+"));
+    QCOMPARE(&dmm.activeTable(), &dmm.defaultTable());
+    QCOMPARE(dmm.defaultTable().size(), 63);
+    QCOMPARE(dmm.eTable().size(), 73);
+    const QList<CommandPtr> loop = dmm.loopPool()->commands();
+    QCOMPARE(loop.size(), 1);
+    QCOMPARE(loop.first()->frame(), FakeLink::pollFrame());
+    QVERIFY(loop.first()->needsReply());
+    QVERIFY(dmm.oncePool()->isEmpty());
+    QCOMPARE(dmm.sampleRate(), 1000);
+    QCOMPARE(dmm.samplePoints(), 1000);
+    QVERIFY(dmm.isInfinite());
+    QVERIFY(!dmm.isSkipRepeat());
+    QVERIFY(!dmm.isOpen());
+    QVERIFY(!dmm.commandThread());
+    QCOMPARE(dmm.sampleTimerId(), 0);
+    dmm.setSamplePoints(20);
+    dmm.setInfinite(false);
+    dmm.setSkipRepeat(true);
+    QCOMPARE(dmm.samplePoints(), 20);
+    QVERIFY(!dmm.isInfinite());
+    QVERIFY(dmm.isSkipRepeat());
+}
+
+void TestMyDmm::failedOpenLeavesDriverClosed()
+{
+    Rig rig;
+    rig.script.openSucceeds = false;
+    QSignalSpy opened(&rig.dmm, &Dmm::opened);
+    rig.dmm.sendHold();
+    QVERIFY(!rig.dmm.open());
+    QVERIFY(!rig.dmm.isOpen());
+    QVERIFY(!rig.dmm.commandThread());
+    QCOMPARE(rig.dmm.sampleTimerId(), 0);
+    QCOMPARE(opened.count(), 0);
+    // A failed open leaves the queued key alone.
+    QCOMPARE(rig.dmm.oncePool()->commands().size(), 1);
+}
+
+void TestMyDmm::openAndCloseForwardLinkSignals()
+{
+    Rig rig;
+    QSignalSpy opened(&rig.dmm, &Dmm::opened);
+    QSignalSpy closed(&rig.dmm, &Dmm::closed);
+    rig.dmm.sendRangeManual(); // from an earlier connection: dropped by open
+    QVERIFY(rig.dmm.open());
+    QVERIFY(rig.dmm.oncePool()->isEmpty());
+    QCOMPARE(opened.count(), 1);
+    QVERIFY(rig.dmm.isOpen());
+    QVERIFY(rig.dmm.commandThread());
+    QVERIFY(rig.dmm.sampleTimerId() != 0);
+    QVERIFY(!rig.dmm.open());
+    QCOMPARE(opened.count(), 1);
+    rig.dmm.close();
+    QCOMPARE(closed.count(), 1);
+    QVERIFY(!rig.dmm.isOpen());
+    QVERIFY(!rig.dmm.commandThread());
+    QCOMPARE(rig.dmm.sampleTimerId(), 0);
+    QVERIFY(rig.dmm.currentCommand().isNull());
+    rig.dmm.close();
+    QCOMPARE(closed.count(), 1);
+    // Removal of the bridge closes the same way.
+    QVERIFY(rig.dmm.open());
+    rig.dmm.slotUSBRemoved();
+    QCOMPARE(closed.count(), 2);
+    QVERIFY(!rig.dmm.commandThread());
+}
+
+void TestMyDmm::splitFrameIsDeliveredOnceAtEveryCut()
+{
+    Rig rig;
+    rig.dmm.setSampleRate(0);
+    const QByteArray frame = reading("  4.321");
+    for (int cut = 1; cut < frame.size(); ++cut) {
+        rig.feed(frame.left(cut));
+        QCOMPARE(rig.count(), cut - 1);
+        rig.feed(frame.mid(cut));
+        QCOMPARE(rig.count(), cut);
+        QCOMPARE(rig.valueText(cut - 1), QStringLiteral("  4.321"));
+    }
+    rig.readings.clear();
+    for (const char byte : frame)
+        rig.feed(QByteArray(1, byte));
+    QCOMPARE(rig.count(), 1);
+    QCOMPARE(rig.dmm.lastFrame(), frame);
+}
+
+void TestMyDmm::framesInOneChunkAreAllDeliveredInOrder()
+{
+    Rig rig;
+    rig.dmm.setSampleRate(0);
+    const QByteArray fourth = reading("  4.000");
+    rig.feed(reading("  1.000") + reading("  2.000") + reading("  3.000") + fourth.left(9));
+    QCOMPARE(rig.count(), 3);
+    QCOMPARE(rig.valueText(0), QStringLiteral("  1.000"));
+    QCOMPARE(rig.valueText(1), QStringLiteral("  2.000"));
+    QCOMPARE(rig.valueText(2), QStringLiteral("  3.000"));
+    rig.feed(fourth.mid(9));
+    QCOMPARE(rig.count(), 4);
+    QCOMPARE(rig.valueText(3), QStringLiteral("  4.000"));
+}
+
+void TestMyDmm::garbageBeforeFrameInSameChunkIsSkipped()
+{
+    Rig rig;
+    rig.dmm.setSampleRate(0);
+    rig.feed(QByteArray::fromHex("00ABFFCDAB") + reading("  7.000"));
+    QCOMPARE(rig.count(), 1);
+    QCOMPARE(rig.valueText(0), QStringLiteral("  7.000"));
+    rig.feed(QByteArray("noise"));
+    rig.feed(reading("  8.000"));
+    QCOMPARE(rig.count(), 2);
+}
+
+void TestMyDmm::badFramesDoNotHoldBackTheNextOne_data()
+{
+    QByteArray badSum = reading("  9.999");
+    badSum[badSum.size() - 1] = char(badSum.at(badSum.size() - 1) + 1);
+    QByteArray tooShortLength = reading("  9.999");
+    tooShortLength[2] = 2;
+    QByteArray longLength = reading("  9.999");
+    longLength[2] = char(200);
+
+    QTest::addColumn<QByteArray>("bad");
+    QTest::addColumn<bool>("sameChunk");
+    QTest::newRow("bad checksum, same chunk") << badSum << true;
+    QTest::newRow("bad checksum, own chunk") << badSum << false;
+    QTest::newRow("length below 3") << tooShortLength << true;
+    QTest::newRow("length never filled, same chunk") << longLength << true;
+    QTest::newRow("length never filled, own chunk") << longLength << false;
+}
+
+void TestMyDmm::badFramesDoNotHoldBackTheNextOne()
+{
+    QFETCH(QByteArray, bad);
+    QFETCH(bool, sameChunk);
+    Rig rig;
+    rig.dmm.setSampleRate(0);
+    const QByteArray good = reading("  5.000");
+    if (sameChunk) {
+        rig.feed(bad + good);
+    } else {
+        rig.feed(bad);
+        rig.feed(good);
+    }
+    QCOMPARE(rig.count(), 1);
+    QCOMPARE(rig.valueText(0), QStringLiteral("  5.000"));
+    rig.feed(reading("  6.000"));
+    QCOMPARE(rig.count(), 2);
+}
+
+void TestMyDmm::shortFrameGivesNoReading()
+{
+    Rig rig;
+    rig.dmm.setSampleRate(0);
+    const QByteArray shortFrame = frame::build(QByteArray(1, 2));
+    rig.feed(shortFrame);
+    QCOMPARE(rig.count(), 0);
+    QCOMPARE(rig.dmm.lastFrame(), shortFrame);
+    rig.feed(reading("  1.000"));
+    QCOMPARE(rig.count(), 1);
+}
+
+void TestMyDmm::receiverReenteringTheDriverSeesEachFrameOnce()
+{
+    Rig rig;
+    rig.dmm.setSampleRate(0);
+    bool nested = false;
+    // As if a dialog's event loop delivered more bytes while the first reading is shown.
+    QObject::connect(&rig.dmm, &Dmm::display, [&](const DmmData *) {
+        if (!std::exchange(nested, true))
+            rig.feed(reading("  9.000"));
+    });
+    rig.feed(reading("  1.000") + reading("  2.000"));
+    QCOMPARE(rig.count(), 3);
+    QCOMPARE(rig.valueText(0), QStringLiteral("  1.000"));
+    QCOMPARE(rig.valueText(1), QStringLiteral("  9.000"));
+    QCOMPARE(rig.valueText(2), QStringLiteral("  2.000"));
+}
+
+void TestMyDmm::framesAreWrittenToTheLog()
+{
+    logOn("klm704.frames");
+    logOn("klm704.timer");
+    Rig rig;
+    QVERIFY(rig.dmm.open());
+    QTest::ignoreMessage(QtDebugMsg, "AB CD 03 FF 02 7A ");
+    rig.feed(FakeLink::acknowledgement());
+    QTest::ignoreMessage(QtDebugMsg, "timerEvent");
+    QTimerEvent tick(rig.dmm.sampleTimerId());
+    QCoreApplication::sendEvent(&rig.dmm, &tick);
+    categoriesOn.clear();
+    QLoggingCategory::installFilter(forceCategoriesOn);
+}
+
+void TestMyDmm::acknowledgementReleasesKeyAndIsNoReading()
+{
+    Rig rig;
+    rig.script.acknowledgeKeys = false;
+    rig.dmm.setSampleRate(0);
+    QVERIFY(rig.dmm.open());
+    QTRY_COMPARE(rig.link()->written().size(), 1); // the first poll, never answered
+    rig.dmm.sendHold();
+    rig.link()->inject(reading("  1.000")); // answers the poll
+    QTRY_COMPARE(rig.link()->written().size(), 2);
+    QCOMPARE(rig.link()->written().last(), kHoldFrame);
+    QCOMPARE(rig.dmm.currentCommand()->frame(), kHoldFrame);
+
+    // An ordinary reply does not answer a key command.
+    rig.link()->inject(reading("  2.000"));
+    QTest::qWait(200);
+    QCOMPARE(rig.link()->written().size(), 2);
+    QCOMPARE(rig.dmm.oncePool()->commands().size(), 1);
+    QCOMPARE(rig.count(), 2);
+
+    rig.link()->inject(FakeLink::acknowledgement());
+    QTRY_VERIFY(rig.dmm.oncePool()->isEmpty());
+    QTRY_COMPARE(rig.link()->written().size(), 3);
+    QCOMPARE(rig.link()->written().last(), FakeLink::pollFrame());
+    QCOMPARE(rig.count(), 2);
+}
+
+void TestMyDmm::sampleTimerLimitsReadings()
+{
+    Rig rig;
+    rig.dmm.setSampleRate(100000);
+    QVERIFY(rig.dmm.open());
+    for (int i = 0; i < 3; ++i)
+        rig.feed(reading("  1.000"));
+    QCOMPARE(rig.count(), 1); // the first reply after construction is due
+    QTimerEvent otherTimer(rig.dmm.sampleTimerId() + 1000);
+    QCoreApplication::sendEvent(&rig.dmm, &otherTimer);
+    rig.feed(reading("  1.000"));
+    QCOMPARE(rig.count(), 1);
+    QTimerEvent tick(rig.dmm.sampleTimerId());
+    QCoreApplication::sendEvent(&rig.dmm, &tick);
+    // An acknowledgement never takes the due sample.
+    rig.feed(FakeLink::acknowledgement());
+    rig.feed(reading("  2.000") + reading("  3.000"));
+    QCOMPARE(rig.count(), 2);
+    QCOMPARE(rig.valueText(1), QStringLiteral("  2.000"));
+}
+
+void TestMyDmm::sampleRateZeroTurnsEveryReplyIntoAReading()
+{
+    Rig rig;
+    rig.dmm.setSampleRate(0);
+    QVERIFY(rig.dmm.open());
+    QCOMPARE(rig.dmm.sampleTimerId(), 0);
+    for (int i = 0; i < 5; ++i)
+        rig.feed(reading("  1.000"));
+    QCOMPARE(rig.count(), 5);
+}
+
+void TestMyDmm::changingSampleRateWhileOpenTakesEffectAtOnce()
+{
+    Rig rig;
+    rig.dmm.setSampleRate(100000);
+    QVERIFY(rig.dmm.open());
+    rig.feed(reading("  1.000"));
+    rig.feed(reading("  1.000"));
+    QCOMPARE(rig.count(), 1);
+    rig.dmm.setSampleRate(10);
+    QCOMPARE(rig.dmm.sampleRate(), 10);
+    QVERIFY(rig.dmm.sampleTimerId() != 0);
+    QTRY_VERIFY((rig.feed(reading("  1.000")), rig.count() >= 3));
+    rig.dmm.setSampleRate(0);
+    QCOMPARE(rig.dmm.sampleTimerId(), 0);
+    const int before = rig.count();
+    rig.feed(reading("  1.000") + reading("  1.000"));
+    QCOMPARE(rig.count(), before + 2);
+}
+
+void TestMyDmm::sampleRateSetWhileClosedWaitsForOpen()
+{
+    Rig rig;
+    rig.dmm.setSampleRate(50);
+    QCOMPARE(rig.dmm.sampleTimerId(), 0);
+    rig.dmm.setSampleRate(-5);
+    QCOMPARE(rig.dmm.sampleRate(), 0);
+    rig.dmm.setSampleRate(50);
+    QVERIFY(rig.dmm.open());
+    QVERIFY(rig.dmm.sampleTimerId() != 0);
+    rig.dmm.close();
+    QCOMPARE(rig.dmm.sampleTimerId(), 0);
+}
+
+void TestMyDmm::modelNameChoosesTable_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<bool>("eTable");
+    QTest::newRow("VX52C+") << "VX52C+" << false;
+    QTest::newRow("VX310E") << "VX310E" << true;
+    QTest::newRow("vx310e") << "vx310e" << true;
+    QTest::newRow("e inside") << "VXe52" << true;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("no e") << "VX310A" << false;
+}
+
+void TestMyDmm::modelNameChoosesTable()
+{
+    QFETCH(QString, model);
+    QFETCH(bool, eTable);
+    MyDmm dmm(nullptr);
+    dmm.setModel(model);
+    QCOMPARE(dmm.meterModel(), model);
+    QCOMPARE(&dmm.activeTable(), eTable ? &dmm.eTable() : &dmm.defaultTable());
+    // Only the E table knows the AC+DC function.
+    std::unique_ptr<DmmData> acPlusDc(dmm.decode(replyFrame(25, 0x30)));
+    QCOMPARE(acPlusDc != nullptr, eTable);
+}
+
+void TestMyDmm::pollsAnsweredByTheMeterBecomeReadings()
+{
+    Rig rig;
+    rig.script.pollReply = reading("-12.345");
+    rig.dmm.setSampleRate(0);
+    QSignalSpy closed(&rig.dmm, &Dmm::closed);
+    QVERIFY(rig.dmm.open());
+    QTRY_VERIFY(rig.count() >= 3);
+    QCOMPARE(rig.readings.front()->value(), -12.345);
+    QCOMPARE(rig.readings.front()->functionName(), QStringLiteral("DCV"));
+
+    const int writtenBefore = rig.link()->written().size();
+    rig.dmm.sendKey(QByteArray(1, commandcode::kLight));
+    rig.dmm.sendHold();
+    QTRY_VERIFY(rig.dmm.oncePool()->isEmpty());
+    const QList<QByteArray> written = rig.link()->written();
+    const int light = written.indexOf(QByteArray::fromHex("ABCD034B01C6"), writtenBefore);
+    // At most the poll already on its way goes before the keys, which keep their order.
+    QVERIFY(light >= writtenBefore && light <= writtenBefore + 1);
+    QCOMPARE(written.at(light + 1), kHoldFrame);
+    QTRY_VERIFY(rig.link()->written().size() > light + 2);
+    QCOMPARE(rig.link()->written().at(light + 2), FakeLink::pollFrame());
+
+    rig.dmm.close();
+    QCOMPARE(closed.count(), 1);
+    QVERIFY(!rig.dmm.commandThread());
+    const int writtenAtClose = rig.link()->written().size();
+    const int readingsAtClose = rig.count();
+    QTest::qWait(100);
+    QCOMPARE(rig.link()->written().size(), writtenAtClose);
+    QCOMPARE(rig.count(), readingsAtClose);
+}
+
+void TestMyDmm::everyReplyReleasesTheThreadWhileSamplingSlowly()
+{
+    Rig rig;
+    rig.script.pollReply = reading("  3.300");
+    rig.dmm.setSampleRate(100000);
+    QVERIFY(rig.dmm.open());
+    // Each poll waits a minute unless its reply releases it.
+    QTRY_VERIFY(rig.writtenPolls() >= 20);
+    QCOMPARE(rig.count(), 1);
+}
+
+void TestMyDmm::linkLostByItselfIsReplacedOnNextOpen()
+{
+    Rig rig;
+    rig.script.pollReply = reading("  1.000");
+    rig.dmm.setThreadTiming(quickTiming(20));
+    QSignalSpy closed(&rig.dmm, &Dmm::closed);
+    QVERIFY(rig.dmm.open());
+    QTRY_VERIFY(rig.writtenPolls() >= 2);
+    FakeLink *lost = rig.link();
+    lost->dropBySelf();
+    QCOMPARE(closed.count(), 1);
+    QVERIFY(!rig.dmm.isOpen());
+    // The thread goes on handing out polls, which are not written to the closed link.
+    QPointer<CommandPoolThread> oldThread = rig.dmm.commandThread();
+    QVERIFY(oldThread);
+    const int writtenWhenLost = lost->written().size();
+    QTest::qWait(100);
+    QCOMPARE(lost->written().size(), writtenWhenLost);
+
+    QVERIFY(rig.dmm.open());
+    QVERIFY(oldThread.isNull());
+    QVERIFY(rig.dmm.commandThread());
+    QTRY_VERIFY(rig.writtenPolls() >= 2);
+}
+
+void TestMyDmm::stuckWorkerOutlivesCloseAndGoesLater()
+{
+    logOn("klm704.thread");
+    Rig rig;
+    CommandPoolThread::Timing timing = quickTiming(20);
+    timing.stopWaitMs = 100;
+    rig.dmm.setThreadTiming(timing);
+    Gate entered;
+    Gate release;
+    std::atomic_bool blockNext{true};
+    QVERIFY(rig.dmm.open());
+    QPointer<CommandPoolThread> thread = rig.dmm.commandThread();
+    connect(
+        thread, &CommandPoolThread::nextCommand, thread,
+        [&](CommandPtr) {
+            if (blockNext.exchange(false)) {
+                entered.open();
+                release.waitOpen(60000);
+            }
+        },
+        Qt::DirectConnection);
+    QVERIFY(entered.waitOpen(10000));
+    QTest::ignoreMessage(QtWarningMsg, "Failed to stop the CommandPoolThread.");
+    rig.dmm.close();
+    QVERIFY(!rig.dmm.isOpen());
+    QVERIFY(!rig.dmm.commandThread());
+    QTest::qWait(50);
+    QVERIFY(thread); // still running, so still there
+    release.open();
+    QTRY_VERIFY(thread.isNull());
+}
+
+void TestMyDmm::commandFromClosedConnectionIsIgnored()
+{
+    Rig rig;
+    QVERIFY(rig.dmm.open());
+    QTRY_VERIFY(rig.dmm.currentCommand());
+    rig.dmm.close();
+    const int written = rig.link()->written().size();
+    rig.dmm.slotCommandPoolThreadNextCommand(rig.dmm.loopPool()->commands().first());
+    QVERIFY(rig.dmm.currentCommand().isNull());
+    QCOMPARE(rig.link()->written().size(), written);
+}
+
+void TestMyDmm::destroyingOpenDriverStopsEverything()
+{
+    FakeScript script;
+    script.pollReply = reading("  1.000");
+    DeviceSelector selector;
+    selector.setLinkFactory([&script](const QString &, const LinkSettings &, QString *) {
+        return new FakeLink(script);
+    });
+    auto dmm = std::make_unique<MyDmm>(&selector);
+    dmm->setSampleRate(0);
+    QVERIFY(dmm->open());
+    QTRY_VERIFY(static_cast<FakeLink *>(selector.link())->written().size() >= 2);
+    QPointer<CommandPoolThread> thread = dmm->commandThread();
+    dmm.reset();
+    QVERIFY(thread.isNull());
+    QVERIFY(!selector.isActived());
+    QTest::qWait(50); // answers still on their way reach nobody
+}
+
+void TestMyDmm::selectorGoneBeforeDriverIsHarmless()
+{
+    auto selector = std::make_unique<DeviceSelector>();
+    MyDmm dmm(selector.get());
+    selector.reset();
+    QVERIFY(!dmm.isOpen());
+    QVERIFY(!dmm.open());
+    dmm.close();
+}
+
+QTEST_GUILESS_MAIN(TestMyDmm)
+#include "tst_mydmm.moc"
