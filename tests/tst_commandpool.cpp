@@ -19,7 +19,6 @@ private slots:
     void loopPoolGoesRound();
     void loopCurrentFollowsCursor();
     void clearRestartsTheRound();
-    void commandsIsACopy();
     void enqueueBuildsAndAppends();
     void keysAppendedByAnotherThreadAreAllHandedOutInOrder();
     void loopPoolSurvivesChangesFromAnotherThread();
@@ -168,16 +167,6 @@ void TestCommandPool::clearRestartsTheRound()
     pool.append(y);
     QCOMPARE(pool.next(), x);
     QCOMPARE(pool.next(), y);
-}
-
-void TestCommandPool::commandsIsACopy()
-{
-    OnceCommandPool pool;
-    const CommandPtr a = command(1);
-    pool.append(a);
-    QList<CommandPtr> copy = pool.commands();
-    copy.clear();
-    QCOMPARE(pool.commands(), QList<CommandPtr>{a});
 }
 
 void TestCommandPool::enqueueBuildsAndAppends()

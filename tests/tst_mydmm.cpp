@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QtTest>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -97,6 +98,7 @@ private slots:
     void badFramesDoNotHoldBackTheNextOne_data();
     void badFramesDoNotHoldBackTheNextOne();
     void shortFrameGivesNoReading();
+    void receiverReenteringTheDriverSeesEachFrameOnce();
     void framesAreWrittenToTheLog();
     void acknowledgementReleasesKeyAndIsNoReading();
     void sampleTimerLimitsReadings();
@@ -111,6 +113,7 @@ private slots:
     void stuckWorkerOutlivesCloseAndGoesLater();
     void commandFromClosedConnectionIsIgnored();
     void destroyingOpenDriverStopsEverything();
+    void selectorGoneBeforeDriverIsHarmless();
 };
 
 void TestMyDmm::initTestCase()
@@ -183,6 +186,11 @@ void TestMyDmm::openAndCloseForwardLinkSignals()
     QVERIFY(rig.dmm.currentCommand().isNull());
     rig.dmm.close();
     QCOMPARE(closed.count(), 1);
+    // Removal of the bridge closes the same way.
+    QVERIFY(rig.dmm.open());
+    rig.dmm.slotUSBRemoved();
+    QCOMPARE(closed.count(), 2);
+    QVERIFY(!rig.dmm.commandThread());
 }
 
 void TestMyDmm::splitFrameIsDeliveredOnceAtEveryCut()
@@ -278,6 +286,23 @@ void TestMyDmm::shortFrameGivesNoReading()
     QCOMPARE(rig.dmm.lastFrame(), shortFrame);
     rig.feed(reading("  1.000"));
     QCOMPARE(rig.count(), 1);
+}
+
+void TestMyDmm::receiverReenteringTheDriverSeesEachFrameOnce()
+{
+    Rig rig;
+    rig.dmm.setSampleRate(0);
+    bool nested = false;
+    // As if a dialog's event loop delivered more bytes while the first reading is shown.
+    QObject::connect(&rig.dmm, &Dmm::display, [&](const DmmData *) {
+        if (!std::exchange(nested, true))
+            rig.feed(reading("  9.000"));
+    });
+    rig.feed(reading("  1.000") + reading("  2.000"));
+    QCOMPARE(rig.count(), 3);
+    QCOMPARE(rig.valueText(0), QStringLiteral("  1.000"));
+    QCOMPARE(rig.valueText(1), QStringLiteral("  9.000"));
+    QCOMPARE(rig.valueText(2), QStringLiteral("  2.000"));
 }
 
 void TestMyDmm::framesAreWrittenToTheLog()
@@ -542,6 +567,16 @@ void TestMyDmm::destroyingOpenDriverStopsEverything()
     QVERIFY(thread.isNull());
     QVERIFY(!selector.isActived());
     QTest::qWait(50); // answers still on their way reach nobody
+}
+
+void TestMyDmm::selectorGoneBeforeDriverIsHarmless()
+{
+    auto selector = std::make_unique<DeviceSelector>();
+    MyDmm dmm(selector.get());
+    selector.reset();
+    QVERIFY(!dmm.isOpen());
+    QVERIFY(!dmm.open());
+    dmm.close();
 }
 
 QTEST_GUILESS_MAIN(TestMyDmm)
