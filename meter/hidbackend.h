@@ -13,7 +13,13 @@ class HidBackend
 {
 public:
     // Why a device that is present could not be opened.
-    enum class OpenError { None, PermissionDenied, Busy, Other };
+    enum class OpenError
+    {
+        None,
+        PermissionDenied,
+        Busy,
+        Other
+    };
 
     virtual ~HidBackend() = default;
 

@@ -101,11 +101,10 @@ void HidBridgeLink::start(std::unique_ptr<HidDevice> device)
                         emit bytesReceived(bytes);
                 }
             });
-    connect(m_reader.get(), &HidReader::failed, this,
-            [this, generation](const QString &reason) {
-                if (generation == m_generation && isOpen())
-                    fail(reason);
-            });
+    connect(m_reader.get(), &HidReader::failed, this, [this, generation](const QString &reason) {
+        if (generation == m_generation && isOpen())
+            fail(reason);
+    });
     m_reader->start();
 }
 

@@ -28,8 +28,7 @@ public:
     static QString udevAdvice();
 
 protected:
-    HidBridgeLink(std::shared_ptr<HidBackend> hid, const LinkSettings &settings,
-                  QObject *parent);
+    HidBridgeLink(std::shared_ptr<HidBackend> hid, const LinkSettings &settings, QObject *parent);
 
     const LinkSettings &settings() const { return m_settings; }
 

@@ -9,8 +9,8 @@ struct HidReportLayout
 {
     static constexpr int kDefaultOutputSize = 64;
 
-    bool numbered = false;  // reports start with a report ID
-    quint8 outputId = 0;    // the ID of the vendor output report; 0 when not numbered
+    bool numbered = false; // reports start with a report ID
+    quint8 outputId = 0;   // the ID of the vendor output report; 0 when not numbered
     int outputSize = kDefaultOutputSize;
 
     // Reads the layout from a report descriptor. The first Output item under a vendor-defined

@@ -41,8 +41,8 @@ LinkBackend *createLink(const QString &device, const LinkSettings &settings, QSt
     return createLinkWithHid(device, settings, error, nullptr);
 }
 
-LinkBackend *createLinkWithHid(const QString &device, const LinkSettings &settings,
-                               QString *error, std::shared_ptr<HidBackend> hid)
+LinkBackend *createLinkWithHid(const QString &device, const LinkSettings &settings, QString *error,
+                               std::shared_ptr<HidBackend> hid)
 {
     if (device == QLatin1String("sim"))
         return new SimLink;

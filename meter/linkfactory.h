@@ -13,5 +13,5 @@ class LinkBackend;
 LinkBackend *createLink(const QString &device, const LinkSettings &settings, QString *error);
 
 // The same with the HID backend the bridges use (tests pass a fake); null means hidapi.
-LinkBackend *createLinkWithHid(const QString &device, const LinkSettings &settings,
-                               QString *error, std::shared_ptr<HidBackend> hid);
+LinkBackend *createLinkWithHid(const QString &device, const LinkSettings &settings, QString *error,
+                               std::shared_ptr<HidBackend> hid);

@@ -21,11 +21,10 @@ bool SerialLink::open()
         setErrorString(openFailureText());
         return false;
     }
-    const bool configured = m_port.setBaudRate(qint32(m_baudrate)) &&
-                            m_port.setDataBits(QSerialPort::Data8) &&
-                            m_port.setParity(QSerialPort::NoParity) &&
-                            m_port.setStopBits(QSerialPort::OneStop) &&
-                            m_port.setFlowControl(QSerialPort::NoFlowControl);
+    const bool configured =
+        m_port.setBaudRate(qint32(m_baudrate)) && m_port.setDataBits(QSerialPort::Data8) &&
+        m_port.setParity(QSerialPort::NoParity) && m_port.setStopBits(QSerialPort::OneStop) &&
+        m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!configured) {
         setErrorString(tr("%1 does not take %2 baud 8N1: %3")
                            .arg(m_port.portName())

@@ -126,8 +126,7 @@ void VirtualMeter::discardPendingOutput()
 // the previous answer has left, and each chunk is delivered when its last byte has arrived.
 void VirtualMeter::transmit(const QByteArray &bytes, double delayMicroseconds)
 {
-    const qint64 start =
-        std::max(now() + qint64(delayMicroseconds * m_timeScale), m_lineFreeAt);
+    const qint64 start = std::max(now() + qint64(delayMicroseconds * m_timeScale), m_lineFreeAt);
     const double byteTime = kByteMicroseconds * m_timeScale;
     int from = 0;
     for (int end : cutPoints(bytes.size())) {

@@ -23,7 +23,11 @@ class VirtualMeter : public QObject
 {
     Q_OBJECT
 public:
-    enum class AckStyle { Full, Short };
+    enum class AckStyle
+    {
+        Full,
+        Short
+    };
 
     // One reply to a poll, as the meter sent it; intact is false when its checksum was spoiled.
     struct SentReply

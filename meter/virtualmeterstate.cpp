@@ -217,9 +217,10 @@ double VirtualMeterState::takeSample()
 {
     if (m_drift) {
         const double scale = qAbs(m_input);
-        m_driftOffset = kDriftPull * m_driftOffset +
-                        (m_random.generateDouble() * 2 - 1) * kDriftStep * scale;
-        m_lastSample = m_input + m_driftOffset + (m_random.generateDouble() * 2 - 1) * kNoise * scale;
+        m_driftOffset =
+            kDriftPull * m_driftOffset + (m_random.generateDouble() * 2 - 1) * kDriftStep * scale;
+        m_lastSample =
+            m_input + m_driftOffset + (m_random.generateDouble() * 2 - 1) * kNoise * scale;
     } else {
         m_lastSample = m_input;
     }

@@ -32,7 +32,12 @@ public:
     static constexpr char kNegativeOverload[] = " -O.L  ";
 
     // MAX/MIN and peak modes: off, or showing the highest or the lowest value seen.
-    enum class Extreme { Off, Max, Min };
+    enum class Extreme
+    {
+        Off,
+        Max,
+        Min
+    };
 
     explicit VirtualMeterState(quint32 seed);
     ~VirtualMeterState();
