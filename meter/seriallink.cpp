@@ -4,6 +4,7 @@
 
 SerialLink::SerialLink(const QString &path, const LinkSettings &settings, QObject *parent)
     : LinkBackend(parent)
+    , m_path(path)
     , m_baudrate(settings.baudrate)
 {
     m_port.setPortName(path);
@@ -27,7 +28,7 @@ bool SerialLink::open()
         m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!configured) {
         setErrorString(tr("%1 does not take %2 baud 8N1: %3")
-                           .arg(m_port.portName())
+                           .arg(m_path)
                            .arg(m_baudrate)
                            .arg(m_port.errorString()));
         m_port.close();
@@ -39,7 +40,7 @@ bool SerialLink::open()
 
 QString SerialLink::openFailureText() const
 {
-    const QString path = m_port.portName();
+    const QString &path = m_path;
     switch (m_port.error()) {
     case QSerialPort::DeviceNotFoundError:
         return tr("Serial port %1 not found; check the path, or plug in the adapter.").arg(path);
@@ -77,8 +78,7 @@ void SerialLink::onError(QSerialPort::SerialPortError error)
         m_ending)
         return;
     m_ending = true;
-    qCWarning(lcLink).noquote() << "Serial port" << m_port.portName()
-                                << "failed:" << m_port.errorString();
+    qCWarning(lcLink).noquote() << "Serial port" << m_path << "failed:" << m_port.errorString();
     QMetaObject::invokeMethod(this, &SerialLink::endAfterError, Qt::QueuedConnection);
 }
 

@@ -25,6 +25,7 @@ private:
     QString openFailureText() const;
 
     QSerialPort m_port;
+    QString m_path;
     uint m_baudrate;
     bool m_ending = false;
 };
