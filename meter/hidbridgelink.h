@@ -59,6 +59,7 @@ private:
     LinkSettings m_settings;
     std::unique_ptr<HidDevice> m_device;
     std::unique_ptr<HidReader> m_reader;
-    // Counts the opens, so that reports queued by an earlier reader are recognised and dropped.
+    // Counts the opens, so that reports queued by an earlier reader are recognised and dropped
+    // (Qt also drops calls queued by a deleted reader, but does not promise to).
     quint64 m_generation = 0;
 };
