@@ -65,6 +65,7 @@ bool HidBridgeLink::open()
                            .arg(bridgeName(), path, reason));
         return false;
     }
+    qCInfo(lcLink).noquote() << "Opened the" << bridgeName() << "meter cable at" << path;
     start(std::move(device));
     emit opened();
     return true;
