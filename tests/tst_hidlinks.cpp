@@ -1,11 +1,10 @@
 #include "meter/ch9329link.h"
 #include "meter/cp2110link.h"
-#include "meter/deviceselector.h"
-#include "meter/frame.h"
 #include "meter/hidbackend.h"
 #include "meter/hiddevice.h"
 #include "meter/hidreportlayout.h"
 #include "meter/linkfactory.h"
+#include "tests/selectorprobe.h"
 
 #include <QDeadlineTimer>
 #include <QMutex>
@@ -169,31 +168,21 @@ public:
 };
 
 // A device selector whose links reach the fake backend; short read time-outs keep closing fast.
-struct Rig
+struct Rig : SelectorProbe
 {
     explicit Rig(const QString &device)
+        : SelectorProbe(device)
     {
-        selector.setDevice(device);
         selector.setReadTimeout(10);
         std::shared_ptr<FakeHidBackend> backend = hid;
         selector.setLinkFactory(
             [backend](const QString &name, const LinkSettings &settings, QString *error) {
                 return createLinkWithHid(name, settings, error, backend);
             });
-        QObject::connect(&selector, &DeviceSelector::readyRead,
-                         [this](const uint8_t *data, int len) {
-                             received.append(reinterpret_cast<const char *>(data), len);
-                         });
-    }
-    void write(const QByteArray &bytes)
-    {
-        selector.write(reinterpret_cast<const uchar *>(bytes.constData()), bytes.size());
     }
     FakeHidState &state() { return *hid->state; }
 
     std::shared_ptr<FakeHidBackend> hid = std::make_shared<FakeHidBackend>();
-    DeviceSelector selector;
-    QByteArray received;
 };
 
 QByteArray hex(const char *text)

@@ -1,9 +1,9 @@
-#include "meter/deviceselector.h"
-#include "meter/frame.h"
 #include "meter/functionentry.h"
+#include "tests/selectorprobe.h"
 
 #include <QProcess>
 #include <QtTest>
+#include <memory>
 
 namespace {
 
@@ -43,56 +43,42 @@ private:
     QString m_path;
 };
 
-class Collector
-{
-public:
-    explicit Collector(DeviceSelector &selector)
-    {
-        QObject::connect(&selector, &DeviceSelector::readyRead,
-                         [this](const uint8_t *data, int len) {
-                             m_bytes.append(reinterpret_cast<const char *>(data), len);
-                         });
-    }
-
-    QList<QByteArray> frames() const
-    {
-        QList<QByteArray> found;
-        int offset = 0;
-        for (QByteArray next = frame::extract(m_bytes, offset); !next.isEmpty();
-             next = frame::extract(m_bytes, offset))
-            found.append(next);
-        return found;
-    }
-
-private:
-    QByteArray m_bytes;
-};
-
-void poll(DeviceSelector &selector)
-{
-    selector.write(reinterpret_cast<const uchar *>(kPoll.constData()), kPoll.size());
-}
-
 } // namespace
 
 class TestSerialLink : public QObject
 {
     Q_OBJECT
 private slots:
+    void init();
+    void cleanup();
     void repliesArriveThroughPseudoTerminal();
     void reconnectingFindsTheLineAsItWas();
     void simulatorExitClosesLinkOnce();
     void missingPortSaysSo();
     void emptyPathIsRejected();
+
+private:
+    std::unique_ptr<Simulator> m_simulator;
+    std::unique_ptr<SelectorProbe> m_probe; // a selector on the simulator's line
 };
+
+void TestSerialLink::init()
+{
+    m_simulator = std::make_unique<Simulator>();
+    QVERIFY(m_simulator->start());
+    m_probe = std::make_unique<SelectorProbe>(m_simulator->device());
+}
+
+void TestSerialLink::cleanup()
+{
+    m_probe.reset();
+    m_simulator.reset();
+}
 
 void TestSerialLink::repliesArriveThroughPseudoTerminal()
 {
-    Simulator simulator;
-    QVERIFY(simulator.start());
-    DeviceSelector selector;
-    selector.setDevice(simulator.device());
-    Collector collector(selector);
+    SelectorProbe &probe = *m_probe;
+    DeviceSelector &selector = probe.selector;
     QSignalSpy opened(&selector, &DeviceSelector::opened);
     QVERIFY2(selector.open(), qPrintable(selector.errorString()));
     QCOMPARE(opened.size(), 1);
@@ -100,9 +86,9 @@ void TestSerialLink::repliesArriveThroughPseudoTerminal()
     FunctionTable table, eTable;
     buildTables(table, eTable);
     for (int i = 1; i <= 3; ++i) {
-        poll(selector);
-        QTRY_COMPARE(collector.frames().size(), i);
-        const QByteArray reply = collector.frames().last();
+        probe.write(kPoll);
+        QTRY_COMPARE(probe.frames().size(), i);
+        const QByteArray reply = probe.frames().last();
         QVERIFY(findEntry(table, quint8(reply.at(3)), quint8(reply.at(4))));
     }
     qDeleteAll(table);
@@ -111,37 +97,32 @@ void TestSerialLink::repliesArriveThroughPseudoTerminal()
 
 void TestSerialLink::reconnectingFindsTheLineAsItWas()
 {
-    Simulator simulator;
-    QVERIFY(simulator.start());
-    DeviceSelector selector;
-    selector.setDevice(simulator.device());
-    Collector collector(selector);
+    SelectorProbe &probe = *m_probe;
+    DeviceSelector &selector = probe.selector;
     QSignalSpy closed(&selector, &DeviceSelector::closed);
     QVERIFY(selector.open());
-    poll(selector);
-    QTRY_COMPARE(collector.frames().size(), 1);
+    probe.write(kPoll);
+    QTRY_COMPARE(probe.frames().size(), 1);
     selector.close();
     QCOMPARE(closed.size(), 1);
 
     QVERIFY(selector.open());
-    poll(selector);
-    QTRY_COMPARE(collector.frames().size(), 2);
+    probe.write(kPoll);
+    QTRY_COMPARE(probe.frames().size(), 2);
     QCOMPARE(closed.size(), 1);
 }
 
 void TestSerialLink::simulatorExitClosesLinkOnce()
 {
-    Simulator simulator;
-    QVERIFY(simulator.start());
-    DeviceSelector selector;
-    selector.setDevice(simulator.device());
+    SelectorProbe &probe = *m_probe;
+    DeviceSelector &selector = probe.selector;
     QSignalSpy closed(&selector, &DeviceSelector::closed);
     QVERIFY(selector.open());
 
-    simulator.process().terminate();
-    QVERIFY(simulator.process().waitForFinished(5000));
-    QCOMPARE(simulator.process().exitStatus(), QProcess::NormalExit);
-    QCOMPARE(simulator.process().exitCode(), 0);
+    m_simulator->process().terminate();
+    QVERIFY(m_simulator->process().waitForFinished(5000));
+    QCOMPARE(m_simulator->process().exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_simulator->process().exitCode(), 0);
 
     QTRY_COMPARE(closed.size(), 1);
     QVERIFY(!selector.isActived());

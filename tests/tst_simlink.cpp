@@ -1,8 +1,7 @@
-#include "meter/deviceselector.h"
-#include "meter/frame.h"
 #include "meter/functionentry.h"
 #include "meter/simlink.h"
 #include "meter/virtualmeter.h"
+#include "tests/selectorprobe.h"
 
 #include <QtTest>
 
@@ -10,40 +9,6 @@ namespace {
 
 const QByteArray kPoll = QByteArray::fromHex("abcd035e01d9");
 const QByteArray kSelect = QByteArray::fromHex("abcd034c01c7");
-
-// Collects what the selector delivers and cuts it into frames.
-class Collector
-{
-public:
-    explicit Collector(DeviceSelector &selector)
-    {
-        QObject::connect(&selector, &DeviceSelector::readyRead,
-                         [this](const uint8_t *data, int len) {
-                             m_bytes.append(reinterpret_cast<const char *>(data), len);
-                             ++m_chunks;
-                         });
-    }
-
-    QList<QByteArray> frames() const
-    {
-        QList<QByteArray> found;
-        int offset = 0;
-        for (QByteArray next = frame::extract(m_bytes, offset); !next.isEmpty();
-             next = frame::extract(m_bytes, offset))
-            found.append(next);
-        return found;
-    }
-    int chunks() const { return m_chunks; }
-
-private:
-    QByteArray m_bytes;
-    int m_chunks = 0;
-};
-
-void send(DeviceSelector &selector, const QByteArray &frameBytes)
-{
-    selector.write(reinterpret_cast<const uchar *>(frameBytes.constData()), frameBytes.size());
-}
 
 VirtualMeter *meterOf(const DeviceSelector &selector)
 {
@@ -85,8 +50,8 @@ void TestSimLink::cleanupTestCase()
 
 void TestSimLink::openEmitsOpenedWithLinkInPlace()
 {
-    DeviceSelector selector;
-    selector.setDevice(QStringLiteral("sim"));
+    SelectorProbe probe(QStringLiteral("sim"));
+    DeviceSelector &selector = probe.selector;
     QList<bool> activeWhenOpened;
     connect(&selector, &DeviceSelector::opened, this,
             [&] { activeWhenOpened.append(selector.isActived()); });
@@ -99,41 +64,39 @@ void TestSimLink::openEmitsOpenedWithLinkInPlace()
 
 void TestSimLink::pollsGetRepliesFoundInTable()
 {
-    DeviceSelector selector;
-    selector.setDevice(QStringLiteral("sim"));
-    Collector collector(selector);
+    SelectorProbe probe(QStringLiteral("sim"));
+    DeviceSelector &selector = probe.selector;
     QVERIFY(selector.open());
     meterOf(selector)->setTimeScale(0.2);
     for (int i = 1; i <= 5; ++i) {
-        send(selector, kPoll);
-        QTRY_COMPARE(collector.frames().size(), i);
+        probe.write(kPoll);
+        QTRY_COMPARE(probe.frames().size(), i);
     }
-    for (const QByteArray &reply : collector.frames()) {
+    for (const QByteArray &reply : probe.frames()) {
         QCOMPARE(reply.size(), 19);
         QVERIFY2(findEntry(m_table, quint8(reply.at(3)), quint8(reply.at(4))),
                  reply.toHex(' ').constData());
     }
-    QVERIFY(collector.chunks() >= 5);
+    QVERIFY(probe.chunks >= 5);
 }
 
 void TestSimLink::keyIsAcknowledgedAndActs()
 {
-    DeviceSelector selector;
-    selector.setDevice(QStringLiteral("sim"));
-    Collector collector(selector);
+    SelectorProbe probe(QStringLiteral("sim"));
+    DeviceSelector &selector = probe.selector;
     QVERIFY(selector.open());
     meterOf(selector)->setTimeScale(0);
-    send(selector, kSelect);
-    send(selector, kPoll);
-    QTRY_COMPARE(collector.frames().size(), 2);
-    QCOMPARE(quint8(collector.frames().at(0).at(3)), VirtualMeter::kAckCode);
-    QCOMPARE(quint8(collector.frames().at(1).at(3)), quint8(3)); // DCV became DCmV
+    probe.write(kSelect);
+    probe.write(kPoll);
+    QTRY_COMPARE(probe.frames().size(), 2);
+    QCOMPARE(quint8(probe.frames().at(0).at(3)), VirtualMeter::kAckCode);
+    QCOMPARE(quint8(probe.frames().at(1).at(3)), quint8(3)); // DCV became DCmV
 }
 
 void TestSimLink::unplugEmitsClosedOnce()
 {
-    DeviceSelector selector;
-    selector.setDevice(QStringLiteral("sim"));
+    SelectorProbe probe(QStringLiteral("sim"));
+    DeviceSelector &selector = probe.selector;
     QSignalSpy opened(&selector, &DeviceSelector::opened);
     QSignalSpy closed(&selector, &DeviceSelector::closed);
     QVERIFY(selector.open());
@@ -151,44 +114,43 @@ void TestSimLink::unplugEmitsClosedOnce()
 
 void TestSimLink::closeEmitsClosedOnceAndNothingAfter()
 {
-    DeviceSelector selector;
-    selector.setDevice(QStringLiteral("sim"));
-    Collector collector(selector);
+    SelectorProbe probe(QStringLiteral("sim"));
+    DeviceSelector &selector = probe.selector;
     QSignalSpy closed(&selector, &DeviceSelector::closed);
     selector.close(); // never opened
     QCOMPARE(closed.size(), 0);
     QVERIFY(selector.open());
-    send(selector, kPoll); // its answer would come some 35 ms later
+    probe.write(kPoll); // its answer would come some 35 ms later
     selector.close();
     QCOMPARE(closed.size(), 1);
     QVERIFY(!selector.isActived());
     selector.close();
-    send(selector, kPoll);
+    probe.write(kPoll);
     QTest::qWait(100);
     QCOMPARE(closed.size(), 1);
-    QCOMPARE(collector.chunks(), 0);
+    QCOMPARE(probe.chunks, 0);
 }
 
 void TestSimLink::sharedMeterKeepsStateAcrossReconnect()
 {
     VirtualMeter meter(21);
     meter.setTimeScale(0);
-    DeviceSelector selector;
+    SelectorProbe probe(QStringLiteral("sim"));
+    DeviceSelector &selector = probe.selector;
     selector.setLinkFactory(
         [&meter](const QString &, const LinkSettings &, QString *) { return new SimLink(&meter); });
-    Collector collector(selector);
     QVERIFY(selector.open());
-    send(selector, kSelect);
-    QTRY_COMPARE(collector.frames().size(), 1);
-    send(selector, kPoll);
+    probe.write(kSelect);
+    QTRY_COMPARE(probe.frames().size(), 1);
+    probe.write(kPoll);
     selector.close(); // the answer on its way is lost with the connection
 
     QVERIFY(selector.open());
-    send(selector, kPoll);
-    QTRY_COMPARE(collector.frames().size(), 2);
+    probe.write(kPoll);
+    QTRY_COMPARE(probe.frames().size(), 2);
     QTest::qWait(20);
-    QCOMPARE(collector.frames().size(), 2);
-    QCOMPARE(quint8(collector.frames().at(1).at(3)), quint8(3));
+    QCOMPARE(probe.frames().size(), 2);
+    QCOMPARE(quint8(probe.frames().at(1).at(3)), quint8(3));
     QCOMPARE(meter.repliesSent(), 2);
 }
 

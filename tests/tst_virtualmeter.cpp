@@ -1,6 +1,7 @@
 #include "meter/frame.h"
 #include "meter/functionentry.h"
 #include "meter/virtualmeter.h"
+#include "tests/selectorprobe.h"
 
 #include <QElapsedTimer>
 #include <QtTest>
@@ -21,16 +22,6 @@ QByteArray joined(const QSignalSpy &spy)
     for (const QList<QVariant> &arguments : spy)
         bytes += arguments.at(0).toByteArray();
     return bytes;
-}
-
-QList<QByteArray> framesIn(const QByteArray &bytes)
-{
-    QList<QByteArray> frames;
-    int offset = 0;
-    for (QByteArray found = frame::extract(bytes, offset); !found.isEmpty();
-         found = frame::extract(bytes, offset))
-        frames.append(found);
-    return frames;
 }
 
 // Sends the commands and waits until count valid frames have come back.
