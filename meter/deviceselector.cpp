@@ -76,12 +76,14 @@ bool DeviceSelector::open()
     connect(link.get(), &LinkBackend::bytesReceived, this, &DeviceSelector::onBytes);
     connect(link.get(), &LinkBackend::opened, this, &DeviceSelector::opened);
     connect(link.get(), &LinkBackend::closed, this, &DeviceSelector::onLinkClosed);
-    if (!link->open()) {
-        m_errorString = link->errorString();
+    // The link emits opened() from inside open(); slots reached by it see the link in place.
+    m_link = std::move(link);
+    if (!m_link->open()) {
+        m_errorString = m_link->errorString();
+        m_link.reset();
         qCWarning(lcLink).noquote() << "Cannot open device" << m_device << ":" << m_errorString;
         return false;
     }
-    m_link = std::move(link);
     return true;
 }
 

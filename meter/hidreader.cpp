@@ -1,0 +1,35 @@
+#include "meter/hidreader.h"
+
+#include "meter/hiddevice.h"
+
+HidReader::HidReader(HidDevice *device, int timeoutMs, QObject *parent)
+    : QThread(parent)
+    , m_device(device)
+    , m_timeoutMs(timeoutMs)
+{
+}
+
+HidReader::~HidReader()
+{
+    stop();
+}
+
+void HidReader::stop()
+{
+    m_stopping = true;
+    wait();
+}
+
+void HidReader::run()
+{
+    while (!m_stopping) {
+        QByteArray report;
+        const int n = m_device->read(&report, m_timeoutMs);
+        if (n < 0) {
+            emit failed(m_device->errorText());
+            return;
+        }
+        if (n > 0)
+            emit reportReceived(report);
+    }
+}

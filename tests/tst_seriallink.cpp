@@ -1,0 +1,155 @@
+#include "meter/functionentry.h"
+#include "tests/selectorprobe.h"
+
+#include <QProcess>
+#include <QtTest>
+#include <memory>
+
+namespace {
+
+const QByteArray kPoll = QByteArray::fromHex("abcd035e01d9");
+
+// The simulator program on a new pseudo-terminal.
+class Simulator
+{
+public:
+    ~Simulator()
+    {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+
+    // Starts it and reads the pseudo-terminal's path from its first line of output.
+    bool start()
+    {
+        m_process.start(QStringLiteral(VX310A_SIM_PATH),
+                        {QStringLiteral("--seed"), QStringLiteral("5"),
+                         QStringLiteral("--time-scale"), QStringLiteral("0.2")});
+        if (!m_process.waitForStarted(5000))
+            return false;
+        while (!m_process.canReadLine()) {
+            if (!m_process.waitForReadyRead(5000))
+                return false;
+        }
+        m_path = QString::fromLocal8Bit(m_process.readLine().trimmed());
+        return !m_path.isEmpty();
+    }
+
+    QString device() const { return QStringLiteral("serial:") + m_path; }
+    QProcess &process() { return m_process; }
+
+private:
+    QProcess m_process;
+    QString m_path;
+};
+
+} // namespace
+
+class TestSerialLink : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void repliesArriveThroughPseudoTerminal();
+    void reconnectingFindsTheLineAsItWas();
+    void simulatorExitClosesLinkOnce();
+    void missingPortSaysSo();
+    void emptyPathIsRejected();
+
+private:
+    std::unique_ptr<Simulator> m_simulator;
+    std::unique_ptr<SelectorProbe> m_probe; // a selector on the simulator's line
+};
+
+void TestSerialLink::init()
+{
+    m_simulator = std::make_unique<Simulator>();
+    QVERIFY(m_simulator->start());
+    m_probe = std::make_unique<SelectorProbe>(m_simulator->device());
+}
+
+void TestSerialLink::cleanup()
+{
+    m_probe.reset();
+    m_simulator.reset();
+}
+
+void TestSerialLink::repliesArriveThroughPseudoTerminal()
+{
+    SelectorProbe &probe = *m_probe;
+    DeviceSelector &selector = probe.selector;
+    QSignalSpy opened(&selector, &DeviceSelector::opened);
+    QVERIFY2(selector.open(), qPrintable(selector.errorString()));
+    QCOMPARE(opened.size(), 1);
+
+    FunctionTable table, eTable;
+    buildTables(table, eTable);
+    for (int i = 1; i <= 3; ++i) {
+        probe.write(kPoll);
+        QTRY_COMPARE(probe.frames().size(), i);
+        const QByteArray reply = probe.frames().last();
+        QVERIFY(findEntry(table, quint8(reply.at(3)), quint8(reply.at(4))));
+    }
+    qDeleteAll(table);
+    qDeleteAll(eTable);
+}
+
+void TestSerialLink::reconnectingFindsTheLineAsItWas()
+{
+    SelectorProbe &probe = *m_probe;
+    DeviceSelector &selector = probe.selector;
+    QSignalSpy closed(&selector, &DeviceSelector::closed);
+    QVERIFY(selector.open());
+    probe.write(kPoll);
+    QTRY_COMPARE(probe.frames().size(), 1);
+    selector.close();
+    QCOMPARE(closed.size(), 1);
+
+    QVERIFY(selector.open());
+    probe.write(kPoll);
+    QTRY_COMPARE(probe.frames().size(), 2);
+    QCOMPARE(closed.size(), 1);
+}
+
+void TestSerialLink::simulatorExitClosesLinkOnce()
+{
+    SelectorProbe &probe = *m_probe;
+    DeviceSelector &selector = probe.selector;
+    QSignalSpy closed(&selector, &DeviceSelector::closed);
+    QVERIFY(selector.open());
+
+    m_simulator->process().terminate();
+    QVERIFY(m_simulator->process().waitForFinished(5000));
+    QCOMPARE(m_simulator->process().exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_simulator->process().exitCode(), 0);
+
+    QTRY_COMPARE(closed.size(), 1);
+    QVERIFY(!selector.isActived());
+    QTest::qWait(100); // a hung-up line must not report its end again
+    selector.close();
+    QCOMPARE(closed.size(), 1);
+}
+
+void TestSerialLink::missingPortSaysSo()
+{
+    DeviceSelector selector;
+    selector.setDevice(QStringLiteral("serial:/dev/klm704-no-such-port"));
+    QSignalSpy opened(&selector, &DeviceSelector::opened);
+    QVERIFY(!selector.open());
+    QVERIFY(!selector.isActived());
+    QCOMPARE(opened.size(), 0);
+    QVERIFY(selector.errorString().contains(QStringLiteral("/dev/klm704-no-such-port")));
+    QVERIFY(selector.errorString().contains(QStringLiteral("not found")));
+}
+
+void TestSerialLink::emptyPathIsRejected()
+{
+    DeviceSelector selector;
+    selector.setDevice(QStringLiteral("serial:"));
+    QVERIFY(!selector.open());
+    QVERIFY(selector.errorString().startsWith(QStringLiteral("Unknown device")));
+}
+
+QTEST_GUILESS_MAIN(TestSerialLink)
+#include "tst_seriallink.moc"
