@@ -3,6 +3,9 @@
 #include "app/appname.h"
 #include "app/iconned_dock_style.h"
 #include "meter/deviceselector.h"
+#include "meter/mydmm.h"
+#include "record/columnspec.h"
+#include "record/datamodel.h"
 #include "ui_widget.h"
 
 #include <QAction>
@@ -45,8 +48,11 @@ Widget::Widget(QWidget *parent)
 
 Widget::~Widget()
 {
-    deviceSelector->close();
+    dmm->close();
     delete ui;
+    delete dataModel;
+    qDeleteAll(columns);
+    delete dmm;
     delete deviceSelector;
 }
 
@@ -60,8 +66,13 @@ void Widget::initObj()
     deviceSelector->setBaudrate(kBaudrate);
     deviceSelector->setReadTimeout(kLinkTimeoutMs);
     deviceSelector->setWriteTimeout(kLinkTimeoutMs);
-    // Next here: the meter driver on this link, the record table's columns and model, and the
-    // action group of the meter keys.
+
+    dmm = new MyDmm(deviceSelector);
+    dmm->setModel(modelName);
+
+    columns = createRecordColumns();
+    dataModel = new DataModel(columns);
+    // Next here: the action group of the meter keys.
 }
 
 void Widget::initConnec()
@@ -150,7 +161,7 @@ void Widget::showEvent(QShowEvent *event)
 
 void Widget::closeEvent(QCloseEvent *event)
 {
-    deviceSelector->close();
+    dmm->close();
     saveSettings();
     QMainWindow::closeEvent(event);
 }

@@ -1,10 +1,14 @@
 #pragma once
 
+#include <QList>
 #include <QMainWindow>
 #include <QString>
 
+class ColumnSpec;
+class DataModel;
 class DMMChart;
 class DeviceSelector;
+class MyDmm;
 class Ui_Widget;
 
 // The program's main window: the live reading panel, the record table and the charts in three
@@ -43,5 +47,9 @@ private:
     QString modelName;
     QString version;
     DMMChart *currentChart = nullptr;
+    DataModel *dataModel = nullptr;
+    MyDmm *dmm = nullptr;
     DeviceSelector *deviceSelector = nullptr;
+    QList<ColumnSpec *> columns;
+    bool recording = false;
 };
