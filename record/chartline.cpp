@@ -8,17 +8,34 @@
 
 namespace {
 
-// Pixel row of a value. Rows far outside any image (a value that is not finite) are pinned, so
-// the conversion to int stays defined.
-int pixelRow(double row)
+// Pixel row of a value: (int)(zeroLine - yScale * value * multiplier). Rows far outside any
+// image (a value that is not finite) are pinned, so the conversion to int stays defined.
+class RowOf
 {
-    constexpr double kLimit = 1 << 24;
-    if (!(row > -kLimit))
-        return int(-kLimit);
-    if (!(row < kLimit))
-        return int(kLimit);
-    return int(row);
-}
+public:
+    explicit RowOf(const ChartLine::Mapping &mapping)
+        : m_zero(mapping.zeroLine)
+        , m_scale(mapping.yScale)
+        , m_multiplier(mapping.multiplier)
+    {
+    }
+
+    int operator()(double value) const
+    {
+        constexpr double kLimit = 1 << 24;
+        const double row = m_zero - m_scale * value * m_multiplier;
+        if (!(row > -kLimit))
+            return int(-kLimit);
+        if (!(row < kLimit))
+            return int(kLimit);
+        return int(row);
+    }
+
+private:
+    double m_zero;
+    double m_scale;
+    double m_multiplier;
+};
 
 } // namespace
 
@@ -53,42 +70,41 @@ void ChartLine::setSteps(double xStep, double yScale, int visibleCount)
     m_positions = ScreenPositions(xStep, visibleCount);
 }
 
-template<class Sink>
-void ChartLine::mapSamples(int first, int last, const Mapping &mapping, Sink sink) const
+int ChartLine::visibleCount(int first, int last) const
 {
-    int k = 0;
-    const double zero = mapping.zeroLine;
-    m_store.forEachValue(first, last, [&](double value) {
-        sink(int(k * mapping.xStep + mapping.plotX),
-             pixelRow(zero - mapping.yScale * value * mapping.multiplier));
-        ++k;
-    });
+    return qMax(0, qMin(last, pointCount() - 1) - qMax(first, 0) + 1);
 }
 
 QVector<QPoint> ChartLine::curve(int first, int last, const Mapping &mapping) const
 {
-    m_decimator.reset();
-    mapSamples(first, last, mapping, [this](int x, int y) { m_decimator.add(x, y); });
-    return m_decimator.finish();
+    const RowOf rowOf(mapping);
+    first = qMax(first, 0);
+    const auto forRows = [&](int from, int to, auto visit) {
+        m_store.forEachValue(first + from, first + to - 1,
+                             [&](double value) { visit(rowOf(value)); });
+    };
+    return m_decimator.thin(visibleCount(first, last), mapping.xStep, mapping.plotX, forRows);
 }
 
 QVector<QPoint> ChartLine::fullCurve(int first, int last, const Mapping &mapping) const
 {
+    const RowOf rowOf(mapping);
+    first = qMax(first, 0);
+    const int count = visibleCount(first, last);
     QVector<QPoint> points;
-    points.reserve(qMax(0, qMin(last, pointCount() - 1) - qMax(first, 0) + 1));
-    mapSamples(first, last, mapping, [&points](int x, int y) { points.append(QPoint(x, y)); });
+    points.reserve(count);
+    for (int k = 0; k < count; ++k)
+        points.append(
+            QPoint(int(k * mapping.xStep + mapping.plotX), rowOf(m_store.value(first + k))));
     return points;
 }
 
 bool ChartLine::curveInside(const QRect &area, int first, int last, const Mapping &mapping) const
 {
-    const int count = qMin(last, pointCount() - 1) - qMax(first, 0) + 1;
-    const double zero = mapping.zeroLine;
-    const auto row = [&](double value) {
-        return pixelRow(zero - mapping.yScale * value * mapping.multiplier);
-    };
-    return mapping.xStep >= 0 && area.contains(mapping.plotX, row(m_min)) &&
-           area.contains(int((count - 1) * mapping.xStep + mapping.plotX), row(m_max));
+    const RowOf rowOf(mapping);
+    const int lastX = int((visibleCount(first, last) - 1) * mapping.xStep + mapping.plotX);
+    return mapping.xStep >= 0 && area.contains(mapping.plotX, rowOf(m_min)) &&
+           area.contains(lastX, rowOf(m_max));
 }
 
 void ChartLine::draw(QPainter &painter, int first, int last, const Mapping &mapping) const
@@ -99,6 +115,9 @@ void ChartLine::draw(QPainter &painter, int first, int last, const Mapping &mapp
     // The thinned curve matches the full one pixel for pixel as long as the pen is not clipped,
     // which only a plot squeezed below its margins can cause.
     const QRect device(0, 0, painter.device()->width(), painter.device()->height());
+    // With a clip rectangle the painter sets a thin pen's pixels directly instead of blending
+    // them one span at a time (many times faster on tall strokes); the pixels are the same.
+    painter.setClipRect(device);
     if (curveInside(device, first, last, mapping))
         painter.drawPolyline(curve(first, last, mapping));
     else

@@ -64,8 +64,7 @@ public:
     void draw(QPainter &painter, int first, int last, const Mapping &mapping) const;
 
 private:
-    template<class Sink>
-    void mapSamples(int first, int last, const Mapping &mapping, Sink sink) const;
+    int visibleCount(int first, int last) const;
     bool curveInside(const QRect &area, int first, int last, const Mapping &mapping) const;
 
     DMMChart *m_chart;

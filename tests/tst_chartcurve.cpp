@@ -59,13 +59,13 @@ QVector<QPoint> samplePoints(const QVector<int> &rows, double xStep, int plotX)
     return points;
 }
 
-QVector<QPoint> thin(const QVector<QPoint> &points)
+QVector<QPoint> thin(const QVector<int> &rows, double xStep, int plotX)
 {
     CurveDecimator decimator;
-    decimator.reset();
-    for (const QPoint &p : points)
-        decimator.add(p.x(), p.y());
-    return decimator.finish();
+    return decimator.thin(rows.size(), xStep, plotX, [&rows](int from, int to, auto visit) {
+        for (int k = from; k < to; ++k)
+            visit(rows.at(k));
+    });
 }
 
 QImage render(const QVector<QPoint> &points, const QSize &size)
@@ -97,7 +97,7 @@ int compareCurves(const QVector<int> &rows, int plotWidth, int plotHeight)
     const double xStep = rows.isEmpty() ? 0 : double(plotWidth) / rows.size();
     const QVector<QPoint> full = samplePoints(rows, xStep, plotX);
     const QSize size(plotWidth + 2 * plotX, plotHeight + 4);
-    return differingPixels(render(full, size), render(thin(full), size));
+    return differingPixels(render(full, size), render(thin(rows, xStep, plotX), size));
 }
 
 } // namespace
@@ -162,7 +162,7 @@ void TestChartCurve::denseCurveIsThinnedToFewPointsPerColumn()
 {
     const QVector<int> rows = makeRows("random", 100000, 500, 1);
     const QVector<QPoint> full = samplePoints(rows, 1000.0 / rows.size(), 0);
-    const QVector<QPoint> thinned = thin(full);
+    const QVector<QPoint> thinned = thin(rows, 1000.0 / rows.size(), 0);
     // Five points per middle column, and the first and last column whole (100 samples each).
     QVERIFY2(thinned.size() <= 5 * 1000 + 2 * 100, qPrintable(QString::number(thinned.size())));
     QCOMPARE(thinned.first(), full.first());
@@ -173,18 +173,25 @@ void TestChartCurve::sparseCurveKeepsEverySample()
 {
     const QVector<int> rows = makeRows("random", 50, 300, 2);
     const QVector<QPoint> full = samplePoints(rows, 1000.0 / rows.size(), 0);
-    QCOMPARE(thin(full), full);
+    QCOMPARE(thin(rows, 1000.0 / rows.size(), 0), full);
 }
 
 void TestChartCurve::endsOfTheCurveAreKeptWhole()
 {
-    // Two columns only: both are ends, so nothing may be dropped, repeats included.
-    const QVector<QPoint> full = {{0, 5}, {0, 5}, {0, 9}, {0, 1}, {1, 4}, {1, 4}, {1, 8}};
-    QCOMPARE(thin(full), full);
+    // Four samples a column. Two columns only: both are ends, so nothing may be dropped,
+    // repeats included.
+    const QVector<int> ends = {5, 5, 9, 1, 4, 4, 8};
+    QCOMPARE(thin(ends, 0.25, 0), samplePoints(ends, 0.25, 0));
     // A middle column with a monotone run and repeats becomes its first and last point.
-    const QVector<QPoint> middle = {{0, 5}, {1, 2}, {1, 2}, {1, 4}, {1, 7}, {2, 3}};
-    const QVector<QPoint> expected = {{0, 5}, {1, 2}, {1, 7}, {2, 3}};
-    QCOMPARE(thin(middle), expected);
+    const QVector<int> middle = {5, 5, 5, 5, 2, 2, 4, 7, 3, 3, 3, 3};
+    const QVector<QPoint> expected = {{0, 5}, {0, 5}, {0, 5}, {0, 5}, {1, 2},
+                                      {1, 7}, {2, 3}, {2, 3}, {2, 3}, {2, 3}};
+    QCOMPARE(thin(middle, 0.25, 0), expected);
+    // Turns inside a middle column: first and last point around the span of the turns.
+    const QVector<int> zigzag = {5, 5, 5, 5, 2, 9, 1, 6, 3, 3, 3, 3};
+    const QVector<QPoint> swept = {{0, 5}, {0, 5}, {0, 5}, {0, 5}, {1, 2}, {1, 9},
+                                   {1, 1}, {1, 6}, {2, 3}, {2, 3}, {2, 3}, {2, 3}};
+    QCOMPARE(thin(zigzag, 0.25, 0), swept);
 }
 
 QTEST_GUILESS_MAIN(TestChartCurve)
