@@ -113,7 +113,7 @@ void ChartLine::draw(QPainter &painter, int first, int last, const Mapping &mapp
         return;
     painter.setPen(QPen(m_colour));
     // The thinned curve matches the full one pixel for pixel as long as the pen is not clipped,
-    // which only a plot squeezed below its margins can cause.
+    // which only a plot squeezed below its margins (or a value that is not finite) can cause.
     const QRect device(0, 0, painter.device()->width(), painter.device()->height());
     // With a clip rectangle the painter sets a thin pen's pixels directly instead of blending
     // them one span at a time (many times faster on tall strokes); the pixels are the same.
