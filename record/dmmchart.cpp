@@ -1,6 +1,448 @@
 #include "record/dmmchart.h"
 
+#include "record/chartline.h"
+#include "record/chartpoint.h"
+
+#include <QMouseEvent>
+#include <QMutexLocker>
+#include <QPainter>
+#include <QPolygon>
+#include <QTimer>
+
+namespace {
+
+const QString kAxisTimeFormat = QStringLiteral("yy-MM-dd\nhh:mm:ss");
+// Width of a typical value label, for placing the value-axis title left of the labels.
+const QString kValueLabelProbe = QStringLiteral("000.0k ");
+constexpr int kTickLength = 5;
+constexpr int kLabelGap = 7;
+
+QPen dottedPen()
+{
+    return QPen(Qt::black, 1, Qt::DotLine);
+}
+
+} // namespace
+
 DMMChart::DMMChart(QWidget *parent)
     : QFrame(parent)
+    , m_markerTimer(new QTimer(this))
 {
+    setMouseTracking(true);
+    m_lines.append(new ChartLine(this));
+    m_markerTimer->setSingleShot(true);
+    connect(m_markerTimer, &QTimer::timeout, this, &DMMChart::slotTmrIndicatorTimeout);
+}
+
+DMMChart::~DMMChart() = default;
+
+void DMMChart::setLeftMargin(int margin)
+{
+    m_leftMargin = margin;
+    requestFullRedraw();
+}
+
+void DMMChart::setBottomMargin(int margin)
+{
+    m_bottomMargin = margin;
+}
+
+void DMMChart::setXTitle(const QString &title)
+{
+    if (title == m_xTitle)
+        return;
+    m_xTitle = title;
+    requestFullRedraw();
+}
+
+void DMMChart::setYTitle(const QString &title)
+{
+    if (title == m_yTitle)
+        return;
+    m_yTitle = title;
+    requestFullRedraw();
+}
+
+void DMMChart::setDecimals(int decimals)
+{
+    m_decimals = decimals;
+}
+
+void DMMChart::setAutoPrefix(bool on)
+{
+    m_autoPrefix = on;
+    requestFullRedraw();
+}
+
+void DMMChart::addPoint(ChartPoint *point, int line)
+{
+    if (line < 0 || line >= m_lines.size()) {
+        delete point;
+        return;
+    }
+    m_lines.at(line)->append(point);
+    // A zoomed or half-selected view stays where the user put it.
+    if (!m_selecting && !m_zoomed)
+        requestFullRedraw();
+}
+
+void DMMChart::clearChart()
+{
+    {
+        QMutexLocker locker(&m_lock);
+        for (ChartLine *line : qAsConst(m_lines))
+            line->clear();
+    }
+    requestFullRedraw();
+}
+
+bool DMMChart::savePixmap(const QString &fileName)
+{
+    QMutexLocker locker(&m_lock);
+    composeLayers();
+    return m_final.save(fileName);
+}
+
+const QPixmap &DMMChart::layer(Layer which) const
+{
+    switch (which) {
+    case BaseLayer:
+        return m_base;
+    case CurvesLayer:
+        return m_curves;
+    case SelectionLayer:
+        return m_selection;
+    case FinalLayer:
+        break;
+    }
+    return m_final;
+}
+
+void DMMChart::slotTmrIndicatorTimeout()
+{
+    m_markerVisible = false;
+    update();
+}
+
+void DMMChart::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton || !hasPoints())
+        return;
+    m_hoverIndex = -1;
+    m_markerVisible = false;
+    update();
+    if (!m_selecting) {
+        m_selecting = true;
+        m_selectionStart = toPlot(event->pos());
+        // A press without a drag must not reuse the end of an earlier drag: a click resets
+        // the zoom.
+        m_selectionEnd = m_selectionStart;
+    }
+}
+
+void DMMChart::mouseReleaseEvent(QMouseEvent *)
+{
+    if (!m_selecting)
+        return;
+    finishSelection();
+    m_selecting = false;
+    requestFullRedraw();
+}
+
+void DMMChart::mouseMoveEvent(QMouseEvent *event)
+{
+    if (m_selecting) {
+        m_selectionEnd = toPlot(event->pos());
+        m_selectionDirty = true;
+        update();
+        return;
+    }
+    hover(event->pos().x());
+}
+
+void DMMChart::paintEvent(QPaintEvent *event)
+{
+    {
+        QMutexLocker locker(&m_lock);
+        composeLayers();
+    }
+    {
+        QPainter painter(this);
+        painter.drawPixmap(0, 0, width(), height(), m_final);
+    }
+    QFrame::paintEvent(event);
+}
+
+void DMMChart::resizeEvent(QResizeEvent *event)
+{
+    fitToWidget();
+    requestFullRedraw();
+    QFrame::resizeEvent(event);
+}
+
+void DMMChart::requestFullRedraw()
+{
+    m_baseDirty = true;
+    update();
+}
+
+void DMMChart::fitToWidget()
+{
+    m_plotArea = QRect(m_leftMargin, m_topMargin, width() - m_rightMargin - m_leftMargin,
+                       height() - m_bottomMargin - m_topMargin);
+    m_base = QPixmap(size());
+    m_baseDirty = true;
+}
+
+bool DMMChart::hasPoints() const
+{
+    for (const ChartLine *line : m_lines) {
+        if (line->pointCount() > 0)
+            return true;
+    }
+    return false;
+}
+
+void DMMChart::composeLayers()
+{
+    // A chart saved before it was ever laid out gets its layers at its current size.
+    if (m_base.size() != size())
+        fitToWidget();
+    if (m_base.isNull())
+        return;
+    bool changed = false;
+    if (m_baseDirty) {
+        m_baseDirty = false;
+        renderBase();
+        changed = true;
+    }
+    if (m_curvesDirty || changed) {
+        m_curvesDirty = false;
+        m_curves = m_base.copy();
+        if (hasPoints()) {
+            QPainter painter(&m_curves);
+            drawLines(painter);
+            changed = true;
+        }
+    }
+    if (m_selectionDirty || changed) {
+        m_selectionDirty = false;
+        m_selection = m_curves.copy();
+        if (m_selecting) {
+            QPainter painter(&m_selection);
+            drawSelection(painter);
+        }
+        changed = true;
+    }
+    if (m_hoverDirty || changed) {
+        // While the marker timer runs, every paint recomposes the marker layer.
+        if (!m_markerTimer->isActive())
+            m_hoverDirty = false;
+        m_final = m_selection.copy();
+        if (hasPoints() && m_markerVisible) {
+            QPainter painter(&m_final);
+            drawMarker(painter);
+        }
+    }
+}
+
+void DMMChart::renderBase()
+{
+    if (!m_zoomed) {
+        m_first = 0;
+        m_last = m_lines.first()->pointCount() - 1;
+    }
+    computeScale();
+    m_grid = ChartGrid::compute(m_scale, m_plotArea.size(), hasPoints());
+    m_base.fill(m_background);
+    QPainter painter(&m_base);
+    drawAxes(painter);
+}
+
+void DMMChart::computeScale()
+{
+    for (ChartLine *line : qAsConst(m_lines))
+        line->updateRange(m_first, m_last);
+    double min = m_lines.first()->min();
+    double max = m_lines.first()->max();
+    for (const ChartLine *line : qAsConst(m_lines)) {
+        min = qMin(min, line->min());
+        max = qMax(max, line->max());
+    }
+    m_scale = ChartScale::compute(min, max, m_autoPrefix, m_plotArea.size(), m_first, m_last);
+    m_zeroLine = m_scale.zeroLine(m_plotArea);
+    for (ChartLine *line : qAsConst(m_lines)) {
+        const int visible = qMin(m_last, line->pointCount() - 1) - m_first + 1;
+        line->setSteps(m_scale.xStep, m_scale.yScale, visible);
+    }
+}
+
+void DMMChart::drawAxes(QPainter &painter) const
+{
+    painter.setPen(QPen(Qt::black));
+    drawTimeAxis(painter);
+    drawValueAxis(painter);
+    drawTitles(painter);
+}
+
+void DMMChart::drawTimeAxis(QPainter &painter) const
+{
+    const QRect &plot = m_plotArea;
+    const int h = painter.fontMetrics().height();
+    const QPen solid = painter.pen();
+    painter.drawLine(plot.left() - 1, plot.bottom() + 1, plot.right() + 1, plot.bottom() + 1);
+    const ChartLine *line = m_lines.first();
+    for (int i = 0; i < m_grid.xDivisions; ++i) {
+        const int x = m_grid.tickX(i, plot.left());
+        painter.drawLine(x, plot.bottom(), x, plot.bottom() + kTickLength);
+        painter.setPen(dottedPen());
+        painter.drawLine(x, plot.top(), x, plot.bottom());
+        painter.setPen(solid);
+        const int sample = m_first + i * m_grid.samplesPerDivision;
+        if (sample >= line->pointCount())
+            continue;
+        const QString text = line->time(sample).toString(kAxisTimeFormat);
+        const int w = painter.fontMetrics().horizontalAdvance(text);
+        painter.drawText(QRect(x - w / 2, plot.bottom() + kLabelGap, w, 2 * h), Qt::AlignCenter,
+                         text);
+    }
+}
+
+void DMMChart::drawValueAxis(QPainter &painter) const
+{
+    const QRect &plot = m_plotArea;
+    const int h = painter.fontMetrics().height();
+    const QPen solid = painter.pen();
+    painter.drawLine(m_leftMargin - 1, m_topMargin - 1, m_leftMargin - 1, plot.bottom() + 1);
+    const QVector<ChartGrid::ValueMark> marks =
+        m_grid.valueMarks(m_zeroLine, m_decimals, m_scale.prefix);
+    for (const ChartGrid::ValueMark &mark : marks) {
+        painter.drawLine(plot.left(), mark.y, plot.left() - kTickLength, mark.y);
+        painter.setPen(dottedPen());
+        painter.drawLine(plot.left(), mark.y, plot.left() + plot.width(), mark.y);
+        painter.setPen(solid);
+        const int w = painter.fontMetrics().horizontalAdvance(mark.text);
+        painter.drawText(QRect(plot.left() - kLabelGap - w, mark.y - h / 2, w, h), Qt::AlignCenter,
+                         mark.text);
+    }
+}
+
+void DMMChart::drawTitles(QPainter &painter) const
+{
+    const QRect &plot = m_plotArea;
+    const QFontMetrics metrics = painter.fontMetrics();
+    const int h = metrics.height();
+    const int t = metrics.horizontalAdvance(m_yTitle);
+    const int p = metrics.horizontalAdvance(kValueLabelProbe);
+    painter.save();
+    painter.translate((m_leftMargin - p) / 2 - h / 2, plot.top() + plot.height() / 2 + t / 2);
+    painter.rotate(-90);
+    painter.drawText(QRect(0, 0, t, h), Qt::AlignCenter, m_yTitle);
+    painter.restore();
+    // The offset subtracts the whole width of the value-axis title, as the chart always has.
+    painter.drawText(QRect(plot.left() + plot.width() / 2 - t,
+                           plot.bottom() + h + (m_bottomMargin - h) / 2,
+                           metrics.horizontalAdvance(m_xTitle), h),
+                     Qt::AlignCenter, m_xTitle);
+}
+
+void DMMChart::drawLines(QPainter &painter) const
+{
+    ChartLine::Mapping mapping;
+    mapping.xStep = m_scale.xStep;
+    mapping.plotX = m_plotArea.x();
+    mapping.zeroLine = m_zeroLine;
+    mapping.yScale = m_scale.yScale;
+    mapping.multiplier = m_autoPrefix ? m_scale.multiplier : 1.0;
+    for (const ChartLine *line : m_lines)
+        line->draw(painter, m_first, m_last, mapping);
+}
+
+void DMMChart::drawSelection(QPainter &painter) const
+{
+    const QPoint origin = m_plotArea.topLeft();
+    const QPolygon outline(
+        {m_selectionStart + origin, QPoint(m_selectionEnd.x(), m_selectionStart.y()) + origin,
+         m_selectionEnd + origin, QPoint(m_selectionStart.x(), m_selectionEnd.y()) + origin});
+    painter.setPen(dottedPen());
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPolygon(outline);
+}
+
+void DMMChart::drawMarker(QPainter &painter)
+{
+    const ScreenPositions &positions = m_lines.first()->screenPositions();
+    if (positions.count() == 0)
+        return;
+    if (m_hoverIndex >= positions.count())
+        m_hoverIndex = positions.count() - 1;
+    if (m_hoverIndex < 0)
+        return;
+    const QRect &plot = m_plotArea;
+    const int x = plot.left() + positions.at(m_hoverIndex);
+    painter.setPen(QPen(m_markerColour));
+    painter.drawLine(x, plot.top(), x, plot.bottom());
+
+    const int h = painter.fontMetrics().height();
+    int top = plot.top() - h;
+    for (const ChartLine *line : m_lines) {
+        const int sample = m_first + m_hoverIndex;
+        if (sample >= line->pointCount())
+            continue;
+        const QString text = line->label(sample).toString();
+        const int w = painter.fontMetrics().horizontalAdvance(text);
+        const int left = x + w + 2 < plot.right() ? x + 2 : x - w - 2;
+        painter.drawText(QRect(left, top, w, h), Qt::AlignCenter, text);
+        top -= h - 1;
+    }
+}
+
+QPoint DMMChart::toPlot(const QPoint &position) const
+{
+    const QPoint relative = position - m_plotArea.topLeft();
+    return QPoint(qBound(0, relative.x(), m_plotArea.width()),
+                  qBound(0, relative.y(), m_plotArea.height()));
+}
+
+int DMMChart::nearestSample(int x) const
+{
+    if (m_lines.isEmpty())
+        return -1;
+    const ScreenPositions &positions = m_lines.first()->screenPositions();
+    if (x < 0)
+        return 0;
+    if (x > m_plotArea.width())
+        return positions.count() - 1;
+    return positions.nearest(x);
+}
+
+void DMMChart::hover(int mouseX)
+{
+    const int x = qBound(0, mouseX - m_plotArea.left(), m_plotArea.width());
+    const int index = nearestSample(x);
+    m_markerVisible = index != m_hoverIndex && index != -1;
+    if (!m_markerVisible)
+        return;
+    m_hoverIndex = index;
+    m_markerTimer->stop();
+    m_markerTimer->start(kMarkerTimeout);
+    m_hoverDirty = true;
+    update();
+}
+
+void DMMChart::finishSelection()
+{
+    const bool rightAndDown =
+        m_selectionEnd.x() > m_selectionStart.x() && m_selectionEnd.y() > m_selectionStart.y();
+    if (rightAndDown) {
+        const ScreenPositions::Span span =
+            m_lines.first()->screenPositions().dragSpan(m_selectionStart.x(), m_selectionEnd.x());
+        if (span.last - span.first > 0) {
+            m_zoomed = true;
+            m_last = m_first + span.last;
+            m_first = m_first + span.first;
+            return;
+        }
+    }
+    m_zoomed = false;
 }

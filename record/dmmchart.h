@@ -1,11 +1,130 @@
 #pragma once
 
-#include <QFrame>
+#include "record/chartgrid.h"
+#include "record/chartscale.h"
 
-// Chart of the recorded readings against their sample position.
+#include <QColor>
+#include <QFrame>
+#include <QList>
+#include <QMutex>
+#include <QPixmap>
+#include <QPoint>
+#include <QRect>
+#include <QString>
+
+class ChartLine;
+class ChartPoint;
+class QTimer;
+
+// Chart of the recorded readings against their sample position: automatic value axis with an
+// optional SI prefix, time labels, a hover marker and drag-to-zoom. It draws into four cached
+// layers (axes, curves, zoom rectangle, marker) so that mouse feedback redraws little.
 class DMMChart : public QFrame
 {
     Q_OBJECT
 public:
+    enum Layer
+    {
+        BaseLayer,
+        CurvesLayer,
+        SelectionLayer,
+        FinalLayer
+    };
+
+    static constexpr int kMarkerTimeout = 6000; // ms the hover marker stays after a change
+
     explicit DMMChart(QWidget *parent = nullptr);
+    ~DMMChart() override;
+
+    void setLeftMargin(int margin);
+    void setBottomMargin(int margin);
+    void setXTitle(const QString &title);
+    void setYTitle(const QString &title);
+    void setDecimals(int decimals);
+    void setAutoPrefix(bool on);
+
+    // Appends the point to the line, which takes it over (a point for a line that does not
+    // exist is deleted).
+    void addPoint(ChartPoint *point, int line = 0);
+    void clearChart();
+    // Writes the chart as shown (without the frame) in the format the file suffix names.
+    bool savePixmap(const QString &fileName);
+
+    int lineCount() const { return m_lines.size(); }
+    ChartLine *line(int index) const { return m_lines.value(index); }
+    QRect plotArea() const { return m_plotArea; }
+    // Scale and grid of the last full redraw.
+    const ChartScale &scale() const { return m_scale; }
+    const ChartGrid &grid() const { return m_grid; }
+    int zeroLine() const { return m_zeroLine; }
+    int firstVisible() const { return m_first; }
+    int lastVisible() const { return m_last; }
+    bool isZoomed() const { return m_zoomed; }
+    bool isSelecting() const { return m_selecting; }
+    int hoverIndex() const { return m_hoverIndex; }
+    bool isMarkerVisible() const { return m_markerVisible; }
+    const QPixmap &layer(Layer which) const;
+
+public slots:
+    void slotTmrIndicatorTimeout();
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void requestFullRedraw();
+    void fitToWidget();
+    bool hasPoints() const;
+    void composeLayers();
+    void renderBase();
+    void computeScale();
+    void drawAxes(QPainter &painter) const;
+    void drawTimeAxis(QPainter &painter) const;
+    void drawValueAxis(QPainter &painter) const;
+    void drawTitles(QPainter &painter) const;
+    void drawLines(QPainter &painter) const;
+    void drawSelection(QPainter &painter) const;
+    void drawMarker(QPainter &painter);
+    QPoint toPlot(const QPoint &position) const;
+    int nearestSample(int x) const;
+    void hover(int mouseX);
+    void finishSelection();
+
+    ChartScale m_scale; // holds the multiplier and the prefix
+    int m_leftMargin = 60;
+    int m_rightMargin = 20;
+    int m_topMargin = 40;
+    int m_bottomMargin = 40;
+    QRect m_plotArea;
+    QList<ChartLine *> m_lines;
+    QPixmap m_base;
+    QPixmap m_curves;
+    QPixmap m_selection;
+    QPixmap m_final;
+    QTimer *m_markerTimer;
+    bool m_baseDirty = true;
+    bool m_curvesDirty = true;
+    bool m_hoverDirty = false;
+    bool m_selectionDirty = false;
+    QColor m_background = Qt::white;
+    ChartGrid m_grid;
+    int m_zeroLine = 0;
+    bool m_markerVisible = false;
+    int m_hoverIndex = -1;
+    bool m_selecting = false;
+    bool m_zoomed = false;
+    int m_first = 0;
+    int m_last = -1;
+    QPoint m_selectionStart;
+    QPoint m_selectionEnd;
+    QMutex m_lock;
+    QColor m_markerColour = QColor(0, 100, 250);
+    QString m_xTitle;
+    QString m_yTitle;
+    int m_decimals = 2;
+    bool m_autoPrefix = false;
 };

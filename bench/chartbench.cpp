@@ -1,0 +1,109 @@
+#include "bench/chartbench.h"
+
+#include "bench/bench.h"
+#include "record/chartline.h"
+#include "record/chartpoint.h"
+#include "record/dmmchart.h"
+
+#include <QCoreApplication>
+#include <QImage>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <cmath>
+
+namespace {
+
+// Plot of 1000 x 500 pixels inside the default margins (left 60, right 20, top 40, bottom 40).
+const QSize kChartSize(1080, 580);
+
+// A slowly drifting reading with a little noise and a rare spike, eight readings a second.
+void record(DMMChart &chart, int count)
+{
+    QRandomGenerator random(704);
+    QDateTime time(QDate(2024, 1, 1), QTime(0, 0));
+    for (int i = 0; i < count; ++i) {
+        double value = 5 + 0.5 * std::sin(i * 2 * M_PI / 200000) + random.bounded(0.02) - 0.01;
+        if (random.bounded(1000) == 0)
+            value += random.bounded(2.0) - 1;
+        const QString text = QString::number(value, 'f', 4).rightJustified(7);
+        chart.addPoint(new ChartPoint(
+            time, value, text,
+            ChartPoint::makeLabel(time, QStringLiteral("DCV"), text, QStringLiteral("V"))));
+        time = time.addMSecs(125);
+    }
+}
+
+void fullRedraw(DMMChart &chart)
+{
+    chart.setAutoPrefix(false); // requests a full redraw without touching the samples
+    chart.repaint();
+}
+
+// The curve drawn the plain way: every visible sample joined by one polyline, on the axes layer.
+QImage plainCurve(const DMMChart &chart)
+{
+    const ChartScale &scale = chart.scale();
+    const ChartLine *line = chart.line(0);
+    const int first = chart.firstVisible();
+    const int last = qMin(chart.lastVisible(), line->pointCount() - 1);
+    QPolygon polyline;
+    polyline.reserve(last - first + 1);
+    for (int i = first; i <= last; ++i)
+        polyline.append(QPoint(int((i - first) * scale.xStep + chart.plotArea().x()),
+                               int(chart.zeroLine() - scale.yScale * line->value(i))));
+    QPixmap curves = chart.layer(DMMChart::BaseLayer).copy();
+    QPainter painter(&curves);
+    painter.setPen(QPen(line->colour()));
+    painter.drawPolyline(polyline);
+    painter.end();
+    return curves.toImage();
+}
+
+int differingPixels(const QImage &a, const QImage &b)
+{
+    const QImage left = a.convertToFormat(QImage::Format_RGB32);
+    const QImage right = b.convertToFormat(QImage::Format_RGB32);
+    int count = 0;
+    for (int y = 0; y < left.height(); ++y) {
+        const auto *rowA = reinterpret_cast<const QRgb *>(left.constScanLine(y));
+        const auto *rowB = reinterpret_cast<const QRgb *>(right.constScanLine(y));
+        for (int x = 0; x < left.width(); ++x)
+            count += rowA[x] != rowB[x];
+    }
+    return count;
+}
+
+void measureRedraw(Bench &bench, int count)
+{
+    DMMChart chart;
+    chart.resize(kChartSize);
+    chart.show();
+    QCoreApplication::processEvents();
+    chart.repaint();
+    const qint64 before = Bench::residentBytes();
+    record(chart, count);
+    const qint64 after = Bench::residentBytes();
+    fullRedraw(chart);
+
+    const QString n = QString::number(count);
+    const double thinned = Bench::bestMilliseconds(20, [&chart] { fullRedraw(chart); });
+    QImage plain;
+    const double full =
+        Bench::bestMilliseconds(count >= 1000000 ? 5 : 20, [&] { plain = plainCurve(chart); });
+    bench.report("chart_redraw_ms_" + n, thinned, "ms");
+    bench.report("chart_redraw_naive_ms_" + n, full, "ms");
+    bench.report("chart_pixels_differ_" + n,
+                 differingPixels(chart.layer(DMMChart::CurvesLayer).toImage(), plain), "pixels");
+    if (count == 1000000)
+        bench.report("chart_bytes_per_point_1M", double(after - before) / count, "bytes");
+}
+
+} // namespace
+
+void runChartBenchmarks(Bench &bench)
+{
+    // The largest first, so that its memory figure is not lowered by memory the smaller charts
+    // gave back.
+    for (int count : {1000000, 100000, 10000})
+        measureRedraw(bench, count);
+}

@@ -1,0 +1,28 @@
+#include "bench/bench.h"
+#include "bench/chartbench.h"
+
+#include <QApplication>
+#include <QTextStream>
+#include <cstdio>
+#include <functional>
+#include <utility>
+#include <vector>
+
+// Runs every group of figures, or those named on the command line ("klm704-bench chart").
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const std::vector<std::pair<QString, std::function<void(Bench &)>>> groups = {
+        {QStringLiteral("chart"), runChartBenchmarks},
+    };
+    QStringList wanted = app.arguments().mid(1);
+    QTextStream out(stdout);
+    Bench bench(out);
+    for (const auto &group : groups) {
+        if (wanted.isEmpty() || wanted.contains(group.first))
+            group.second(bench);
+    }
+    return 0;
+}

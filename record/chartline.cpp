@@ -1,0 +1,125 @@
+#include "record/chartline.h"
+
+#include "record/dmmchart.h"
+
+#include <QPainter>
+#include <QPen>
+#include <cmath>
+
+namespace {
+
+// Pixel row of a value: (int)(zeroLine - yScale * value * multiplier). Rows far outside any
+// image (a value that is not finite) are pinned, so the conversion to int stays defined.
+class RowOf
+{
+public:
+    explicit RowOf(const ChartLine::Mapping &mapping)
+        : m_zero(mapping.zeroLine)
+        , m_scale(mapping.yScale)
+        , m_multiplier(mapping.multiplier)
+    {
+    }
+
+    int operator()(double value) const
+    {
+        constexpr double kLimit = 1 << 24;
+        const double row = m_zero - m_scale * value * m_multiplier;
+        if (!(row > -kLimit))
+            return int(-kLimit);
+        if (!(row < kLimit))
+            return int(kLimit);
+        return int(row);
+    }
+
+private:
+    double m_zero;
+    double m_scale;
+    double m_multiplier;
+};
+
+} // namespace
+
+ChartLine::ChartLine(DMMChart *chart)
+    : QObject(chart)
+    , m_chart(chart)
+{
+}
+
+void ChartLine::append(ChartPoint *point)
+{
+    m_store.append(*point);
+    delete point;
+}
+
+void ChartLine::clear()
+{
+    m_store.clear();
+}
+
+void ChartLine::updateRange(int first, int last)
+{
+    const ChartPointStore::Range range = m_store.valueRange(first, last);
+    m_min = range.min;
+    m_max = range.max;
+}
+
+void ChartLine::setSteps(double xStep, double yScale, int visibleCount)
+{
+    m_xStep = xStep;
+    m_yScale = yScale;
+    m_positions = ScreenPositions(xStep, visibleCount);
+}
+
+int ChartLine::visibleCount(int first, int last) const
+{
+    return qMax(0, qMin(last, pointCount() - 1) - qMax(first, 0) + 1);
+}
+
+QVector<QPoint> ChartLine::curve(int first, int last, const Mapping &mapping) const
+{
+    const RowOf rowOf(mapping);
+    first = qMax(first, 0);
+    const auto forRows = [&](int from, int to, auto visit) {
+        m_store.forEachValue(first + from, first + to - 1,
+                             [&](double value) { visit(rowOf(value)); });
+    };
+    return m_decimator.thin(visibleCount(first, last), mapping.xStep, mapping.plotX, forRows);
+}
+
+QVector<QPoint> ChartLine::fullCurve(int first, int last, const Mapping &mapping) const
+{
+    const RowOf rowOf(mapping);
+    first = qMax(first, 0);
+    const int count = visibleCount(first, last);
+    QVector<QPoint> points;
+    points.reserve(count);
+    for (int k = 0; k < count; ++k)
+        points.append(
+            QPoint(int(k * mapping.xStep + mapping.plotX), rowOf(m_store.value(first + k))));
+    return points;
+}
+
+bool ChartLine::curveInside(const QRect &area, int first, int last, const Mapping &mapping) const
+{
+    const RowOf rowOf(mapping);
+    const int lastX = int((visibleCount(first, last) - 1) * mapping.xStep + mapping.plotX);
+    return mapping.xStep >= 0 && area.contains(mapping.plotX, rowOf(m_min)) &&
+           area.contains(lastX, rowOf(m_max));
+}
+
+void ChartLine::draw(QPainter &painter, int first, int last, const Mapping &mapping) const
+{
+    if (first > last || first >= pointCount())
+        return;
+    painter.setPen(QPen(m_colour));
+    // The thinned curve matches the full one pixel for pixel as long as the pen is not clipped,
+    // which only a plot squeezed below its margins (or a value that is not finite) can cause.
+    const QRect device(0, 0, painter.device()->width(), painter.device()->height());
+    // With a clip rectangle the painter sets a thin pen's pixels directly instead of blending
+    // them one span at a time (many times faster on tall strokes); the pixels are the same.
+    painter.setClipRect(device);
+    if (curveInside(device, first, last, mapping))
+        painter.drawPolyline(curve(first, last, mapping));
+    else
+        painter.drawPolyline(fullCurve(first, last, mapping));
+}

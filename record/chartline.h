@@ -1,0 +1,79 @@
+#pragma once
+
+#include "record/chartpointstore.h"
+#include "record/curvedecimator.h"
+#include "record/screenpositions.h"
+
+#include <QColor>
+#include <QObject>
+#include <QPoint>
+#include <QRect>
+#include <QVector>
+
+class DMMChart;
+class QPainter;
+
+// One series of a chart: its samples, oldest first, and what the last full redraw worked out for
+// the visible ones (value range, spacing, screen positions).
+class ChartLine : public QObject
+{
+    Q_OBJECT
+public:
+    // How the visible samples map to pixels: sample k of the visible stretch with value v sits at
+    // ((int)(k * xStep + plotX), (int)(zeroLine - yScale * v * multiplier)).
+    struct Mapping
+    {
+        double xStep = 0;
+        int plotX = 0;
+        int zeroLine = 0;
+        double yScale = 0;
+        double multiplier = 1.0;
+    };
+
+    explicit ChartLine(DMMChart *chart);
+
+    DMMChart *chart() const { return m_chart; }
+    QColor colour() const { return m_colour; }
+
+    // Takes the point over; it is kept in compact form and deleted at once.
+    void append(ChartPoint *point);
+    void clear();
+
+    int pointCount() const { return m_store.count(); }
+    ChartPoint point(int index) const { return m_store.point(index); }
+    double value(int index) const { return m_store.value(index); }
+    QDateTime time(int index) const { return m_store.time(index); }
+    QVariant label(int index) const { return m_store.label(index); }
+
+    // Value range of samples first ... last (0 and 0 when none of them exists); kept in min/max.
+    void updateRange(int first, int last);
+    double min() const { return m_min; }
+    double max() const { return m_max; }
+
+    // Spacing of the last full redraw, and the screen positions of its visible samples.
+    void setSteps(double xStep, double yScale, int visibleCount);
+    double xStep() const { return m_xStep; }
+    double yScale() const { return m_yScale; }
+    const ScreenPositions &screenPositions() const { return m_positions; }
+
+    // The curve through samples first ... last, thinned to what a 1-pixel pen can show.
+    QVector<QPoint> curve(int first, int last, const Mapping &mapping) const;
+    // Every sample of that stretch, one polyline point each.
+    QVector<QPoint> fullCurve(int first, int last, const Mapping &mapping) const;
+    // Draws the curve in the line's colour.
+    void draw(QPainter &painter, int first, int last, const Mapping &mapping) const;
+
+private:
+    int visibleCount(int first, int last) const;
+    bool curveInside(const QRect &area, int first, int last, const Mapping &mapping) const;
+
+    DMMChart *m_chart;
+    ChartPointStore m_store;
+    QColor m_colour = QColor(250, 150, 0);
+    double m_min = 0;
+    double m_max = 0;
+    double m_xStep = 0;
+    double m_yScale = 0;
+    ScreenPositions m_positions;
+    mutable CurveDecimator m_decimator;
+};

@@ -1,0 +1,173 @@
+#include "record/chartpointstore.h"
+
+#include <cmath>
+
+ChartPointStore::ChartPointStore() = default;
+ChartPointStore::~ChartPointStore() = default;
+
+void ChartPointStore::append(const ChartPoint &point)
+{
+    const int slot = m_count % kBlockSize;
+    if (slot == 0)
+        m_blocks.push_back(std::make_unique<Block>());
+    Block &b = *m_blocks.back();
+    b.values[slot] = point.value();
+    widen(b.range, point.value());
+
+    const QDateTime time = point.time();
+    b.times[slot] = time.toMSecsSinceEpoch();
+    // Only local times come back identical from a count of milliseconds.
+    QString functionName;
+    QString unitText;
+    quint16 pieces = kWholePoint;
+    if (time.isValid() && time.timeSpec() == Qt::LocalTime &&
+        packText(point.valueText(), b.texts[slot]) && splitLabel(point, &functionName, &unitText))
+        pieces = internPieces(functionName, unitText);
+    b.pieces[slot] = pieces;
+    if (pieces == kWholePoint)
+        m_whole.insert(m_count, point);
+    ++m_count;
+}
+
+void ChartPointStore::clear()
+{
+    m_blocks.clear();
+    m_count = 0;
+    m_pieces.clear();
+    m_pieceIndex.clear();
+    m_whole.clear();
+    m_cachedTimeText.clear();
+}
+
+QDateTime ChartPointStore::time(int index) const
+{
+    const Block &b = block(index);
+    const int slot = index % kBlockSize;
+    if (b.pieces[slot] == kWholePoint)
+        return m_whole.value(index).time();
+    return QDateTime::fromMSecsSinceEpoch(b.times[slot]);
+}
+
+QString ChartPointStore::valueText(int index) const
+{
+    const Block &b = block(index);
+    const int slot = index % kBlockSize;
+    if (b.pieces[slot] == kWholePoint)
+        return m_whole.value(index).valueText();
+    const char *bytes = b.texts[slot];
+    return QString::fromLatin1(bytes, bytes[kTextBytes - 1]);
+}
+
+QVariant ChartPointStore::label(int index) const
+{
+    const Block &b = block(index);
+    const int slot = index % kBlockSize;
+    const quint16 pieces = b.pieces[slot];
+    if (pieces == kWholePoint)
+        return m_whole.value(index).label();
+    const QPair<QString, QString> &piece = m_pieces.at(pieces);
+    return ChartPoint::makeLabel(QDateTime::fromMSecsSinceEpoch(b.times[slot]), piece.first,
+                                 valueText(index), piece.second);
+}
+
+ChartPoint ChartPointStore::point(int index) const
+{
+    return ChartPoint(time(index), value(index), valueText(index), label(index));
+}
+
+ChartPointStore::Range ChartPointStore::valueRange(int first, int last) const
+{
+    Range range;
+    first = qMax(first, 0);
+    last = qMin(last, m_count - 1);
+    while (first <= last) {
+        const Block &b = block(first);
+        const int offset = first % kBlockSize;
+        const int stored = qMin(kBlockSize, m_count - (first - offset));
+        const int end = qMin(stored, offset + (last - first + 1));
+        if (offset == 0 && end == stored) {
+            if (b.range.valid) {
+                widen(range, b.range.min);
+                widen(range, b.range.max);
+            }
+        } else {
+            for (int i = offset; i < end; ++i)
+                widen(range, b.values[i]);
+        }
+        first += end - offset;
+    }
+    return range;
+}
+
+bool ChartPointStore::packText(const QString &text, char *bytes) const
+{
+    if (text.size() >= kTextBytes)
+        return false;
+    for (int i = 0; i < text.size(); ++i) {
+        const ushort code = text.at(i).unicode();
+        if (code > 0xFF)
+            return false;
+        bytes[i] = char(code);
+    }
+    bytes[kTextBytes - 1] = char(text.size());
+    return true;
+}
+
+// Takes a label of the form "<time>: <function> <value text><unit>" apart, so that only the
+// function and unit need to be kept; any split found puts the same text back together.
+bool ChartPointStore::splitLabel(const ChartPoint &point, QString *functionName, QString *unitText)
+{
+    if (point.label().userType() != QMetaType::QString)
+        return false;
+    const QString label = point.label().toString();
+    const QString &timeText = labelTimeText(point.time().toMSecsSinceEpoch(), point.time());
+    const QLatin1String separator(": ");
+    if (!label.startsWith(timeText) || label.midRef(timeText.size(), 2) != separator)
+        return false;
+    const QStringRef rest = label.midRef(timeText.size() + 2);
+    const QString needle = QLatin1Char(' ') + point.valueText();
+    const int at = rest.indexOf(needle);
+    if (at < 0)
+        return false;
+    *functionName = rest.left(at).toString();
+    *unitText = rest.mid(at + needle.size()).toString();
+    return true;
+}
+
+const QString &ChartPointStore::labelTimeText(qint64 msecs, const QDateTime &time)
+{
+    const qint64 second = msecs >= 0 ? msecs / 1000 : -((-msecs + 999) / 1000);
+    if (m_cachedTimeText.isNull() || second != m_cachedSecond) {
+        m_cachedSecond = second;
+        m_cachedTimeText = time.toString(ChartPoint::labelTimeFormat);
+    }
+    return m_cachedTimeText;
+}
+
+quint16 ChartPointStore::internPieces(const QString &functionName, const QString &unitText)
+{
+    const QPair<QString, QString> key(functionName, unitText);
+    const auto found = m_pieceIndex.constFind(key);
+    if (found != m_pieceIndex.constEnd())
+        return found.value();
+    if (m_pieces.size() >= kWholePoint)
+        return kWholePoint;
+    const quint16 index = quint16(m_pieces.size());
+    m_pieces.append(key);
+    m_pieceIndex.insert(key, index);
+    return index;
+}
+
+void ChartPointStore::widen(Range &range, double value)
+{
+    if (!std::isfinite(value))
+        return;
+    if (!range.valid) {
+        range = {true, value, value};
+        return;
+    }
+    if (value < range.min)
+        range.min = value;
+    if (value > range.max)
+        range.max = value;
+}

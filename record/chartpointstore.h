@@ -1,0 +1,95 @@
+#pragma once
+
+#include "record/chartpoint.h"
+
+#include <QHash>
+#include <QPair>
+#include <QVector>
+#include <memory>
+#include <vector>
+
+// The samples of one chart line, kept compactly so that a week of readings fits: each sample
+// costs 26 bytes (time in ms, value, up to seven Latin-1 characters of value text and an index
+// into the interned function/unit pieces of its hover label). Storage grows in fixed blocks, so
+// appending never copies what is already there, and every block remembers the range of its
+// values, so the range of any stretch of samples takes one pass over the blocks.
+// Samples that do not fit that form (another time zone, an unusual label) keep their texts whole.
+class ChartPointStore
+{
+public:
+    static constexpr int kBlockSize = 4096;
+
+    // Lowest and highest finite value of a stretch; valid is false when it has none.
+    struct Range
+    {
+        bool valid = false;
+        double min = 0;
+        double max = 0;
+    };
+
+    ChartPointStore();
+    ~ChartPointStore();
+    ChartPointStore(const ChartPointStore &) = delete;
+    ChartPointStore &operator=(const ChartPointStore &) = delete;
+
+    void append(const ChartPoint &point);
+    void clear();
+
+    int count() const { return m_count; }
+    double value(int index) const { return block(index).values[index % kBlockSize]; }
+    QDateTime time(int index) const;
+    QString valueText(int index) const;
+    QVariant label(int index) const;
+    ChartPoint point(int index) const;
+
+    // Range of the values of samples first ... last (clipped to the stored samples).
+    Range valueRange(int first, int last) const;
+
+    // Calls visit(value) for samples first ... last in order (clipped to the stored samples).
+    template<class Visit> void forEachValue(int first, int last, Visit visit) const;
+
+private:
+    static constexpr quint16 kWholePoint = 0xFFFF;
+    static constexpr int kTextBytes = 8; // seven characters and their count
+
+    struct Block
+    {
+        double values[kBlockSize];
+        qint64 times[kBlockSize];
+        char texts[kBlockSize][kTextBytes];
+        quint16 pieces[kBlockSize];
+        Range range;
+    };
+
+    const Block &block(int index) const { return *m_blocks[size_t(index / kBlockSize)]; }
+    bool packText(const QString &text, char *bytes) const;
+    bool splitLabel(const ChartPoint &point, QString *functionName, QString *unitText);
+    const QString &labelTimeText(qint64 msecs, const QDateTime &time);
+    quint16 internPieces(const QString &functionName, const QString &unitText);
+    static void widen(Range &range, double value);
+
+    std::vector<std::unique_ptr<Block>> m_blocks;
+    int m_count = 0;
+    // Function name and unit text pairs of the hover labels, by index.
+    QVector<QPair<QString, QString>> m_pieces;
+    QHash<QPair<QString, QString>, quint16> m_pieceIndex;
+    // Samples kept whole, by index.
+    QHash<int, ChartPoint> m_whole;
+    // The label time text of the second last asked for, reused by the samples of that second.
+    qint64 m_cachedSecond = 0;
+    QString m_cachedTimeText;
+};
+
+template<class Visit> void ChartPointStore::forEachValue(int first, int last, Visit visit) const
+{
+    first = qMax(first, 0);
+    last = qMin(last, m_count - 1);
+    while (first <= last) {
+        const Block &b = block(first);
+        const int offset = first % kBlockSize;
+        const int end = qMin(kBlockSize, offset + (last - first + 1));
+        for (int i = offset; i < end; ++i)
+            visit(b.values[i]);
+        first += end - offset;
+    }
+}

@@ -1,0 +1,22 @@
+#include "record/curvedecimator.h"
+
+void CurveDecimator::appendColumn(int x, const Zigzag &zigzag)
+{
+    m_out.append(QPoint(x, zigzag.first));
+    if (zigzag.lastDirection == Zigzag::kNone)
+        return;
+    if (zigzag.turns == 1) {
+        m_out.append(QPoint(x, zigzag.lowTurn));
+    } else if (zigzag.turns >= 2) {
+        // Sweep the turning points' span in the first direction, and come back once more when
+        // the column's last stroke runs the other way.
+        const bool down = zigzag.firstDirection == 1;
+        const int near = down ? zigzag.highTurn : zigzag.lowTurn;
+        const int far = down ? zigzag.lowTurn : zigzag.highTurn;
+        m_out.append(QPoint(x, near));
+        m_out.append(QPoint(x, far));
+        if (zigzag.lastDirection != zigzag.firstDirection)
+            m_out.append(QPoint(x, near));
+    }
+    m_out.append(QPoint(x, zigzag.current));
+}
