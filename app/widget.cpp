@@ -3,6 +3,7 @@
 #include "app/appname.h"
 #include "app/iconned_dock_style.h"
 #include "meter/deviceselector.h"
+#include "meter/mydmm.h"
 #include "ui_widget.h"
 
 #include <QAction>
@@ -45,7 +46,8 @@ Widget::Widget(QWidget *parent)
 
 Widget::~Widget()
 {
-    deviceSelector->close();
+    dmm->close();
+    delete dmm;
     delete ui;
     delete deviceSelector;
 }
@@ -60,8 +62,9 @@ void Widget::initObj()
     deviceSelector->setBaudrate(kBaudrate);
     deviceSelector->setReadTimeout(kLinkTimeoutMs);
     deviceSelector->setWriteTimeout(kLinkTimeoutMs);
-    // Next here: the meter driver on this link, the record table's columns and model, and the
-    // action group of the meter keys.
+    dmm = new MyDmm(deviceSelector);
+    dmm->setModel(modelName);
+    // Next here: the record table's columns and model, and the action group of the meter keys.
 }
 
 void Widget::initConnec()
@@ -125,22 +128,15 @@ void Widget::addDockIcons()
     }
 }
 
-void Widget::saveSettings()
-{
-}
-
-void Widget::restoreSettings()
-{
-}
-
-void Widget::restoreUI()
-{
-}
-
 void Widget::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
-    restoreUI();
+    // Un-minimising shows the window again; by then the user may have rearranged it, and the
+    // layout of the last close would undo that.
+    if (!layoutRestored) {
+        layoutRestored = true;
+        restoreUI();
+    }
     const bool named = !appName.isEmpty() && !version.isEmpty();
     setWindowTitle(
         QStringLiteral("%1 %2%3 ").arg(appName, named ? QStringLiteral("v") : QString(), version));
@@ -150,7 +146,7 @@ void Widget::showEvent(QShowEvent *event)
 
 void Widget::closeEvent(QCloseEvent *event)
 {
-    deviceSelector->close();
+    dmm->close();
     saveSettings();
     QMainWindow::closeEvent(event);
 }
@@ -165,6 +161,8 @@ void Widget::slotAction()
             QMessageBox::critical(this, QString(), tr("Failed to open device."));
     } else if (action == ui->actionDisconnect) {
         deviceSelector->close();
+    } else if (action == ui->actionOption) {
+        runOptionDialog();
     } else if (action == ui->actionClose) {
         close();
     }

@@ -5,6 +5,7 @@
 
 class DMMChart;
 class DeviceSelector;
+class MyDmm;
 class Ui_Widget;
 
 // The program's main window: the live reading panel, the record table and the charts in three
@@ -18,6 +19,8 @@ public:
 
     // The window's link to the meter; main hands it the device named on the command line.
     DeviceSelector *deviceLink() const { return deviceSelector; }
+    // The meter driver, which keeps the sampling settings.
+    MyDmm *driver() const { return dmm; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -38,10 +41,18 @@ private slots:
 
 private:
     void addDockIcons();
+    void runOptionDialog();
 
     Ui_Widget *ui = nullptr;
+    // Hides the language choice in the options dialog.
+    bool fixedLanguage = false;
+    // The language of the next start: "EN", "OTHER" or empty.
+    QString language;
     QString modelName;
     QString version;
     DMMChart *currentChart = nullptr;
+    MyDmm *dmm = nullptr;
     DeviceSelector *deviceSelector = nullptr;
+    // The saved geometry and dock layout are applied on the first show only.
+    bool layoutRestored = false;
 };
