@@ -59,8 +59,10 @@ bool writeSettingsFile(const QString &path, const SettingsEntries &entries)
         xml.writeTextElement(key, value);
     xml.writeEndElement();
     xml.writeEndDocument();
-    // Without a commit the half-written copy is discarded and the old file stays.
-    return !xml.hasError() && file.commit();
+    // Without a commit the half-written copy is discarded and the old file stays. The data
+    // is pushed out before committing, since a write that breaks off while the buffer is
+    // flushed at commit (a full disk) would not stop the commit.
+    return !xml.hasError() && file.flush() && file.commit();
 }
 
 int settingsInteger(const QString &text)
