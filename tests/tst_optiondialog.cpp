@@ -6,6 +6,7 @@
 #include "meter/mydmm.h"
 #include "tests/fakelink.h"
 #include "tests/modalboxes.h"
+#include "tests/scratchsettings.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
@@ -93,8 +94,7 @@ private:
     void writeSettings(const QByteArray &content);
     QString savedLanguage() const;
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_settingsPath;
+    std::unique_ptr<ScratchSettings> m_settings;
     SeenBox m_seen;
     std::unique_ptr<QTimer> m_dismisser;
 };
@@ -106,10 +106,8 @@ void TestOptionDialog::initTestCase()
 
 void TestOptionDialog::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_settingsPath = m_dir->filePath(QStringLiteral("options.xml"));
-    qputenv("KLM704_SETTINGS_FILE", m_settingsPath.toLocal8Bit());
+    m_settings = std::make_unique<ScratchSettings>();
+    QVERIFY(m_settings->isValid());
     m_seen = SeenBox();
     m_dismisser = dismissMessageBoxes(&m_seen);
 }
@@ -121,19 +119,12 @@ void TestOptionDialog::cleanup()
 
 void TestOptionDialog::writeSettings(const QByteArray &content)
 {
-    QFile file(m_settingsPath);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(content), content.size());
+    QVERIFY(m_settings->write(content));
 }
 
 QString TestOptionDialog::savedLanguage() const
 {
-    QString language = QStringLiteral("(none)");
-    readSettingsFile(m_settingsPath, [&language](const QString &key, const QString &text) {
-        if (key == QLatin1String("Language"))
-            language = text;
-    });
-    return language;
+    return m_settings->values().value(QStringLiteral("Language"), QStringLiteral("(none)"));
 }
 
 void TestOptionDialog::runOptions(Widget &window, const std::function<void(OptionDialog *)> &edit,

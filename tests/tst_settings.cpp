@@ -5,6 +5,7 @@
 #include "meter/mydmm.h"
 #include "tests/fakelink.h"
 #include "tests/modalboxes.h"
+#include "tests/scratchsettings.h"
 
 #include <QAction>
 #include <QDir>
@@ -91,13 +92,11 @@ private slots:
 
 private:
     void writeFile(const QByteArray &content);
-    QHash<QString, QString> savedValues() const;
     // A window whose layout differs from the built-in one, closed so that it writes the file;
     // returns the window's geometry.
     QRect saveRearrangedWindow();
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_path;
+    std::unique_ptr<ScratchSettings> m_settings;
 };
 
 void TestSettings::initTestCase()
@@ -107,25 +106,13 @@ void TestSettings::initTestCase()
 
 void TestSettings::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_path = m_dir->filePath(QStringLiteral("options.xml"));
-    qputenv("KLM704_SETTINGS_FILE", m_path.toLocal8Bit());
+    m_settings = std::make_unique<ScratchSettings>();
+    QVERIFY(m_settings->isValid());
 }
 
 void TestSettings::writeFile(const QByteArray &content)
 {
-    QFile file(m_path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(content), content.size());
-}
-
-QHash<QString, QString> TestSettings::savedValues() const
-{
-    QHash<QString, QString> values;
-    readSettingsFile(
-        m_path, [&values](const QString &key, const QString &text) { values.insert(key, text); });
-    return values;
+    QVERIFY(m_settings->write(content));
 }
 
 QRect TestSettings::saveRearrangedWindow()
@@ -144,13 +131,13 @@ QRect TestSettings::saveRearrangedWindow()
 
 void TestSettings::firstRunWritesEveryKeyInOrder()
 {
-    QVERIFY(!QFile::exists(m_path));
+    QVERIFY(!QFile::exists(m_settings->path()));
     Widget window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QVERIFY(window.close());
 
-    QFile file(m_path);
+    QFile file(m_settings->path());
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = file.readAll().trimmed().split('\n');
     const QList<QByteArray> expected = {
@@ -197,7 +184,7 @@ void TestSettings::allKeysSurviveARoundTrip()
              Qt::LeftDockWidgetArea);
     QVERIFY(window.close());
 
-    const QHash<QString, QString> values = savedValues();
+    const QHash<QString, QString> values = m_settings->values();
     QCOMPARE(values.value("FixedLanguage"), QStringLiteral("1"));
     QCOMPARE(values.value("Language"), QStringLiteral("OTHER"));
     QCOMPARE(values.value("SamplePoints"), QStringLiteral("250"));
@@ -294,7 +281,7 @@ void TestSettings::readingAppliesFileValues()
 
     // The window's own values are seen where they go: into the file written at close.
     QVERIFY(window.close());
-    const QHash<QString, QString> values = savedValues();
+    const QHash<QString, QString> values = m_settings->values();
     QTEST(values.value("FixedLanguage"), "fixedLanguage");
     QTEST(values.value("Language"), "language");
 }
@@ -308,7 +295,7 @@ void TestSettings::modelAndVersionAreNotRead()
     window.show();
     QCOMPARE(window.windowTitle(), QStringLiteral("KLM-704 v2.02 "));
     QVERIFY(window.close());
-    const QHash<QString, QString> values = savedValues();
+    const QHash<QString, QString> values = m_settings->values();
     QCOMPARE(values.value("Model"), QStringLiteral("VX310A"));
     QCOMPARE(values.value("Version"), QStringLiteral("2.02"));
 }
@@ -316,7 +303,7 @@ void TestSettings::modelAndVersionAreNotRead()
 void TestSettings::unreadableFileKeepsBuiltInValues()
 {
     // A folder in place of the file cannot be read as one.
-    QVERIFY(QDir().mkpath(m_path));
+    QVERIFY(QDir().mkpath(m_settings->path()));
     SeenBox seen;
     const auto dismisser = dismissMessageBoxes(&seen);
     Widget window;
@@ -332,11 +319,10 @@ void TestSettings::unreadableFileKeepsBuiltInValues()
 void TestSettings::unwritableLocationWarnsAndStillCloses()
 {
     // The file's folder is a plain file, so nothing can be created there.
-    QFile plain(m_dir->filePath(QStringLiteral("plain")));
+    QFile plain(m_settings->filePath(QStringLiteral("plain")));
     QVERIFY(plain.open(QIODevice::WriteOnly));
     plain.close();
-    m_path = m_dir->filePath(QStringLiteral("plain/options.xml"));
-    qputenv("KLM704_SETTINGS_FILE", m_path.toLocal8Bit());
+    m_settings->pointAt(m_settings->filePath(QStringLiteral("plain/options.xml")));
 
     Widget window;
     window.show();
@@ -370,11 +356,11 @@ void TestSettings::failedWriteLeavesPreviousFileWhole()
     QCOMPARE(seen.count, 1);
     QCOMPARE(seen.text, QStringLiteral("Can not open file."));
 
-    QFile file(m_path);
+    QFile file(m_settings->path());
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), previous);
     // No half-written copy is left beside it.
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden),
+    QCOMPARE(QDir(m_settings->folder()).entryList(QDir::Files | QDir::Hidden),
              QStringList{QStringLiteral("options.xml")});
 }
 
@@ -386,12 +372,12 @@ void TestSettings::driverIsClosedBeforeSettingsAreWritten()
     QVERIFY(window.driver()->open());
     bool fileExistedAtClose = true;
     connect(window.deviceLink(), &DeviceSelector::closed, this,
-            [&] { fileExistedAtClose = QFile::exists(m_path); });
+            [&] { fileExistedAtClose = QFile::exists(m_settings->path()); });
     QSignalSpy closed(window.deviceLink(), &DeviceSelector::closed);
     QVERIFY(window.close());
     QCOMPARE(closed.count(), 1);
     QVERIFY(!fileExistedAtClose);
-    QVERIFY(QFile::exists(m_path));
+    QVERIFY(QFile::exists(m_settings->path()));
     QVERIFY(!window.driver()->isOpen());
 }
 
@@ -437,9 +423,9 @@ void TestSettings::terminationSignalClosesLikeCloseAction()
     QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    environment.insert(QStringLiteral("KLM704_SETTINGS_FILE"), m_path);
+    environment.insert(QStringLiteral("KLM704_SETTINGS_FILE"), m_settings->path());
     program.setProcessEnvironment(environment);
-    program.setWorkingDirectory(m_dir->path());
+    program.setWorkingDirectory(m_settings->folder());
     program.start(QStringLiteral(KLM704_PROGRAM), QStringList());
     QVERIFY(program.waitForStarted());
     // The program handles the signal once its window is up.
@@ -450,7 +436,7 @@ void TestSettings::terminationSignalClosesLikeCloseAction()
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 0);
     // It read the file it was given and wrote it back whole.
-    const QHash<QString, QString> values = savedValues();
+    const QHash<QString, QString> values = m_settings->values();
     QCOMPARE(values.value("Model"), QStringLiteral("VX310A"));
     QCOMPARE(values.value("Language"), QStringLiteral("EN"));
     QCOMPARE(values.value("SamplePoints"), QStringLiteral("77"));

@@ -4,6 +4,7 @@
 #include "app/widget.h"
 #include "meter/deviceselector.h"
 #include "tests/modalboxes.h"
+#include "tests/scratchsettings.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -132,7 +133,7 @@ private:
 
     QVector<Entry> m_entries;
     QHash<QString, Entry> m_finished;
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ScratchSettings> m_settings;
     QString m_oldCurrent;
     std::unique_ptr<QTranslator> m_translator;
 };
@@ -152,10 +153,9 @@ void TestTranslation::initTestCase()
 
 void TestTranslation::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
+    m_settings = std::make_unique<ScratchSettings>();
+    QVERIFY(m_settings->isValid());
     m_oldCurrent = QDir::currentPath();
-    qputenv("KLM704_SETTINGS_FILE", m_dir->filePath(QStringLiteral("options.xml")).toLocal8Bit());
 }
 
 void TestTranslation::cleanup()
@@ -201,7 +201,7 @@ void TestTranslation::catalogueCoversEverySourceText()
     const QString lupdate = QStringLiteral(KLM704_LUPDATE);
     if (!QFile::exists(lupdate))
         QSKIP("lupdate is not installed");
-    const QString fresh = m_dir->filePath(QStringLiteral("fresh.ts"));
+    const QString fresh = m_settings->filePath(QStringLiteral("fresh.ts"));
     QProcess process;
     process.setWorkingDirectory(QStringLiteral(KLM704_SOURCE_DIR));
     process.start(lupdate,
@@ -263,19 +263,16 @@ void TestTranslation::compiledCatalogueHoldsEveryEntry()
 
 void TestTranslation::prepareChineseStart()
 {
-    QFile settings(m_dir->filePath(QStringLiteral("options.xml")));
-    QVERIFY(settings.open(QIODevice::WriteOnly));
-    settings.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                   "<options>\n    <Language>OTHER</Language>\n</options>\n");
-    settings.close();
-    QVERIFY(QFile::copy(kCompiledCatalogue, m_dir->filePath(QStringLiteral("OTHER.qm"))));
+    QVERIFY(m_settings->write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                              "<options>\n    <Language>OTHER</Language>\n</options>\n"));
+    QVERIFY(QFile::copy(kCompiledCatalogue, m_settings->filePath(QStringLiteral("OTHER.qm"))));
     m_translator = std::make_unique<QTranslator>();
 }
 
 void TestTranslation::chineseWindowWithCatalogueInWorkingDirectory()
 {
     prepareChineseStart();
-    QVERIFY(QDir::setCurrent(m_dir->path()));
+    QVERIFY(QDir::setCurrent(m_settings->folder()));
     QVERIFY(installStartupTranslator(*m_translator, readStartupLanguage()));
 
     Widget window;
