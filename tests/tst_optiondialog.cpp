@@ -75,7 +75,6 @@ private slots:
     void infiniteDisablesSamplePoints();
     void restartMessageOnlyForAChangedLanguage();
     void settingTheIndexRaisesNoMessage();
-    void buttonsAcceptAndReject();
 
     void dialogOpensWithDriverValues();
     void outOfRangeValuesAreClampedAndStored();
@@ -232,21 +231,6 @@ void TestOptionDialog::settingTheIndexRaisesNoMessage()
     languageBox(&dialog)->setCurrentIndex(0);
     languageBox(&dialog)->setCurrentIndex(1);
     QCOMPARE(m_seen.count, 1);
-}
-
-void TestOptionDialog::buttonsAcceptAndReject()
-{
-    OptionDialog accepted(false);
-    accepted.show();
-    press(&accepted, "btnOk");
-    QCOMPARE(accepted.result(), int(QDialog::Accepted));
-    QVERIFY(!accepted.isVisible());
-
-    OptionDialog rejected(false);
-    rejected.show();
-    press(&rejected, "btnCancel");
-    QCOMPARE(rejected.result(), int(QDialog::Rejected));
-    QVERIFY(!rejected.isVisible());
 }
 
 void TestOptionDialog::dialogOpensWithDriverValues()
