@@ -3,6 +3,7 @@
 #include "app/startuplanguage.h"
 #include "app/widget.h"
 #include "meter/deviceselector.h"
+#include "meter/unixsignalwatcher.h"
 
 #include <QApplication>
 #include <QTranslator>
@@ -36,6 +37,18 @@ int answerWithoutWindow(const CommandLine &commandLine, CommandLine::Outcome out
     return CommandLine::kUsageExitCode;
 }
 
+// An interrupt from the terminal or a stop by the session ends the program the way the Close
+// action does: the driver is closed and the settings are written. A dialog open at that moment
+// is dismissed first, so that closing the window ends the program.
+void closeOnTermination(UnixSignalWatcher &watcher, Widget &window)
+{
+    QObject::connect(&watcher, &UnixSignalWatcher::terminationRequested, &window, [&window] {
+        if (QWidget *modal = QApplication::activeModalWidget())
+            modal->close();
+        window.close();
+    });
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -55,5 +68,7 @@ int main(int argc, char *argv[])
     Widget window;
     window.deviceLink()->setDevice(commandLine.device());
     window.show();
+    UnixSignalWatcher signalWatcher;
+    closeOnTermination(signalWatcher, window);
     return application.exec();
 }

@@ -8,7 +8,7 @@ class QTranslator;
 // when the file cannot be read. Only the last non-blank Language text counts; whatever was
 // read before a well-formedness error stands.
 QString readStartupLanguage(const QString &path);
-// The same for options.xml in the directory of the executable.
+// The same for the program's settings file.
 QString readStartupLanguage();
 
 // For the code "OTHER", loads the catalogue "OTHER.qm" from the working directory into

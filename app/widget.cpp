@@ -136,22 +136,15 @@ void Widget::addDockIcons()
     }
 }
 
-void Widget::saveSettings()
-{
-}
-
-void Widget::restoreSettings()
-{
-}
-
-void Widget::restoreUI()
-{
-}
-
 void Widget::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
-    restoreUI();
+    // Un-minimising shows the window again; by then the user may have rearranged it, and the
+    // layout of the last close would undo that.
+    if (!layoutRestored) {
+        layoutRestored = true;
+        restoreUI();
+    }
     const bool named = !appName.isEmpty() && !version.isEmpty();
     setWindowTitle(
         QStringLiteral("%1 %2%3 ").arg(appName, named ? QStringLiteral("v") : QString(), version));
@@ -176,6 +169,8 @@ void Widget::slotAction()
             QMessageBox::critical(this, QString(), tr("Failed to open device."));
     } else if (action == ui->actionDisconnect) {
         deviceSelector->close();
+    } else if (action == ui->actionOption) {
+        runOptionDialog();
     } else if (action == ui->actionClose) {
         close();
     }

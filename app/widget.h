@@ -22,6 +22,8 @@ public:
 
     // The window's link to the meter; main hands it the device named on the command line.
     DeviceSelector *deviceLink() const { return deviceSelector; }
+    // The meter driver, which keeps the sampling settings.
+    MyDmm *driver() const { return dmm; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -42,8 +44,13 @@ private slots:
 
 private:
     void addDockIcons();
+    void runOptionDialog();
 
     Ui_Widget *ui = nullptr;
+    // Hides the language choice in the options dialog.
+    bool fixedLanguage = false;
+    // The language of the next start: "EN", "OTHER" or empty.
+    QString language;
     QString modelName;
     QString version;
     DMMChart *currentChart = nullptr;
@@ -52,4 +59,6 @@ private:
     DeviceSelector *deviceSelector = nullptr;
     QList<ColumnSpec *> columns;
     bool recording = false;
+    // The saved geometry and dock layout are applied on the first show only.
+    bool layoutRestored = false;
 };

@@ -5,6 +5,7 @@
 #include "meter/deviceselector.h"
 #include "meter/linkbackend.h"
 #include "record/dmmchart.h"
+#include "tests/modalboxes.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,6 +25,7 @@
 #include <QStyleFactory>
 #include <QStyleOptionDockWidget>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -90,35 +92,6 @@ QImage iconImage(const QIcon &icon)
     return icon.pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32);
 }
 
-// What a message box showed before it was dismissed.
-struct SeenBox
-{
-    int count = 0;
-    QString title;
-    QString text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QMessageBox::StandardButtons buttons;
-};
-
-// Dismisses every message box that opens until the returned timer is deleted.
-std::unique_ptr<QTimer> dismissMessageBoxes(SeenBox *seen)
-{
-    auto timer = std::make_unique<QTimer>();
-    QObject::connect(timer.get(), &QTimer::timeout, [seen] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        ++seen->count;
-        seen->title = box->windowTitle();
-        seen->text = box->text();
-        seen->icon = box->icon();
-        seen->buttons = box->standardButtons();
-        box->done(QMessageBox::Ok);
-    });
-    timer->start(10);
-    return timer;
-}
-
 } // namespace
 
 class TestWidget : public QObject
@@ -170,15 +143,21 @@ private:
     std::shared_ptr<QPointer<FakeLink>> useFakeLinks();
 
     std::unique_ptr<Widget> m_window;
+    QTemporaryDir m_settingsDir;
 };
 
 void TestWidget::initTestCase()
 {
     registerResources();
+    QVERIFY(m_settingsDir.isValid());
+    qputenv("KLM704_SETTINGS_FILE",
+            m_settingsDir.filePath(QStringLiteral("options.xml")).toLocal8Bit());
 }
 
 void TestWidget::init()
 {
+    // Every case starts as on a first run: no settings saved by the case before.
+    QFile::remove(m_settingsDir.filePath(QStringLiteral("options.xml")));
     m_window = std::make_unique<Widget>();
 }
 

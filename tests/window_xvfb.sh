@@ -28,6 +28,8 @@ if [ ! -s "$workdir/display" ]; then
 fi
 export DISPLAY=":$(head -n1 "$workdir/display")"
 unset QT_QPA_PLATFORM
+# The window writes its settings when it closes; they go to the scratch folder.
+export KLM704_SETTINGS_FILE="$workdir/options.xml"
 cd "$workdir"
 "$program" >"$workdir/out.log" 2>&1 &
 pid=$!

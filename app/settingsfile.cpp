@@ -1,0 +1,71 @@
+#include "app/settingsfile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+
+namespace {
+const QString kFileName = QStringLiteral("options.xml");
+const QString kRootElement = QStringLiteral("options");
+constexpr char kPathVariable[] = "KLM704_SETTINGS_FILE";
+} // namespace
+
+QString settingsFilePath()
+{
+    const QString chosen = qEnvironmentVariable(kPathVariable);
+    if (!chosen.isEmpty())
+        return chosen;
+    return QDir(QCoreApplication::applicationDirPath()).filePath(kFileName);
+}
+
+bool readSettingsFile(const QString &path, const SettingsVisitor &visit)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QXmlStreamReader xml(&file);
+    QString key;
+    // atEnd() also becomes true on the first well-formedness error, so a broken tail of the
+    // file leaves what was read before it in place.
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement()) {
+            if (xml.name() != kRootElement)
+                key = xml.name().toString();
+        } else if (xml.isCharacters() && !xml.isWhitespace() && !key.isEmpty()) {
+            // Only the first text after a key's start tag counts; text that follows, inside
+            // or after the element, belongs to no key.
+            visit(key, xml.text().toString());
+            key.clear();
+        }
+    }
+    return true;
+}
+
+bool writeSettingsFile(const QString &path, const SettingsEntries &entries)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QXmlStreamWriter xml(&file);
+    xml.setAutoFormatting(true);
+    xml.setAutoFormattingIndent(4);
+    xml.writeStartDocument();
+    xml.writeStartElement(kRootElement);
+    for (const auto &[key, value] : entries)
+        xml.writeTextElement(key, value);
+    xml.writeEndElement();
+    xml.writeEndDocument();
+    // Without a commit the half-written copy is discarded and the old file stays. The data
+    // is pushed out before committing, since a write that breaks off while the buffer is
+    // flushed at commit (a full disk) would not stop the commit.
+    return !xml.hasError() && file.flush() && file.commit();
+}
+
+int settingsInteger(const QString &text)
+{
+    return text.toInt();
+}

@@ -1,0 +1,133 @@
+// The main window's side of the settings file and of the options dialog.
+
+#include "app/optiondialog.h"
+#include "app/settingsfile.h"
+#include "app/widget.h"
+#include "meter/mydmm.h"
+
+#include <QCheckBox>
+#include <QMessageBox>
+#include <QSpinBox>
+
+namespace {
+const QString kGeometry = QStringLiteral("Geometry");
+const QString kState = QStringLiteral("State");
+const QString kFixedLanguage = QStringLiteral("FixedLanguage");
+const QString kLanguage = QStringLiteral("Language");
+const QString kModel = QStringLiteral("Model");
+const QString kVersion = QStringLiteral("Version");
+const QString kSamplePoints = QStringLiteral("SamplePoints");
+const QString kInfinite = QStringLiteral("Infinite");
+const QString kSampleRate = QStringLiteral("SampleRate");
+const QString kSkipRepeat = QStringLiteral("SkipRepeat");
+
+const QString kEnglish = QStringLiteral("EN");
+const QString kChinese = QStringLiteral("OTHER");
+// The version of the dock and toolbar layout blob.
+constexpr int kStateVersion = 0;
+
+// The options dialog lists English first, Chinese second.
+constexpr int kEnglishIndex = 0;
+constexpr int kChineseIndex = 1;
+
+QString hexText(const QByteArray &bytes)
+{
+    return QString::fromLatin1(bytes.toHex());
+}
+
+QByteArray hexBytes(const QString &text)
+{
+    return QByteArray::fromHex(text.toLatin1());
+}
+
+QString flagText(bool on)
+{
+    return on ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+bool flagValue(const QString &text)
+{
+    return settingsInteger(text) != 0;
+}
+
+QString languageForIndex(int index)
+{
+    switch (index) {
+    case kEnglishIndex:
+        return kEnglish;
+    case kChineseIndex:
+        return kChinese;
+    default:
+        return QString();
+    }
+}
+} // namespace
+
+void Widget::restoreSettings()
+{
+    readSettingsFile(settingsFilePath(), [this](const QString &key, const QString &text) {
+        // Model and Version are written for information only.
+        if (key == kFixedLanguage)
+            fixedLanguage = flagValue(text);
+        else if (key == kLanguage)
+            language = text;
+        else if (key == kSamplePoints)
+            dmm->setSamplePoints(settingsInteger(text));
+        else if (key == kInfinite)
+            dmm->setInfinite(flagValue(text));
+        else if (key == kSampleRate)
+            dmm->setSampleRate(settingsInteger(text));
+        else if (key == kSkipRepeat)
+            dmm->setSkipRepeat(flagValue(text));
+    });
+}
+
+void Widget::restoreUI()
+{
+    // Data the toolkit does not recognise is refused, and the window keeps its layout.
+    readSettingsFile(settingsFilePath(), [this](const QString &key, const QString &text) {
+        if (key == kGeometry)
+            restoreGeometry(hexBytes(text));
+        else if (key == kState)
+            restoreState(hexBytes(text), kStateVersion);
+    });
+}
+
+void Widget::saveSettings()
+{
+    const SettingsEntries entries = {
+        {kGeometry, hexText(saveGeometry())},
+        {kState, hexText(saveState(kStateVersion))},
+        {kFixedLanguage, flagText(fixedLanguage)},
+        {kLanguage, language},
+        {kModel, modelName},
+        {kVersion, version},
+        {kSamplePoints, QString::number(dmm->samplePoints())},
+        {kInfinite, flagText(dmm->isInfinite())},
+        {kSampleRate, QString::number(dmm->sampleRate())},
+        {kSkipRepeat, flagText(dmm->isSkipRepeat())},
+    };
+    if (!writeSettingsFile(settingsFilePath(), entries))
+        QMessageBox::warning(this, QString(), tr("Can not open file."));
+}
+
+void Widget::runOptionDialog()
+{
+    OptionDialog dialog(fixedLanguage, this);
+    dialog.sbSamplePoints->setValue(dmm->samplePoints());
+    dialog.chkInfinite->setChecked(dmm->isInfinite());
+    dialog.sbSampleRate->setValue(dmm->sampleRate());
+    dialog.chkSkipRepeat->setChecked(dmm->isSkipRepeat());
+    dialog.sbSamplePoints->setEnabled(!dmm->isInfinite());
+    dialog.setLanguageIndex(language == kChinese ? kChineseIndex : kEnglishIndex);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+
+    // The rate first: it restarts the sample timer of an open link.
+    dmm->setSampleRate(dialog.sbSampleRate->value());
+    dmm->setInfinite(dialog.chkInfinite->isChecked());
+    dmm->setSkipRepeat(dialog.chkSkipRepeat->isChecked());
+    dmm->setSamplePoints(dialog.sbSamplePoints->value());
+    // The new language is kept for the next start; this run keeps its own.
+    language = languageForIndex(dialog.languageIndex());
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "app/settingsfile.h"
+
+#include <QFile>
+#include <QHash>
+#include <QTemporaryDir>
+
+// A settings file in a scratch folder: every window built while it lives reads and writes it
+// instead of the one beside the program.
+class ScratchSettings
+{
+public:
+    ScratchSettings()
+    {
+        if (m_dir.isValid())
+            pointAt(m_dir.filePath(QStringLiteral("options.xml")));
+    }
+
+    bool isValid() const { return m_dir.isValid(); }
+    QString path() const { return m_path; }
+    // A path inside the scratch folder.
+    QString filePath(const QString &name) const { return m_dir.filePath(name); }
+    QString folder() const { return m_dir.path(); }
+
+    void pointAt(const QString &path)
+    {
+        m_path = path;
+        qputenv("KLM704_SETTINGS_FILE", path.toLocal8Bit());
+    }
+
+    bool write(const QByteArray &content) const
+    {
+        QFile file(m_path);
+        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+               file.write(content) == content.size();
+    }
+
+    // Every key the file holds with its last non-blank text.
+    QHash<QString, QString> values() const
+    {
+        QHash<QString, QString> values;
+        readSettingsFile(m_path, [&values](const QString &key, const QString &text) {
+            values.insert(key, text);
+        });
+        return values;
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+};

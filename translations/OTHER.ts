@@ -1,0 +1,266 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_CN">
+<context>
+    <name>Journal</name>
+    <message>
+        <source>Cannot create the journal folder %1.</source>
+        <translation>无法创建记录日志文件夹 %1。</translation>
+    </message>
+    <message>
+        <source>Cannot create the journal %1: %2</source>
+        <translation>无法创建记录日志 %1：%2</translation>
+    </message>
+    <message>
+        <source>only part of the line was written</source>
+        <translation>该行只写入了一部分</translation>
+    </message>
+    <message>
+        <source>Cannot write the journal %1: %2</source>
+        <translation>无法写入记录日志 %1：%2</translation>
+    </message>
+</context>
+<context>
+    <name>OptionDialog</name>
+    <message>
+        <source>Infinite</source>
+        <translation>无限</translation>
+    </message>
+    <message>
+        <source>Ok</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Options</source>
+        <translation>选项</translation>
+    </message>
+    <message>
+        <source>English</source>
+        <translation>英文</translation>
+    </message>
+    <message>
+        <source>Chinese</source>
+        <translation>中文</translation>
+    </message>
+    <message>
+        <source>Language</source>
+        <translation>语言</translation>
+    </message>
+    <message>
+        <source>Sample points</source>
+        <translation>采样点数</translation>
+    </message>
+    <message>
+        <source>Sample rate</source>
+        <translation>采样间隔</translation>
+    </message>
+    <message>
+        <source>Skip repeat reading</source>
+        <translation>跳过重复读数</translation>
+    </message>
+    <message>
+        <source>Please restart application for translation to take effect.</source>
+        <translation>请重新启动程序，新的语言设置才会生效。</translation>
+    </message>
+</context>
+<context>
+    <name>Widget</name>
+    <message>
+        <source>Toolbar</source>
+        <translation>工具栏</translation>
+    </message>
+    <message>
+        <source>Command</source>
+        <translation>命令</translation>
+    </message>
+    <message>
+        <source>Chart</source>
+        <translation>图表</translation>
+    </message>
+    <message>
+        <source>LCD</source>
+        <translation>液晶屏</translation>
+    </message>
+    <message>
+        <source>Record</source>
+        <translation>记录</translation>
+    </message>
+    <message>
+        <source>Connect</source>
+        <translation>连接</translation>
+    </message>
+    <message>
+        <source>Disconnect</source>
+        <translation>断开</translation>
+    </message>
+    <message>
+        <source>Options</source>
+        <translation>选项</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>About</source>
+        <translation>关于</translation>
+    </message>
+    <message>
+        <source>Documentation</source>
+        <translation>文档</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>删除</translation>
+    </message>
+    <message>
+        <source>Print</source>
+        <translation>打印</translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translation>导出</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>开始</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <source>Manual</source>
+        <translation>手册</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>Import</source>
+        <translation>导入</translation>
+    </message>
+    <message>
+        <source>Test</source>
+        <translation>测试</translation>
+    </message>
+    <message>
+        <source>Test1</source>
+        <translation>测试1</translation>
+    </message>
+    <message>
+        <source>Test2</source>
+        <translation>测试2</translation>
+    </message>
+    <message>
+        <source>Manual</source>
+        <comment>meter range key</comment>
+        <translation>手动</translation>
+    </message>
+    <message>
+        <source>Auto</source>
+        <translation>自动</translation>
+    </message>
+    <message>
+        <source>Rel</source>
+        <translation>相对值</translation>
+    </message>
+    <message>
+        <source>Hz %</source>
+        <translation>频率 %</translation>
+    </message>
+    <message>
+        <source>Hold</source>
+        <translation>保持</translation>
+    </message>
+    <message>
+        <source>Light</source>
+        <translation>背光</translation>
+    </message>
+    <message>
+        <source>PEAK Max/Min
+</source>
+        <translation>峰值 最大/最小
+</translation>
+    </message>
+    <message>
+        <source>Exit PEAK Max/Min
+</source>
+        <translation>退出峰值 最大/最小
+</translation>
+    </message>
+    <message>
+        <source>Max/Min</source>
+        <translation>最大/最小</translation>
+    </message>
+    <message>
+        <source>Exit Max /Min
+</source>
+        <translation>退出 最大/最小
+</translation>
+    </message>
+    <message>
+        <source>Select</source>
+        <translation>选择</translation>
+    </message>
+    <message>
+        <source>Failed to open device.</source>
+        <translation>打开设备失败。</translation>
+    </message>
+    <message>
+        <source>Can not open file.</source>
+        <translation>无法打开文件。</translation>
+    </message>
+    <message>
+        <source>No.</source>
+        <translation>序号</translation>
+    </message>
+    <message>
+        <source>Date/Time</source>
+        <translation>日期/时间</translation>
+    </message>
+    <message>
+        <source>Function</source>
+        <translation>功能</translation>
+    </message>
+    <message>
+        <source>Range</source>
+        <translation>量程</translation>
+    </message>
+    <message>
+        <source>Value</source>
+        <translation>数值</translation>
+    </message>
+    <message>
+        <source>Unit</source>
+        <translation>单位</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete this data?</source>
+        <translation>确定要删除这些数据吗？</translation>
+    </message>
+    <message>
+        <source>Export the data to a CSV file.</source>
+        <translation>将数据导出为 CSV 文件。</translation>
+    </message>
+    <message>
+        <source>The datas is exported successfully.<byte value="xd"/>
+Do you want to open this file?</source>
+        <translation>数据导出成功。<byte value="xd"/>
+要打开这个文件吗？</translation>
+    </message>
+    <message>
+        <source>The datas is exported failed.</source>
+        <translation>数据导出失败。</translation>
+    </message>
+    <message>
+        <source>Export the chart to a JPEG file.</source>
+        <translation>将图表导出为 JPEG 文件。</translation>
+    </message>
+</context>
+</TS>
