@@ -49,10 +49,29 @@ void closeOnTermination(UnixSignalWatcher &watcher, Widget &window)
     });
 }
 
+// True when the command line asks only for a text (help or version), which must be answered
+// also where there is no display to open a window on.
+bool asksForTextOnly(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "-h" || argument == "--help" || argument == "--help-all" ||
+            argument == "-v" || argument == "--version")
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    if (asksForTextOnly(argc, argv)) {
+        QCoreApplication core(argc, argv);
+        CommandLine commandLine;
+        return answerWithoutWindow(commandLine, commandLine.parse(QCoreApplication::arguments()));
+    }
+
     QApplication application(argc, argv);
     registerResources();
 
