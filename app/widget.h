@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/savenameasker.h"
+
 #include <QList>
 #include <QMainWindow>
 #include <QString>
@@ -24,6 +26,10 @@ public:
     DeviceSelector *deviceLink() const { return deviceSelector; }
     // The meter driver, which keeps the sampling settings.
     MyDmm *driver() const { return dmm; }
+    // The record table that Export and Print write out.
+    DataModel *recordModel() const { return dataModel; }
+    // Replaces the save-file dialog of Export and Save (tests answer in the user's place).
+    void setSaveNameAsker(SaveNameAsker asker) { askSaveName = std::move(asker); }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -39,7 +45,12 @@ private slots:
     void restoreUI();
     void slotAction();
     void slotUSBRefreshed(int cnt);
+    void on_actionTest_triggered();
+    void on_actionManual_triggered();
+    void on_actionExport_triggered();
     void on_actionImport_triggered();
+    void on_actionPrint_triggered();
+    void on_actionSaveImage_triggered();
     void slotMessage(QString msg);
 
 private:
@@ -61,4 +72,5 @@ private:
     bool recording = false;
     // The saved geometry and dock layout are applied on the first show only.
     bool layoutRestored = false;
+    SaveNameAsker askSaveName = askWithFileDialog;
 };

@@ -1,0 +1,8 @@
+#include "app/savenameasker.h"
+
+#include <QFileDialog>
+
+QString askWithFileDialog(QWidget *parent, const QString &caption, const QString &filter)
+{
+    return QFileDialog::getSaveFileName(parent, caption, QString(), filter);
+}
