@@ -25,8 +25,6 @@ public:
     void append(const DmmData &data);
     void stop();
 
-    Journal &journal() { return m_journal; }
-
 private:
     Journal m_journal;
     QString m_function;

@@ -56,11 +56,12 @@ void CliLogger::start()
 {
     if (m_journal)
         m_journal->prune();
-    if (m_options.seconds > 0) {
+    tryOpen();
+    // Counted from the first try, so that even the shortest run has had its chance to connect.
+    if (m_options.seconds > 0 && !m_stopping) {
         m_deadline.setRemainingTime(qint64(m_options.seconds * 1000 + 0.5), Qt::PreciseTimer);
         armTimeLimit();
     }
-    tryOpen();
 }
 
 // A timer runs at most an int's worth of milliseconds; a longer run takes several.

@@ -36,9 +36,6 @@ public:
     // never had its link open ends with the failure status all the same.
     void stop(int exitCode);
 
-    qint64 written() const { return m_written; }
-    const ReadingStats &stats() const { return m_stats; }
-
 signals:
     void finished(int exitCode);
 
