@@ -5,6 +5,7 @@
 #include "meter/deviceselector.h"
 
 #include <QApplication>
+#include <QTimer>
 #include <QTranslator>
 #include <cstdio>
 
@@ -55,5 +56,7 @@ int main(int argc, char *argv[])
     Widget window;
     window.deviceLink()->setDevice(commandLine.device());
     window.show();
+    if (commandLine.connectAtStart())
+        QTimer::singleShot(0, &window, &Widget::pressConnect);
     return application.exec();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "record/recordingadmission.h"
+
 #include <QList>
 #include <QMainWindow>
 #include <QString>
@@ -8,7 +10,10 @@ class ColumnSpec;
 class DataModel;
 class DMMChart;
 class DeviceSelector;
+class DmmData;
 class MyDmm;
+class QAction;
+class QPixmap;
 class Ui_Widget;
 
 // The program's main window: the live reading panel, the record table and the charts in three
@@ -22,6 +27,11 @@ public:
 
     // The window's link to the meter; main hands it the device named on the command line.
     DeviceSelector *deviceLink() const { return deviceSelector; }
+    // The window's meter driver, for tests that look at its command pools and settings.
+    MyDmm *driver() const { return dmm; }
+
+    // Connects as a press of Connect does; main calls it for --connect once the window is shown.
+    void pressConnect();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -36,12 +46,30 @@ private slots:
     void restoreSettings();
     void restoreUI();
     void slotAction();
+    void slotDmmOpened();
+    void slotDmmClosed();
     void slotUSBRefreshed(int cnt);
     void on_actionImport_triggered();
+    void on_actionStart_triggered();
+    void on_actionStop_triggered();
+    void on_actionDelete_triggered();
     void slotMessage(QString msg);
+    void slotDmmDisplay(const DmmData *data);
+    void slotActionGroupTriggered(QAction *action);
 
 private:
     void addDockIcons();
+    void setUpKeyActions();
+    void setUpPanel();
+    void setUpRecordTable();
+    void setUpCharts();
+    void connectMeter();
+    void disconnectMeter();
+    void updateLcd(const DmmData *data);
+    // The recording step for a reading the window owns: it is recorded or deleted.
+    void runRecordingStep(DmmData *reading);
+    // Appends an admitted reading to the table, which takes it over, and plots it.
+    void recordReading(DmmData *reading);
 
     Ui_Widget *ui = nullptr;
     QString modelName;
@@ -52,4 +80,5 @@ private:
     DeviceSelector *deviceSelector = nullptr;
     QList<ColumnSpec *> columns;
     bool recording = false;
+    RecordingAdmission admission;
 };
