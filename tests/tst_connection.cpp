@@ -45,6 +45,13 @@ char *toString(const ActionStates &states)
                                .arg(states.stop));
 }
 
+FakeScript refusingLink()
+{
+    FakeScript script;
+    script.openSucceeds = false;
+    return script;
+}
+
 FakeScript answeringMeter()
 {
     FakeScript script;
@@ -136,9 +143,7 @@ void TestConnection::startsInTheStartUpState()
 
 void TestConnection::refusedConnectShowsBoxOncePerPress()
 {
-    FakeScript refusing;
-    refusing.openSucceeds = false;
-    rig().useFakeLinks(refusing);
+    rig().useFakeLinks(refusingLink());
     rig().window->show();
     SeenBox seen;
     const auto dismisser = dismissMessageBoxes(&seen);
@@ -159,7 +164,7 @@ void TestConnection::refusedConnectShowsBoxOncePerPress()
     rig().action("actionConnect")->trigger();
     rig().action("actionDisconnect")->trigger();
     QCOMPARE(seen.count, 2);
-    rig().useFakeLinks(refusing);
+    rig().useFakeLinks(refusingLink());
     rig().action("actionConnect")->trigger();
     QCOMPARE(seen.count, 3);
     QCOMPARE(states(), kClosed);
@@ -248,9 +253,7 @@ void TestConnection::disconnectKeepsPanelAndTable()
 
 void TestConnection::connectAtStartActsAsAPress()
 {
-    FakeScript refusing;
-    refusing.openSucceeds = false;
-    rig().useFakeLinks(refusing);
+    rig().useFakeLinks(refusingLink());
     rig().window->show();
     SeenBox seen;
     const auto dismisser = dismissMessageBoxes(&seen);
@@ -415,10 +418,7 @@ void TestConnection::holdKeyShowsOnALaterReading()
     meter.state().setDrift(false);
     WindowRig rig;
     rig.pollQuickly();
-    rig.window->deviceLink()->setLinkFactory(
-        [&meter](const QString &, const LinkSettings &, QString *) -> LinkBackend * {
-            return new SimLink(&meter);
-        });
+    rig.useVirtualMeter(&meter);
     rig.action("actionConnect")->trigger();
     auto *hold = rig.child<QLabel>("lcdLeftFlag2");
     QTRY_COMPARE(rig.child<QLineEdit>("lcdPrimary")->text(),
@@ -438,10 +438,7 @@ void TestConnection::selectKeyStartsANewRecording()
     meter.setTimeScale(0);
     WindowRig rig;
     rig.pollQuickly();
-    rig.window->deviceLink()->setLinkFactory(
-        [&meter](const QString &, const LinkSettings &, QString *) -> LinkBackend * {
-            return new SimLink(&meter);
-        });
+    rig.useVirtualMeter(&meter);
     rig.action("actionConnect")->trigger();
     QAbstractItemModel *table = rig.child<QTableView>("tv")->model();
     QTRY_VERIFY(table->rowCount() >= 5);

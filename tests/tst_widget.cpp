@@ -5,6 +5,7 @@
 #include "meter/deviceselector.h"
 #include "meter/linkbackend.h"
 #include "record/dmmchart.h"
+#include "tests/messageboxes.h"
 
 #include <QAction>
 #include <QApplication>
@@ -88,35 +89,6 @@ QIcon solidIcon(const QColor &color)
 QImage iconImage(const QIcon &icon)
 {
     return icon.pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32);
-}
-
-// What a message box showed before it was dismissed.
-struct SeenBox
-{
-    int count = 0;
-    QString title;
-    QString text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QMessageBox::StandardButtons buttons;
-};
-
-// Dismisses every message box that opens until the returned timer is deleted.
-std::unique_ptr<QTimer> dismissMessageBoxes(SeenBox *seen)
-{
-    auto timer = std::make_unique<QTimer>();
-    QObject::connect(timer.get(), &QTimer::timeout, [seen] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        ++seen->count;
-        seen->title = box->windowTitle();
-        seen->text = box->text();
-        seen->icon = box->icon();
-        seen->buttons = box->standardButtons();
-        box->done(QMessageBox::Ok);
-    });
-    timer->start(10);
-    return timer;
 }
 
 } // namespace

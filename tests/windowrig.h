@@ -8,6 +8,7 @@
 #include "meter/dmmdata.h"
 #include "meter/functionentry.h"
 #include "meter/mydmm.h"
+#include "meter/simlink.h"
 #include "tests/fakelink.h"
 #include "tests/recordsamples.h"
 
@@ -71,6 +72,15 @@ public:
                 auto *link = new FakeLink(script);
                 latestLink = link;
                 return link;
+            });
+    }
+
+    // Every link the window opens from now on talks to meter, which must outlive the window.
+    void useVirtualMeter(VirtualMeter *meter)
+    {
+        window->deviceLink()->setLinkFactory(
+            [meter](const QString &, const LinkSettings &, QString *) -> LinkBackend * {
+                return new SimLink(meter);
             });
     }
 
