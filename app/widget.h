@@ -13,7 +13,6 @@ class DeviceSelector;
 class DmmData;
 class MyDmm;
 class QAction;
-class QPixmap;
 class Ui_Widget;
 
 // The program's main window: the live reading panel, the record table and the charts in three
