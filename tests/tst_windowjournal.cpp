@@ -146,7 +146,7 @@ void TestWindowJournal::refusedReadingsAreNotJournaled()
     dmm->setSkipRepeat(true);
     dmm->setInfinite(false);
     dmm->setSamplePoints(3);
-    for (const QString &value : {" 1.234 ", " 1.234 ", " 1.235 ", " 1.234 ", " 9.999 "})
+    for (const char *value : {" 1.234 ", " 1.234 ", " 1.235 ", " 1.234 ", " 9.999 "})
         m_rig->deliver(2, value);
     QCOMPARE(m_rig->window->recordModel()->rowCount(), 3);
     const QByteArray journal = readAll(onlyJournal());
