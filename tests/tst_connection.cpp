@@ -1,4 +1,3 @@
-#include "app/commandline.h"
 #include "app/resourcebundle.h"
 #include "meter/command.h"
 #include "meter/oncecommandpool.h"
@@ -92,8 +91,6 @@ private slots:
     void startAndStopFollowTheLink();
     void disconnectKeepsPanelAndTable();
     void connectAtStartActsAsAPress();
-    void commandLineAsksForConnect_data();
-    void commandLineAsksForConnect();
 
     void eachKeyQueuesItsCode_data();
     void eachKeyQueuesItsCode();
@@ -265,24 +262,6 @@ void TestConnection::connectAtStartActsAsAPress()
     rig().window->pressConnect();
     QCOMPARE(states(), kOpen);
     QCOMPARE(seen.count, 1);
-}
-
-void TestConnection::commandLineAsksForConnect_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<bool>("connect");
-    QTest::newRow("plain") << QStringList{"klm704"} << false;
-    QTest::newRow("connect") << QStringList{"klm704", "--connect"} << true;
-    QTest::newRow("with device") << QStringList{"klm704", "--device", "sim", "--connect"} << true;
-}
-
-void TestConnection::commandLineAsksForConnect()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(bool, connect);
-    CommandLine commandLine;
-    QCOMPARE(commandLine.parse(arguments), CommandLine::Outcome::Run);
-    QCOMPARE(commandLine.connectAtStart(), connect);
 }
 
 void TestConnection::eachKeyQueuesItsCode_data()
