@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QHash>
+#include <QStringList>
 #include <QTemporaryDir>
 
 // A settings file in a scratch folder: every window built while it lives reads and writes it
@@ -34,6 +35,16 @@ public:
         QFile file(m_path);
         return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
                file.write(content) == content.size();
+    }
+
+    // "key=text" for each of the keys, with its last non-blank text in the file.
+    QString valuesOf(const QStringList &keys) const
+    {
+        const QHash<QString, QString> all = values();
+        QStringList pairs;
+        for (const QString &key : keys)
+            pairs << key + QLatin1Char('=') + all.value(key);
+        return pairs.join(QLatin1Char(' '));
     }
 
     // Every key the file holds with its last non-blank text.
