@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/settingsfile.h"
+#include "meter/mydmm.h"
 
 #include <QFile>
 #include <QHash>
@@ -61,3 +62,14 @@ private:
     QTemporaryDir m_dir;
     QString m_path;
 };
+
+// The recording settings the file keeps, as the driver holds them: sample points, infinite,
+// sample rate and skip repeat.
+inline QString driverValues(const MyDmm &dmm)
+{
+    return QStringLiteral("%1 %2 %3 %4")
+        .arg(dmm.samplePoints())
+        .arg(dmm.isInfinite())
+        .arg(dmm.sampleRate())
+        .arg(dmm.isSkipRepeat());
+}

@@ -42,16 +42,6 @@ QAction *windowAction(const Widget &window, const char *name)
     return window.findChild<QAction *>(QLatin1String(name));
 }
 
-// The driver's recording settings: sample points, infinite, sample rate, skip repeat.
-QString driverValues(const MyDmm &dmm)
-{
-    return QStringLiteral("%1 %2 %3 %4")
-        .arg(dmm.samplePoints())
-        .arg(dmm.isInfinite())
-        .arg(dmm.sampleRate())
-        .arg(dmm.isSkipRepeat());
-}
-
 const QStringList kLanguageKeys = {"FixedLanguage", "Language"};
 
 } // namespace
