@@ -47,8 +47,6 @@ private slots:
     void influxEscapesTagsAndFields();
     void statsOfTheLastFunction();
     void statsCountOverloadsApart();
-    void optionsRejectBadValues_data();
-    void optionsRejectBadValues();
     void optionsCollectKeysInOrder();
 
 private:
@@ -294,31 +292,6 @@ void TestCliFormat::statsCountOverloadsApart()
     dual.add(*dc);
     QCOMPARE(dual.numeric(), 2);
     QCOMPARE(dual.mean(), 2.0);
-}
-
-void TestCliFormat::optionsRejectBadValues_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("unknown option") << QStringList{"--bogus"};
-    QTest::newRow("samples zero") << QStringList{"--samples", "0"};
-    QTest::newRow("samples text") << QStringList{"--samples", "ten"};
-    QTest::newRow("negative rate") << QStringList{"--rate", "-1"};
-    QTest::newRow("time zero") << QStringList{"--time", "0"};
-    QTest::newRow("unknown key") << QStringList{"--key", "power"};
-    QTest::newRow("unknown format") << QStringList{"--format", "xml"};
-    QTest::newRow("stray argument") << QStringList{"extra"};
-}
-
-void TestCliFormat::optionsRejectBadValues()
-{
-    QFETCH(QStringList, arguments);
-    CliOptions options;
-    QString error;
-    QString text;
-    bool exitNow = false;
-    QVERIFY(!CliOptions::parse(QStringList{"klm704-cli"} + arguments, &options, &error, &exitNow,
-                               &text));
-    QVERIFY(!error.isEmpty());
 }
 
 void TestCliFormat::optionsCollectKeysInOrder()
