@@ -254,21 +254,22 @@ void TestDecode::overload_data()
     QTest::addColumn<int>("overload");
     QTest::addColumn<double>("value");
     QTest::addColumn<QString>("rangeText");
-    QTest::newRow("60 KOhm over") << 6 << 0x32 << QByteArray("   OL  ") << 1 << 60e3 << "60";
-    QTest::newRow("60 KOhm under") << 6 << 0x32 << QByteArray("  -OL  ") << -1 << -60e3 << "60";
-    QTest::newRow("DCV over") << 2 << 0x31 << QByteArray("  O.L  ") << 1 << 60.0 << "60";
-    QTest::newRow("DCV under") << 2 << 0x31 << QByteArray(" -0.L  ") << 0 << 0.0 << "60";
-    QTest::newRow("Celsius low under")
-        << 10 << 0x30 << QByteArray("  -OL  ") << -1 << -40.0 << "300";
-    QTest::newRow("Celsius low over") << 10 << 0x30 << QByteArray("   OL  ") << 1 << 300.0 << "300";
-    QTest::newRow("Celsius high under")
-        << 10 << 0x31 << QByteArray("- OL   ") << -1 << 300.0 << "1000";
-    QTest::newRow("Fahrenheit high over")
-        << 11 << 0x31 << QByteArray("   OL  ") << 1 << 1832.0 << "1832";
-    QTest::newRow("Fahrenheit low under")
-        << 11 << 0x30 << QByteArray("  -OL  ") << -1 << -40.0 << "572";
-    QTest::newRow("capacitance over") << 9 << 0x30 << QByteArray("   OL  ") << 1 << 60e-9 << "60";
-    QTest::newRow("duty cycle over") << 5 << 0x30 << QByteArray("   OL  ") << 1 << 999.0 << "-";
+    const auto row = [](const char *name, int function, int range, const char *display,
+                        int overload, double value, const char *rangeText) {
+        QTest::newRow(name) << function << range << QByteArray(display) << overload << value
+                            << QString(rangeText);
+    };
+    row("60 KOhm over", 6, 0x32, "   OL  ", 1, 60e3, "60");
+    row("60 KOhm under", 6, 0x32, "  -OL  ", -1, -60e3, "60");
+    row("DCV over", 2, 0x31, "  O.L  ", 1, 60.0, "60");
+    row("DCV under", 2, 0x31, " -0.L  ", 0, 0.0, "60");
+    row("Celsius low under", 10, 0x30, "  -OL  ", -1, -40.0, "300");
+    row("Celsius low over", 10, 0x30, "   OL  ", 1, 300.0, "300");
+    row("Celsius high under", 10, 0x31, "- OL   ", -1, 300.0, "1000");
+    row("Fahrenheit high over", 11, 0x31, "   OL  ", 1, 1832.0, "1832");
+    row("Fahrenheit low under", 11, 0x30, "  -OL  ", -1, -40.0, "572");
+    row("capacitance over", 9, 0x30, "   OL  ", 1, 60e-9, "60");
+    row("duty cycle over", 5, 0x30, "   OL  ", 1, 999.0, "-");
 }
 
 void TestDecode::overload()

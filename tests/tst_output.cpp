@@ -242,22 +242,18 @@ void TestOutput::chartImageNamesFollowTheChosenName_data()
 {
     QTest::addColumn<QString>("chosen");
     QTest::addColumn<QString>("first"); // the second is the same with _2
-    QTest::newRow("plain") << "/data/run.jpg"
-                           << "/data/run_1.jpg";
-    QTest::newRow("middle part dropped") << "/data/run.old.jpg"
-                                         << "/data/run_1.jpg";
-    QTest::newRow("no suffix ends in a dot") << "/data/run"
-                                             << "/data/run_1.";
-    QTest::newRow("dots in the directory") << "/data/v1.2/run.png"
-                                           << "/data/v1.2/run_1.png";
-    QTest::newRow("percent signs stay text") << "/data/%1 50%/run%2.jpg"
-                                             << "/data/%1 50%/run%2_1.jpg";
-    QTest::newRow("hidden name") << "/data/.jpg"
-                                 << "/data/_1.jpg";
-    QTest::newRow("in the root") << "/run.jpg"
-                                 << "/run_1.jpg";
-    QTest::newRow("relative to the working directory")
-        << "out/run.jpg" << QDir::current().filePath("out/run_1.jpg");
+    const auto row = [](const char *name, const QString &chosen, const QString &first) {
+        QTest::newRow(name) << chosen << first;
+    };
+    row("plain", "/data/run.jpg", "/data/run_1.jpg");
+    row("middle part dropped", "/data/run.old.jpg", "/data/run_1.jpg");
+    row("no suffix ends in a dot", "/data/run", "/data/run_1.");
+    row("dots in the directory", "/data/v1.2/run.png", "/data/v1.2/run_1.png");
+    row("percent signs stay text", "/data/%1 50%/run%2.jpg", "/data/%1 50%/run%2_1.jpg");
+    row("hidden name", "/data/.jpg", "/data/_1.jpg");
+    row("in the root", "/run.jpg", "/run_1.jpg");
+    row("relative to the working directory", "out/run.jpg",
+        QDir::current().filePath("out/run_1.jpg"));
 }
 
 void TestOutput::chartImageNamesFollowTheChosenName()
