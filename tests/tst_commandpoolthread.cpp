@@ -5,8 +5,8 @@
 #include "meter/oncecommandpool.h"
 
 #include "gate.h"
+#include "logswitch.h"
 
-#include <QLoggingCategory>
 #include <QtTest>
 #include <atomic>
 #include <memory>
@@ -80,16 +80,6 @@ Timing timing(int replyWaitMs, int restMs, int stopWaitMs = 3000)
     return t;
 }
 
-QLoggingCategory::CategoryFilter defaultFilter = nullptr;
-
-// Keeps the thread's diagnostics on, whatever the environment's rules say.
-void threadLogOn(QLoggingCategory *category)
-{
-    defaultFilter(category);
-    if (qstrcmp(category->categoryName(), "klm704.thread") == 0)
-        category->setEnabled(QtWarningMsg, true);
-}
-
 } // namespace
 
 class TestCommandPoolThread : public QObject
@@ -117,7 +107,7 @@ private slots:
 
 void TestCommandPoolThread::initTestCase()
 {
-    defaultFilter = QLoggingCategory::installFilter(threadLogOn);
+    logswitch::logOn("klm704.thread");
 }
 
 void TestCommandPoolThread::eventsRememberOneSignal()

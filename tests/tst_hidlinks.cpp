@@ -4,6 +4,7 @@
 #include "meter/hiddevice.h"
 #include "meter/hidreportlayout.h"
 #include "meter/linkfactory.h"
+#include "tests/logswitch.h"
 #include "tests/selectorprobe.h"
 
 #include <QDeadlineTimer>
@@ -196,18 +197,6 @@ QByteArray hex(const char *text)
     return QByteArray::fromHex(text);
 }
 
-QLoggingCategory::CategoryFilter previousFilter = nullptr;
-
-// The link's warnings are what a terminal user sees on standard error; the test run silences
-// klm704.* through the environment, so they are switched back on here to be checked.
-void enableLinkWarnings(QLoggingCategory *category)
-{
-    if (previousFilter)
-        previousFilter(category);
-    if (qstrcmp(category->categoryName(), "klm704.link") == 0)
-        category->setEnabled(QtWarningMsg, true);
-}
-
 } // namespace
 
 class TestHidLinks : public QObject
@@ -235,7 +224,8 @@ private slots:
 
 void TestHidLinks::initTestCase()
 {
-    previousFilter = QLoggingCategory::installFilter(enableLinkWarnings);
+    // The link's warnings are what a terminal user sees on standard error.
+    logswitch::logOn("klm704.link");
 }
 
 void TestHidLinks::cp2110ConfiguresUartWhileOpen_data()

@@ -1,5 +1,6 @@
 #include "fakelink.h"
 #include "gate.h"
+#include "logswitch.h"
 #include "meter/deviceselector.h"
 #include "meter/dmmdata.h"
 #include "meter/loopcommandpool.h"
@@ -8,7 +9,6 @@
 #include "replyframe.h"
 #include "selectorprobe.h"
 
-#include <QLoggingCategory>
 #include <QPointer>
 #include <QtTest>
 #include <memory>
@@ -18,25 +18,6 @@
 namespace {
 
 const QByteArray kHoldFrame = QByteArray::fromHex("ABCD034A01C5");
-
-QLoggingCategory::CategoryFilter defaultFilter = nullptr;
-QSet<QByteArray> categoriesOn;
-
-// Keeps the named categories on, whatever the environment's rules say.
-void forceCategoriesOn(QLoggingCategory *category)
-{
-    defaultFilter(category);
-    if (categoriesOn.contains(category->categoryName())) {
-        category->setEnabled(QtDebugMsg, true);
-        category->setEnabled(QtWarningMsg, true);
-    }
-}
-
-void logOn(const QByteArray &category)
-{
-    categoriesOn.insert(category);
-    QLoggingCategory::installFilter(forceCategoriesOn); // re-applies the filter everywhere
-}
 
 CommandPoolThread::Timing quickTiming(int replyWaitMs = 60000)
 {
@@ -94,8 +75,6 @@ class TestMyDmm : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-
     void constructionDefaults();
     void openAndCloseFollowTheLink();
     void receivedBytesBecomeReadings_data();
@@ -115,11 +94,6 @@ private slots:
     void destroyingOpenDriverStopsEverything();
     void selectorGoneBeforeDriverIsHarmless();
 };
-
-void TestMyDmm::initTestCase()
-{
-    defaultFilter = QLoggingCategory::installFilter(forceCategoriesOn);
-}
 
 void TestMyDmm::constructionDefaults()
 {
@@ -251,8 +225,8 @@ void TestMyDmm::receiverReenteringTheDriverSeesEachFrameOnce()
 
 void TestMyDmm::framesAreWrittenToTheLog()
 {
-    logOn("klm704.frames");
-    logOn("klm704.timer");
+    logswitch::logOn("klm704.frames");
+    logswitch::logOn("klm704.timer");
     Rig rig;
     QVERIFY(rig.dmm.open());
     QTest::ignoreMessage(QtDebugMsg, "AB CD 03 FF 02 7A ");
@@ -260,8 +234,7 @@ void TestMyDmm::framesAreWrittenToTheLog()
     QTest::ignoreMessage(QtDebugMsg, "timerEvent");
     QTimerEvent tick(rig.dmm.sampleTimerId());
     QCoreApplication::sendEvent(&rig.dmm, &tick);
-    categoriesOn.clear();
-    QLoggingCategory::installFilter(forceCategoriesOn);
+    logswitch::logOff();
 }
 
 void TestMyDmm::acknowledgementReleasesKeyAndIsNoReading()
@@ -417,7 +390,7 @@ void TestMyDmm::linkLostByItselfIsReplacedOnNextOpen()
 
 void TestMyDmm::stuckWorkerOutlivesCloseAndGoesLater()
 {
-    logOn("klm704.thread");
+    logswitch::logOn("klm704.thread");
     Rig rig;
     CommandPoolThread::Timing timing = quickTiming(20);
     timing.stopWaitMs = 100;
