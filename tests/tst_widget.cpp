@@ -132,6 +132,7 @@ void TestWidget::firstRunWindowIsCentredAndDisconnected()
     // Integer halves truncate toward zero, also when the desktop is smaller than the window.
     QCOMPARE(m_window->pos(), QPoint((desktop->width() - 1000) / 2, (desktop->height() - 600) / 2));
     QVERIFY(!m_window->centralWidget());
+    QVERIFY(m_window->isDockNestingEnabled());
     QVERIFY(m_window->menuBar()->actions().isEmpty());
     QCOMPARE(m_window->deviceLink()->device(), QStringLiteral("auto"));
     QVERIFY(!m_window->deviceLink()->isActived());
