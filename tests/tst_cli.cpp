@@ -353,9 +353,12 @@ void TestCli::statsMatchTheRows()
     QCOMPARE(figure("max"), *std::max_element(values.begin(), values.end()));
     QVERIFY(qAbs(figure("mean") - mean) < 1e-9);
     QVERIFY(figure("stddev") >= 0);
-    const QDateTime first =
-        QDateTime::fromString(readings.first().value("timestamp").toString(), Qt::ISODateWithMs);
-    QCOMPARE(statsField(result.err, "first"), first.toString("yyyy-MM-dd hh:mm:ss.zzz"));
+    const auto timeOf = [](const QJsonObject &reading) {
+        return QDateTime::fromString(reading.value("timestamp").toString(), Qt::ISODateWithMs)
+            .toString("yyyy-MM-dd hh:mm:ss.zzz");
+    };
+    QCOMPARE(statsField(result.err, "first"), timeOf(readings.first()));
+    QCOMPARE(statsField(result.err, "last"), timeOf(readings.last()));
 }
 
 // An interrupted run closes the link and ends with whole lines, every one a valid line of its

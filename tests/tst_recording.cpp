@@ -215,6 +215,7 @@ void TestRecording::chartsAreConfigured()
 {
     for (const char *name : {"chart", "chart2"}) {
         DMMChart *c = chart(name);
+        QCOMPARE(c->frameStyle(), int(QFrame::StyledPanel | QFrame::Plain));
         c->grab();
         // Left margin 88 and bottom margin 66 beside the chart's own top 40 and right 20.
         QVERIFY(c->width() > 200);

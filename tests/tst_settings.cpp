@@ -226,8 +226,9 @@ void TestSettings::readingAppliesFileValues_data()
                       "<FixedLanguage>7</FixedLanguage></options>")
         << "1000 1 1000 1"
         << "FixedLanguage=1 Language=";
-    QTest::newRow("numbers are not range-checked, blanks change nothing")
-        << QByteArray("<options><SamplePoints>-5</SamplePoints><Language>EN</Language>"
+    QTest::newRow("the last value counts, unchecked; blanks change nothing")
+        << QByteArray("<options><SamplePoints>5</SamplePoints><SamplePoints>-5</SamplePoints>"
+                      "<Language>EN</Language>"
                       "<Language> </Language><SampleRate/></options>")
         << "-5 1 1000 0"
         << "FixedLanguage=0 Language=EN";

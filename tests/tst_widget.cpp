@@ -1,3 +1,4 @@
+#include "app/appname.h"
 #include "app/iconned_dock_style.h"
 #include "app/resourcebundle.h"
 #include "app/widget.h"
@@ -137,6 +138,7 @@ void TestWidget::firstRunWindowIsCentredAndDisconnected()
     QCOMPARE(m_window->deviceLink()->device(), QStringLiteral("auto"));
     QVERIFY(!m_window->deviceLink()->isActived());
     showWindow();
+    QCOMPARE(QApplication::applicationDisplayName(), appName);
     QVERIFY(child<DMMChart>("chart")->isVisible());
     QVERIFY(!child<DMMChart>("chart2")->isVisible());
     // This model has the peak keys.
@@ -188,6 +190,8 @@ void TestWidget::toolbarsHoldTheirActionsInOrder()
     QCOMPARE(bar->toolButtonStyle() == Qt::ToolButtonTextUnderIcon, windowToolbar);
     QCOMPARE(bar->isMovable() || bar->isFloatable(), windowToolbar);
     if (windowToolbar) {
+        QCOMPARE(bar->windowTitle(),
+                 toolbar == QLatin1String("mainToolBar") ? "Toolbar" : "Command");
         QCOMPARE(m_window->toolBarArea(bar), Qt::TopToolBarArea);
         QCOMPARE(m_window->toolBarBreak(bar), toolbar == QLatin1String("CommandToolBar"));
     }
