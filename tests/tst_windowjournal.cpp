@@ -1,4 +1,3 @@
-#include "app/commandline.h"
 #include "app/resourcebundle.h"
 #include "record/csvwriter.h"
 #include "record/datamodel.h"
@@ -54,7 +53,6 @@ private slots:
     void deleteAndFunctionChangeStartNewFiles();
     void refusedReadingsAreNotJournaled();
     void unwritableFolderLetsRecordingGoOn();
-    void commandLineChoosesTheJournal();
 
 private:
     QString onlyJournal() const;
@@ -174,28 +172,6 @@ void TestWindowJournal::unwritableFolderLetsRecordingGoOn()
     m_rig->deliver(2, " 8.000 ");
     QCOMPARE(m_rig->window->recordModel()->rowCount(), 2);
     QCOMPARE(warnings.count(), 2);
-}
-
-void TestWindowJournal::commandLineChoosesTheJournal()
-{
-    CommandLine byDefault;
-    QCOMPARE(byDefault.parse({"klm704"}), CommandLine::Outcome::Run);
-    QVERIFY(byDefault.keepsJournal());
-    QVERIFY(byDefault.journalDirectory().isEmpty());
-
-    CommandLine chosen;
-    QCOMPARE(chosen.parse({"klm704", "--journal", "/tmp/j"}), CommandLine::Outcome::Run);
-    QVERIFY(chosen.keepsJournal());
-    QCOMPARE(chosen.journalDirectory(), QStringLiteral("/tmp/j"));
-
-    CommandLine off;
-    QCOMPARE(off.parse({"klm704", "--no-journal"}), CommandLine::Outcome::Run);
-    QVERIFY(!off.keepsJournal());
-
-    CommandLine both;
-    QCOMPARE(both.parse({"klm704", "--journal", "/tmp/j", "--no-journal"}),
-             CommandLine::Outcome::UsageError);
-    QVERIFY(both.errorText().contains(QLatin1String("--no-journal")));
 }
 
 QTEST_MAIN(TestWindowJournal)
