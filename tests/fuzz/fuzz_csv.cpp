@@ -2,7 +2,7 @@
 // holds (commas, quotes, line breaks, any Unicode), the written lines must read back to the
 // same fields with a strict RFC 4180 reader (line feeds end the records).
 //
-// The input gives the column count, how often the rows repeat (so that the writer's output
+// The input gives the column count, whether the rows repeat (so that the writer's output
 // crosses its chunk size), and the header and cell texts.
 
 #include "record/csvformat.h"
@@ -180,10 +180,10 @@ void checkWriter(const TextTable &table)
     check(reader.atEnd(), "the file holds more than the table");
 }
 
-// Enough repeats to cross the writer's chunk size a few times, not so many that a run slows.
+// Enough repeats to cross the writer's chunk size, not so many that a run slows.
 int repeatsWithinLimit(const QVector<QStringList> &rows, int wanted)
 {
-    constexpr int kMaxChars = 256 * 1024;
+    constexpr int kMaxChars = 80 * 1024;
     int chars = 1;
     for (const QStringList &row : rows) {
         for (const QString &text : row)
@@ -205,7 +205,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     FuzzedDataProvider input(data, size);
     const int columns = input.ConsumeIntegralInRange(1, 8);
-    const int copies = input.ConsumeIntegralInRange(1, 512);
+    // Most tables are written once; long ones, which cost far more, now and then.
+    const int copies = input.ConsumeIntegralInRange(0, 7) == 0 ? 512 : 1;
     QStringList header = textsFrom(input, columns);
     QVector<QStringList> rows;
     while (input.remaining_bytes() > 0 && rows.size() < 64)
