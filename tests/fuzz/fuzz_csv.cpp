@@ -7,6 +7,7 @@
 
 #include "record/csvformat.h"
 #include "record/csvwriter.h"
+#include "tests/fuzz/fuzzsupport.h"
 
 #include <QAbstractTableModel>
 #include <QBuffer>
@@ -14,8 +15,6 @@
 #include <QVector>
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <optional>
 
 namespace {
@@ -24,14 +23,6 @@ const QChar kQuote = QLatin1Char('"');
 const QChar kComma = QLatin1Char(',');
 const QChar kLineFeed = QLatin1Char('\n');
 const QChar kReturn = QLatin1Char('\r');
-
-void check(bool condition, const char *what)
-{
-    if (condition)
-        return;
-    fprintf(stderr, "fuzz_csv: %s\n", what);
-    abort();
-}
 
 // A strict reader: a field is either plain (no comma, quote, carriage return or line feed) or
 // enclosed in quotes with every inner quote doubled, and a quoted field ends at a comma or at

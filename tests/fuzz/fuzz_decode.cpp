@@ -8,38 +8,16 @@
 #include "meter/functionentry.h"
 #include "meter/mydmm.h"
 #include "meter/unitprefix.h"
+#include "tests/fuzz/fuzzsupport.h"
 
 #include <QRegularExpression>
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 
 namespace {
 
-constexpr int kLengthOffset = 2;
-constexpr int kFunctionOffset = 3;
-constexpr int kRangeOffset = 4;
-constexpr int kDisplayOffset = 5;
-constexpr int kDisplaySize = 7;
-constexpr int kModeOffset = 14;
-constexpr int kExtraOffset = 16;
-constexpr int kReadingLength = 16;
-constexpr int kChecksumSize = 2;
-
-void check(bool condition, const char *what)
-{
-    if (condition)
-        return;
-    fprintf(stderr, "fuzz_decode: %s\n", what);
-    abort();
-}
-
-uchar byteAt(const QByteArray &frame, int offset)
-{
-    return static_cast<uchar>(frame.at(offset));
-}
+using namespace reply;
 
 bool bit(uchar byte, int number)
 {

@@ -10,6 +10,7 @@
 #include "meter/frame.h"
 #include "meter/functionentry.h"
 #include "meter/mydmm.h"
+#include "tests/fuzz/fuzzsupport.h"
 
 #include <QLoggingCategory>
 #include <QRandomGenerator>
@@ -17,37 +18,18 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <memory>
 #include <vector>
 
 namespace {
 
-constexpr int kLengthOffset = 2;
-constexpr int kFunctionOffset = 3;
-constexpr int kRangeOffset = 4;
-constexpr int kDisplayOffset = 5;
-constexpr int kDisplaySize = 7;
-// A reply becomes a reading only when it carries everything up to the third status byte.
-constexpr int kReadingLength = 16;
-constexpr uchar kAcknowledge = 0xFF;
+using namespace reply;
+
 constexpr size_t kMaxChunk = 64;
 constexpr size_t kMaxFrames = 64;
 
 // The frames the driver logged while the current input was fed, in order.
 std::vector<QByteArray> loggedFrames;
-
-void fail(const char *what)
-{
-    fprintf(stderr, "fuzz_receive: %s\n", what);
-    abort();
-}
-
-void check(bool condition, const char *what)
-{
-    if (!condition)
-        fail(what);
-}
 
 // The driver logs every frame it cuts out as hexadecimal pairs; those lines are the record
 // of what it delivered.
@@ -55,11 +37,6 @@ void collectFrames(QtMsgType, const QMessageLogContext &context, const QString &
 {
     if (qstrcmp(context.category, "klm704.frames") == 0)
         loggedFrames.push_back(QByteArray::fromHex(message.toLatin1()));
-}
-
-uchar byteAt(const QByteArray &bytes, int offset)
-{
-    return static_cast<uchar>(bytes.at(offset));
 }
 
 // A complete frame with a matching checksum starts at offset; its size, or 0.

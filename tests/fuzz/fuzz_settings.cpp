@@ -7,6 +7,7 @@
 
 #include "app/settingsfile.h"
 #include "app/startuplanguage.h"
+#include "tests/fuzz/fuzzsupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,21 +15,11 @@
 #include <QTemporaryDir>
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <iterator>
 
 namespace {
 
 using Entries = SettingsEntries;
-
-void check(bool condition, const char *what)
-{
-    if (condition)
-        return;
-    fprintf(stderr, "fuzz_settings: %s\n", what);
-    abort();
-}
 
 // Text of XML white space only, which the readers pass over.
 bool isBlank(const QString &text)
