@@ -66,7 +66,7 @@ build() {
 # The checkers' settings, for every instrumented program the stages build or run (tools that
 # run during the build included): stop at the first finding; leaks are reported, except Qt's
 # own at exit. Programs built without the checkers ignore them.
-export ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1
+export ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1
 export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
