@@ -155,7 +155,6 @@ private slots:
     void memoryInUseReturnsToItsStartLevel();
 
 private:
-    bool openDriver();
     void pressRandomKey(Figures &figures);
     void reconnect(Figures &figures, bool waitForReplies);
     void pullCable(Figures &figures);
@@ -208,7 +207,7 @@ void TestSoak::initTestCase()
     // The meter's log is filled up to its limit as well.
     Figures warmUp;
     m_ledger->startPhase(false);
-    QVERIFY(openDriver());
+    QVERIFY(m_dmm->open());
     pressRandomKey(warmUp);
     reconnect(warmUp, false);
     pullCable(warmUp);
@@ -216,11 +215,6 @@ void TestSoak::initTestCase()
     closeAndSettle();
     QCOMPARE(m_ledger->mismatch(), QString());
     m_startBytes = bytesInUse();
-}
-
-bool TestSoak::openDriver()
-{
-    return m_dmm->open();
 }
 
 void TestSoak::waitForProgress()
@@ -246,7 +240,7 @@ void TestSoak::reconnect(Figures &figures, bool waitForReplies)
     m_dmm->close();
     QCOMPARE(m_closedSignals, closedBefore + 1);
     QVERIFY(!m_dmm->isOpen());
-    QVERIFY(openDriver());
+    QVERIFY(m_dmm->open());
     waitForProgress();
     ++figures.reconnects;
 }
@@ -260,10 +254,10 @@ void TestSoak::pullCable(Figures &figures)
     QCOMPARE(m_closedSignals, closedBefore + 1);
     QVERIFY(!m_dmm->isOpen());
     runEvents(int(m_random.bounded(1, 50)));
-    QVERIFY(!openDriver());
+    QVERIFY(!m_dmm->open());
     m_meter->plugIn();
     m_dmm->close();
-    QVERIFY(openDriver());
+    QVERIFY(m_dmm->open());
     waitForProgress();
     ++figures.unplugs;
 }
@@ -306,7 +300,7 @@ Figures TestSoak::run(int milliseconds, bool faults)
     const qint64 sentBefore = m_meter->repliesSent();
     const qint64 readingsBefore = m_ledger->readings();
     [&] {
-        QVERIFY(openDriver());
+        QVERIFY(m_dmm->open());
         QElapsedTimer clock;
         clock.start();
         while (clock.elapsed() < milliseconds && !QTest::currentTestFailed()) {
