@@ -8,11 +8,12 @@
 #include "tests/selectorprobe.h"
 
 #include <QDeadlineTimer>
-#include <QMutex>
 #include <QThread>
-#include <QWaitCondition>
 #include <QtTest>
+#include <chrono>
+#include <condition_variable>
 #include <deque>
+#include <mutex>
 #include <utility>
 
 namespace {
@@ -23,8 +24,9 @@ const QByteArray kPoll = QByteArray::fromHex("abcd035e01d9");
 // and the link's reader thread.
 struct FakeHidState
 {
-    QMutex mutex;
-    QWaitCondition inputArrived;
+    // Standard primitives rather than Qt's, so that the thread checker sees the locking.
+    std::mutex mutex;
+    std::condition_variable inputArrived;
     QStringList events; // feature reports, output reports and the close, in order
     std::deque<QByteArray> inputs;
     QByteArray descriptor;
@@ -36,29 +38,29 @@ struct FakeHidState
 
     void pushInput(const QByteArray &report)
     {
-        QMutexLocker lock(&mutex);
+        std::lock_guard<std::mutex> lock(mutex);
         inputs.push_back(report);
-        inputArrived.wakeAll();
+        inputArrived.notify_all();
     }
     void failReads()
     {
-        QMutexLocker lock(&mutex);
+        std::lock_guard<std::mutex> lock(mutex);
         readFails = true;
-        inputArrived.wakeAll();
+        inputArrived.notify_all();
     }
     bool inputsTaken()
     {
-        QMutexLocker lock(&mutex);
+        std::lock_guard<std::mutex> lock(mutex);
         return inputs.empty();
     }
     QStringList takeEvents()
     {
-        QMutexLocker lock(&mutex);
+        std::lock_guard<std::mutex> lock(mutex);
         return std::exchange(events, {});
     }
     void record(const QString &event)
     {
-        QMutexLocker lock(&mutex);
+        std::lock_guard<std::mutex> lock(mutex);
         events.append(event);
     }
 };
@@ -72,7 +74,7 @@ public:
     }
     ~FakeHidDevice() override
     {
-        QMutexLocker lock(&m_state->mutex);
+        std::lock_guard<std::mutex> lock(m_state->mutex);
         m_state->closedWhileReading = m_state->reading;
         m_state->events.append(QStringLiteral("close"));
     }
@@ -87,10 +89,10 @@ public:
 
     int read(QByteArray *report, int timeoutMs) override
     {
-        QMutexLocker lock(&m_state->mutex);
+        std::unique_lock<std::mutex> lock(m_state->mutex);
         m_state->reading = true;
         if (m_state->inputs.empty() && !m_state->readFails)
-            m_state->inputArrived.wait(&m_state->mutex, ulong(timeoutMs));
+            m_state->inputArrived.wait_for(lock, std::chrono::milliseconds(timeoutMs));
         m_state->reading = false;
         if (m_state->readFails)
             return -1;
