@@ -1,14 +1,16 @@
 #include "cli/clilogger.h"
 
+#include "cli/clijournal.h"
 #include "meter/deviceselector.h"
 #include "meter/dmmdata.h"
 #include "meter/mydmm.h"
 
 #include <QIODevice>
+#include <limits>
 
 namespace {
 
-constexpr int kReconnectIntervalMs = 2000;
+constexpr int kFailure = 1;
 
 QString now()
 {
@@ -25,6 +27,8 @@ CliLogger::CliLogger(const CliOptions &options, QIODevice *output, QIODevice *lo
     , m_formatter(ReadingFormatter::create(options.format, options.model))
     , m_selector(std::make_unique<DeviceSelector>())
 {
+    if (!options.journalDir.isEmpty())
+        m_journal = std::make_unique<CliJournal>(options.journalDir);
     m_selector->setDevice(options.device);
     m_dmm = std::make_unique<MyDmm>(m_selector.get());
     m_dmm->setModel(options.model);
@@ -34,7 +38,8 @@ CliLogger::CliLogger(const CliOptions &options, QIODevice *output, QIODevice *lo
     connect(m_dmm.get(), &MyDmm::display, this, &CliLogger::onReading);
 
     m_timeLimit.setSingleShot(true);
-    connect(&m_timeLimit, &QTimer::timeout, this, [this] { stop(0); });
+    m_timeLimit.setTimerType(Qt::PreciseTimer);
+    connect(&m_timeLimit, &QTimer::timeout, this, &CliLogger::armTimeLimit);
     m_reconnectTimer.setSingleShot(true);
     m_reconnectTimer.setInterval(kReconnectIntervalMs);
     connect(&m_reconnectTimer, &QTimer::timeout, this, &CliLogger::tryOpen);
@@ -42,60 +47,95 @@ CliLogger::CliLogger(const CliOptions &options, QIODevice *output, QIODevice *lo
 
 CliLogger::~CliLogger()
 {
+    // Closing the link from here is no loss to report.
+    m_stopping = true;
     m_dmm->close();
 }
 
 void CliLogger::start()
 {
-    if (m_options.seconds > 0)
-        m_timeLimit.start(qMax(1, qRound(m_options.seconds * 1000)));
-    write(m_formatter->header());
+    if (m_journal)
+        m_journal->prune();
     tryOpen();
+    // Counted from the first try, so that even the shortest run has had its chance to connect.
+    if (m_options.seconds > 0 && !m_stopping) {
+        m_deadline.setRemainingTime(qint64(m_options.seconds * 1000 + 0.5), Qt::PreciseTimer);
+        armTimeLimit();
+    }
+}
+
+// A timer runs at most an int's worth of milliseconds; a longer run takes several.
+void CliLogger::armTimeLimit()
+{
+    if (m_deadline.hasExpired()) {
+        stop(0);
+        return;
+    }
+    const qint64 remaining = m_deadline.remainingTime();
+    m_timeLimit.start(int(qMin<qint64>(remaining, std::numeric_limits<int>::max())));
 }
 
 void CliLogger::tryOpen()
 {
-    if (m_stopping || m_dmm->open())
+    if (m_stopping)
         return;
-    QString reason = m_selector->errorString();
-    report(QStringLiteral("Failed to open device.") +
-           (reason.isEmpty() ? QString() : QStringLiteral(" ") + reason));
-    if (m_options.reconnect)
-        scheduleReconnect();
-    else
-        stop(1);
+    if (!m_dmm->open()) {
+        reportOpenFailure();
+        if (m_options.reconnect)
+            m_reconnectTimer.start();
+        else
+            stop(kFailure);
+        return;
+    }
+    m_lastFailure.clear();
+    pressKeysOnce();
 }
 
-void CliLogger::scheduleReconnect()
+// Retries that fail for the same reason say so once.
+void CliLogger::reportOpenFailure()
 {
-    if (!m_stopping)
-        m_reconnectTimer.start();
+    const QString reason = m_selector->errorString();
+    const QString message = QStringLiteral("Failed to open device.") +
+                            (reason.isEmpty() ? QString() : QStringLiteral(" ") + reason);
+    if (message == m_lastFailure)
+        return;
+    m_lastFailure = message;
+    report(message);
+}
+
+// The driver empties its key queue while it opens, so keys are queued once open() has returned.
+void CliLogger::pressKeysOnce()
+{
+    if (m_keysPressed)
+        return;
+    m_keysPressed = true;
+    for (const char code : qAsConst(m_options.keys))
+        m_dmm->sendKey(QByteArray(1, code));
 }
 
 void CliLogger::onOpened()
 {
-    const QDateTime time = QDateTime::currentDateTime();
     report(QStringLiteral("%1 connected to %2").arg(now(), m_options.device));
-    write(m_formatter->event(QStringLiteral("connected"), time));
-    if (!m_keysPressed) {
-        m_keysPressed = true;
-        for (const char code : qAsConst(m_options.keys))
-            m_dmm->sendKey(QByteArray(1, code));
-    }
+    if (!m_everOpened)
+        write(m_formatter->header());
+    m_everOpened = true;
+    write(m_formatter->event(QStringLiteral("connected"), QDateTime::currentDateTime()));
 }
 
 void CliLogger::onClosed()
 {
     if (m_stopping)
         return;
-    report(QStringLiteral("%1 link to %2 lost").arg(now(), m_options.device));
+    report(QStringLiteral("%1 link to %2 lost%3")
+               .arg(now(), m_options.device,
+                    m_options.reconnect ? QStringLiteral("; trying again every 2 s") : QString()));
     write(m_formatter->event(QStringLiteral("disconnected"), QDateTime::currentDateTime()));
     // The driver keeps its command thread until it is closed; close it before trying again.
     m_dmm->close();
     if (m_options.reconnect)
-        scheduleReconnect();
+        m_reconnectTimer.start();
     else
-        stop(1);
+        stop(kFailure);
 }
 
 void CliLogger::onReading(const DmmData *data)
@@ -106,13 +146,20 @@ void CliLogger::onReading(const DmmData *data)
         handleReading(*data);
 }
 
+// The same admission as the window's recording: the function is followed for every reading,
+// repeats are compared on the value text alone.
 void CliLogger::handleReading(const DmmData &data)
 {
+    if (m_journal)
+        m_journal->follow(data);
     if (m_options.skipRepeat && m_hasLastValue && data.valueText() == m_lastValueText)
         return;
     m_lastValueText = data.valueText();
     m_hasLastValue = true;
     ++m_written;
+    // Journal first: whatever the output shows is on disk already, should the process die.
+    if (m_journal)
+        m_journal->append(data);
     write(m_formatter->reading(m_written, data));
     m_stats.add(data);
     if (m_options.samples > 0 && m_written >= m_options.samples)
@@ -121,11 +168,11 @@ void CliLogger::handleReading(const DmmData &data)
 
 void CliLogger::write(const QByteArray &bytes)
 {
-    if (bytes.isEmpty())
+    if (bytes.isEmpty() || m_stopping)
         return;
     if (m_output->write(bytes) != bytes.size()) {
         report(QStringLiteral("Cannot write the output: %1").arg(m_output->errorString()));
-        stop(1);
+        stop(kFailure);
     }
 }
 
@@ -142,7 +189,9 @@ void CliLogger::stop(int exitCode)
     m_timeLimit.stop();
     m_reconnectTimer.stop();
     m_dmm->close();
+    if (m_journal)
+        m_journal->stop();
     if (m_options.stats)
         m_log->write(m_stats.summary().toLocal8Bit());
-    emit finished(exitCode);
+    emit finished(m_everOpened ? exitCode : kFailure);
 }

@@ -4,60 +4,69 @@
 #include "cli/readingformatter.h"
 #include "cli/readingstats.h"
 
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QTimer>
 #include <memory>
 
+class CliJournal;
 class DeviceSelector;
 class DmmData;
 class MyDmm;
 class QIODevice;
 
 // Drives one headless logging run: opens the link, presses the requested keys, writes every
-// reading to the output as it arrives, stops at the sample or time limit, on an interrupt or when
-// the link is lost, and reconnects if asked to. finished() carries the exit status.
+// reading to the output (and the journal) as it arrives, stops at the sample or time limit, on
+// an interrupt or when the link is lost, and reconnects if asked to. finished() carries the
+// exit status.
 class CliLogger : public QObject
 {
     Q_OBJECT
 public:
-    // Readings go to output (written one whole line per write and flushed); messages to log.
+    static constexpr int kReconnectIntervalMs = 2000;
+
+    // Readings go to output (written one whole line per write); messages to log.
     CliLogger(const CliOptions &options, QIODevice *output, QIODevice *log,
               QObject *parent = nullptr);
     ~CliLogger() override;
 
     // Starts the run; finished() follows, possibly from within this call.
     void start();
-    // Ends the run in order (link closed, output flushed) with the given status.
+    // Ends the run in order (link closed, output complete) with the given status; a run that
+    // never had its link open ends with the failure status all the same.
     void stop(int exitCode);
-
-    qint64 written() const { return m_written; }
-    const ReadingStats &stats() const { return m_stats; }
 
 signals:
     void finished(int exitCode);
 
 private:
     void tryOpen();
+    void reportOpenFailure();
+    void pressKeysOnce();
     void onOpened();
     void onClosed();
     void onReading(const DmmData *data);
     void handleReading(const DmmData &data);
     void write(const QByteArray &bytes);
     void report(const QString &message);
-    void scheduleReconnect();
+    void armTimeLimit();
 
     CliOptions m_options;
     QIODevice *m_output;
     QIODevice *m_log;
     std::unique_ptr<ReadingFormatter> m_formatter;
+    std::unique_ptr<CliJournal> m_journal;
     std::unique_ptr<DeviceSelector> m_selector;
     std::unique_ptr<MyDmm> m_dmm;
     ReadingStats m_stats;
+    QDeadlineTimer m_deadline;
     QTimer m_timeLimit;
     QTimer m_reconnectTimer;
+    QString m_lastFailure; // the message of the last failed open since the link was last open
     qint64 m_written = 0;
     QString m_lastValueText;
     bool m_hasLastValue = false;
+    bool m_everOpened = false;
     bool m_keysPressed = false;
     bool m_stopping = false;
 };

@@ -7,7 +7,10 @@
 namespace {
 
 const char kDescription[] =
-    "Logs readings of a VX310A multimeter without a window.\n"
+    "Logs readings of a VX310A multimeter without a window: one line per reading on standard "
+    "output (or --output FILE), each written out at once; messages on standard error.\n"
+    "Without --samples or --time it logs until interrupted (Ctrl+C or SIGTERM), which ends the "
+    "run in order: the link is closed and every reading received is written.\n"
     "\n"
     "Examples:\n"
     "  klm704-cli --device sim --samples 10\n"
@@ -19,7 +22,21 @@ const char kDescription[] =
     "  klm704-cli --format influx --reconnect | telegraf --config meter.conf\n"
     "      feed a time-series database, reconnecting after an unplug\n"
     "\n"
-    "Exit status: 0 success, 1 the link could not be opened or was lost, 2 usage error.";
+    "Diagnostics of the link are off; QT_LOGGING_RULES=\"klm704.*=true\" shows them.\n"
+    "Exit status: 0 success, 1 the link could not be opened or was lost (with --reconnect: "
+    "never opened), 2 usage error.";
+
+const QString kSerialPrefix = QStringLiteral("serial:");
+
+bool isDeviceName(const QString &device)
+{
+    static const QStringList kNames = {"auto", "sim", "cp2110", "ch9329"};
+    return kNames.contains(device) ||
+           (device.startsWith(kSerialPrefix) && device.size() > kSerialPrefix.size());
+}
+
+// A timer counts milliseconds in an int; longer runs are timed in steps, but a year is enough.
+constexpr double kMaxSeconds = 366.0 * 24 * 3600;
 
 bool parseKey(const QString &name, QByteArray *keys)
 {
@@ -57,16 +74,20 @@ bool CliOptions::parse(const QStringList &arguments, CliOptions *options, QStrin
         "Example: --device serial:/dev/ttyUSB0",
         "DEVICE", options->device);
     const QCommandLineOption model(
-        "model", "The meter model; selects its function table. Example: --model VX310A", "NAME",
-        options->model);
-    const QCommandLineOption samples("samples", "Stops after N readings. Example: --samples 100",
-                                     "N");
-    const QCommandLineOption time("time", "Stops after SECONDS. Example: --time 3600", "SECONDS");
+        "model",
+        "The meter model; selects its function table (a name with an E: the E variant's). "
+        "Example: --model VX310A",
+        "NAME", options->model);
+    const QCommandLineOption samples(
+        "samples", "Stops after N readings have been written. Example: --samples 100", "N");
+    const QCommandLineOption time(
+        "time", "Stops after SECONDS (fractions allowed). Example: --time 3600", "SECONDS");
     const QCommandLineOption rate(
         "rate", "At most one reading per MS milliseconds; 0 takes every reply. Example: --rate 0",
         "MS", QString::number(options->rate));
     const QCommandLineOption skipRepeat(
-        "skip-repeat", "Skips a reading whose value text equals the last one logged.");
+        "skip-repeat", "Skips a reading whose value text equals the last one written, as the "
+                       "window's recording does. Example: --skip-repeat --rate 0");
     const QCommandLineOption key("key",
                                  "Presses a meter key after connecting; repeatable. NAME is one "
                                  "of: " +
@@ -74,20 +95,25 @@ bool CliOptions::parse(const QStringList &arguments, CliOptions *options, QStrin
                                  "NAME");
     const QCommandLineOption format("format",
                                     "Output format: csv (as the window's export), jsonl (one "
-                                    "JSON object per reading) or influx (InfluxDB line "
-                                    "protocol). Example: --format jsonl",
+                                    "JSON object per reading with every field, and an "
+                                    "\"event\" line on each connect and disconnect) or influx "
+                                    "(InfluxDB line protocol). Example: --format jsonl",
                                     "FORMAT", "csv");
     const QCommandLineOption output(
         "output", "Writes to FILE instead of standard output. Example: --output log.csv", "FILE");
     const QCommandLineOption stats(
-        "stats", "At the end, prints a summary (count, time span, min, max, mean, standard "
-                 "deviation) on standard error.");
+        "stats", "At the end, prints a summary on standard error: the number of readings, the "
+                 "first and last time, and min, max, mean and standard deviation of the numeric "
+                 "readings of the last function (overloads counted apart). Example: --stats");
     const QCommandLineOption reconnect(
-        "reconnect", "Tries a link that cannot be opened or is lost again every 2 seconds.");
+        "reconnect", "Tries a link that cannot be opened or is lost again every 2 seconds, until "
+                     "the time limit or an interrupt; each loss and reconnection is reported "
+                     "on standard error. Example: --reconnect --time 86400");
     const QCommandLineOption journal(
         "journal",
-        "Also writes a crash-safe journal of the readings into DIR. Example: "
-        "--journal ~/meter-journal",
+        "Also writes every reading at once into a journal in DIR, in the CSV layout, one file "
+        "per measuring function named after its start time; the newest 100 journals (1 GiB) "
+        "are kept. Example: --journal ~/meter-journal",
         "DIR");
     parser.addOptions({help, version, device, model, samples, time, rate, skipRepeat, key, format,
                        output, stats, reconnect, journal});
@@ -108,6 +134,12 @@ bool CliOptions::parse(const QStringList &arguments, CliOptions *options, QStrin
     }
 
     options->device = parser.value(device);
+    if (!isDeviceName(options->device)) {
+        *error = QStringLiteral("Unknown device \"%1\"; use auto, sim, serial:PATH, cp2110 or "
+                                "ch9329")
+                     .arg(options->device);
+        return false;
+    }
     options->model = parser.value(model);
     bool ok = true;
     if (parser.isSet(samples)) {
@@ -119,8 +151,8 @@ bool CliOptions::parse(const QStringList &arguments, CliOptions *options, QStrin
     }
     if (parser.isSet(time)) {
         options->seconds = parser.value(time).toDouble(&ok);
-        if (!ok || !(options->seconds > 0)) {
-            *error = QStringLiteral("--time needs a number of seconds above 0");
+        if (!ok || !(options->seconds > 0) || !(options->seconds <= kMaxSeconds)) {
+            *error = QStringLiteral("--time needs a number of seconds above 0, at most a year");
             return false;
         }
     }
@@ -149,6 +181,10 @@ bool CliOptions::parse(const QStringList &arguments, CliOptions *options, QStrin
         return false;
     }
     options->output = parser.value(output);
+    if (parser.isSet(journal) && parser.value(journal).isEmpty()) {
+        *error = QStringLiteral("--journal needs a folder");
+        return false;
+    }
     options->stats = parser.isSet(stats);
     options->reconnect = parser.isSet(reconnect);
     options->journalDir = parser.value(journal);

@@ -5,11 +5,18 @@
 #include "record/csvformat.h"
 
 CsvFormatter::CsvFormatter()
+    : m_titles(headerFields())
+{
+}
+
+QStringList CsvFormatter::headerFields()
 {
     const QList<ColumnSpec *> columns = createRecordColumns();
+    QStringList titles;
     for (const ColumnSpec *column : columns)
-        m_titles << column->title();
+        titles << column->title();
     qDeleteAll(columns);
+    return titles;
 }
 
 QStringList CsvFormatter::rowFields(qint64 number, const DmmData &data, TimestampFormatter &time)

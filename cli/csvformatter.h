@@ -15,6 +15,8 @@ public:
     QByteArray header() const override;
     QByteArray reading(qint64 number, const DmmData &data) const override;
 
+    // The record table's column titles.
+    static QStringList headerFields();
     // The record table's cells for a reading that is row number (from 1).
     static QStringList rowFields(qint64 number, const DmmData &data, TimestampFormatter &time);
 

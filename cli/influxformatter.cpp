@@ -10,31 +10,13 @@ InfluxFormatter::InfluxFormatter(const QString &model)
 {
 }
 
-QString InfluxFormatter::escapeTag(const QString &text)
-{
-    QString escaped;
-    escaped.reserve(text.size() + 4);
-    for (const QChar c : text) {
-        if (c == ',' || c == '=' || c == ' ')
-            escaped += '\\';
-        // Line breaks cannot be escaped in a tag; they would end the line.
-        escaped += (c == '\n' || c == '\r') ? QChar(' ') : c;
-    }
-    return escaped;
-}
-
-QString InfluxFormatter::quoteField(const QString &text)
-{
-    QString quoted = QStringLiteral("\"");
-    for (const QChar c : text) {
-        if (c == '"' || c == '\\')
-            quoted += '\\';
-        quoted += c;
-    }
-    return quoted + '"';
-}
-
 namespace {
+
+// The protocol has no way to write a line break inside a value; it becomes a space.
+QChar withoutLineBreak(QChar c)
+{
+    return c == '\n' || c == '\r' ? QChar(' ') : c;
+}
 
 QString flag(bool on)
 {
@@ -49,6 +31,31 @@ void appendTag(QString &line, const char *key, const QString &value)
 }
 
 } // namespace
+
+QString InfluxFormatter::escapeTag(const QString &text)
+{
+    QString escaped;
+    escaped.reserve(text.size() + 4);
+    for (const QChar original : text) {
+        const QChar c = withoutLineBreak(original);
+        if (c == ',' || c == '=' || c == ' ' || c == '\\')
+            escaped += '\\';
+        escaped += c;
+    }
+    return escaped;
+}
+
+QString InfluxFormatter::quoteField(const QString &text)
+{
+    QString quoted = QStringLiteral("\"");
+    for (const QChar original : text) {
+        const QChar c = withoutLineBreak(original);
+        if (c == '"' || c == '\\')
+            quoted += '\\';
+        quoted += c;
+    }
+    return quoted + '"';
+}
 
 QByteArray InfluxFormatter::reading(qint64 number, const DmmData &data) const
 {

@@ -11,7 +11,9 @@ public:
 
     QByteArray reading(qint64 number, const DmmData &data) const override;
 
-    // Tag keys and values escape commas, equals signs and spaces with a backslash.
+    // Tag keys and values escape commas, equals signs, spaces and backslashes with a backslash.
+    // Neither a tag nor a string field can hold a line break, which would end the line: it is
+    // written as a space.
     static QString escapeTag(const QString &text);
     // String field values are quoted; quotes and backslashes inside are escaped.
     static QString quoteField(const QString &text);

@@ -5,25 +5,29 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QTimer>
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
 constexpr int kUsageError = 2;
 constexpr int kFailure = 1;
 
+// Unbuffered on the file descriptor: every line reaches the file or pipe with one system call,
+// at once, so that a reader sees it and a killed process has lost nothing it reported.
 bool openOutput(QFile &file, const QString &path, QFile &log)
 {
-    // Unbuffered: every line reaches the file or pipe with one write, at once.
     const bool opened =
         path.isEmpty()
-            ? file.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered)
+            ? file.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered)
             : (file.setFileName(path),
                file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered));
     if (!opened)
-        log.write(
-            QStringLiteral("Cannot write %1: %2\n").arg(path, file.errorString()).toLocal8Bit());
+        log.write(QStringLiteral("klm704-cli: cannot write %1: %2\n")
+                      .arg(path, file.errorString())
+                      .toLocal8Bit());
     return opened;
 }
 
@@ -33,8 +37,11 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("KLM-704"));
+    // Standard error carries the run's own messages; the link's diagnostics (every frame) come
+    // only when asked for through QT_LOGGING_RULES, which overrides this.
+    QLoggingCategory::setFilterRules(QStringLiteral("klm704.*=false"));
     QFile log;
-    log.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    log.open(STDERR_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
 
     CliOptions options;
     QString error;

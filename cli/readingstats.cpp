@@ -32,7 +32,6 @@ void ReadingStats::add(const DmmData &data)
 
 QString ReadingStats::functionKey(const DmmData &data)
 {
-    // The two couplings of the AC+DC function are one function.
     const FunctionEntry *entry = data.entry();
     return entry && entry->functionCode() == functions::kAcPlusDc ? entry->name()
                                                                   : data.functionName();

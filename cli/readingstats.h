@@ -28,8 +28,11 @@ public:
     // The summary as printed at the end of a run.
     QString summary() const;
 
-private:
+    // What counts as one measuring function, as for the window's table: the two couplings of
+    // the AC+DC function are one.
     static QString functionKey(const DmmData &data);
+
+private:
     void restartFunction(const DmmData &data);
 
     qint64 m_readings = 0;

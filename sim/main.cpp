@@ -1,8 +1,7 @@
 // vx310a-sim: the virtual meter on a serial line, for trying the program and testing its
 // serial link without a meter.
 
-#include "meter/virtualmeter.h"
-#include "sim/simport.h"
+#include "sim/simsession.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -15,33 +14,59 @@
 
 namespace {
 
-// SIGINT and SIGTERM write a byte into this pair; the event loop reads it and quits.
+// Each caught signal writes its number into this pair; the event loop reads it and acts.
 int signalPair[2] = {-1, -1};
 
-void onSignal(int)
+void onSignal(int signalNumber)
 {
-    const char byte = 1;
+    const char byte = char(signalNumber);
     const ssize_t written = ::write(signalPair[0], &byte, 1);
     (void)written; // nothing can be done about a full pipe inside a handler
 }
 
-bool quitOnSignals(QCoreApplication &app)
+bool catchSignals(const std::initializer_list<int> &signalNumbers)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPair) != 0)
         return false;
-    auto *notifier = new QSocketNotifier(signalPair[1], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
     struct sigaction action = {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    return sigaction(SIGINT, &action, nullptr) == 0 && sigaction(SIGTERM, &action, nullptr) == 0;
+    for (const int signalNumber : signalNumbers) {
+        if (sigaction(signalNumber, &action, nullptr) != 0)
+            return false;
+    }
+    return true;
 }
 
 int fail(const QString &message)
 {
     std::fprintf(stderr, "vx310a-sim: %s\n", qPrintable(message));
     return 1;
+}
+
+// Every line the meter answers on is announced on its own line of standard output.
+bool plugIn(SimSession &session)
+{
+    if (!session.plugIn())
+        return false;
+    std::printf("%s\n", qPrintable(session.path()));
+    std::fflush(stdout);
+    return true;
+}
+
+// SIGINT and SIGTERM end the program; SIGUSR1 pulls the cable, SIGUSR2 plugs it in again.
+void actOnSignal(QCoreApplication &app, SimSession &session)
+{
+    char signalNumber = 0;
+    if (::read(signalPair[1], &signalNumber, 1) != 1)
+        return;
+    if (signalNumber == SIGUSR1)
+        session.unplug();
+    else if (signalNumber == SIGUSR2 && !plugIn(session))
+        fail(session.errorString());
+    else if (signalNumber == SIGINT || signalNumber == SIGTERM)
+        app.quit();
 }
 
 } // namespace
@@ -54,7 +79,9 @@ int main(int argc, char *argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "A virtual VX310A multimeter on a serial line. Without DEVICE it creates a "
-        "pseudo-terminal and prints its path; connect with: klm704 --device serial:PATH"));
+        "pseudo-terminal and prints its path; connect with: klm704 --device serial:PATH\n"
+        "Signals: SIGUSR1 pulls the meter's cable (the line closes), SIGUSR2 plugs it in again "
+        "(on a new pseudo-terminal, whose path is printed)."));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("device"),
                                  QStringLiteral("Serial device to answer on (default: a new "
@@ -71,7 +98,13 @@ int main(int argc, char *argv[])
     const QCommandLineOption baudOption({QStringLiteral("b"), QStringLiteral("baud")},
                                         QStringLiteral("Baud rate of a serial DEVICE."),
                                         QStringLiteral("rate"), QStringLiteral("9600"));
-    parser.addOptions({seedOption, scaleOption, baudOption});
+    const QCommandLineOption linkOption(
+        {QStringLiteral("l"), QStringLiteral("link")},
+        QStringLiteral("Keeps a symbolic link at PATH to the line while the meter is plugged in, "
+                       "so that it can be found under one name, e.g. --link /tmp/meter and "
+                       "klm704-cli --device serial:/tmp/meter --reconnect."),
+        QStringLiteral("path"));
+    parser.addOptions({seedOption, scaleOption, baudOption, linkOption});
     parser.process(app);
 
     bool ok = true;
@@ -89,24 +122,20 @@ int main(int argc, char *argv[])
     if (arguments.size() > 1)
         return fail(QStringLiteral("give at most one DEVICE"));
 
-    SimPort port;
-    const bool opened = arguments.isEmpty() ? port.openPseudoTerminal()
-                                            : port.openDevice(arguments.first(), baudrate);
-    if (!opened)
-        return fail(port.errorString());
-    if (!quitOnSignals(app))
-        return fail(QStringLiteral("cannot catch SIGINT and SIGTERM"));
-
-    VirtualMeter meter(seed);
-    meter.setTimeScale(scale);
-    QObject::connect(&port, &SimPort::received, &meter, &VirtualMeter::receive);
-    QObject::connect(&meter, &VirtualMeter::transmitted, &port, &SimPort::write);
-    QObject::connect(&port, &SimPort::failed, &app, [&app](const QString &reason) {
+    SimSession session(seed, scale);
+    if (!arguments.isEmpty())
+        session.setDevice(arguments.first(), baudrate);
+    session.setLinkName(parser.value(linkOption));
+    if (!catchSignals({SIGINT, SIGTERM, SIGUSR1, SIGUSR2}))
+        return fail(QStringLiteral("cannot catch its signals"));
+    if (!plugIn(session))
+        return fail(session.errorString());
+    QSocketNotifier notifier(signalPair[1], QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, &app,
+                     [&app, &session] { actOnSignal(app, session); });
+    QObject::connect(&session, &SimSession::failed, &app, [&app](const QString &reason) {
         fail(reason);
         app.exit(1);
     });
-
-    std::printf("%s\n", qPrintable(port.path()));
-    std::fflush(stdout);
     return app.exec();
 }

@@ -50,11 +50,18 @@ SimPort::SimPort(QObject *parent)
 
 SimPort::~SimPort()
 {
+    close();
+}
+
+void SimPort::close()
+{
     delete m_notifier;
-    if (m_fd >= 0)
-        ::close(m_fd);
-    if (m_keepOpen >= 0)
-        ::close(m_keepOpen);
+    m_notifier = nullptr;
+    for (int *fd : {&m_fd, &m_keepOpen}) {
+        if (*fd >= 0)
+            ::close(*fd);
+        *fd = -1;
+    }
 }
 
 bool SimPort::fail(const QString &what)
@@ -65,6 +72,7 @@ bool SimPort::fail(const QString &what)
 
 bool SimPort::openPseudoTerminal()
 {
+    close();
     m_fd = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (m_fd < 0)
         return fail(QStringLiteral("Cannot create a pseudo-terminal"));
@@ -82,6 +90,7 @@ bool SimPort::openPseudoTerminal()
 
 bool SimPort::openDevice(const QString &path, uint baudrate)
 {
+    close();
     m_path = path;
     if (speedOf(baudrate) == B0) {
         m_error = QStringLiteral("Unsupported baud rate %1").arg(baudrate);
@@ -137,6 +146,8 @@ void SimPort::readAvailable()
 
 void SimPort::write(const QByteArray &bytes)
 {
+    if (m_fd < 0)
+        return;
     const char *data = bytes.constData();
     qsizetype left = bytes.size();
     while (left > 0) {

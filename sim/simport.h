@@ -18,6 +18,9 @@ public:
     // Creates a pseudo-terminal; path() is then the name a client opens.
     bool openPseudoTerminal();
     bool openDevice(const QString &path, uint baudrate);
+    // Lets go of the line, as when the cable is pulled: a client's next read fails.
+    void close();
+    bool isOpen() const { return m_fd >= 0; }
     QString path() const { return m_path; }
     QString errorString() const { return m_error; }
 

@@ -1,87 +1,36 @@
+#include "cli/clijournal.h"
 #include "cli/clioptions.h"
+#include "cli/csvformatter.h"
 #include "cli/influxformatter.h"
 #include "cli/jsonlformatter.h"
 #include "cli/readingstats.h"
+#include "influxline.h"
 #include "meter/dmmdata.h"
 #include "meter/functionentry.h"
+#include "record/csvwriter.h"
+#include "record/datamodel.h"
+#include "recordsamples.h"
+#include "testfiles.h"
 
+#include <QBuffer>
+#include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
 namespace {
 
-// One line of InfluxDB line protocol, read strictly: a violation of the escaping rules fails.
-struct InfluxLine
+// The export of a record table holding the readings, in order; the table takes them over.
+QByteArray exportOf(const QList<ColumnSpec *> &columns, const QList<DmmData *> &readings)
 {
-    QString measurement;
-    QMap<QString, QString> tags;
-    QMap<QString, QString> fields; // string fields without their quotes, unescaped
-    qint64 timestamp = 0;
-    bool ok = false;
-};
-
-// Reads up to an unescaped stop character; a backslash escapes comma, equals and space.
-QString readEscaped(const QString &line, int &pos, const QString &stops, bool *ok)
-{
-    QString text;
-    while (pos < line.size() && !stops.contains(line.at(pos))) {
-        if (line.at(pos) == '\\' && pos + 1 < line.size() &&
-            QStringLiteral(", =").contains(line.at(pos + 1)))
-            ++pos;
-        else if (line.at(pos) == '"' || line.at(pos) == '\n')
-            *ok = false;
-        text += line.at(pos++);
-    }
-    return text;
-}
-
-InfluxLine parseInflux(const QString &line)
-{
-    InfluxLine parsed;
-    bool ok = line.endsWith('\n');
-    int pos = 0;
-    parsed.measurement = readEscaped(line, pos, QStringLiteral(", "), &ok);
-    while (ok && pos < line.size() && line.at(pos) == ',') {
-        ++pos;
-        const QString key = readEscaped(line, pos, QStringLiteral("="), &ok);
-        ++pos;
-        const QString value = readEscaped(line, pos, QStringLiteral(", "), &ok);
-        ok = ok && !key.isEmpty() && !value.isEmpty();
-        parsed.tags.insert(key, value);
-    }
-    ok = ok && pos < line.size() && line.at(pos++) == ' ';
-    while (ok && pos < line.size() && line.at(pos) != ' ') {
-        const QString key = readEscaped(line, pos, QStringLiteral("="), &ok);
-        ok = ok && pos < line.size() && line.at(pos++) == '=';
-        QString value;
-        if (ok && line.at(pos) == '"') {
-            for (++pos; pos < line.size() && line.at(pos) != '"'; ++pos) {
-                if (line.at(pos) == '\\') {
-                    ++pos;
-                    ok = ok && pos < line.size() && QStringLiteral("\"\\").contains(line.at(pos));
-                }
-                value += line.at(pos);
-            }
-            ok = ok && pos < line.size();
-            ++pos;
-        } else {
-            while (pos < line.size() && line.at(pos) != ',' && line.at(pos) != ' ')
-                value += line.at(pos++);
-            const bool number = QRegularExpression(QStringLiteral("^-?[0-9.]+(e[-+]?[0-9]+)?i?$"))
-                                    .match(value)
-                                    .hasMatch();
-            ok = ok && (number || value == "true" || value == "false");
-        }
-        parsed.fields.insert(key, value);
-        if (ok && pos < line.size() && line.at(pos) == ',')
-            ++pos;
-    }
-    ok = ok && pos < line.size() && line.at(pos++) == ' ';
-    parsed.timestamp = line.mid(pos).trimmed().toLongLong(&ok);
-    parsed.ok = ok;
-    return parsed;
+    DataModel model(columns);
+    for (DmmData *data : readings)
+        model.appendRecord(data);
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    return writeCsv(&model, buffer) ? buffer.data() : QByteArray("<failed>");
 }
 
 } // namespace
@@ -90,8 +39,8 @@ class TestCliFormat : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
+    void csvIsTheExportOfTheSameReadings();
+    void journalBeginsAFileForEachFunction();
     void jsonlCarriesEveryField();
     void jsonlEventLine();
     void influxEscapesTagsAndFields_data();
@@ -105,26 +54,16 @@ private slots:
 private:
     std::unique_ptr<DmmData> reading(quint8 function, quint8 range, const QString &valueText,
                                      double value);
-    FunctionTable m_default;
-    FunctionTable m_e;
+    QList<DmmData *> functionChangeReadings();
+    recordsamples::RecordSetup m_setup;
 };
-
-void TestCliFormat::initTestCase()
-{
-    buildTables(m_default, m_e);
-}
-
-void TestCliFormat::cleanupTestCase()
-{
-    qDeleteAll(m_default);
-    qDeleteAll(m_e);
-}
 
 std::unique_ptr<DmmData> TestCliFormat::reading(quint8 function, quint8 range,
                                                 const QString &valueText, double value)
 {
     auto data = std::make_unique<DmmData>();
-    const FunctionEntry *entry = findEntry(function == 25 ? m_e : m_default, function, range);
+    const FunctionEntry *entry =
+        findEntry(function == 25 ? m_setup.eTable : m_setup.defaultTable, function, range);
     data->setEntry(entry);
     data->setTimestamp(QDateTime(QDate(2026, 12, 6), QTime(14, 3, 22, 123)));
     data->setValueText(valueText);
@@ -133,6 +72,81 @@ std::unique_ptr<DmmData> TestCliFormat::reading(quint8 function, quint8 range,
     data->setUnitText(entry->prefix() + entry->unit());
     data->setRangeText(QString::number(entry->fullScale()));
     return data;
+}
+
+void TestCliFormat::csvIsTheExportOfTheSameReadings()
+{
+    // Every table row, and a text with a comma and a quote, which both quote.
+    const auto makeReadings = [this] {
+        QList<DmmData *> readings = recordsamples::everyRowReadings(
+            m_setup.defaultTable, m_setup.eTable, QDateTime(QDate(2026, 3, 29), QTime(1, 59, 58)));
+        auto odd = reading(2, 0x30, QStringLiteral(" 1,5\"  "), 1.5);
+        odd->setFunctionName(QStringLiteral("DC,V"));
+        readings.append(odd.release());
+        return readings;
+    };
+    const QList<DmmData *> readings = makeReadings();
+    CsvFormatter formatter;
+    QByteArray lines = formatter.header();
+    for (int i = 0; i < readings.size(); ++i)
+        lines += formatter.reading(i + 1, *readings.at(i));
+    qDeleteAll(readings);
+    QCOMPARE(lines, exportOf(m_setup.columns, makeReadings()));
+}
+
+// Readings of DCV, AC+DC in both couplings, RES and DCV again, two seconds apart.
+QList<DmmData *> TestCliFormat::functionChangeReadings()
+{
+    QList<DmmData *> readings;
+    const auto add = [&](quint8 function, const QString &coupling) {
+        auto data = reading(function, 0x30, QString::number(readings.size()), 1);
+        data->setTimestamp(data->timestamp().addSecs(2 * readings.size()));
+        if (!coupling.isEmpty())
+            data->setFunctionName(QStringLiteral("AC+DC: ") + coupling);
+        readings.append(data.release());
+    };
+    add(2, {});
+    add(2, {});
+    add(25, QStringLiteral("AC"));
+    add(25, QStringLiteral("DC"));
+    add(6, {});
+    add(2, {});
+    return readings;
+}
+
+// As the window's table: a change of function (the AC+DC couplings being one) starts again at
+// row 1, and a reading of a new function that is not written still begins its file.
+void TestCliFormat::journalBeginsAFileForEachFunction()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QList<DmmData *> readings = functionChangeReadings();
+    const int notWritten = 4;
+    {
+        CliJournal journal(dir.path());
+        for (int i = 0; i < readings.size(); ++i) {
+            journal.follow(*readings.at(i));
+            if (i != notWritten)
+                journal.append(*readings.at(i));
+        }
+    }
+    qDeleteAll(readings);
+
+    const QStringList files = QDir(dir.path()).entryList(QDir::Files, QDir::Name);
+    QCOMPARE(files, QStringList({"2026-12-06_14-03-22.csv", "2026-12-06_14-03-26.csv",
+                                 "2026-12-06_14-03-30.csv", "2026-12-06_14-03-32.csv"}));
+    const QList<QList<int>> stretches = {{0, 1}, {2, 3}, {}, {5}};
+    for (int i = 0; i < files.size(); ++i) {
+        const QList<DmmData *> expected = functionChangeReadings();
+        QList<DmmData *> stretch;
+        for (int index : stretches.at(i))
+            stretch.append(expected.at(index));
+        for (DmmData *data : expected) {
+            if (!stretch.contains(data))
+                delete data;
+        }
+        QCOMPARE(testfiles::readAll(dir.filePath(files.at(i))), exportOf(m_setup.columns, stretch));
+    }
 }
 
 void TestCliFormat::jsonlCarriesEveryField()
@@ -180,42 +194,61 @@ void TestCliFormat::jsonlEventLine()
 
 void TestCliFormat::influxEscapesTagsAndFields_data()
 {
+    QTest::addColumn<QString>("model");
     QTest::addColumn<int>("function");
     QTest::addColumn<int>("range");
     QTest::addColumn<QString>("valueText");
+    QTest::addColumn<QString>("modelTag");
     QTest::addColumn<QString>("functionTag");
     QTest::addColumn<QString>("unitTag");
-    QTest::newRow("duty cycle has a space") << 5 << 0x30 << " 50.0 "
+    QTest::addColumn<QString>("valueField");
+    QTest::newRow("duty cycle has a space") << "VX310A" << 5 << 0x30 << " 50.0 "
+                                            << "VX310A"
                                             << "Duty Cycle"
-                                            << "%";
-    QTest::newRow("ohms") << 6 << 0x31 << "1.234"
-                          << "RES" << QString("K") + QChar(0x03A9);
-    QTest::newRow("unit-less has no unit tag") << 18 << 0x30 << " 123"
+                                            << "%"
+                                            << " 50.0 ";
+    QTest::newRow("ohms, model with comma and space")
+        << "VX 310,A" << 6 << 0x31 << "1.234"
+        << "VX 310,A"
+        << "RES" << QString("K") + QChar(0x03A9) << "1.234";
+    QTest::newRow("unit-less has no unit tag") << "VX310A" << 18 << 0x30 << " 123"
+                                               << "VX310A"
                                                << "hFE"
-                                               << "";
-    QTest::newRow("quote in text") << 2 << 0x30 << "1\"2\\3"
-                                   << "DCV"
-                                   << "V";
+                                               << ""
+                                               << " 123";
+    QTest::newRow("quote and backslash in text") << "VX310A" << 2 << 0x30 << "1\"2\\3"
+                                                 << "VX310A"
+                                                 << "DCV"
+                                                 << "V"
+                                                 << "1\"2\\3";
+    QTest::newRow("line breaks become spaces") << "VX\n310=A\\" << 2 << 0x30 << "1.2\r\n"
+                                               << "VX 310=A\\"
+                                               << "DCV"
+                                               << "V"
+                                               << "1.2  ";
 }
 
 void TestCliFormat::influxEscapesTagsAndFields()
 {
+    QFETCH(QString, model);
     QFETCH(int, function);
     QFETCH(int, range);
     QFETCH(QString, valueText);
+    QFETCH(QString, modelTag);
     QFETCH(QString, functionTag);
     QFETCH(QString, unitTag);
+    QFETCH(QString, valueField);
     auto data = reading(quint8(function), quint8(range), valueText, 1.5);
     data->setRelative(true);
-    const InfluxLine line = parseInflux(
-        QString::fromUtf8(InfluxFormatter(QStringLiteral("VX 310,A")).reading(1, *data)));
+    const InfluxLine line =
+        parseInflux(QString::fromUtf8(InfluxFormatter(model).reading(1, *data)));
     QVERIFY(line.ok);
     QCOMPARE(line.measurement, QStringLiteral("meter"));
-    QCOMPARE(line.tags.value("model"), QStringLiteral("VX 310,A"));
+    QCOMPARE(line.tags.value("model"), modelTag);
     QCOMPARE(line.tags.value("function"), functionTag);
     QCOMPARE(line.tags.contains("unit"), !unitTag.isEmpty());
     QCOMPARE(line.tags.value("unit"), unitTag);
-    QCOMPARE(line.fields.value("valueText"), valueText);
+    QCOMPARE(line.fields.value("valueText"), valueField);
     QCOMPARE(line.fields.value("value"), QStringLiteral("1.5"));
     QCOMPARE(line.fields.value("overload"), QStringLiteral("0i"));
     QCOMPARE(line.fields.value("relative"), QStringLiteral("true"));
@@ -303,5 +336,5 @@ void TestCliFormat::optionsCollectKeysInOrder()
     QVERIFY(options.format == CliOptions::Format::Influx);
 }
 
-QTEST_APPLESS_MAIN(TestCliFormat)
+QTEST_GUILESS_MAIN(TestCliFormat)
 #include "tst_cliformat.moc"

@@ -4,6 +4,7 @@
 #include "record/csvwriter.h"
 #include "record/datamodel.h"
 #include "recordsamples.h"
+#include "strictcsv.h"
 #include "testfiles.h"
 
 #include <QBuffer>
@@ -49,54 +50,6 @@ private:
     QStringList m_header;
     QList<QStringList> m_rows;
 };
-
-// Reads CSV strictly: records end with a line feed; a field is either free of quotes, commas and
-// line breaks, or enclosed in quotes with each inner quote doubled. False on anything else.
-bool readCsvStrictly(const QString &text, QList<QStringList> &records)
-{
-    records.clear();
-    QStringList record;
-    const QChar quote = QLatin1Char('"');
-    int i = 0;
-    const int n = text.size();
-    while (i < n) {
-        QString field;
-        if (text.at(i) == quote) {
-            for (++i;; ++i) {
-                if (i >= n)
-                    return false;
-                if (text.at(i) == quote) {
-                    if (i + 1 < n && text.at(i + 1) == quote) {
-                        field += quote;
-                        ++i;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                field += text.at(i);
-            }
-        } else {
-            for (; i < n && text.at(i) != QLatin1Char(',') && text.at(i) != QLatin1Char('\n');
-                 ++i) {
-                if (text.at(i) == quote || text.at(i) == QLatin1Char('\r'))
-                    return false;
-                field += text.at(i);
-            }
-        }
-        record.append(field);
-        if (i >= n)
-            return false;
-        if (text.at(i) == QLatin1Char('\n')) {
-            records.append(record);
-            record.clear();
-        } else if (text.at(i) != QLatin1Char(',')) {
-            return false;
-        }
-        ++i;
-    }
-    return record.isEmpty();
-}
 
 QByteArray csvOf(const QAbstractItemModel &model)
 {

@@ -1,5 +1,6 @@
 #include "meter/functionentry.h"
 #include "tests/selectorprobe.h"
+#include "tests/simulatorprocess.h"
 
 #include <QProcess>
 #include <QtTest>
@@ -8,40 +9,6 @@
 namespace {
 
 const QByteArray kPoll = QByteArray::fromHex("abcd035e01d9");
-
-// The simulator program on a new pseudo-terminal.
-class Simulator
-{
-public:
-    ~Simulator()
-    {
-        m_process.kill();
-        m_process.waitForFinished();
-    }
-
-    // Starts it and reads the pseudo-terminal's path from its first line of output.
-    bool start()
-    {
-        m_process.start(QStringLiteral(VX310A_SIM_PATH),
-                        {QStringLiteral("--seed"), QStringLiteral("5"),
-                         QStringLiteral("--time-scale"), QStringLiteral("0.2")});
-        if (!m_process.waitForStarted(5000))
-            return false;
-        while (!m_process.canReadLine()) {
-            if (!m_process.waitForReadyRead(5000))
-                return false;
-        }
-        m_path = QString::fromLocal8Bit(m_process.readLine().trimmed());
-        return !m_path.isEmpty();
-    }
-
-    QString device() const { return QStringLiteral("serial:") + m_path; }
-    QProcess &process() { return m_process; }
-
-private:
-    QProcess m_process;
-    QString m_path;
-};
 
 } // namespace
 
@@ -58,13 +25,13 @@ private slots:
     void emptyPathIsRejected();
 
 private:
-    std::unique_ptr<Simulator> m_simulator;
+    std::unique_ptr<SimulatorProcess> m_simulator;
     std::unique_ptr<SelectorProbe> m_probe; // a selector on the simulator's line
 };
 
 void TestSerialLink::init()
 {
-    m_simulator = std::make_unique<Simulator>();
+    m_simulator = std::make_unique<SimulatorProcess>();
     QVERIFY(m_simulator->start());
     m_probe = std::make_unique<SelectorProbe>(m_simulator->device());
 }

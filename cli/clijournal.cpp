@@ -1,0 +1,40 @@
+#include "cli/clijournal.h"
+
+#include "cli/csvformatter.h"
+#include "cli/readingstats.h"
+#include "meter/dmmdata.h"
+
+CliJournal::CliJournal(const QString &directory)
+    : m_journal(directory)
+{
+}
+
+void CliJournal::prune()
+{
+    m_journal.prune();
+}
+
+void CliJournal::follow(const DmmData &data)
+{
+    const QString function = ReadingStats::functionKey(data);
+    if (m_hasFunction && function == m_function)
+        return;
+    m_function = function;
+    m_hasFunction = true;
+    m_rows = 0;
+    // The file is named after the first reading of the function.
+    const QDateTime start =
+        data.timestamp().isValid() ? data.timestamp() : QDateTime::currentDateTime();
+    m_journal.start(CsvFormatter::headerFields(), start);
+}
+
+void CliJournal::append(const DmmData &data)
+{
+    if (m_journal.isActive())
+        m_journal.append(CsvFormatter::rowFields(++m_rows, data, m_time));
+}
+
+void CliJournal::stop()
+{
+    m_journal.stop();
+}
