@@ -18,12 +18,15 @@ CommandLine::CommandLine()
                                     "(the built-in virtual meter), serial:PATH, cp2110 or "
                                     "ch9329. Default: auto."),
                      QStringLiteral("DEVICE"), kDefaultDevice)
+    , m_connectOption(QStringLiteral("connect"),
+                      QStringLiteral("Connect to the meter as soon as the window is shown."))
 {
     m_parser.setApplicationDescription(
         QStringLiteral("%1, the desktop companion of the VX310A multimeter.").arg(appName));
     m_parser.addOption(m_helpOption);
     m_parser.addOption(m_versionOption);
     m_parser.addOption(m_deviceOption);
+    m_parser.addOption(m_connectOption);
 }
 
 CommandLine::Outcome CommandLine::parse(const QStringList &arguments)
@@ -51,6 +54,11 @@ CommandLine::Outcome CommandLine::parse(const QStringList &arguments)
 QString CommandLine::device() const
 {
     return m_parser.value(m_deviceOption);
+}
+
+bool CommandLine::connectAtStart() const
+{
+    return m_parser.isSet(m_connectOption);
 }
 
 QString CommandLine::helpText() const

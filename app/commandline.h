@@ -27,6 +27,8 @@ public:
 
     // Which link the device selector opens: "auto" unless --device names another.
     QString device() const;
+    // Whether the window connects at start-up, as a press of Connect would.
+    bool connectAtStart() const;
 
     QString helpText() const;
     QString versionText() const;
@@ -38,5 +40,6 @@ private:
     QCommandLineOption m_helpOption;
     QCommandLineOption m_versionOption;
     QCommandLineOption m_deviceOption;
+    QCommandLineOption m_connectOption;
     QString m_errorText;
 };

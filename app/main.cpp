@@ -6,6 +6,7 @@
 #include "meter/unixsignalwatcher.h"
 
 #include <QApplication>
+#include <QTimer>
 #include <QTranslator>
 #include <cstdio>
 
@@ -89,5 +90,7 @@ int main(int argc, char *argv[])
     window.show();
     UnixSignalWatcher signalWatcher;
     closeOnTermination(signalWatcher, window);
+    if (commandLine.connectAtStart())
+        QTimer::singleShot(0, &window, &Widget::pressConnect);
     return application.exec();
 }

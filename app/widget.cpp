@@ -3,6 +3,7 @@
 #include "app/appname.h"
 #include "app/iconned_dock_style.h"
 #include "meter/deviceselector.h"
+#include "meter/dmmdata.h"
 #include "meter/mydmm.h"
 #include "record/columnspec.h"
 #include "record/datamodel.h"
@@ -12,11 +13,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopWidget>
-#include <QHeaderView>
 #include <QIcon>
-#include <QMessageBox>
 #include <QStyleFactory>
-#include <QTableView>
 
 namespace {
 const QString kModelName = QStringLiteral("VX310A");
@@ -72,7 +70,7 @@ void Widget::initObj()
 
     columns = createRecordColumns();
     dataModel = new DataModel(columns);
-    // Next here: the action group of the meter keys.
+    setUpKeyActions();
 }
 
 void Widget::initConnec()
@@ -80,19 +78,17 @@ void Widget::initConnec()
     for (QAction *action :
          {ui->actionConnect, ui->actionDisconnect, ui->actionOption, ui->actionClose})
         connect(action, &QAction::triggered, this, &Widget::slotAction);
-    // Next here: the driver's opened, closed, message and display signals.
+    connect(dmm, &MyDmm::opened, this, &Widget::slotDmmOpened);
+    connect(dmm, &MyDmm::closed, this, &Widget::slotDmmClosed);
+    connect(dmm, &MyDmm::message, this, &Widget::slotMessage);
+    connect(dmm, &MyDmm::display, this, &Widget::slotDmmDisplay);
 }
 
 void Widget::initWidget()
 {
-    // Next here: the reading panel's battery icon.
-    QHeaderView *header = ui->tv->horizontalHeader();
-    header->setDefaultAlignment(Qt::AlignCenter);
-    header->setSectionsClickable(false);
-    ui->tv->setSelectionBehavior(QAbstractItemView::SelectRows);
-    // Next here: the record model and its column widths, the charts' margins and titles.
-    currentChart = ui->chart;
-    ui->chart2->hide();
+    setUpPanel();
+    setUpRecordTable();
+    setUpCharts();
 
     // The B variants of the meter have no peak keys.
     const bool hasPeakKeys = !kModelName.contains(QLatin1Char('B'));
@@ -165,10 +161,9 @@ void Widget::slotAction()
     if (!action)
         return;
     if (action == ui->actionConnect) {
-        if (!deviceSelector->open())
-            QMessageBox::critical(this, QString(), tr("Failed to open device."));
+        connectMeter();
     } else if (action == ui->actionDisconnect) {
-        deviceSelector->close();
+        disconnectMeter();
     } else if (action == ui->actionOption) {
         runOptionDialog();
     } else if (action == ui->actionClose) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/savenameasker.h"
+#include "record/recordingadmission.h"
 
 #include <QList>
 #include <QMainWindow>
@@ -10,7 +11,9 @@ class ColumnSpec;
 class DataModel;
 class DMMChart;
 class DeviceSelector;
+class DmmData;
 class MyDmm;
+class QAction;
 class Ui_Widget;
 
 // The program's main window: the live reading panel, the record table and the charts in three
@@ -31,6 +34,9 @@ public:
     // Replaces the save-file dialog of Export and Save (tests answer in the user's place).
     void setSaveNameAsker(SaveNameAsker asker) { askSaveName = std::move(asker); }
 
+    // Connects as a press of Connect does; main calls it for --connect once the window is shown.
+    void pressConnect();
+
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -44,18 +50,36 @@ private slots:
     void restoreSettings();
     void restoreUI();
     void slotAction();
+    void slotDmmOpened();
+    void slotDmmClosed();
     void slotUSBRefreshed(int cnt);
     void on_actionTest_triggered();
     void on_actionManual_triggered();
     void on_actionExport_triggered();
     void on_actionImport_triggered();
+    void on_actionStart_triggered();
+    void on_actionStop_triggered();
+    void on_actionDelete_triggered();
     void on_actionPrint_triggered();
     void on_actionSaveImage_triggered();
     void slotMessage(QString msg);
+    void slotDmmDisplay(const DmmData *data);
+    void slotActionGroupTriggered(QAction *action);
 
 private:
     void addDockIcons();
     void runOptionDialog();
+    void setUpKeyActions();
+    void setUpPanel();
+    void setUpRecordTable();
+    void setUpCharts();
+    void connectMeter();
+    void disconnectMeter();
+    void updateLcd(const DmmData *data);
+    // The recording step for a reading the window owns: it is recorded or deleted.
+    void runRecordingStep(DmmData *reading);
+    // Appends an admitted reading to the table, which takes it over, and plots it.
+    void recordReading(DmmData *reading);
 
     Ui_Widget *ui = nullptr;
     // Hides the language choice in the options dialog.
@@ -73,4 +97,5 @@ private:
     // The saved geometry and dock layout are applied on the first show only.
     bool layoutRestored = false;
     SaveNameAsker askSaveName = askWithFileDialog;
+    RecordingAdmission admission;
 };

@@ -24,10 +24,12 @@ fi
 
 out=$(env -u QT_QPA_PLATFORM -u DISPLAY -u WAYLAND_DISPLAY "$program" --help 2>/dev/null); code=$?
 expect "--help" 0 "$code"
-case "$out" in
-*--device*) ;;
-*) echo "FAIL: --help does not list --device"; failures=$((failures + 1)) ;;
-esac
+for option in --device --connect; do
+    case "$out" in
+    *"$option"*) ;;
+    *) echo "FAIL: --help does not list $option"; failures=$((failures + 1)) ;;
+    esac
+done
 
 err=$("$program" --no-such-option 2>&1 >/dev/null); code=$?
 expect "unknown option" 2 "$code"

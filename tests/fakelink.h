@@ -11,6 +11,7 @@ struct FakeScript
     bool openSucceeds = true;
     QByteArray pollReply;        // sent back for every poll; empty: the meter stays silent
     bool acknowledgeKeys = true; // answer every other command with an acknowledgement
+    bool reportsOpened = true;   // false: open succeeds without the opened signal
 };
 
 // A scripted link for tests: open succeeds or fails as told, written frames are recorded,
@@ -31,7 +32,8 @@ public:
             return false;
         }
         m_open = true;
-        emit opened();
+        if (m_script.reportsOpened)
+            emit opened();
         return true;
     }
     void close() override

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QStringList>
@@ -19,12 +20,13 @@ struct SeenBox
     QStringList texts;
 };
 
-// Dismisses every message box that opens until the returned timer is deleted, so that a test
-// never blocks on one.
-inline std::unique_ptr<QTimer> dismissMessageBoxes(SeenBox *seen)
+// Answers every message box that opens with the given button (clicked, as a user would) until
+// the returned timer is deleted. The box is found by polling, so the test never blocks on it.
+inline std::unique_ptr<QTimer>
+dismissMessageBoxes(SeenBox *seen, QMessageBox::StandardButton answer = QMessageBox::Ok)
 {
     auto timer = std::make_unique<QTimer>();
-    QObject::connect(timer.get(), &QTimer::timeout, [seen] {
+    QObject::connect(timer.get(), &QTimer::timeout, [seen, answer] {
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
         if (!box)
             return;
@@ -34,7 +36,10 @@ inline std::unique_ptr<QTimer> dismissMessageBoxes(SeenBox *seen)
         seen->icon = box->icon();
         seen->buttons = box->standardButtons();
         seen->texts << box->text();
-        box->done(QMessageBox::Ok);
+        if (QAbstractButton *button = box->button(answer))
+            button->click();
+        else
+            box->done(answer);
     });
     timer->start(10);
     return timer;

@@ -417,9 +417,10 @@ void TestWidget::chartDockStacksToolbarAndCharts()
     QCOMPARE(grid->spacing(), 6);
     QCOMPARE(grid->contentsMargins(), QMargins(11, 11, 11, 11));
     QCOMPARE(child<QWidget>("dockWidgetContents_2")->layout(), grid);
+    // The form raises the charts' frames; the window set-up makes them plain.
     for (const char *name : {"chart", "chart2"}) {
         QCOMPARE(child<DMMChart>(name)->frameShape(), QFrame::StyledPanel);
-        QCOMPARE(child<DMMChart>(name)->frameShadow(), QFrame::Raised);
+        QCOMPARE(child<DMMChart>(name)->frameShadow(), QFrame::Plain);
     }
 }
 

@@ -1,0 +1,126 @@
+// The recording step of the main window: which readings join the record table and the charts,
+// the table view that shows them, and the Start, Stop and Delete actions.
+
+#include "app/widget.h"
+#include "meter/dmmdata.h"
+#include "meter/functionentry.h"
+#include "meter/mydmm.h"
+#include "record/chartpoint.h"
+#include "record/datamodel.h"
+#include "record/dmmchart.h"
+#include "record/recordrowheader.h"
+#include "ui_widget.h"
+
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QTableView>
+
+#include <iterator>
+
+namespace {
+
+constexpr int kColumnWidths[] = {50, 130, 60, 50, 60, 50};
+
+constexpr int kChartLeftMargin = 88;
+constexpr int kChartBottomMargin = 66;
+constexpr int kChartFrameStyle = QFrame::StyledPanel | QFrame::Plain;
+constexpr int kChartDecimals = 2;
+
+} // namespace
+
+void Widget::setUpRecordTable()
+{
+    QTableView *tv = ui->tv;
+    QHeaderView *header = tv->horizontalHeader();
+    header->setDefaultAlignment(Qt::AlignCenter);
+    header->setSectionsClickable(false);
+    tv->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tv->setModel(dataModel);
+    for (int column = 0; column < int(std::size(kColumnWidths)); ++column)
+        tv->setColumnWidth(column, kColumnWidths[column]);
+    // A recording may run to millions of rows. Scrolling by pixels lets the view go to the
+    // last row without working out where each row starts, which it does by walking all rows.
+    tv->setVerticalHeader(new RecordRowHeader(tv));
+    tv->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+}
+
+void Widget::setUpCharts()
+{
+    for (DMMChart *chart : {ui->chart, ui->chart2}) {
+        chart->setLeftMargin(kChartLeftMargin);
+        chart->setBottomMargin(kChartBottomMargin);
+        chart->setYTitle(tr("Value"));
+        chart->setXTitle(tr("Date/Time"));
+        chart->setFrameStyle(kChartFrameStyle);
+        chart->setDecimals(kChartDecimals);
+    }
+    currentChart = ui->chart;
+    ui->chart2->hide();
+}
+
+void Widget::runRecordingStep(DmmData *reading)
+{
+    const bool dual = RecordingAdmission::isDualDisplay(*reading);
+    ui->chart2->setVisible(dual);
+    if (admission.switchFunction(RecordingAdmission::functionKey(*reading))) {
+        dataModel->clearRecords();
+        currentChart->clearChart();
+        if (dual)
+            ui->chart2->clearChart();
+    }
+    const RecordingAdmission::Limits limits{dmm->samplePoints(), dmm->isInfinite(),
+                                            dmm->isSkipRepeat()};
+    if (admission.admit(reading->valueText(), dataModel->rowCount(), limits) ==
+        RecordingAdmission::Verdict::Record)
+        recordReading(reading);
+    else
+        delete reading;
+}
+
+void Widget::recordReading(DmmData *reading)
+{
+    // The model keeps a compact copy and deletes the reading at once, so whatever the chart
+    // needs is taken from it first.
+    const quint8 function = reading->entry() ? functionCode(reading->entry()) : 0;
+    const bool dual = RecordingAdmission::isDualDisplay(*reading);
+    DMMChart *chart =
+        RecordingAdmission::belongsOnSecondChart(*reading) ? ui->chart2 : currentChart;
+    auto *point =
+        new ChartPoint(reading->timestamp(), reading->value(), reading->valueText(),
+                       ChartPoint::makeLabel(reading->timestamp(), reading->functionName(),
+                                             reading->valueText(), reading->unitText()));
+
+    dataModel->appendRecord(reading);
+    ui->tv->scrollToBottom();
+
+    currentChart->setAutoPrefix(isScaledFunction(function));
+    if (dual)
+        ui->chart2->setAutoPrefix(false);
+    chart->addPoint(point, 0);
+}
+
+void Widget::on_actionStart_triggered()
+{
+    recording = true;
+    ui->actionStart->setEnabled(false);
+    ui->actionStop->setEnabled(true);
+}
+
+void Widget::on_actionStop_triggered()
+{
+    recording = false;
+    ui->actionStart->setEnabled(dmm->isOpen());
+    ui->actionStop->setEnabled(recording);
+}
+
+void Widget::on_actionDelete_triggered()
+{
+    const auto answer =
+        QMessageBox::question(this, QString(), tr("Are you sure you want to delete this data?"),
+                              QMessageBox::Yes | QMessageBox::No);
+    if (answer != QMessageBox::Yes)
+        return;
+    dataModel->clearRecords();
+    ui->chart->clearChart();
+    ui->chart2->clearChart();
+}
