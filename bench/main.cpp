@@ -2,6 +2,7 @@
 #include "bench/chartbench.h"
 #include "bench/meterbench.h"
 #include "bench/recordbench.h"
+#include "bench/windowbench.h"
 
 #include <QApplication>
 #include <QTextStream>
@@ -20,6 +21,7 @@ int main(int argc, char *argv[])
         {QStringLiteral("meter"), runMeterBenchmarks},
         {QStringLiteral("record"), runRecordBenchmarks},
         {QStringLiteral("chart"), runChartBenchmarks},
+        {QStringLiteral("window"), runWindowBenchmarks},
     };
     QStringList wanted = app.arguments().mid(1);
     QTextStream out(stdout);
