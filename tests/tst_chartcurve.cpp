@@ -14,6 +14,9 @@ private slots:
     void thinnedCurveMatchesFullPolyline_data();
     void thinnedCurveMatchesFullPolyline();
     void manySmallRandomCurvesMatch();
+    void longColumnsOverFewRowsMatch();
+    void summariesFollowAppendedSamples();
+    void forgottenRowsAreReadAgain();
     void denseCurveIsThinnedToFewPointsPerColumn();
     void sparseCurveKeepsEverySample();
     void endsOfTheCurveAreKeptWhole();
@@ -59,13 +62,20 @@ QVector<QPoint> samplePoints(const QVector<int> &rows, double xStep, int plotX)
     return points;
 }
 
-QVector<QPoint> thin(const QVector<int> &rows, double xStep, int plotX)
+// The first count rows, thinned by the given decimator.
+QVector<QPoint> thinWith(CurveDecimator &decimator, const QVector<int> &rows, int count,
+                         double xStep, int plotX)
 {
-    CurveDecimator decimator;
-    return decimator.thin(rows.size(), xStep, plotX, [&rows](int from, int to, auto visit) {
+    return decimator.thin(count, xStep, plotX, [&rows](int from, int to, auto visit) {
         for (int k = from; k < to; ++k)
             visit(rows.at(k));
     });
+}
+
+QVector<QPoint> thin(const QVector<int> &rows, double xStep, int plotX)
+{
+    CurveDecimator decimator;
+    return thinWith(decimator, rows, rows.size(), xStep, plotX);
 }
 
 QImage render(const QVector<QPoint> &points, const QSize &size)
@@ -156,6 +166,62 @@ void TestChartCurve::manySmallRandomCurvesMatch()
         }
     }
     QVERIFY2(failures == 0, qPrintable(firstFailure));
+}
+
+// Columns of hundreds of samples over a handful of rows: ties, repeats and turns fall on the
+// edges of the summed-up chunks and between them in every way.
+void TestChartCurve::longColumnsOverFewRowsMatch()
+{
+    QRandomGenerator random(407);
+    int failures = 0;
+    QString firstFailure;
+    for (int round = 0; round < 300; ++round) {
+        const int chunk = CurveDecimator::kChunkSize;
+        const int count = chunk + int(random.bounded(12 * chunk));
+        const int width = 3 + int(random.bounded(8));
+        const int height = 2 + int(random.bounded(5));
+        // Long stretches of one row make whole chunks without a stroke, or with one.
+        QVector<int> rows(count);
+        int row = int(random.bounded(height));
+        for (int &r : rows) {
+            if (random.bounded(100) < 15)
+                row = int(random.bounded(height));
+            r = row;
+        }
+        if (compareCurves(rows, width, height) != 0) {
+            if (failures++ == 0)
+                firstFailure = QStringLiteral("round %1 n=%2 w=%3 h=%4")
+                                   .arg(round)
+                                   .arg(count)
+                                   .arg(width)
+                                   .arg(height);
+        }
+    }
+    QVERIFY2(failures == 0, qPrintable(firstFailure));
+}
+
+// A growing recording is thinned again after every new sample: what was summed up before must
+// give the same curve as thinning all samples afresh.
+void TestChartCurve::summariesFollowAppendedSamples()
+{
+    const QVector<int> rows = makeRows("sine", 20000, 300, 5);
+    CurveDecimator growing;
+    for (int count : {100, 6400, 6401, 6463, 6464, 6465, 12000, 19999, 20000}) {
+        const double xStep = 500.0 / count;
+        CurveDecimator fresh;
+        QCOMPARE(thinWith(growing, rows, count, xStep, 3), thinWith(fresh, rows, count, xStep, 3));
+    }
+}
+
+void TestChartCurve::forgottenRowsAreReadAgain()
+{
+    const QVector<int> before = makeRows("rising", 5000, 200, 6);
+    const QVector<int> after = makeRows("falling", 5000, 200, 6);
+    const double xStep = 20.0 / before.size(); // 250 samples to a column
+    CurveDecimator decimator;
+    thinWith(decimator, before, before.size(), xStep, 0);
+    decimator.forgetRows();
+    QCOMPARE(thinWith(decimator, after, after.size(), xStep, 0), thin(after, xStep, 0));
 }
 
 void TestChartCurve::denseCurveIsThinnedToFewPointsPerColumn()
