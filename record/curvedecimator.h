@@ -16,8 +16,8 @@
 // their ends, and it leaves the column with a pen state (last pixel and direction) given by the
 // last stroke alone. So each column is replaced by its first point, the turning-point extremes
 // visited in the same first and last direction, and its last point; monotone runs and repeated
-// points collapse. The first and the last column of the curve are kept whole, since the pen
-// treats the ends of a polyline (caps, closed outlines) specially.
+// points collapse. The pen caps the two ends of a polyline, so the first and the last stroke of
+// the curve are kept as they are.
 //
 // What a column needs of its rows is summed up the same way for every run of kChunkSize samples
 // and kept: a column of a long curve is then read from the runs it spans and a few samples at its
@@ -129,11 +129,14 @@ const QVector<QPoint> &CurveDecimator::thin(int count, double xStep, int plotX, 
     for (int k = 0; k < count;) {
         const int x = columnOf(k);
         const int end = columnEnd(k, x);
-        if (k == 0 || x == lastX) {
-            forRows(k, end, [this, x](int y) { m_out.append(QPoint(x, y)); });
-        } else {
-            appendColumn(x, chunkedStrokes(k, end, forRows));
-        }
+        // The first and the last stroke of the curve are kept as they are.
+        const int head = k == 0 ? k + 1 : k;
+        const int tail = x == lastX ? end - 1 : end;
+        const auto keep = [this, x](int y) { m_out.append(QPoint(x, y)); };
+        forRows(k, head, keep);
+        if (head < tail)
+            appendColumn(x, chunkedStrokes(head, tail, forRows));
+        forRows(qMax(head, tail), end, keep);
         k = end;
     }
     return m_out;

@@ -19,7 +19,7 @@ private slots:
     void forgottenRowsAreReadAgain();
     void denseCurveIsThinnedToFewPointsPerColumn();
     void sparseCurveKeepsEverySample();
-    void endsOfTheCurveAreKeptWhole();
+    void columnsKeepTheirOuterPointsAndTurns();
 };
 
 namespace {
@@ -229,10 +229,10 @@ void TestChartCurve::denseCurveIsThinnedToFewPointsPerColumn()
     const QVector<int> rows = makeRows("random", 100000, 500, 1);
     const QVector<QPoint> full = samplePoints(rows, 1000.0 / rows.size(), 0);
     const QVector<QPoint> thinned = thin(rows, 1000.0 / rows.size(), 0);
-    // Five points per middle column, and the first and last column whole (100 samples each).
-    QVERIFY2(thinned.size() <= 5 * 1000 + 2 * 100, qPrintable(QString::number(thinned.size())));
-    QCOMPARE(thinned.first(), full.first());
-    QCOMPARE(thinned.last(), full.last());
+    // Five points a column, and the two outer points of the curve.
+    QVERIFY2(thinned.size() <= 5 * 1000 + 2, qPrintable(QString::number(thinned.size())));
+    QCOMPARE(thinned.mid(0, 2), full.mid(0, 2));
+    QCOMPARE(thinned.mid(thinned.size() - 2), full.mid(full.size() - 2));
 }
 
 void TestChartCurve::sparseCurveKeepsEverySample()
@@ -242,21 +242,20 @@ void TestChartCurve::sparseCurveKeepsEverySample()
     QCOMPARE(thin(rows, 1000.0 / rows.size(), 0), full);
 }
 
-void TestChartCurve::endsOfTheCurveAreKeptWhole()
+void TestChartCurve::columnsKeepTheirOuterPointsAndTurns()
 {
-    // Four samples a column. Two columns only: both are ends, so nothing may be dropped,
-    // repeats included.
+    // Four samples a column, two columns. The pen caps the ends of a polyline, so the curve's
+    // first and last stroke stay as they are; the rest of each column is thinned like any other.
     const QVector<int> ends = {5, 5, 9, 1, 4, 4, 8};
-    QCOMPARE(thin(ends, 0.25, 0), samplePoints(ends, 0.25, 0));
+    const QVector<QPoint> outer = {{0, 5}, {0, 5}, {0, 9}, {0, 1}, {1, 4}, {1, 8}};
+    QCOMPARE(thin(ends, 0.25, 0), outer);
     // A middle column with a monotone run and repeats becomes its first and last point.
     const QVector<int> middle = {5, 5, 5, 5, 2, 2, 4, 7, 3, 3, 3, 3};
-    const QVector<QPoint> expected = {{0, 5}, {0, 5}, {0, 5}, {0, 5}, {1, 2},
-                                      {1, 7}, {2, 3}, {2, 3}, {2, 3}, {2, 3}};
+    const QVector<QPoint> expected = {{0, 5}, {0, 5}, {1, 2}, {1, 7}, {2, 3}, {2, 3}};
     QCOMPARE(thin(middle, 0.25, 0), expected);
     // Turns inside a middle column: first and last point around the span of the turns.
     const QVector<int> zigzag = {5, 5, 5, 5, 2, 9, 1, 6, 3, 3, 3, 3};
-    const QVector<QPoint> swept = {{0, 5}, {0, 5}, {0, 5}, {0, 5}, {1, 2}, {1, 9},
-                                   {1, 1}, {1, 6}, {2, 3}, {2, 3}, {2, 3}, {2, 3}};
+    const QVector<QPoint> swept = {{0, 5}, {0, 5}, {1, 2}, {1, 9}, {1, 1}, {1, 6}, {2, 3}, {2, 3}};
     QCOMPARE(thin(zigzag, 0.25, 0), swept);
 }
 
