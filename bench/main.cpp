@@ -1,5 +1,8 @@
 #include "bench/bench.h"
 #include "bench/chartbench.h"
+#include "bench/meterbench.h"
+#include "bench/recordbench.h"
+#include "bench/windowbench.h"
 
 #include <QApplication>
 #include <QTextStream>
@@ -15,7 +18,10 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const std::vector<std::pair<QString, std::function<void(Bench &)>>> groups = {
+        {QStringLiteral("meter"), runMeterBenchmarks},
+        {QStringLiteral("record"), runRecordBenchmarks},
         {QStringLiteral("chart"), runChartBenchmarks},
+        {QStringLiteral("window"), runWindowBenchmarks},
     };
     QStringList wanted = app.arguments().mid(1);
     QTextStream out(stdout);

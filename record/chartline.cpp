@@ -54,6 +54,7 @@ void ChartLine::append(ChartPoint *point)
 void ChartLine::clear()
 {
     m_store.clear();
+    m_decimator.forgetRows();
 }
 
 void ChartLine::updateRange(int first, int last)
@@ -70,6 +71,12 @@ void ChartLine::setSteps(double xStep, double yScale, int visibleCount)
     m_positions = ScreenPositions(xStep, visibleCount);
 }
 
+bool ChartLine::RowsKey::operator==(const RowsKey &other) const
+{
+    return first == other.first && zeroLine == other.zeroLine && yScale == other.yScale &&
+           multiplier == other.multiplier;
+}
+
 int ChartLine::visibleCount(int first, int last) const
 {
     return qMax(0, qMin(last, pointCount() - 1) - qMax(first, 0) + 1);
@@ -79,6 +86,11 @@ QVector<QPoint> ChartLine::curve(int first, int last, const Mapping &mapping) co
 {
     const RowOf rowOf(mapping);
     first = qMax(first, 0);
+    const RowsKey rows{first, mapping.zeroLine, mapping.yScale, mapping.multiplier};
+    if (!(rows == m_thinnedRows)) {
+        m_decimator.forgetRows();
+        m_thinnedRows = rows;
+    }
     const auto forRows = [&](int from, int to, auto visit) {
         m_store.forEachValue(first + from, first + to - 1,
                              [&](double value) { visit(rowOf(value)); });

@@ -64,6 +64,16 @@ public:
     void draw(QPainter &painter, int first, int last, const Mapping &mapping) const;
 
 private:
+    // What the pixel rows of the visible samples depend on besides their values.
+    struct RowsKey
+    {
+        int first = -1;
+        int zeroLine = 0;
+        double yScale = 0;
+        double multiplier = 0;
+        bool operator==(const RowsKey &other) const;
+    };
+
     int visibleCount(int first, int last) const;
     bool curveInside(const QRect &area, int first, int last, const Mapping &mapping) const;
 
@@ -76,4 +86,6 @@ private:
     double m_yScale = 0;
     ScreenPositions m_positions;
     mutable CurveDecimator m_decimator;
+    // The rows the decimator has summed up.
+    mutable RowsKey m_thinnedRows;
 };

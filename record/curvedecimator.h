@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <vector>
 
 // Thins a chart curve, the polyline through (int(k * xStep + plotX), row k) for every sample k
 // (xStep >= 0), to a few points per pixel column, such that a 1-pixel aliased pen sets exactly the
@@ -15,19 +16,30 @@
 // their ends, and it leaves the column with a pen state (last pixel and direction) given by the
 // last stroke alone. So each column is replaced by its first point, the turning-point extremes
 // visited in the same first and last direction, and its last point; monotone runs and repeated
-// points collapse. The first and the last column of the curve are kept whole, since the pen
-// treats the ends of a polyline (caps, closed outlines) specially.
+// points collapse. The pen caps the two ends of a polyline, so the first and the last stroke of
+// the curve are kept as they are.
+//
+// What a column needs of its rows is summed up the same way for every run of kChunkSize samples
+// and kept: a column of a long curve is then read from the runs it spans and a few samples at its
+// edges, instead of sample by sample. The summaries stay valid while the rows of the samples seen
+// before do not change; the caller says when they do (another scale, or other samples).
 class CurveDecimator
 {
 public:
+    static constexpr int kChunkSize = 64;
+
     // The thinned polyline of count samples; valid until the next call. forRows(from, to, visit)
     // calls visit(row) for the rows of samples from ... to - 1 in order.
     template<class ForRows>
     const QVector<QPoint> &thin(int count, double xStep, int plotX, ForRows forRows);
 
+    // The rows of the samples thinned before are no longer the rows forRows visits.
+    void forgetRows() { m_chunks.clear(); }
+
 private:
     // The vertical strokes of one column, followed point by point without branches: curve
-    // samples jitter up and down at random, which defeats branch prediction.
+    // samples jitter up and down at random, which defeats branch prediction. Two runs of strokes
+    // join into the run of the whole.
     struct Zigzag
     {
         static constexpr int kNone = -1; // no stroke yet; strokes are 1 (down) or 0 (up)
@@ -54,6 +66,27 @@ private:
             current = y;
         }
 
+        // Continues with the run that follows: a stroke to its first point, a turn there when
+        // its first stroke runs against the last one so far, then its own strokes.
+        void append(const Zigzag &next)
+        {
+            add(next.first);
+            if (next.lastDirection == kNone)
+                return;
+            if (lastDirection != kNone && next.firstDirection != lastDirection) {
+                lowTurn = std::min(lowTurn, next.first);
+                highTurn = std::max(highTurn, next.first);
+                ++turns;
+            }
+            if (firstDirection == kNone)
+                firstDirection = next.firstDirection;
+            lowTurn = std::min(lowTurn, next.lowTurn);
+            highTurn = std::max(highTurn, next.highTurn);
+            turns += next.turns;
+            lastDirection = next.lastDirection;
+            current = next.current;
+        }
+
         int first = 0;
         int current = 0;
         int turns = 0;
@@ -63,15 +96,23 @@ private:
         int highTurn = INT_MIN;
     };
 
+    // The strokes of samples from ... to - 1 (from < to).
+    template<class ForRows> static Zigzag strokes(int from, int to, ForRows forRows);
+    // The same, from the kept chunks that lie wholly inside.
+    template<class ForRows> Zigzag chunkedStrokes(int from, int to, ForRows forRows) const;
+    template<class ForRows> void summarizeChunks(int count, ForRows forRows);
     void appendColumn(int x, const Zigzag &zigzag);
 
     QVector<QPoint> m_out;
+    // Summary of samples i * kChunkSize ... (i + 1) * kChunkSize - 1 for every whole chunk seen.
+    std::vector<Zigzag> m_chunks;
 };
 
 template<class ForRows>
 const QVector<QPoint> &CurveDecimator::thin(int count, double xStep, int plotX, ForRows forRows)
 {
     m_out.clear();
+    summarizeChunks(count, forRows);
     const auto columnOf = [xStep, plotX](int k) { return int(k * xStep + plotX); };
     // First sample right of column x: estimated from the spacing, then settled with the exact
     // column of each sample, so no sample moves to another column.
@@ -88,15 +129,48 @@ const QVector<QPoint> &CurveDecimator::thin(int count, double xStep, int plotX, 
     for (int k = 0; k < count;) {
         const int x = columnOf(k);
         const int end = columnEnd(k, x);
-        if (k == 0 || x == lastX) {
-            forRows(k, end, [this, x](int y) { m_out.append(QPoint(x, y)); });
-        } else {
-            Zigzag zigzag;
-            forRows(k, k + 1, [&zigzag](int y) { zigzag.start(y); });
-            forRows(k + 1, end, [&zigzag](int y) { zigzag.add(y); });
-            appendColumn(x, zigzag);
-        }
+        // The first and the last stroke of the curve are kept as they are.
+        const int head = k == 0 ? k + 1 : k;
+        const int tail = x == lastX ? end - 1 : end;
+        const auto keep = [this, x](int y) { m_out.append(QPoint(x, y)); };
+        forRows(k, head, keep);
+        if (head < tail)
+            appendColumn(x, chunkedStrokes(head, tail, forRows));
+        forRows(qMax(head, tail), end, keep);
         k = end;
     }
     return m_out;
+}
+
+template<class ForRows>
+CurveDecimator::Zigzag CurveDecimator::strokes(int from, int to, ForRows forRows)
+{
+    Zigzag zigzag;
+    forRows(from, from + 1, [&zigzag](int y) { zigzag.start(y); });
+    forRows(from + 1, to, [&zigzag](int y) { zigzag.add(y); });
+    return zigzag;
+}
+
+template<class ForRows>
+CurveDecimator::Zigzag CurveDecimator::chunkedStrokes(int from, int to, ForRows forRows) const
+{
+    // Chunks that start after the first sample and end by the last one.
+    const int firstChunk = from / kChunkSize + 1;
+    const int endChunk = to / kChunkSize;
+    if (firstChunk >= endChunk)
+        return strokes(from, to, forRows);
+    Zigzag zigzag = strokes(from, firstChunk * kChunkSize, forRows);
+    for (int chunk = firstChunk; chunk < endChunk; ++chunk)
+        zigzag.append(m_chunks[size_t(chunk)]);
+    forRows(endChunk * kChunkSize, to, [&zigzag](int y) { zigzag.add(y); });
+    return zigzag;
+}
+
+template<class ForRows> void CurveDecimator::summarizeChunks(int count, ForRows forRows)
+{
+    const size_t whole = size_t(count / kChunkSize);
+    while (m_chunks.size() < whole) {
+        const int from = int(m_chunks.size()) * kChunkSize;
+        m_chunks.push_back(strokes(from, from + kChunkSize, forRows));
+    }
 }

@@ -216,9 +216,11 @@ void DMMChart::composeLayers()
         renderBase();
         changed = true;
     }
+    // A layer starts as a shared copy of the one below; only a layer painted on gets pixels of
+    // its own.
     if (m_curvesDirty || changed) {
         m_curvesDirty = false;
-        m_curves = m_base.copy();
+        m_curves = m_base;
         if (hasPoints()) {
             QPainter painter(&m_curves);
             drawLines(painter);
@@ -227,7 +229,7 @@ void DMMChart::composeLayers()
     }
     if (m_selectionDirty || changed) {
         m_selectionDirty = false;
-        m_selection = m_curves.copy();
+        m_selection = m_curves;
         if (m_selecting) {
             QPainter painter(&m_selection);
             drawSelection(painter);
@@ -238,7 +240,7 @@ void DMMChart::composeLayers()
         // While the marker timer runs, every paint recomposes the marker layer.
         if (!m_markerTimer->isActive())
             m_hoverDirty = false;
-        m_final = m_selection.copy();
+        m_final = m_selection;
         if (hasPoints() && m_markerVisible) {
             QPainter painter(&m_final);
             drawMarker(painter);

@@ -42,6 +42,7 @@ private slots:
     void zeroLineIsDrawnDotted();
     void curveLayerMatchesTheFullPolyline_data();
     void curveLayerMatchesTheFullPolyline();
+    void curveFollowsNewPointsNewRangesAndAClear();
     void hoverShowsTheMarkerUntilTheTimerEnds();
     void dragRightDownZoomsAndZoomsFurther();
     void otherDragsAndClicksResetTheZoom_data();
@@ -169,6 +170,30 @@ QStringList markTexts(const QVector<ChartGrid::ValueMark> &marks)
     for (const ChartGrid::ValueMark &mark : marks)
         texts << mark.text;
     return texts;
+}
+
+// Pixels of the curves layer that differ from the full polyline drawn on the axes layer.
+int differingFromFullPolyline(const DMMChart &chart)
+{
+    const QImage expected = fullPolylineOnBase(chart);
+    const QImage curves = layerImage(chart, DMMChart::CurvesLayer);
+    if (curves.size() != expected.size())
+        return -1;
+    int differing = 0;
+    for (int y = 0; y < curves.height(); ++y) {
+        for (int x = 0; x < curves.width(); ++x)
+            differing += curves.pixel(x, y) != expected.pixel(x, y);
+    }
+    return differing;
+}
+
+// Values between -1 and 1, the first two at the ends of that range.
+QVector<double> wave(int count, double frequency)
+{
+    QVector<double> values = {-1, 1};
+    for (int i = 2; i < count; ++i)
+        values.append(0.8 * std::sin(i * frequency) + 0.1 * std::sin(i * 1.3));
+    return values;
 }
 
 } // namespace
@@ -443,16 +468,40 @@ void TestChart::curveLayerMatchesTheFullPolyline()
     QCOMPARE(chart.isZoomed(), zoom);
     if (count == 2) // all below zero: the zero line at the top, the curve under it
         QCOMPARE(chart.zeroLine(), chart.plotArea().top());
-    const QImage expected = fullPolylineOnBase(chart);
-    const QImage curves = layerImage(chart, DMMChart::CurvesLayer);
-    QCOMPARE(curves.size(), expected.size());
-    int differing = 0;
-    for (int y = 0; y < curves.height(); ++y) {
-        for (int x = 0; x < curves.width(); ++x)
-            differing += curves.pixel(x, y) != expected.pixel(x, y);
+    QCOMPARE(differingFromFullPolyline(chart), 0);
+    QVERIFY(countColour(layerImage(chart, DMMChart::CurvesLayer), kCurve) > 0);
+}
+
+// A growing recording is drawn again after each new point; what the chart works out once for the
+// points already drawn must not outlive a new value range or a clear.
+void TestChart::curveFollowsNewPointsNewRangesAndAClear()
+{
+    DMMChart chart;
+    // A plot 100 pixels wide: hundreds of samples to a column.
+    showChart(chart, QSize(180, kWidget.height()));
+    addValues(chart, wave(20000, 0.001));
+    compose(chart);
+    QCOMPARE(differingFromFullPolyline(chart), 0);
+    for (int more : {1, 63, 64, 5000}) {
+        addValues(chart, wave(more + 2, 0.002).mid(2));
+        compose(chart);
+        QCOMPARE(differingFromFullPolyline(chart), 0);
     }
-    QCOMPARE(differing, 0);
-    QVERIFY(countColour(curves, kCurve) > 0);
+    addValues(chart, {1.5});
+    compose(chart);
+    QCOMPARE(chart.scale().yMax, 1.5);
+    QCOMPARE(differingFromFullPolyline(chart), 0);
+
+    // The same range again, with other values in it.
+    chart.clearChart();
+    addValues(chart, wave(25000, 0.001));
+    compose(chart);
+    const QImage first = layerImage(chart, DMMChart::CurvesLayer);
+    chart.clearChart();
+    addValues(chart, wave(25000, 0.003));
+    compose(chart);
+    QCOMPARE(differingFromFullPolyline(chart), 0);
+    QVERIFY(layerImage(chart, DMMChart::CurvesLayer) != first);
 }
 
 void TestChart::hoverShowsTheMarkerUntilTheTimerEnds()

@@ -1,0 +1,6 @@
+#pragma once
+
+class Bench;
+
+// Receive-path figures: reply frames cut out of received chunks, decoded and emitted as readings.
+void runMeterBenchmarks(Bench &bench);

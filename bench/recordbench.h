@@ -1,0 +1,6 @@
+#pragma once
+
+class Bench;
+
+// Record table figures: CSV export of a large recording.
+void runRecordBenchmarks(Bench &bench);

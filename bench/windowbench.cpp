@@ -1,0 +1,182 @@
+#include "bench/windowbench.h"
+
+#include "app/resourcebundle.h"
+#include "app/widget.h"
+#include "bench/bench.h"
+#include "meter/mydmm.h"
+#include "record/csvformat.h"
+#include "record/datamodel.h"
+#include "record/journal.h"
+#include "tests/recordsamples.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+namespace {
+
+constexpr int kLongRecording = 1000000;
+constexpr int kTimedReadings = 1000;
+// Readings recorded in one turn of the event loop while the long recording is filled.
+constexpr int kFillBatch = 1000;
+const QSize kWindowSize(1000, 600);
+
+using Clock = std::chrono::steady_clock;
+
+double microseconds(Clock::duration elapsed)
+{
+    return std::chrono::duration<double, std::micro>(elapsed).count();
+}
+
+double median(std::vector<double> samples)
+{
+    const auto middle = samples.begin() + samples.size() / 2;
+    std::nth_element(samples.begin(), middle, samples.end());
+    return *middle;
+}
+
+// A main window shown at a working size, its settings kept out of the build folder, taking every
+// reading into the record table.
+class BenchWindow
+{
+public:
+    BenchWindow()
+    {
+        qputenv("KLM704_SETTINGS_FILE",
+                m_settingsDir.filePath(QStringLiteral("options.xml")).toUtf8());
+        registerResources();
+        m_window.reset(new Widget);
+        MyDmm *driver = m_window->driver();
+        driver->setInfinite(true);
+        driver->setSkipRepeat(false);
+        m_window->resize(kWindowSize);
+        m_window->show();
+        QApplication::processEvents();
+    }
+
+    Widget &window() { return *m_window; }
+    int rows() const { return m_window->recordModel()->rowCount(); }
+
+    // Hands count readings of a DC voltage recording to the window as the driver does, one a
+    // second after those already recorded; each is given to step, which delivers it.
+    template<typename Step> void record(int count, Step step)
+    {
+        const QDateTime start = m_start.addSecs(m_delivered);
+        m_delivered += count;
+        recordsamples::generateRecording(m_window->driver()->activeTable(), count, start, step);
+    }
+
+    void deliver(DmmData *reading) { emit m_window->driver()->display(reading); }
+
+private:
+    QTemporaryDir m_settingsDir;
+    std::unique_ptr<Widget> m_window;
+    const QDateTime m_start = QDateTime(QDate(2026, 12, 6), QTime(8, 0));
+    qint64 m_delivered = 0;
+};
+
+// Runs work as the event loop runs the driver's handling of received bytes: inside an event,
+// so that whatever the window leaves for the loop (layouts, paints, objects deleted later) is
+// done when control returns to it.
+template<typename Work> void runInEventLoop(Work work)
+{
+    QEventLoop loop;
+    QTimer::singleShot(0, &loop, [&] {
+        work();
+        loop.quit();
+    });
+    loop.exec();
+}
+
+struct StepTimes
+{
+    std::vector<double> step;        // the recording step alone, in microseconds
+    std::vector<double> withRepaint; // the step and the repaint it asks for
+};
+
+// Delivers readings one by one, each followed by the turn of the event loop that lays out and
+// paints what the step changed.
+StepTimes timeSteps(BenchWindow &rig, int count)
+{
+    StepTimes times;
+    times.step.reserve(count);
+    times.withRepaint.reserve(count);
+    rig.record(count, [&](DmmData *reading) {
+        runInEventLoop([&] {
+            const auto start = Clock::now();
+            rig.deliver(reading);
+            const auto stepped = Clock::now();
+            QApplication::processEvents();
+            const auto painted = Clock::now();
+            times.step.push_back(microseconds(stepped - start));
+            times.withRepaint.push_back(microseconds(painted - start));
+        });
+    });
+    return times;
+}
+
+// Records count readings in batches, as a live window would take them if they came faster than
+// it paints.
+void fill(BenchWindow &rig, int count)
+{
+    while (count > 0) {
+        const int batch = qMin(count, kFillBatch);
+        runInEventLoop([&] { rig.record(batch, [&](DmmData *reading) { rig.deliver(reading); }); });
+        count -= batch;
+    }
+    runInEventLoop([] { QApplication::processEvents(); });
+}
+
+void reportSteps(Bench &bench, const QString &suffix, const StepTimes &times)
+{
+    bench.report("record_step_us_" + suffix, median(times.withRepaint), QStringLiteral("us"));
+    bench.report("record_step_no_repaint_us_" + suffix, median(times.step), QStringLiteral("us"));
+}
+
+// Writing the table's last rows to a journal, as the window does for each recorded reading:
+// the row's fields and one complete line handed to the system.
+void benchJournalAppend(Bench &bench, const DataModel &model)
+{
+    QTemporaryDir dir;
+    Journal journal(dir.path());
+    if (!journal.start(csvHeaderFields(&model))) {
+        bench.report(QStringLiteral("journal_append_us"), -1, QStringLiteral("us"));
+        return;
+    }
+    std::vector<double> times;
+    times.reserve(kTimedReadings);
+    const int first = model.rowCount() - kTimedReadings;
+    for (int row = first; row < model.rowCount(); ++row) {
+        const auto start = Clock::now();
+        journal.append(csvRowFields(&model, row));
+        times.push_back(microseconds(Clock::now() - start));
+    }
+    bench.report(QStringLiteral("journal_append_us"), median(times), QStringLiteral("us"));
+}
+
+} // namespace
+
+void runWindowBenchmarks(Bench &bench)
+{
+    BenchWindow rig;
+    // The same step with a short recording behind it tells whether its cost grows with the
+    // recording.
+    fill(rig, kTimedReadings);
+    reportSteps(bench, QStringLiteral("1k"), timeSteps(rig, kTimedReadings));
+
+    const int rowsBefore = rig.rows();
+    const qint64 before = Bench::residentBytes();
+    fill(rig, kLongRecording - rowsBefore);
+    const qint64 after = Bench::residentBytes();
+    if (rig.rows() != kLongRecording)
+        qWarning("The table holds %d rows instead of %d", rig.rows(), kLongRecording);
+    bench.report(QStringLiteral("bytes_per_reading_1M"),
+                 double(after - before) / (rig.rows() - rowsBefore), QStringLiteral("bytes"));
+
+    reportSteps(bench, QStringLiteral("1M"), timeSteps(rig, kTimedReadings));
+    benchJournalAppend(bench, *rig.window().recordModel());
+}
