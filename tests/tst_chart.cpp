@@ -476,30 +476,27 @@ void TestChart::curveLayerMatchesTheFullPolyline()
 // points already drawn must not outlive a new value range or a clear.
 void TestChart::curveFollowsNewPointsNewRangesAndAClear()
 {
-    DMMChart chart;
     // A plot 100 pixels wide: hundreds of samples to a column.
-    showChart(chart, QSize(180, kWidget.height()));
-    addValues(chart, wave(20000, 0.001));
-    compose(chart);
+    DMMChart &chart = chartOf(wave(20000, 0.001), QSize(180, kWidget.height()));
     QCOMPARE(differingFromFullPolyline(chart), 0);
     for (int more : {1, 63, 64, 5000}) {
         addValues(chart, wave(more + 2, 0.002).mid(2));
-        compose(chart);
+        chart.repaint();
         QCOMPARE(differingFromFullPolyline(chart), 0);
     }
     addValues(chart, {1.5});
-    compose(chart);
+    chart.repaint();
     QCOMPARE(chart.scale().yMax, 1.5);
     QCOMPARE(differingFromFullPolyline(chart), 0);
 
     // The same range again, with other values in it.
     chart.clearChart();
     addValues(chart, wave(25000, 0.001));
-    compose(chart);
+    chart.repaint();
     const QImage first = layerImage(chart, DMMChart::CurvesLayer);
     chart.clearChart();
     addValues(chart, wave(25000, 0.003));
-    compose(chart);
+    chart.repaint();
     QCOMPARE(differingFromFullPolyline(chart), 0);
     QVERIFY(layerImage(chart, DMMChart::CurvesLayer) != first);
 }
