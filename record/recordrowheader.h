@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHeaderView>
+#include <QStyleOptionHeader>
 
 // The row header of the record table. Every row has the same height, taken from the font, and
 // the header's width does not depend on the rows (they carry no text), so appending a row,
@@ -28,4 +29,9 @@ protected:
     void changeEvent(QEvent *event) override;
     // Paints as the plain header does; its sections are not clickable, so no selection shows.
     void paintEvent(QPaintEvent *event) override;
+
+private:
+    void paintRow(QPainter &painter, const QRect &rect, int row) const;
+    QStyleOptionHeader::SectionPosition rowPosition(int row) const;
+    QStyleOptionHeader::SelectedPosition selectedNeighbours(int row) const;
 };

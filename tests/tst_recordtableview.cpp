@@ -36,6 +36,7 @@ private:
     std::unique_ptr<DataModel> m_model;
     std::unique_ptr<QAbstractProxyModel> m_shown;
     std::unique_ptr<QStyle> m_style;
+    std::unique_ptr<QWidget> m_window;
     // The view under test, then the same view painted the plain way.
     QList<QTableView *> m_views;
 };
@@ -55,7 +56,11 @@ protected:
 class PlainTableView : public RecordTableView
 {
 public:
-    PlainTableView() { setVerticalHeader(new PlainRowHeader(this)); }
+    explicit PlainTableView(QWidget *parent)
+        : RecordTableView(parent)
+    {
+        setVerticalHeader(new PlainRowHeader(this));
+    }
 
 protected:
     void paintEvent(QPaintEvent *event) override { QTableView::paintEvent(event); }
@@ -87,6 +92,25 @@ public:
         if (!(option->state & State_Enabled))
             painter->fillRect(option->rect.adjusted(4, 4, -4, -4), Qt::blue);
     }
+
+    // Header sections show where they stand, whether their neighbours are selected and whether
+    // the window is active.
+    void drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
+                     const QWidget *widget) const override
+    {
+        QProxyStyle::drawControl(element, option, painter, widget);
+        const auto *header = qstyleoption_cast<const QStyleOptionHeader *>(option);
+        if (element != CE_Header || !header)
+            return;
+        // The header leaves an empty clip behind; mark the section over it.
+        painter->save();
+        painter->setClipRect(option->rect);
+        painter->fillRect(QRect(option->rect.topLeft(), QSize(3, 3)),
+                          QColor::fromHsv(40 * header->position,
+                                          option->state & State_Active ? 255 : 128,
+                                          100 + 40 * header->selectedPosition));
+        painter->restore();
+    }
 };
 
 const QSize kViewSize(420, 230);
@@ -116,20 +140,24 @@ void TestRecordTableView::init()
     m_shown = std::make_unique<DisablingModel>();
     m_shown->setSourceModel(m_model.get());
     m_style = std::make_unique<MarkingStyle>();
-    m_views = {new RecordTableView, new PlainTableView};
+    // Both views in one window, so that both are equally active.
+    m_window = std::make_unique<QWidget>();
+    m_views = {new RecordTableView(m_window.get()), new PlainTableView(m_window.get())};
     for (QTableView *view : m_views) {
         view->setStyle(m_style.get());
+        view->verticalHeader()->setStyle(m_style.get());
         view->setModel(m_shown.get());
         view->setSelectionBehavior(QAbstractItemView::SelectRows);
-        view->resize(kViewSize);
-        view->show();
-        QVERIFY(QTest::qWaitForWindowExposed(view));
+        view->setGeometry(QRect(QPoint(m_views.indexOf(view) * kViewSize.width(), 0), kViewSize));
     }
+    m_window->resize(2 * kViewSize.width(), kViewSize.height());
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 }
 
 void TestRecordTableView::cleanup()
 {
-    qDeleteAll(m_views);
+    m_window.reset();
     m_views.clear();
     m_shown.reset();
     m_model.reset();
@@ -212,7 +240,7 @@ void TestRecordTableView::focusedCurrentCellIsPaintedAsThePlainView()
     for (QTableView *view : m_views) {
         view->scrollToBottom();
         view->setCurrentIndex(m_shown->index(298, 1));
-        QApplication::setActiveWindow(view);
+        QApplication::setActiveWindow(m_window.get());
         view->setFocus();
         QTRY_VERIFY(view->hasFocus());
         images.append(render(*view));
