@@ -160,17 +160,18 @@ void DMMChart::mouseMoveEvent(QMouseEvent *event)
     hover(event->pos().x());
 }
 
-void DMMChart::paintEvent(QPaintEvent *event)
+void DMMChart::paintEvent(QPaintEvent *)
 {
     {
         QMutexLocker locker(&m_lock);
         composeLayers();
     }
-    {
-        QPainter painter(this);
-        painter.drawPixmap(0, 0, width(), height(), m_final);
-    }
-    QFrame::paintEvent(event);
+    QPainter painter(this);
+    // The same pixels with a clip of the painter's own, but the frame's thin lines are then set
+    // directly instead of blended one span at a time.
+    painter.setClipRect(rect());
+    painter.drawPixmap(0, 0, width(), height(), m_final);
+    drawFrame(&painter);
 }
 
 void DMMChart::resizeEvent(QResizeEvent *event)
