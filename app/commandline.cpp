@@ -20,6 +20,11 @@ CommandLine::CommandLine()
                      QStringLiteral("DEVICE"), kDefaultDevice)
     , m_connectOption(QStringLiteral("connect"),
                       QStringLiteral("Connect to the meter as soon as the window is shown."))
+    , m_journalOption(QStringLiteral("journal"),
+                      QStringLiteral("Write the recording journal into DIR. Default: the "
+                                     "journal folder of the user's data folder."),
+                      QStringLiteral("DIR"))
+    , m_noJournalOption(QStringLiteral("no-journal"), QStringLiteral("Keep no recording journal."))
 {
     m_parser.setApplicationDescription(
         QStringLiteral("%1, the desktop companion of the VX310A multimeter.").arg(appName));
@@ -27,6 +32,8 @@ CommandLine::CommandLine()
     m_parser.addOption(m_versionOption);
     m_parser.addOption(m_deviceOption);
     m_parser.addOption(m_connectOption);
+    m_parser.addOption(m_journalOption);
+    m_parser.addOption(m_noJournalOption);
 }
 
 CommandLine::Outcome CommandLine::parse(const QStringList &arguments)
@@ -43,6 +50,11 @@ CommandLine::Outcome CommandLine::parse(const QStringList &arguments)
         return Outcome::ShowHelp;
     if (m_parser.isSet(m_versionOption))
         return Outcome::ShowVersion;
+    if (m_parser.isSet(m_journalOption) && m_parser.isSet(m_noJournalOption)) {
+        m_errorText = QStringLiteral("%1: --journal and --no-journal exclude each other.\n%2")
+                          .arg(program, hint);
+        return Outcome::UsageError;
+    }
     if (!m_parser.positionalArguments().isEmpty()) {
         m_errorText = QStringLiteral("%1: unexpected argument '%2'.\n%3")
                           .arg(program, m_parser.positionalArguments().first(), hint);
@@ -59,6 +71,16 @@ QString CommandLine::device() const
 bool CommandLine::connectAtStart() const
 {
     return m_parser.isSet(m_connectOption);
+}
+
+bool CommandLine::keepsJournal() const
+{
+    return !m_parser.isSet(m_noJournalOption);
+}
+
+QString CommandLine::journalDirectory() const
+{
+    return m_parser.value(m_journalOption);
 }
 
 QString CommandLine::helpText() const

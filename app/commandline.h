@@ -29,6 +29,10 @@ public:
     QString device() const;
     // Whether the window connects at start-up, as a press of Connect would.
     bool connectAtStart() const;
+    // Whether recorded readings are also written to a journal (unless --no-journal), and the
+    // folder --journal names for it (empty: the default folder).
+    bool keepsJournal() const;
+    QString journalDirectory() const;
 
     QString helpText() const;
     QString versionText() const;
@@ -41,5 +45,7 @@ private:
     QCommandLineOption m_versionOption;
     QCommandLineOption m_deviceOption;
     QCommandLineOption m_connectOption;
+    QCommandLineOption m_journalOption;
+    QCommandLineOption m_noJournalOption;
     QString m_errorText;
 };

@@ -1,9 +1,11 @@
+#include "app/appname.h"
 #include "app/commandline.h"
 #include "app/resourcebundle.h"
 #include "app/startuplanguage.h"
 #include "app/widget.h"
 #include "meter/deviceselector.h"
 #include "meter/unixsignalwatcher.h"
+#include "record/journal.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -74,6 +76,8 @@ int main(int argc, char *argv[])
     }
 
     QApplication application(argc, argv);
+    // Named before anything looks up the user's data folder (the journal's default place).
+    QApplication::setApplicationName(appName);
     registerResources();
 
     CommandLine commandLine;
@@ -87,6 +91,10 @@ int main(int argc, char *argv[])
 
     Widget window;
     window.deviceLink()->setDevice(commandLine.device());
+    if (commandLine.keepsJournal()) {
+        const QString directory = commandLine.journalDirectory();
+        window.useJournal(directory.isEmpty() ? Journal::defaultDirectory() : directory);
+    }
     window.show();
     UnixSignalWatcher signalWatcher;
     closeOnTermination(signalWatcher, window);

@@ -9,6 +9,7 @@
 
 class ColumnSpec;
 class DataModel;
+class Journal;
 class DMMChart;
 class DeviceSelector;
 class DmmData;
@@ -36,6 +37,12 @@ public:
 
     // Connects as a press of Connect does; main calls it for --connect once the window is shown.
     void pressConnect();
+    // Keeps every recorded reading on disk in a journal in directory as well, one file per
+    // recording; the oldest journals beyond the limits are removed now. Without this call the
+    // window keeps no journal.
+    void useJournal(const QString &directory);
+    // The journal in use, or null.
+    Journal *recordingJournal() const { return journal; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -80,6 +87,8 @@ private:
     void runRecordingStep(DmmData *reading);
     // Appends an admitted reading to the table, which takes it over, and plots it.
     void recordReading(DmmData *reading);
+    // Writes a row just appended to the table to the journal; the first row starts a new file.
+    void journalRow(int row);
 
     Ui_Widget *ui = nullptr;
     // Hides the language choice in the options dialog.
@@ -98,4 +107,5 @@ private:
     bool layoutRestored = false;
     SaveNameAsker askSaveName = askWithFileDialog;
     RecordingAdmission admission;
+    Journal *journal = nullptr;
 };

@@ -39,7 +39,6 @@ public:
     Verdict admit(const QString &valueText, int rows, const Limits &limits);
 
     QString lastFunction() const { return m_lastFunction; }
-    QString lastValue() const { return m_lastValue; }
 
 private:
     QString m_lastFunction;

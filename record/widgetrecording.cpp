@@ -6,8 +6,10 @@
 #include "meter/functionentry.h"
 #include "meter/mydmm.h"
 #include "record/chartpoint.h"
+#include "record/csvformat.h"
 #include "record/datamodel.h"
 #include "record/dmmchart.h"
+#include "record/journal.h"
 #include "ui_widget.h"
 
 #include <QHeaderView>
@@ -85,13 +87,32 @@ void Widget::recordReading(DmmData *reading)
                        ChartPoint::makeLabel(reading->timestamp(), reading->functionName(),
                                              reading->valueText(), reading->unitText()));
 
-    dataModel->appendRecord(reading);
+    journalRow(dataModel->appendRecord(reading) - 1);
     ui->tv->scrollToBottom();
 
     currentChart->setAutoPrefix(isScaledFunction(function));
     if (dual)
         ui->chart2->setAutoPrefix(false);
     chart->addPoint(point, 0);
+}
+
+void Widget::useJournal(const QString &directory)
+{
+    delete journal;
+    journal = new Journal(directory, this);
+    journal->prune();
+}
+
+void Widget::journalRow(int row)
+{
+    if (!journal)
+        return;
+    // Row 1 is the first reading after start-up, a Delete or a change of function: a new
+    // recording, so a new file. A journal that failed tries again there.
+    if (row == 0)
+        journal->start(csvHeaderFields(dataModel));
+    if (journal->isActive())
+        journal->append(csvRowFields(dataModel, row));
 }
 
 void Widget::on_actionStart_triggered()

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "app/settingsfile.h"
+#include "meter/mydmm.h"
 
 #include <QFile>
 #include <QHash>
+#include <QStringList>
 #include <QTemporaryDir>
 
 // A settings file in a scratch folder: every window built while it lives reads and writes it
@@ -36,6 +38,16 @@ public:
                file.write(content) == content.size();
     }
 
+    // "key=text" for each of the keys, with its last non-blank text in the file.
+    QString valuesOf(const QStringList &keys) const
+    {
+        const QHash<QString, QString> all = values();
+        QStringList pairs;
+        for (const QString &key : keys)
+            pairs << key + QLatin1Char('=') + all.value(key);
+        return pairs.join(QLatin1Char(' '));
+    }
+
     // Every key the file holds with its last non-blank text.
     QHash<QString, QString> values() const
     {
@@ -50,3 +62,14 @@ private:
     QTemporaryDir m_dir;
     QString m_path;
 };
+
+// The recording settings the file keeps, as the driver holds them: sample points, infinite,
+// sample rate and skip repeat.
+inline QString driverValues(const MyDmm &dmm)
+{
+    return QStringLiteral("%1 %2 %3 %4")
+        .arg(dmm.samplePoints())
+        .arg(dmm.isInfinite())
+        .arg(dmm.sampleRate())
+        .arg(dmm.isSkipRepeat());
+}

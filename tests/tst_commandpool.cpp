@@ -11,14 +11,9 @@ class TestCommandPool : public QObject
 {
     Q_OBJECT
 private slots:
-    void emptyPoolsHandOutNothing();
     void oncePoolRepeatsFirstUntilRemoved();
     void removedCommandIsFreedOnceNobodyHoldsIt();
-    void removeTakesOnlyThatCommand();
-    void loopPoolWithOneCommandStaysAtIt();
     void loopPoolGoesRound();
-    void loopCurrentFollowsCursor();
-    void clearRestartsTheRound();
     void enqueueBuildsAndAppends();
     void keysAppendedByAnotherThreadAreAllHandedOutInOrder();
     void loopPoolSurvivesChangesFromAnotherThread();
@@ -45,35 +40,46 @@ int numberOf(const CommandPtr &command)
     return quint8(frame.at(3)) << 8 | quint8(frame.at(4));
 }
 
-} // namespace
-
-void TestCommandPool::emptyPoolsHandOutNothing()
+// The codes of what the pool hands out when asked count times ("-" for nothing), each with the
+// loop pool's cursor after it.
+template<typename Pool> QString handedOut(Pool &pool, int count)
 {
-    OnceCommandPool once;
-    LoopCommandPool loop;
-    QVERIFY(once.next().isNull());
-    QVERIFY(once.current().isNull());
-    QVERIFY(loop.next().isNull());
-    QVERIFY(loop.current().isNull());
-    QCOMPARE(loop.cursor(), -1);
-    once.removeFirst(); // harmless on an empty pool
-    QVERIFY(once.isEmpty());
+    QStringList codes;
+    for (int i = 0; i < count; ++i) {
+        const CommandPtr next = pool.next();
+        QString code = next ? QString::number(next->code(), 16) : QStringLiteral("-");
+        if constexpr (std::is_same_v<Pool, LoopCommandPool>)
+            code += QLatin1Char('@') + QString::number(pool.cursor());
+        codes << code;
+    }
+    return codes.join(QLatin1Char(' '));
 }
+
+} // namespace
 
 void TestCommandPool::oncePoolRepeatsFirstUntilRemoved()
 {
     OnceCommandPool pool;
-    const CommandPtr first = command(0x4A);
-    const CommandPtr second = command(0x46);
-    pool.append(first);
-    pool.append(second);
-    QCOMPARE(pool.next(), first);
-    QCOMPARE(pool.next(), first);
-    QCOMPARE(pool.current(), first);
+    QVERIFY(pool.current().isNull());
+    QCOMPARE(handedOut(pool, 1), QStringLiteral("-"));
+    pool.removeFirst(); // harmless on an empty pool
+    const CommandPtr early = command(0x41);
+    pool.append(command(0x4A));
+    pool.append(command(0x46));
+    QCOMPARE(handedOut(pool, 2), QStringLiteral("4a 4a"));
+    QCOMPARE(pool.current()->code(), 0x4A);
     pool.removeFirst();
-    QCOMPARE(pool.next(), second);
+    QCOMPARE(handedOut(pool, 1), QStringLiteral("46"));
     pool.removeFirst();
-    QVERIFY(pool.next().isNull());
+    QCOMPARE(handedOut(pool, 1), QStringLiteral("-"));
+    // A command handed out before a clear is no longer there to remove; a newer one stays.
+    pool.append(early);
+    pool.clear();
+    pool.append(command(0x42));
+    pool.remove(early);
+    QCOMPARE(handedOut(pool, 1), QStringLiteral("42"));
+    pool.remove(pool.current());
+    QVERIFY(pool.isEmpty());
 }
 
 void TestCommandPool::removedCommandIsFreedOnceNobodyHoldsIt()
@@ -96,77 +102,31 @@ void TestCommandPool::removedCommandIsFreedOnceNobodyHoldsIt()
     QVERIFY(watched.isNull());
 }
 
-void TestCommandPool::removeTakesOnlyThatCommand()
-{
-    OnceCommandPool pool;
-    const CommandPtr early = command(0x41);
-    const CommandPtr late = command(0x42);
-    pool.append(early);
-    pool.clear();
-    pool.append(late);
-    // The command handed out before the clear is no longer there; the newer one stays.
-    pool.remove(early);
-    QCOMPARE(pool.next(), late);
-    pool.remove(late);
-    QVERIFY(pool.isEmpty());
-}
-
-void TestCommandPool::loopPoolWithOneCommandStaysAtIt()
-{
-    LoopCommandPool pool;
-    const CommandPtr poll = command(0x5E);
-    pool.append(poll);
-    for (int i = 0; i < 5; ++i) {
-        QCOMPARE(pool.next(), poll);
-        QCOMPARE(pool.cursor(), 0);
-    }
-}
-
 void TestCommandPool::loopPoolGoesRound()
 {
     LoopCommandPool pool;
-    const QList<CommandPtr> commands = {command(1), command(2), command(3)};
-    for (const CommandPtr &c : commands)
-        pool.append(c);
-    for (int i = 0; i < 7; ++i) {
-        QCOMPARE(pool.next(), commands.at(i % 3));
-        QCOMPARE(pool.cursor(), i % 3);
-    }
-}
-
-void TestCommandPool::loopCurrentFollowsCursor()
-{
-    LoopCommandPool pool;
-    const CommandPtr a = command(1);
-    const CommandPtr b = command(2);
-    pool.append(a);
-    pool.append(b);
-    QVERIFY(pool.current().isNull()); // nothing handed out yet
-    pool.next();
-    pool.next();
-    QCOMPARE(pool.current(), b);
-    // The cursor now points past the end of the shortened list.
-    pool.remove(b);
     QVERIFY(pool.current().isNull());
-    QCOMPARE(pool.next(), a);
-}
-
-void TestCommandPool::clearRestartsTheRound()
-{
-    LoopCommandPool pool;
+    QCOMPARE(pool.cursor(), -1);
+    QCOMPARE(handedOut(pool, 1), QStringLiteral("-@-1"));
+    const CommandPtr poll = command(0x5E);
+    pool.append(poll);
+    QVERIFY(pool.current().isNull()); // nothing handed out yet
+    QCOMPARE(handedOut(pool, 3), QStringLiteral("5e@0 5e@0 5e@0"));
     pool.append(command(1));
     pool.append(command(2));
-    pool.next();
-    pool.next();
+    QCOMPARE(handedOut(pool, 5), QStringLiteral("1@1 2@2 5e@0 1@1 2@2"));
+    QCOMPARE(pool.current()->code(), 2);
+    // The cursor now points past the end of the shortened list.
+    pool.remove(pool.current());
+    QVERIFY(pool.current().isNull());
+    QCOMPARE(handedOut(pool, 1), QStringLiteral("5e@0"));
+    // A clear starts the round again.
     pool.clear();
     QCOMPARE(pool.cursor(), -1);
     QVERIFY(pool.current().isNull());
-    const CommandPtr x = command(7);
-    const CommandPtr y = command(8);
-    pool.append(x);
-    pool.append(y);
-    QCOMPARE(pool.next(), x);
-    QCOMPARE(pool.next(), y);
+    pool.append(command(7));
+    pool.append(command(8));
+    QCOMPARE(handedOut(pool, 2), QStringLiteral("7@0 8@1"));
 }
 
 void TestCommandPool::enqueueBuildsAndAppends()

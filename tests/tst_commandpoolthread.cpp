@@ -5,8 +5,8 @@
 #include "meter/oncecommandpool.h"
 
 #include "gate.h"
+#include "logswitch.h"
 
-#include <QLoggingCategory>
 #include <QtTest>
 #include <atomic>
 #include <memory>
@@ -80,16 +80,6 @@ Timing timing(int replyWaitMs, int restMs, int stopWaitMs = 3000)
     return t;
 }
 
-QLoggingCategory::CategoryFilter defaultFilter = nullptr;
-
-// Keeps the thread's diagnostics on, whatever the environment's rules say.
-void threadLogOn(QLoggingCategory *category)
-{
-    defaultFilter(category);
-    if (qstrcmp(category->categoryName(), "klm704.thread") == 0)
-        category->setEnabled(QtWarningMsg, true);
-}
-
 } // namespace
 
 class TestCommandPoolThread : public QObject
@@ -99,8 +89,6 @@ private slots:
     void initTestCase();
 
     void eventsRememberOneSignal();
-    void stopWinsAndReplyStaysSignalled();
-    void waitForStopLeavesReply();
     void eventsWakeAWaiterInAnotherThread();
 
     void silentMeterGetsThreeTriesThenRest();
@@ -119,38 +107,30 @@ private slots:
 
 void TestCommandPoolThread::initTestCase()
 {
-    defaultFilter = QLoggingCategory::installFilter(threadLogOn);
+    logswitch::logOn("klm704.thread");
 }
 
 void TestCommandPoolThread::eventsRememberOneSignal()
 {
+    using Wake = EventPair::Wake;
     EventPair events;
-    QCOMPARE(events.waitForEither(0), EventPair::Wake::Timeout);
+    QCOMPARE(events.waitForEither(0), Wake::Timeout);
+    // Two replies are remembered as one, and a reset forgets it.
     events.signalReply();
     events.signalReply();
-    QCOMPARE(events.waitForEither(0), EventPair::Wake::Reply);
-    QCOMPARE(events.waitForEither(0), EventPair::Wake::Timeout);
+    QCOMPARE(events.waitForEither(0), Wake::Reply);
+    QCOMPARE(events.waitForEither(0), Wake::Timeout);
     events.signalReply();
     events.resetReply();
-    QCOMPARE(events.waitForEither(0), EventPair::Wake::Timeout);
-}
-
-void TestCommandPoolThread::stopWinsAndReplyStaysSignalled()
-{
-    EventPair events;
-    events.signalReply();
-    events.signalStop();
-    QCOMPARE(events.waitForEither(1000), EventPair::Wake::Stop);
-    QCOMPARE(events.waitForEither(0), EventPair::Wake::Reply);
-    QCOMPARE(events.waitForEither(0), EventPair::Wake::Timeout);
-}
-
-void TestCommandPoolThread::waitForStopLeavesReply()
-{
-    EventPair events;
+    QCOMPARE(events.waitForEither(0), Wake::Timeout);
+    // Waiting for the stop leaves a reply in place.
     events.signalReply();
     QVERIFY(!events.waitForStop(0));
-    QCOMPARE(events.waitForEither(0), EventPair::Wake::Reply);
+    // A stop wins over a reply, which stays signalled; the stop is taken once.
+    events.signalStop();
+    QCOMPARE(events.waitForEither(1000), Wake::Stop);
+    QCOMPARE(events.waitForEither(0), Wake::Reply);
+    QCOMPARE(events.waitForEither(0), Wake::Timeout);
     events.signalStop();
     QVERIFY(events.waitForStop(0));
     QVERIFY(!events.waitForStop(0));

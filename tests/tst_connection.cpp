@@ -1,4 +1,3 @@
-#include "app/commandline.h"
 #include "app/resourcebundle.h"
 #include "meter/command.h"
 #include "meter/oncecommandpool.h"
@@ -18,32 +17,17 @@
 
 namespace {
 
-// The enabled states of Connect, Disconnect, Start and Stop.
-struct ActionStates
-{
-    bool connect;
-    bool disconnect;
-    bool start;
-    bool stop;
-    bool operator==(const ActionStates &other) const
-    {
-        return connect == other.connect && disconnect == other.disconnect && start == other.start &&
-               stop == other.stop;
-    }
-};
+// The enabled ones of Connect, Disconnect, Start and Stop.
+const QString kStartUp = QStringLiteral("connect start stop");
+const QString kOpen = QStringLiteral("disconnect start");
+const QString kClosed = QStringLiteral("connect");
 
-const ActionStates kStartUp{true, false, true, true};
-const ActionStates kOpen{false, true, true, false};
-const ActionStates kClosed{true, false, false, false};
-
-char *toString(const ActionStates &states)
-{
-    return QTest::toString(QStringLiteral("connect %1, disconnect %2, start %3, stop %4")
-                               .arg(states.connect)
-                               .arg(states.disconnect)
-                               .arg(states.start)
-                               .arg(states.stop));
-}
+// The meter's keys in the order of their action group, with their codes.
+const std::pair<const char *, int> kKeys[] = {
+    {"actionRangeManual", 0x46}, {"actionRangeAuto", 0x47}, {"actionRel", 0x48},
+    {"actionHz", 0x49},          {"actionHold", 0x4A},      {"actionLight", 0x4B},
+    {"actionSelect", 0x4C},      {"actionPeak", 0x4D},      {"actionExitPeak", 0x4E},
+    {"actionMaxMin", 0x41},      {"actionExitMaxMin", 0x42}};
 
 FakeScript refusingLink()
 {
@@ -84,22 +68,14 @@ private slots:
     void init();
     void cleanup();
 
-    void startsInTheStartUpState();
     void refusedConnectShowsBoxOncePerPress();
-    void connectAndDisconnectFollowTheDriver();
-    void linkDroppingByItselfActsAsDisconnect();
-    void statesWaitForTheOpenedSignal();
-    void startAndStopFollowTheLink();
+    void actionsFollowTheLink_data();
+    void actionsFollowTheLink();
     void disconnectKeepsPanelAndTable();
     void connectAtStartActsAsAPress();
-    void commandLineAsksForConnect_data();
-    void commandLineAsksForConnect();
 
     void eachKeyQueuesItsCode_data();
     void eachKeyQueuesItsCode();
-    void keyFrameCarriesTheCode();
-    void twoPressesQueueTwoCommands();
-    void testActionsQueueNothing();
     void keyGroupHoldsTheElevenInOrder();
     void keysPressedWhileClosedAreDropped();
 
@@ -108,10 +84,12 @@ private slots:
     void selectKeyStartsANewRecording();
 
 private:
-    ActionStates states() const;
+    QString states() const;
     WindowRig &rig() { return *m_rig; }
 
     std::unique_ptr<WindowRig> m_rig;
+    SeenBox m_seen;
+    std::unique_ptr<QTimer> m_dismisser;
 };
 
 void TestConnection::initTestCase()
@@ -122,115 +100,97 @@ void TestConnection::initTestCase()
 void TestConnection::init()
 {
     m_rig = std::make_unique<WindowRig>();
+    m_seen = SeenBox();
+    m_dismisser = dismissMessageBoxes(&m_seen);
 }
 
 void TestConnection::cleanup()
 {
+    m_dismisser.reset();
     m_rig.reset();
 }
 
-ActionStates TestConnection::states() const
+QString TestConnection::states() const
 {
-    return {m_rig->action("actionConnect")->isEnabled(),
-            m_rig->action("actionDisconnect")->isEnabled(),
-            m_rig->action("actionStart")->isEnabled(), m_rig->action("actionStop")->isEnabled()};
-}
-
-void TestConnection::startsInTheStartUpState()
-{
-    QCOMPARE(states(), kStartUp);
+    QStringList enabled;
+    for (const QString name : {"Connect", "Disconnect", "Start", "Stop"}) {
+        if (m_rig->action(qPrintable("action" + name))->isEnabled())
+            enabled << name.toLower();
+    }
+    return enabled.join(QLatin1Char(' '));
 }
 
 void TestConnection::refusedConnectShowsBoxOncePerPress()
 {
+    QCOMPARE(states(), kStartUp);
     rig().useFakeLinks(refusingLink());
     rig().window->show();
-    SeenBox seen;
-    const auto dismisser = dismissMessageBoxes(&seen);
 
     rig().action("actionConnect")->trigger();
-    QCOMPARE(seen.count, 1);
-    QCOMPARE(seen.text, QStringLiteral("Failed to open device."));
-    QVERIFY(seen.title.isEmpty());
-    QCOMPARE(seen.icon, QMessageBox::Critical);
-    QCOMPARE(seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(m_seen.count, 1);
+    QCOMPARE(m_seen.text, QStringLiteral("Failed to open device."));
+    QVERIFY(m_seen.title.isEmpty());
+    QCOMPARE(m_seen.icon, QMessageBox::Critical);
+    QCOMPARE(m_seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QCOMPARE(states(), kStartUp);
     rig().action("actionConnect")->trigger();
-    QCOMPARE(seen.count, 2);
+    QCOMPARE(m_seen.count, 2);
     QCOMPARE(states(), kStartUp);
 
     // From the closed state as well: the state stays as it was.
     rig().useFakeLinks(FakeScript());
     rig().action("actionConnect")->trigger();
     rig().action("actionDisconnect")->trigger();
-    QCOMPARE(seen.count, 2);
+    QCOMPARE(m_seen.count, 2);
     rig().useFakeLinks(refusingLink());
     rig().action("actionConnect")->trigger();
-    QCOMPARE(seen.count, 3);
+    QCOMPARE(m_seen.count, 3);
     QCOMPARE(states(), kClosed);
 }
 
-void TestConnection::connectAndDisconnectFollowTheDriver()
+void TestConnection::actionsFollowTheLink_data()
 {
-    rig().useFakeLinks(FakeScript());
-    SeenBox seen;
-    const auto dismisser = dismissMessageBoxes(&seen);
-    rig().action("actionConnect")->trigger();
-    QVERIFY(rig().dmm()->isOpen());
-    QCOMPARE(states(), kOpen);
-
-    rig().action("actionDisconnect")->trigger();
-    QVERIFY(!rig().dmm()->isOpen());
-    QVERIFY(!rig().latestLink->isOpen());
-    QCOMPARE(states(), kClosed);
-
-    rig().action("actionConnect")->trigger();
-    QCOMPARE(states(), kOpen);
-    QCOMPARE(seen.count, 0);
+    QTest::addColumn<bool>("reportsOpened");
+    // Pairs of a step (an action's name, "drop" for a link that goes away by itself) and what
+    // is enabled after it, with the driver's state.
+    QTest::addColumn<QStringList>("steps");
+    const QString open = QStringLiteral(", driver open");
+    QTest::newRow("connect and disconnect")
+        << true
+        << QStringList{"Connect", kOpen + open, "Disconnect", kClosed, "Connect", kOpen + open};
+    QTest::newRow("the link drops by itself")
+        << true
+        << QStringList{"Connect", kOpen + open, "Start", "disconnect stop" + open, "drop", kClosed};
+    QTest::newRow("start and stop")
+        << true << QStringList{"Connect",    kOpen + open, "Start",       "disconnect stop" + open,
+                               "Stop",       kOpen + open, "Start",       "disconnect stop" + open,
+                               "Disconnect", kClosed,      "Stop anyway", kClosed};
+    // Without the link's opened signal nothing changes but the driver.
+    QTest::newRow("waiting for the opened signal")
+        << false << QStringList{"Connect", kStartUp + open};
 }
 
-void TestConnection::linkDroppingByItselfActsAsDisconnect()
+void TestConnection::actionsFollowTheLink()
 {
-    rig().useFakeLinks(FakeScript());
-    SeenBox seen;
-    const auto dismisser = dismissMessageBoxes(&seen);
-    rig().action("actionConnect")->trigger();
-    rig().action("actionStart")->trigger();
-    rig().latestLink->dropBySelf();
-    QCOMPARE(states(), kClosed);
-    QVERIFY(!rig().dmm()->isOpen());
-    QCOMPARE(seen.count, 0);
-}
-
-void TestConnection::statesWaitForTheOpenedSignal()
-{
-    FakeScript silent;
-    silent.reportsOpened = false;
-    rig().useFakeLinks(silent);
-    SeenBox seen;
-    const auto dismisser = dismissMessageBoxes(&seen);
-    rig().action("actionConnect")->trigger();
-    QVERIFY(rig().dmm()->isOpen());
-    QCOMPARE(states(), kStartUp);
-    QCOMPARE(seen.count, 0);
-}
-
-void TestConnection::startAndStopFollowTheLink()
-{
-    rig().useFakeLinks(FakeScript());
-    rig().action("actionConnect")->trigger();
-    rig().action("actionStart")->trigger();
-    QCOMPARE(states(), (ActionStates{false, true, false, true}));
-    rig().action("actionStop")->trigger();
-    QCOMPARE(states(), kOpen);
-    rig().action("actionStart")->trigger();
-    rig().action("actionDisconnect")->trigger();
-    QCOMPARE(states(), kClosed);
-
-    // Stop with the link closed leaves Start disabled: nothing could be recorded.
-    rig().action("actionStop")->setEnabled(true);
-    rig().action("actionStop")->trigger();
-    QVERIFY(!rig().action("actionStart")->isEnabled());
+    QFETCH(bool, reportsOpened);
+    QFETCH(QStringList, steps);
+    FakeScript script;
+    script.reportsOpened = reportsOpened;
+    rig().useFakeLinks(script);
+    for (int i = 0; i + 1 < steps.size(); i += 2) {
+        if (steps.at(i) == QLatin1String("drop")) {
+            rig().latestLink->dropBySelf();
+        } else {
+            QAction *action = rig().action(qPrintable("action" + steps.at(i).section(' ', 0, 0)));
+            // Stop with the link closed leaves Start disabled: nothing could be recorded.
+            if (steps.at(i).endsWith(QLatin1String("anyway")))
+                action->setEnabled(true);
+            action->trigger();
+        }
+        const QString after = states() + (rig().dmm()->isOpen() ? ", driver open" : "");
+        QVERIFY2(after == steps.at(i + 1), qPrintable(steps.at(i) + " gives " + after));
+    }
+    QCOMPARE(m_seen.count, 0);
 }
 
 void TestConnection::disconnectKeepsPanelAndTable()
@@ -255,51 +215,22 @@ void TestConnection::connectAtStartActsAsAPress()
 {
     rig().useFakeLinks(refusingLink());
     rig().window->show();
-    SeenBox seen;
-    const auto dismisser = dismissMessageBoxes(&seen);
     rig().window->pressConnect();
-    QCOMPARE(seen.count, 1);
-    QCOMPARE(seen.text, QStringLiteral("Failed to open device."));
+    QCOMPARE(m_seen.count, 1);
+    QCOMPARE(m_seen.text, QStringLiteral("Failed to open device."));
 
     rig().useFakeLinks(FakeScript());
     rig().window->pressConnect();
     QCOMPARE(states(), kOpen);
-    QCOMPARE(seen.count, 1);
-}
-
-void TestConnection::commandLineAsksForConnect_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<bool>("connect");
-    QTest::newRow("plain") << QStringList{"klm704"} << false;
-    QTest::newRow("connect") << QStringList{"klm704", "--connect"} << true;
-    QTest::newRow("with device") << QStringList{"klm704", "--device", "sim", "--connect"} << true;
-}
-
-void TestConnection::commandLineAsksForConnect()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(bool, connect);
-    CommandLine commandLine;
-    QCOMPARE(commandLine.parse(arguments), CommandLine::Outcome::Run);
-    QCOMPARE(commandLine.connectAtStart(), connect);
+    QCOMPARE(m_seen.count, 1);
 }
 
 void TestConnection::eachKeyQueuesItsCode_data()
 {
     QTest::addColumn<QString>("action");
     QTest::addColumn<int>("code");
-    QTest::newRow("range manual") << "actionRangeManual" << 0x46;
-    QTest::newRow("range auto") << "actionRangeAuto" << 0x47;
-    QTest::newRow("rel") << "actionRel" << 0x48;
-    QTest::newRow("hz") << "actionHz" << 0x49;
-    QTest::newRow("hold") << "actionHold" << 0x4A;
-    QTest::newRow("light") << "actionLight" << 0x4B;
-    QTest::newRow("select") << "actionSelect" << 0x4C;
-    QTest::newRow("peak") << "actionPeak" << 0x4D;
-    QTest::newRow("exit peak") << "actionExitPeak" << 0x4E;
-    QTest::newRow("max/min") << "actionMaxMin" << 0x41;
-    QTest::newRow("exit max/min") << "actionExitMaxMin" << 0x42;
+    for (const auto &[action, code] : kKeys)
+        QTest::newRow(action) << QString::fromLatin1(action) << code;
 }
 
 void TestConnection::eachKeyQueuesItsCode()
@@ -308,57 +239,37 @@ void TestConnection::eachKeyQueuesItsCode()
     QFETCH(int, code);
     QAction *key = rig().action(qPrintable(action));
     QCOMPARE(key->data().toInt(), code);
+    // Each press queues a command of its own; keys stay usable whether the link is open or not.
     key->trigger();
-    const QList<CommandPtr> queued = rig().dmm()->oncePool()->commands();
-    QCOMPARE(queued.size(), 1);
-    QCOMPARE(queued.first()->code(), code);
-    QCOMPARE(queued.first()->frame().size(), 6);
-    QVERIFY(queued.first()->needsReply());
-    // Keys stay usable whether the link is open or not.
+    key->trigger();
     QVERIFY(key->isEnabled());
-}
-
-void TestConnection::keyFrameCarriesTheCode()
-{
-    rig().action("actionRel")->trigger();
-    QCOMPARE(rig().dmm()->oncePool()->commands().first()->frame(),
-             QByteArray::fromHex("ABCD034801C3"));
-}
-
-void TestConnection::twoPressesQueueTwoCommands()
-{
-    rig().action("actionHold")->trigger();
-    rig().action("actionHold")->trigger();
     const QList<CommandPtr> queued = rig().dmm()->oncePool()->commands();
     QCOMPARE(queued.size(), 2);
-    QCOMPARE(queued.at(0)->code(), 0x4A);
-    QCOMPARE(queued.at(1)->code(), 0x4A);
-}
-
-void TestConnection::testActionsQueueNothing()
-{
-    for (const char *name : {"actionTest1", "actionTest2"}) {
-        QAction *action = rig().action(name);
-        QVERIFY(!action->data().isValid());
-        QVERIFY(!action->actionGroup());
-        action->trigger();
+    for (const CommandPtr &command : queued) {
+        QCOMPARE(command->frame(), MyDmm::buildFrame(QByteArray(1, char(code))));
+        QVERIFY(command->needsReply());
     }
-    QVERIFY(rig().dmm()->oncePool()->isEmpty());
 }
 
 void TestConnection::keyGroupHoldsTheElevenInOrder()
 {
     const QList<QActionGroup *> groups = rig().window->findChildren<QActionGroup *>();
     QCOMPARE(groups.size(), 1);
-    QCOMPARE(groups.first()->parent(), rig().window.get());
     QStringList names;
+    QStringList expected;
     for (const QAction *action : groups.first()->actions()) {
         names << action->objectName();
         QVERIFY(!action->isCheckable());
     }
-    QCOMPARE(names, (QStringList{"actionRangeManual", "actionRangeAuto", "actionRel", "actionHz",
-                                 "actionHold", "actionLight", "actionSelect", "actionPeak",
-                                 "actionExitPeak", "actionMaxMin", "actionExitMaxMin"}));
+    for (const auto &key : kKeys)
+        expected << QString::fromLatin1(key.first);
+    QCOMPARE(names, expected);
+    // The test actions are no keys.
+    for (const char *name : {"actionTest1", "actionTest2"}) {
+        QVERIFY(!rig().action(name)->data().isValid());
+        rig().action(name)->trigger();
+    }
+    QVERIFY(rig().dmm()->oncePool()->isEmpty());
 }
 
 void TestConnection::keysPressedWhileClosedAreDropped()

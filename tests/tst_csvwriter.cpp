@@ -67,19 +67,16 @@ private slots:
     void init();
     void cleanup();
 
-    void emptyTableWritesHeaderOnly();
     void rowsAreWrittenAsTheTableShowsThem();
     void recordTableMatchesGenericModel();
-    void existingFileIsReplaced();
     void fieldIsQuotedOnlyWhenNeeded_data();
     void fieldIsQuotedOnlyWhenNeeded();
     void everyFieldReadsBack();
+    void textIsWrittenInLocalEncoding_data();
     void textIsWrittenInLocalEncoding();
-    void unicodeLocaleWritesNoByteOrderMark();
 
-    void directoryNameFails();
-    void missingFolderFailsAndCreatesNothing();
-    void folderBlockedByFileFails();
+    void unwritableNameFailsAndWritesNothing_data();
+    void unwritableNameFailsAndWritesNothing();
     void readOnlyFolderFailsAndKeepsOldFile();
     void fullDiskFailsAndKeepsOldFile_data();
     void fullDiskFailsAndKeepsOldFile();
@@ -114,17 +111,14 @@ void TestCsvWriter::fillRecordTable(int count)
                                      [this](DmmData *data) { m_model->appendRecord(data); });
 }
 
-void TestCsvWriter::emptyTableWritesHeaderOnly()
-{
-    const QString name = m_dir->filePath("empty.csv");
-    QVERIFY(writeCsv(m_model.get(), name));
-    QCOMPARE(testfiles::readAll(name), kHeader);
-}
-
 void TestCsvWriter::rowsAreWrittenAsTheTableShowsThem()
 {
-    fillRecordTable(3);
     const QString name = m_dir->filePath("rows.csv");
+    QVERIFY(writeCsv(m_model.get(), name));
+    QCOMPARE(testfiles::readAll(name), kHeader);
+    // A longer file of the same name is replaced.
+    QVERIFY(testfiles::writeAll(name, QByteArray(5000, 'x')));
+    fillRecordTable(3);
     QVERIFY(writeCsv(m_model.get(), name));
     QCOMPARE(testfiles::readAll(name), kHeader + "1,2024-05-01 12:00:00,DCV,60, 1.234 ,V\n"
                                                  "2,2024-05-01 12:00:01,DCV,60,-0.0123,V\n"
@@ -144,39 +138,23 @@ void TestCsvWriter::recordTableMatchesGenericModel()
     QCOMPARE(direct, csvOf(proxy));
 }
 
-void TestCsvWriter::existingFileIsReplaced()
-{
-    const QString name = m_dir->filePath("old.csv");
-    QVERIFY(testfiles::writeAll(name, QByteArray(5000, 'x')));
-    fillRecordTable(1);
-    QVERIFY(writeCsv(m_model.get(), name));
-    QCOMPARE(testfiles::readAll(name), kHeader + "1,2024-05-01 12:00:00,DCV,60, 1.234 ,V\n");
-}
-
 void TestCsvWriter::fieldIsQuotedOnlyWhenNeeded_data()
 {
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("written");
-    QTest::newRow("plain") << "DCV"
-                           << "DCV";
-    QTest::newRow("negative number") << "-0.0123"
-                                     << "-0.0123";
-    QTest::newRow("spaces") << "  O.L  "
-                            << "  O.L  ";
-    QTest::newRow("empty") << ""
-                           << "";
-    QTest::newRow("semicolon and tab") << "a;b\tc"
-                                       << "a;b\tc";
-    QTest::newRow("comma") << "RES, 4-wire"
-                           << "\"RES, 4-wire\"";
-    QTest::newRow("quote") << "say \"hi\""
-                           << "\"say \"\"hi\"\"\"";
-    QTest::newRow("lone quote") << "\""
-                                << "\"\"\"\"";
-    QTest::newRow("line feed") << "two\nlines"
-                               << "\"two\nlines\"";
-    QTest::newRow("carriage return") << "cr\rhere"
-                                     << "\"cr\rhere\"";
+    const auto row = [](const char *name, const char *field, const char *written) {
+        QTest::newRow(name) << QString(field) << QString(written);
+    };
+    row("plain", "DCV", "DCV");
+    row("negative number", "-0.0123", "-0.0123");
+    row("spaces", "  O.L  ", "  O.L  ");
+    row("empty", "", "");
+    row("semicolon and tab", "a;b\tc", "a;b\tc");
+    row("comma", "RES, 4-wire", "\"RES, 4-wire\"");
+    row("quote", "say \"hi\"", "\"say \"\"hi\"\"\"");
+    row("lone quote", "\"", "\"\"\"\"");
+    row("line feed", "two\nlines", "\"two\nlines\"");
+    row("carriage return", "cr\rhere", "\"cr\rhere\"");
 }
 
 void TestCsvWriter::fieldIsQuotedOnlyWhenNeeded()
@@ -203,47 +181,46 @@ void TestCsvWriter::everyFieldReadsBack()
     QCOMPARE(records, QList<QStringList>{header} + rows);
 }
 
+void TestCsvWriter::textIsWrittenInLocalEncoding_data()
+{
+    QTest::addColumn<QByteArray>("codec");
+    QTest::addColumn<QByteArray>("written");
+    // Ohm has no Latin-1 code and becomes the substitute; micro is the single byte 0xB5.
+    QTest::newRow("Latin-1") << QByteArray("ISO-8859-1") << QByteArray("Unit\nK?\n\xB5\n");
+    // No byte order mark before the UTF-8 text.
+    QTest::newRow("UTF-8") << QByteArray("UTF-8") << QByteArray("Unit\nK\xCE\xA9\n\xC2\xB5\n");
+}
+
 void TestCsvWriter::textIsWrittenInLocalEncoding()
 {
-    QTextCodec::setCodecForLocale(QTextCodec::codecForName("ISO-8859-1"));
+    QFETCH(QByteArray, codec);
+    QFETCH(QByteArray, written);
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName(codec));
     TextTable table({"Unit"}, {{QString::fromUtf8("K\xCE\xA9")}, {QString::fromUtf8("\xC2\xB5")}});
-    const QString name = m_dir->filePath("latin1.csv");
+    QCOMPARE(csvOf(table), written);
+    const QString name = m_dir->filePath("local.csv");
     QVERIFY(writeCsv(&table, name));
-    // Ohm has no Latin-1 code and becomes the substitute; micro is the single byte 0xB5.
-    QCOMPARE(testfiles::readAll(name), QByteArray("Unit\nK?\n\xB5\n"));
+    QCOMPARE(testfiles::readAll(name), written);
 }
 
-void TestCsvWriter::unicodeLocaleWritesNoByteOrderMark()
+void TestCsvWriter::unwritableNameFailsAndWritesNothing_data()
 {
-    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
-    TextTable table({"Unit"}, {{QString::fromUtf8("K\xCE\xA9")}});
-    QCOMPARE(csvOf(table), QByteArray("Unit\nK\xCE\xA9\n"));
-    const QString name = m_dir->filePath("utf8.csv");
-    QVERIFY(writeCsv(&table, name));
-    QCOMPARE(testfiles::readAll(name), QByteArray("Unit\nK\xCE\xA9\n"));
-}
-
-void TestCsvWriter::directoryNameFails()
-{
-    QVERIFY(!writeCsv(m_model.get(), m_dir->path()));
-    QVERIFY(QFileInfo(m_dir->path()).isDir());
-    QVERIFY(QDir(m_dir->path()).isEmpty());
-}
-
-void TestCsvWriter::missingFolderFailsAndCreatesNothing()
-{
-    QVERIFY(!writeCsv(m_model.get(), m_dir->filePath("missing/out.csv")));
-    QVERIFY(QDir(m_dir->path()).isEmpty());
-}
-
-void TestCsvWriter::folderBlockedByFileFails()
-{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("a folder") << "";
+    QTest::newRow("in a missing folder") << "missing/out.csv";
     // A plain file where a folder is expected stops every user, the super-user too.
-    const QString blocker = m_dir->filePath("blocker");
-    QVERIFY(testfiles::writeAll(blocker, "old\n"));
+    QTest::newRow("in a plain file") << "blocker/out.csv";
+}
+
+void TestCsvWriter::unwritableNameFailsAndWritesNothing()
+{
+    QFETCH(QString, name);
+    QVERIFY(testfiles::writeAll(m_dir->filePath("blocker"), "old\n"));
     fillRecordTable(2);
-    QVERIFY(!writeCsv(m_model.get(), blocker + "/out.csv"));
-    QCOMPARE(testfiles::readAll(blocker), QByteArray("old\n"));
+    QVERIFY(!writeCsv(m_model.get(), m_dir->filePath(name)));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList{"blocker"});
+    QCOMPARE(testfiles::readAll(m_dir->filePath("blocker")), QByteArray("old\n"));
 }
 
 void TestCsvWriter::readOnlyFolderFailsAndKeepsOldFile()

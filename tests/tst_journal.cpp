@@ -36,14 +36,10 @@ private slots:
     void defaultFolderIsInApplicationData();
     void linesMatchTheExport();
     void eachLineIsOnDiskWhenAppendReturns();
-    void fileIsNamedAfterStartTime();
-    void eachStartBeginsNewFile();
-    void takenNamesGetCounter();
-    void appendWithoutStartFails();
-    void pruneKeepsNewestByCount();
-    void pruneKeepsNewestBySize();
+    void eachStartBeginsAFileNamedAfterItsTime();
+    void pruneKeepsTheNewest_data();
+    void pruneKeepsTheNewest();
     void pruneNeverRemovesRunningJournal();
-    void pruneLeavesOtherFilesAlone();
     void unwritableFolderIsReportedOnce();
     void fullDiskKeepsWholeLinesAndReportsOnce();
 
@@ -115,82 +111,86 @@ void TestJournal::eachLineIsOnDiskWhenAppendReturns()
              QByteArray("No.,Value\n1,-0.0123\n2,\"a,b\"\n"));
 }
 
-void TestJournal::fileIsNamedAfterStartTime()
+void TestJournal::eachStartBeginsAFileNamedAfterItsTime()
 {
     Journal journal(m_dir->filePath("new/folder"));
+    QSignalSpy failed(&journal, &Journal::failed);
+    QVERIFY(!journal.append({"before any start"}));
     QVERIFY(journal.start({"A"}, kStart));
     QVERIFY(journal.isActive());
     QCOMPARE(journal.fileName(), m_dir->filePath("new/folder/2024-05-01_12-30-05.csv"));
-}
-
-void TestJournal::eachStartBeginsNewFile()
-{
-    Journal journal(m_dir->path());
-    QVERIFY(journal.start({"A"}, kStart));
     QVERIFY(journal.append({"first"}));
     QVERIFY(journal.start({"A"}, kStart.addSecs(60)));
     QVERIFY(journal.append({"second"}));
+    // Names already taken get a counter.
+    QVERIFY(journal.start({"A"}, kStart));
+    QVERIFY(journal.start({"A"}, kStart));
     journal.stop();
     QVERIFY(!journal.isActive());
     QVERIFY(journal.fileName().isEmpty());
-    QCOMPARE(journalNames(m_dir->path()),
-             QStringList({"2024-05-01_12-30-05.csv", "2024-05-01_12-31-05.csv"}));
-    QCOMPARE(testfiles::readAll(m_dir->filePath("2024-05-01_12-30-05.csv")),
-             QByteArray("A\nfirst\n"));
-    QCOMPARE(testfiles::readAll(m_dir->filePath("2024-05-01_12-31-05.csv")),
-             QByteArray("A\nsecond\n"));
-}
-
-void TestJournal::takenNamesGetCounter()
-{
-    const QString earlier = makeJournal("2024-05-01_12-30-05.csv", 7);
-    Journal journal(m_dir->path());
-    QVERIFY(journal.start({"A"}, kStart));
-    QCOMPARE(QFileInfo(journal.fileName()).fileName(), QStringLiteral("2024-05-01_12-30-05-1.csv"));
-    QVERIFY(journal.start({"A"}, kStart));
-    QCOMPARE(QFileInfo(journal.fileName()).fileName(), QStringLiteral("2024-05-01_12-30-05-2.csv"));
-    QCOMPARE(testfiles::readAll(earlier), QByteArray(7, 'x'));
-}
-
-void TestJournal::appendWithoutStartFails()
-{
-    Journal journal(m_dir->path());
-    QSignalSpy failed(&journal, &Journal::failed);
-    QVERIFY(!journal.append({"1"}));
+    QVERIFY(!journal.append({"after the stop"}));
     QCOMPARE(failed.count(), 0);
-    QVERIFY(journal.start({"A"}, kStart));
-    journal.stop();
-    QVERIFY(!journal.append({"1"}));
-    QCOMPARE(testfiles::readAll(m_dir->filePath("2024-05-01_12-30-05.csv")), QByteArray("A\n"));
+    const QString folder = m_dir->filePath("new/folder");
+    QCOMPARE(journalNames(folder),
+             QStringList({"2024-05-01_12-30-05-1.csv", "2024-05-01_12-30-05-2.csv",
+                          "2024-05-01_12-30-05.csv", "2024-05-01_12-31-05.csv"}));
+    QCOMPARE(testfiles::readAll(folder + "/2024-05-01_12-30-05.csv"), QByteArray("A\nfirst\n"));
+    QCOMPARE(testfiles::readAll(folder + "/2024-05-01_12-31-05.csv"), QByteArray("A\nsecond\n"));
+    QCOMPARE(testfiles::readAll(folder + "/2024-05-01_12-30-05-2.csv"), QByteArray("A\n"));
 }
 
-void TestJournal::pruneKeepsNewestByCount()
+void TestJournal::pruneKeepsTheNewest_data()
 {
+    QTest::addColumn<QStringList>("files"); // name:size, oldest first; a name ending in / a folder
+    QTest::addColumn<int>("keep");
+    QTest::addColumn<int>("bytes");
+    QTest::addColumn<QStringList>("left");
     // The counter orders journals of one second: "-2" is newer than "-1", which is newer than none.
-    const QStringList oldestFirst = {"2023-12-31_23-59-59.csv",    "2024-01-01_00-00-00.csv",
-                                     "2024-01-01_00-00-00-1.csv",  "2024-01-01_00-00-00-2.csv",
-                                     "2024-01-01_00-00-00-10.csv", "2024-02-01_08-00-00.csv"};
-    for (const QString &name : oldestFirst)
-        makeJournal(name, 10);
-    Journal journal(m_dir->path());
-    QCOMPARE(journal.prune(3, Journal::kMaxBytes), 3);
-    QCOMPARE(journalNames(m_dir->path()),
-             QStringList({"2024-01-01_00-00-00-10.csv", "2024-01-01_00-00-00-2.csv",
-                          "2024-02-01_08-00-00.csv"}));
-    QCOMPARE(journal.prune(3, Journal::kMaxBytes), 0);
+    QTest::newRow("by count")
+        << QStringList{"2023-12-31_23-59-59.csv:10",    "2024-01-01_00-00-00.csv:10",
+                       "2024-01-01_00-00-00-1.csv:10",  "2024-01-01_00-00-00-2.csv:10",
+                       "2024-01-01_00-00-00-10.csv:10", "2024-02-01_08-00-00.csv:10"}
+        << 3 << int(Journal::kMaxBytes)
+        << QStringList{"2024-01-01_00-00-00-10.csv", "2024-01-01_00-00-00-2.csv",
+                       "2024-02-01_08-00-00.csv"};
+    // The third newest would pass the limit; the small oldest one goes with it.
+    QTest::newRow("by size") << QStringList{"2024-01-01_00-00-01.csv:10",
+                                            "2024-01-01_00-00-02.csv:100",
+                                            "2024-01-01_00-00-03.csv:100",
+                                            "2024-01-01_00-00-04.csv:100"}
+                             << 100 << 250
+                             << QStringList{"2024-01-01_00-00-03.csv", "2024-01-01_00-00-04.csv"};
+    QTest::newRow("other files stay")
+        << QStringList{"notes.csv:10", "2024-01-01_00-00-00.txt:10",
+                       "2024-01-01_00-00-00.csv.bak:10", "2024-01-01_00-00-00.csv:10",
+                       "2024-01-02_00-00-00.csv/"}
+        << 0 << 0
+        << QStringList{"2024-01-01_00-00-00.csv.bak", "2024-01-01_00-00-00.txt", "notes.csv"};
 }
 
-void TestJournal::pruneKeepsNewestBySize()
+void TestJournal::pruneKeepsTheNewest()
 {
-    makeJournal("2024-01-01_00-00-01.csv", 10);
-    makeJournal("2024-01-01_00-00-02.csv", 100);
-    makeJournal("2024-01-01_00-00-03.csv", 100);
-    makeJournal("2024-01-01_00-00-04.csv", 100);
+    QFETCH(QStringList, files);
+    QFETCH(int, keep);
+    QFETCH(int, bytes);
+    QFETCH(QStringList, left);
+    const QRegularExpression journalName("^[0-9_-]+\\.csv$");
+    int journals = 0;
+    for (const QString &file : files) {
+        const QString name = file.section(':', 0, 0);
+        if (name.endsWith('/'))
+            QVERIFY(QDir(m_dir->path()).mkdir(name));
+        else
+            makeJournal(name, file.section(':', 1).toInt());
+        journals += journalName.match(name).hasMatch();
+    }
     Journal journal(m_dir->path());
-    // The third newest would pass the limit; the small oldest one goes with it.
-    QCOMPARE(journal.prune(100, 250), 2);
-    QCOMPARE(journalNames(m_dir->path()),
-             QStringList({"2024-01-01_00-00-03.csv", "2024-01-01_00-00-04.csv"}));
+    QCOMPARE(journal.prune(keep, bytes), journals - left.filter(journalName).size());
+    QCOMPARE(journalNames(m_dir->path()), left);
+    // A folder with a journal's name is no journal.
+    for (const QString &file : files.filter(QRegularExpression("/$")))
+        QVERIFY(QFileInfo(m_dir->filePath(file)).isDir());
+    QCOMPARE(journal.prune(keep, bytes), 0);
 }
 
 void TestJournal::pruneNeverRemovesRunningJournal()
@@ -205,20 +205,6 @@ void TestJournal::pruneNeverRemovesRunningJournal()
     QCOMPARE(journal.prune(0, 0), 1);
     QCOMPARE(journalNames(m_dir->path()), QStringList({"2024-05-01_12-30-05.csv"}));
     QVERIFY(journal.append({"still here"}));
-}
-
-void TestJournal::pruneLeavesOtherFilesAlone()
-{
-    makeJournal("notes.csv", 10);
-    makeJournal("2024-01-01_00-00-00.txt", 10);
-    makeJournal("2024-01-01_00-00-00.csv.bak", 10);
-    makeJournal("2024-01-01_00-00-00.csv", 10);
-    QVERIFY(QDir(m_dir->path()).mkdir("2024-01-02_00-00-00.csv"));
-    Journal journal(m_dir->path());
-    QCOMPARE(journal.prune(0, 0), 1);
-    QCOMPARE(journalNames(m_dir->path()),
-             QStringList({"2024-01-01_00-00-00.csv.bak", "2024-01-01_00-00-00.txt", "notes.csv"}));
-    QVERIFY(QFileInfo(m_dir->filePath("2024-01-02_00-00-00.csv")).isDir());
 }
 
 void TestJournal::unwritableFolderIsReportedOnce()

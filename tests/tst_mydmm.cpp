@@ -1,13 +1,14 @@
 #include "fakelink.h"
 #include "gate.h"
+#include "logswitch.h"
 #include "meter/deviceselector.h"
 #include "meter/dmmdata.h"
 #include "meter/loopcommandpool.h"
 #include "meter/mydmm.h"
 #include "meter/oncecommandpool.h"
 #include "replyframe.h"
+#include "selectorprobe.h"
 
-#include <QLoggingCategory>
 #include <QPointer>
 #include <QtTest>
 #include <memory>
@@ -17,25 +18,6 @@
 namespace {
 
 const QByteArray kHoldFrame = QByteArray::fromHex("ABCD034A01C5");
-
-QLoggingCategory::CategoryFilter defaultFilter = nullptr;
-QSet<QByteArray> categoriesOn;
-
-// Keeps the named categories on, whatever the environment's rules say.
-void forceCategoriesOn(QLoggingCategory *category)
-{
-    defaultFilter(category);
-    if (categoriesOn.contains(category->categoryName())) {
-        category->setEnabled(QtDebugMsg, true);
-        category->setEnabled(QtWarningMsg, true);
-    }
-}
-
-void logOn(const QByteArray &category)
-{
-    categoriesOn.insert(category);
-    QLoggingCategory::installFilter(forceCategoriesOn); // re-applies the filter everywhere
-}
 
 CommandPoolThread::Timing quickTiming(int replyWaitMs = 60000)
 {
@@ -67,7 +49,13 @@ public:
                                  bytes.size());
     }
     int count() const { return int(readings.size()); }
-    QString valueText(int index) const { return readings.at(size_t(index))->valueText(); }
+    QStringList values() const
+    {
+        QStringList texts;
+        for (const auto &data : readings)
+            texts << data->valueText();
+        return texts;
+    }
     int writtenPolls() const { return link()->written().count(FakeLink::pollFrame()); }
 
     FakeScript script;
@@ -87,24 +75,15 @@ class TestMyDmm : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-
     void constructionDefaults();
-    void failedOpenLeavesDriverClosed();
-    void openAndCloseForwardLinkSignals();
-    void splitFrameIsDeliveredOnceAtEveryCut();
-    void framesInOneChunkAreAllDeliveredInOrder();
-    void garbageBeforeFrameInSameChunkIsSkipped();
-    void badFramesDoNotHoldBackTheNextOne_data();
-    void badFramesDoNotHoldBackTheNextOne();
-    void shortFrameGivesNoReading();
+    void openAndCloseFollowTheLink();
+    void receivedBytesBecomeReadings_data();
+    void receivedBytesBecomeReadings();
     void receiverReenteringTheDriverSeesEachFrameOnce();
     void framesAreWrittenToTheLog();
     void acknowledgementReleasesKeyAndIsNoReading();
     void sampleTimerLimitsReadings();
-    void sampleRateZeroTurnsEveryReplyIntoAReading();
-    void changingSampleRateWhileOpenTakesEffectAtOnce();
-    void sampleRateSetWhileClosedWaitsForOpen();
+    void sampleRateChangesTakeEffectAtOnce();
     void modelNameChoosesTable_data();
     void modelNameChoosesTable();
     void pollsAnsweredByTheMeterBecomeReadings();
@@ -116,19 +95,12 @@ private slots:
     void selectorGoneBeforeDriverIsHarmless();
 };
 
-void TestMyDmm::initTestCase()
-{
-    defaultFilter = QLoggingCategory::installFilter(forceCategoriesOn);
-}
-
 void TestMyDmm::constructionDefaults()
 {
     Rig rig;
     MyDmm &dmm = rig.dmm;
     QCOMPARE(dmm.meterModel(), QStringLiteral("VX52C+"));
     QCOMPARE(&dmm.activeTable(), &dmm.defaultTable());
-    QCOMPARE(dmm.defaultTable().size(), 63);
-    QCOMPARE(dmm.eTable().size(), 73);
     const QList<CommandPtr> loop = dmm.loopPool()->commands();
     QCOMPARE(loop.size(), 1);
     QCOMPARE(loop.first()->frame(), FakeLink::pollFrame());
@@ -139,53 +111,37 @@ void TestMyDmm::constructionDefaults()
     QVERIFY(dmm.isInfinite());
     QVERIFY(!dmm.isSkipRepeat());
     QVERIFY(!dmm.isOpen());
-    QVERIFY(!dmm.commandThread());
-    QCOMPARE(dmm.sampleTimerId(), 0);
-    dmm.setSamplePoints(20);
-    dmm.setInfinite(false);
-    dmm.setSkipRepeat(true);
-    QCOMPARE(dmm.samplePoints(), 20);
-    QVERIFY(!dmm.isInfinite());
-    QVERIFY(dmm.isSkipRepeat());
 }
 
-void TestMyDmm::failedOpenLeavesDriverClosed()
-{
-    Rig rig;
-    rig.script.openSucceeds = false;
-    QSignalSpy opened(&rig.dmm, &Dmm::opened);
-    rig.dmm.sendHold();
-    QVERIFY(!rig.dmm.open());
-    QVERIFY(!rig.dmm.isOpen());
-    QVERIFY(!rig.dmm.commandThread());
-    QCOMPARE(rig.dmm.sampleTimerId(), 0);
-    QCOMPARE(opened.count(), 0);
-    // A failed open leaves the queued key alone.
-    QCOMPARE(rig.dmm.oncePool()->commands().size(), 1);
-}
-
-void TestMyDmm::openAndCloseForwardLinkSignals()
+void TestMyDmm::openAndCloseFollowTheLink()
 {
     Rig rig;
     QSignalSpy opened(&rig.dmm, &Dmm::opened);
     QSignalSpy closed(&rig.dmm, &Dmm::closed);
-    rig.dmm.sendRangeManual(); // from an earlier connection: dropped by open
+    // A failed open leaves the driver closed and a queued key alone.
+    rig.script.openSucceeds = false;
+    rig.dmm.sendHold();
+    QVERIFY(!rig.dmm.open());
+    QVERIFY(!rig.dmm.isOpen() && !rig.dmm.commandThread());
+    QCOMPARE(rig.dmm.sampleTimerId(), 0);
+    QCOMPARE(rig.dmm.oncePool()->commands().size(), 1);
+    QCOMPARE(opened.count(), 0);
+
+    // A key of an earlier connection is dropped by the next open.
+    rig.script.openSucceeds = true;
     QVERIFY(rig.dmm.open());
     QVERIFY(rig.dmm.oncePool()->isEmpty());
     QCOMPARE(opened.count(), 1);
-    QVERIFY(rig.dmm.isOpen());
-    QVERIFY(rig.dmm.commandThread());
+    QVERIFY(rig.dmm.isOpen() && rig.dmm.commandThread());
     QVERIFY(rig.dmm.sampleTimerId() != 0);
     QVERIFY(!rig.dmm.open());
     QCOMPARE(opened.count(), 1);
     rig.dmm.close();
-    QCOMPARE(closed.count(), 1);
-    QVERIFY(!rig.dmm.isOpen());
-    QVERIFY(!rig.dmm.commandThread());
-    QCOMPARE(rig.dmm.sampleTimerId(), 0);
-    QVERIFY(rig.dmm.currentCommand().isNull());
     rig.dmm.close();
     QCOMPARE(closed.count(), 1);
+    QVERIFY(!rig.dmm.isOpen() && !rig.dmm.commandThread());
+    QCOMPARE(rig.dmm.sampleTimerId(), 0);
+    QVERIFY(rig.dmm.currentCommand().isNull());
     // Removal of the bridge closes the same way.
     QVERIFY(rig.dmm.open());
     rig.dmm.slotUSBRemoved();
@@ -193,99 +149,64 @@ void TestMyDmm::openAndCloseForwardLinkSignals()
     QVERIFY(!rig.dmm.commandThread());
 }
 
-void TestMyDmm::splitFrameIsDeliveredOnceAtEveryCut()
+void TestMyDmm::receivedBytesBecomeReadings_data()
 {
-    Rig rig;
-    rig.dmm.setSampleRate(0);
-    const QByteArray frame = reading("  4.321");
-    for (int cut = 1; cut < frame.size(); ++cut) {
-        rig.feed(frame.left(cut));
-        QCOMPARE(rig.count(), cut - 1);
-        rig.feed(frame.mid(cut));
-        QCOMPARE(rig.count(), cut);
-        QCOMPARE(rig.valueText(cut - 1), QStringLiteral("  4.321"));
-    }
-    rig.readings.clear();
-    for (const char byte : frame)
-        rig.feed(QByteArray(1, byte));
-    QCOMPARE(rig.count(), 1);
-    QCOMPARE(rig.dmm.lastFrame(), frame);
-}
-
-void TestMyDmm::framesInOneChunkAreAllDeliveredInOrder()
-{
-    Rig rig;
-    rig.dmm.setSampleRate(0);
+    QTest::addColumn<QList<QByteArray>>("chunks");
+    QTest::addColumn<QStringList>("values");
+    const QByteArray whole = reading("  4.321");
+    for (int cut = 1; cut < whole.size(); ++cut)
+        QTest::addRow("split at %d", cut)
+            << QList<QByteArray>{whole.left(cut), whole.mid(cut)} << QStringList{"  4.321"};
+    QList<QByteArray> bytes;
+    for (const char byte : whole)
+        bytes.append(QByteArray(1, byte));
+    QTest::newRow("byte by byte") << bytes << QStringList{"  4.321"};
     const QByteArray fourth = reading("  4.000");
-    rig.feed(reading("  1.000") + reading("  2.000") + reading("  3.000") + fourth.left(9));
-    QCOMPARE(rig.count(), 3);
-    QCOMPARE(rig.valueText(0), QStringLiteral("  1.000"));
-    QCOMPARE(rig.valueText(1), QStringLiteral("  2.000"));
-    QCOMPARE(rig.valueText(2), QStringLiteral("  3.000"));
-    rig.feed(fourth.mid(9));
-    QCOMPARE(rig.count(), 4);
-    QCOMPARE(rig.valueText(3), QStringLiteral("  4.000"));
-}
+    QTest::newRow("several in one chunk")
+        << QList<QByteArray>{reading("  1.000") + reading("  2.000") + reading("  3.000") +
+                                 fourth.left(9),
+                             fourth.mid(9)}
+        << QStringList{"  1.000", "  2.000", "  3.000", "  4.000"};
+    QTest::newRow("garbage before a frame")
+        << QList<QByteArray>{QByteArray::fromHex("00ABFFCDAB") + reading("  7.000"), "noise",
+                             reading("  8.000")}
+        << QStringList{"  7.000", "  8.000"};
+    QTest::newRow("too short to decode")
+        << QList<QByteArray>{reading("  1.000"), frame::build(QByteArray(1, 2))}
+        << QStringList{"  1.000"};
 
-void TestMyDmm::garbageBeforeFrameInSameChunkIsSkipped()
-{
-    Rig rig;
-    rig.dmm.setSampleRate(0);
-    rig.feed(QByteArray::fromHex("00ABFFCDAB") + reading("  7.000"));
-    QCOMPARE(rig.count(), 1);
-    QCOMPARE(rig.valueText(0), QStringLiteral("  7.000"));
-    rig.feed(QByteArray("noise"));
-    rig.feed(reading("  8.000"));
-    QCOMPARE(rig.count(), 2);
-}
-
-void TestMyDmm::badFramesDoNotHoldBackTheNextOne_data()
-{
+    // A bad frame does not hold back the next one, in its own chunk or the same.
     QByteArray badSum = reading("  9.999");
     badSum[badSum.size() - 1] = char(badSum.at(badSum.size() - 1) + 1);
     QByteArray tooShortLength = reading("  9.999");
     tooShortLength[2] = 2;
     QByteArray longLength = reading("  9.999");
     longLength[2] = char(200);
-
-    QTest::addColumn<QByteArray>("bad");
-    QTest::addColumn<bool>("sameChunk");
-    QTest::newRow("bad checksum, same chunk") << badSum << true;
-    QTest::newRow("bad checksum, own chunk") << badSum << false;
-    QTest::newRow("length below 3") << tooShortLength << true;
-    QTest::newRow("length never filled, same chunk") << longLength << true;
-    QTest::newRow("length never filled, own chunk") << longLength << false;
-}
-
-void TestMyDmm::badFramesDoNotHoldBackTheNextOne()
-{
-    QFETCH(QByteArray, bad);
-    QFETCH(bool, sameChunk);
-    Rig rig;
-    rig.dmm.setSampleRate(0);
     const QByteArray good = reading("  5.000");
-    if (sameChunk) {
-        rig.feed(bad + good);
-    } else {
-        rig.feed(bad);
-        rig.feed(good);
+    const QStringList both = {"  5.000", "  6.000"};
+    for (const auto &[name, bad] :
+         {std::pair{"bad checksum", badSum}, std::pair{"length below 3", tooShortLength},
+          std::pair{"length never filled", longLength}}) {
+        QTest::addRow("%s, same chunk", name)
+            << QList<QByteArray>{bad + good, reading("  6.000")} << both;
+        QTest::addRow("%s, own chunk", name)
+            << QList<QByteArray>{bad, good, reading("  6.000")} << both;
     }
-    QCOMPARE(rig.count(), 1);
-    QCOMPARE(rig.valueText(0), QStringLiteral("  5.000"));
-    rig.feed(reading("  6.000"));
-    QCOMPARE(rig.count(), 2);
 }
 
-void TestMyDmm::shortFrameGivesNoReading()
+void TestMyDmm::receivedBytesBecomeReadings()
 {
+    QFETCH(QList<QByteArray>, chunks);
+    QFETCH(QStringList, values);
     Rig rig;
     rig.dmm.setSampleRate(0);
-    const QByteArray shortFrame = frame::build(QByteArray(1, 2));
-    rig.feed(shortFrame);
-    QCOMPARE(rig.count(), 0);
-    QCOMPARE(rig.dmm.lastFrame(), shortFrame);
-    rig.feed(reading("  1.000"));
-    QCOMPARE(rig.count(), 1);
+    QByteArray all;
+    for (const QByteArray &chunk : chunks) {
+        rig.feed(chunk);
+        all += chunk;
+    }
+    QCOMPARE(rig.values(), values);
+    QCOMPARE(rig.dmm.lastFrame(), framesIn(all).last());
 }
 
 void TestMyDmm::receiverReenteringTheDriverSeesEachFrameOnce()
@@ -299,16 +220,13 @@ void TestMyDmm::receiverReenteringTheDriverSeesEachFrameOnce()
             rig.feed(reading("  9.000"));
     });
     rig.feed(reading("  1.000") + reading("  2.000"));
-    QCOMPARE(rig.count(), 3);
-    QCOMPARE(rig.valueText(0), QStringLiteral("  1.000"));
-    QCOMPARE(rig.valueText(1), QStringLiteral("  9.000"));
-    QCOMPARE(rig.valueText(2), QStringLiteral("  2.000"));
+    QCOMPARE(rig.values(), (QStringList{"  1.000", "  9.000", "  2.000"}));
 }
 
 void TestMyDmm::framesAreWrittenToTheLog()
 {
-    logOn("klm704.frames");
-    logOn("klm704.timer");
+    logswitch::logOn("klm704.frames");
+    logswitch::logOn("klm704.timer");
     Rig rig;
     QVERIFY(rig.dmm.open());
     QTest::ignoreMessage(QtDebugMsg, "AB CD 03 FF 02 7A ");
@@ -316,8 +234,7 @@ void TestMyDmm::framesAreWrittenToTheLog()
     QTest::ignoreMessage(QtDebugMsg, "timerEvent");
     QTimerEvent tick(rig.dmm.sampleTimerId());
     QCoreApplication::sendEvent(&rig.dmm, &tick);
-    categoriesOn.clear();
-    QLoggingCategory::installFilter(forceCategoriesOn);
+    logswitch::logOff();
 }
 
 void TestMyDmm::acknowledgementReleasesKeyAndIsNoReading()
@@ -364,52 +281,29 @@ void TestMyDmm::sampleTimerLimitsReadings()
     // An acknowledgement never takes the due sample.
     rig.feed(FakeLink::acknowledgement());
     rig.feed(reading("  2.000") + reading("  3.000"));
-    QCOMPARE(rig.count(), 2);
-    QCOMPARE(rig.valueText(1), QStringLiteral("  2.000"));
+    QCOMPARE(rig.values(), (QStringList{"  1.000", "  2.000"}));
 }
 
-void TestMyDmm::sampleRateZeroTurnsEveryReplyIntoAReading()
+void TestMyDmm::sampleRateChangesTakeEffectAtOnce()
 {
     Rig rig;
-    rig.dmm.setSampleRate(0);
-    QVERIFY(rig.dmm.open());
-    QCOMPARE(rig.dmm.sampleTimerId(), 0);
-    for (int i = 0; i < 5; ++i)
-        rig.feed(reading("  1.000"));
-    QCOMPARE(rig.count(), 5);
-}
-
-void TestMyDmm::changingSampleRateWhileOpenTakesEffectAtOnce()
-{
-    Rig rig;
+    // Set while closed, a rate waits for the open; a negative one is no rate.
+    rig.dmm.setSampleRate(-5);
+    QCOMPARE(rig.dmm.sampleRate(), 0);
     rig.dmm.setSampleRate(100000);
+    QCOMPARE(rig.dmm.sampleTimerId(), 0);
     QVERIFY(rig.dmm.open());
-    rig.feed(reading("  1.000"));
-    rig.feed(reading("  1.000"));
+    rig.feed(reading("  1.000") + reading("  1.000"));
     QCOMPARE(rig.count(), 1);
     rig.dmm.setSampleRate(10);
-    QCOMPARE(rig.dmm.sampleRate(), 10);
     QVERIFY(rig.dmm.sampleTimerId() != 0);
     QTRY_VERIFY((rig.feed(reading("  1.000")), rig.count() >= 3));
+    // Rate 0: no timer, every reply a reading.
     rig.dmm.setSampleRate(0);
     QCOMPARE(rig.dmm.sampleTimerId(), 0);
     const int before = rig.count();
     rig.feed(reading("  1.000") + reading("  1.000"));
     QCOMPARE(rig.count(), before + 2);
-}
-
-void TestMyDmm::sampleRateSetWhileClosedWaitsForOpen()
-{
-    Rig rig;
-    rig.dmm.setSampleRate(50);
-    QCOMPARE(rig.dmm.sampleTimerId(), 0);
-    rig.dmm.setSampleRate(-5);
-    QCOMPARE(rig.dmm.sampleRate(), 0);
-    rig.dmm.setSampleRate(50);
-    QVERIFY(rig.dmm.open());
-    QVERIFY(rig.dmm.sampleTimerId() != 0);
-    rig.dmm.close();
-    QCOMPARE(rig.dmm.sampleTimerId(), 0);
 }
 
 void TestMyDmm::modelNameChoosesTable_data()
@@ -447,19 +341,7 @@ void TestMyDmm::pollsAnsweredByTheMeterBecomeReadings()
     QTRY_VERIFY(rig.count() >= 3);
     QCOMPARE(rig.readings.front()->value(), -12.345);
     QCOMPARE(rig.readings.front()->functionName(), QStringLiteral("DCV"));
-
-    const int writtenBefore = rig.link()->written().size();
-    rig.dmm.sendKey(QByteArray(1, commandcode::kLight));
-    rig.dmm.sendHold();
-    QTRY_VERIFY(rig.dmm.oncePool()->isEmpty());
-    const QList<QByteArray> written = rig.link()->written();
-    const int light = written.indexOf(QByteArray::fromHex("ABCD034B01C6"), writtenBefore);
-    // At most the poll already on its way goes before the keys, which keep their order.
-    QVERIFY(light >= writtenBefore && light <= writtenBefore + 1);
-    QCOMPARE(written.at(light + 1), kHoldFrame);
-    QTRY_VERIFY(rig.link()->written().size() > light + 2);
-    QCOMPARE(rig.link()->written().at(light + 2), FakeLink::pollFrame());
-
+    // After the close nothing more is written or read.
     rig.dmm.close();
     QCOMPARE(closed.count(), 1);
     QVERIFY(!rig.dmm.commandThread());
@@ -508,7 +390,7 @@ void TestMyDmm::linkLostByItselfIsReplacedOnNextOpen()
 
 void TestMyDmm::stuckWorkerOutlivesCloseAndGoesLater()
 {
-    logOn("klm704.thread");
+    logswitch::logOn("klm704.thread");
     Rig rig;
     CommandPoolThread::Timing timing = quickTiming(20);
     timing.stopWaitMs = 100;

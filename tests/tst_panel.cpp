@@ -10,12 +10,6 @@
 
 namespace {
 
-// The picture a label shows; a null image when it shows none.
-QImage shownImage(const QLabel *label)
-{
-    return label->pixmap(Qt::ReturnByValue).toImage();
-}
-
 // A bundle icon as the panel shows it: 16×16, unsmoothed.
 QImage panelImage(const QString &path)
 {
@@ -24,6 +18,7 @@ QImage panelImage(const QString &path)
 
 } // namespace
 
+// The reading panel: what it shows for a reading, and how the window's panel widgets show it.
 class TestPanel : public QObject
 {
     Q_OBJECT
@@ -34,21 +29,16 @@ private slots:
 
     void contentFollowsTheReading_data();
     void contentFollowsTheReading();
-    void maxMinTextIsShownUntrimmed();
     void readingWithoutTableRowIsOrdinary();
-
-    void batteryIconIsSetUpHidden();
-    void writesTextsOfTheReading();
-    void iconsOfContinuityAndDiodeComeAndGo();
-    void autoRangeFollowsFunctionAndManualRange();
-    void annunciatorsAreSetThenCleared();
-    void batteryIconFollowsTheReading();
-    void couplingIsShownForAcPlusDcOnly();
+    void widgetsShowTheReadingAndClearAfterIt_data();
+    void widgetsShowTheReadingAndClearAfterIt();
     void nullReadingChangesNothing();
 
 private:
-    QLabel *label(const char *name) const { return m_rig->child<QLabel>(name); }
-    QString text(const char *name) const { return label(name)->text(); }
+    QString text(const char *name) const { return m_rig->child<QLabel>(name)->text(); }
+    // Everything the panel widgets show: value|unit|function|hold|coupling|auto|rel|extreme,
+    // then the icon beside the value and the battery icon when they are up.
+    QString shown() const;
 
     std::unique_ptr<WindowRig> m_rig;
 };
@@ -61,11 +51,32 @@ void TestPanel::initTestCase()
 void TestPanel::init()
 {
     m_rig = std::make_unique<WindowRig>();
+    m_rig->window->show();
 }
 
 void TestPanel::cleanup()
 {
     m_rig.reset();
+}
+
+QString TestPanel::shown() const
+{
+    QStringList texts{m_rig->child<QLineEdit>("lcdPrimary")->text()};
+    for (const char *name : {"lcdUnit2", "lcdLeftFlag1", "lcdLeftFlag2", "lcdLeftFlag3",
+                             "lcdFlagBottom1", "lcdFlagBottom4", "lcdFlagBottom5"})
+        texts << text(name);
+    const QImage icon = m_rig->child<QLabel>("lcdFlagTop2")->pixmap(Qt::ReturnByValue).toImage();
+    if (!icon.isNull())
+        texts << (icon == panelImage(":/image/sc.png")       ? "continuity icon"
+                  : icon == panelImage(":/image/diode2.png") ? "diode icon"
+                                                             : "other icon");
+    const QLabel *battery = m_rig->child<QLabel>("lcdFlagTop1");
+    // The battery icon keeps the picture the set-up gave it, and is shown or hidden.
+    if (battery->pixmap(Qt::ReturnByValue).toImage() != panelImage(":/image/xudianchi.png"))
+        texts << "battery picture lost";
+    if (battery->isVisible())
+        texts << "battery icon";
+    return texts.join(QLatin1Char('|'));
 }
 
 void TestPanel::contentFollowsTheReading_data()
@@ -77,35 +88,24 @@ void TestPanel::contentFollowsTheReading_data()
     QTest::addColumn<int>("icon");
     QTest::addColumn<QString>("autoRange");
     QTest::addColumn<QString>("extreme");
-
     using Icon = PanelContent::Icon;
-    const QString autoText = QStringLiteral("AUTO");
-    QTest::newRow("DCV auto range") << 2 << false << ""
-                                    << "" << int(Icon::None) << autoText << "";
-    QTest::newRow("DCV manual range") << 2 << true << ""
-                                      << "" << int(Icon::None) << ""
-                                      << "";
-    QTest::newRow("continuity") << 7 << false << ""
-                                << "" << int(Icon::ShortCircuit) << ""
-                                << "";
-    QTest::newRow("diode") << 8 << false << ""
-                           << "" << int(Icon::Diode) << ""
-                           << "";
-    QTest::newRow("NCV") << 20 << false << ""
-                         << "" << int(Icon::None) << ""
-                         << "";
-    QTest::newRow("AC+DC") << 25 << false << ""
-                           << "" << int(Icon::None) << autoText << "";
-    QTest::newRow("resistance") << 6 << false << ""
-                                << "" << int(Icon::None) << autoText << "";
-    QTest::newRow("max over peak") << 2 << false << "MAX"
-                                   << "P-MAX" << int(Icon::None) << autoText << "MAX";
-    QTest::newRow("blank max/min gives peak") << 2 << false << "   "
-                                              << "P-MIN" << int(Icon::None) << autoText << "P-MIN";
-    QTest::newRow("peak alone") << 2 << false << ""
-                                << "P-MAX" << int(Icon::None) << autoText << "P-MAX";
-    QTest::newRow("min alone") << 2 << false << "MIN"
-                               << "" << int(Icon::None) << autoText << "MIN";
+    const auto row = [](const char *name, int function, bool manualRange, const char *maxMin,
+                        const char *peak, Icon icon, const char *autoRange, const char *extreme) {
+        QTest::newRow(name) << function << manualRange << QString(maxMin) << QString(peak)
+                            << int(icon) << QString(autoRange) << QString(extreme);
+    };
+    row("DCV auto range", 2, false, "", "", Icon::None, "AUTO", "");
+    row("DCV manual range", 2, true, "", "", Icon::None, "", "");
+    row("continuity", 7, false, "", "", Icon::ShortCircuit, "", "");
+    row("diode", 8, false, "", "", Icon::Diode, "", "");
+    row("NCV", 20, false, "", "", Icon::None, "", "");
+    row("AC+DC", 25, false, "", "", Icon::None, "AUTO", "");
+    row("resistance", 6, false, "", "", Icon::None, "AUTO", "");
+    row("max over peak", 2, false, "MAX", "P-MAX", Icon::None, "AUTO", "MAX");
+    row("max/min shown untrimmed", 2, false, " MAX ", "P-MIN", Icon::None, "AUTO", " MAX ");
+    row("blank max/min gives peak", 2, false, "   ", "P-MIN", Icon::None, "AUTO", "P-MIN");
+    row("peak alone", 2, false, "", "P-MAX", Icon::None, "AUTO", "P-MAX");
+    row("min alone", 2, false, "MIN", "", Icon::None, "AUTO", "MIN");
 }
 
 void TestPanel::contentFollowsTheReading()
@@ -114,26 +114,14 @@ void TestPanel::contentFollowsTheReading()
     QFETCH(bool, manualRange);
     QFETCH(QString, maxMin);
     QFETCH(QString, peak);
-    QFETCH(int, icon);
-    QFETCH(QString, autoRange);
-    QFETCH(QString, extreme);
-
     std::unique_ptr<DmmData> data(m_rig->reading(quint8(function)));
     data->setManualRange(manualRange);
     data->setMaxMinText(maxMin);
     data->setPeakText(peak);
     const PanelContent panel = PanelContent::of(*data);
-    QCOMPARE(int(panel.icon), icon);
-    QCOMPARE(panel.autoRangeText, autoRange);
-    QCOMPARE(panel.extremeText, extreme);
-}
-
-void TestPanel::maxMinTextIsShownUntrimmed()
-{
-    std::unique_ptr<DmmData> data(m_rig->reading(2));
-    data->setMaxMinText(QStringLiteral(" MAX "));
-    data->setPeakText(QStringLiteral("P-MIN"));
-    QCOMPARE(PanelContent::of(*data).extremeText, QStringLiteral(" MAX "));
+    QTEST(int(panel.icon), "icon");
+    QTEST(panel.autoRangeText, "autoRange");
+    QTEST(panel.extremeText, "extreme");
 }
 
 void TestPanel::readingWithoutTableRowIsOrdinary()
@@ -146,116 +134,55 @@ void TestPanel::readingWithoutTableRowIsOrdinary()
     QCOMPARE(panel.autoRangeText, QStringLiteral("AUTO"));
 }
 
-void TestPanel::batteryIconIsSetUpHidden()
+void TestPanel::widgetsShowTheReadingAndClearAfterIt_data()
 {
-    QLabel *battery = label("lcdFlagTop1");
-    QVERIFY(!battery->isVisibleTo(m_rig->window.get()));
-    const QImage expected = panelImage(QStringLiteral(":/image/xudianchi.png"));
-    QVERIFY(!expected.isNull());
-    QCOMPARE(shownImage(battery), expected);
-    QVERIFY(shownImage(label("lcdFlagTop2")).isNull());
+    QTest::addColumn<int>("function");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("coupling");
+    QTest::addColumn<bool>("flagged"); // hold, relative, max/min, manual range, low battery
+    QTest::addColumn<QString>("shown");
+    // The display text appears exactly as sent, blanks and overload included.
+    QTest::newRow("ACV, overload") << 0 << " -O.L  "
+                                   << "" << false << " -O.L  |V|ACV|||AUTO||";
+    QTest::newRow("DCmV, every annunciator")
+        << 3 << "-12.345"
+        << "" << true << "-12.345|mV|DCmV|H|||Rel|MIN|battery icon";
+    QTest::newRow("continuity") << 7 << "  O.L  "
+                                << "" << false << "  O.L  |Ω|Short-Circuit||||||continuity icon";
+    QTest::newRow("diode") << 8 << " 0.500 "
+                           << "" << false << " 0.500 |V|Diode||||||diode icon";
+    QTest::newRow("NCV") << 20 << " ----  "
+                         << "" << false << " ----  ||NCV|||||";
+    QTest::newRow("AC+DC, DC part") << 25 << " 1.234 "
+                                    << "DC" << false << " 1.234 |V|AC+DC: DC||DC|AUTO||";
+    QTest::newRow("AC+DC, AC part") << 25 << " 1.234 "
+                                    << "AC" << false << " 1.234 |V|AC+DC: AC||AC|AUTO||";
 }
 
-void TestPanel::writesTextsOfTheReading()
+void TestPanel::widgetsShowTheReadingAndClearAfterIt()
 {
-    DmmData *data = m_rig->reading(0, QStringLiteral(" -O.L  "));
-    data->setMaxMinText(QStringLiteral("MIN"));
+    QFETCH(int, function);
+    QFETCH(QString, value);
+    QFETCH(QString, coupling);
+    QFETCH(bool, flagged);
+    QCOMPARE(shown(), QStringLiteral("|||||||"));
+    DmmData *data = m_rig->reading(quint8(function), value, coupling);
+    if (flagged) {
+        data->setHold(true);
+        data->setRelative(true);
+        data->setMaxMinText(QStringLiteral("MIN"));
+        data->setManualRange(true);
+        data->setLowBattery(true);
+    }
     m_rig->deliver(data);
-    // The display text appears exactly as sent, blanks and overload included.
-    QCOMPARE(m_rig->child<QLineEdit>("lcdPrimary")->text(), QStringLiteral(" -O.L  "));
-    QCOMPARE(text("lcdUnit2"), QStringLiteral("V"));
-    QCOMPARE(text("lcdLeftFlag1"), QStringLiteral("ACV"));
-    QCOMPARE(text("lcdFlagBottom5"), QStringLiteral("MIN"));
-    QCOMPARE(text("lcdFlagBottom1"), QStringLiteral("AUTO"));
-
-    m_rig->deliver(3, QStringLiteral("-12.345"));
-    QCOMPARE(m_rig->child<QLineEdit>("lcdPrimary")->text(), QStringLiteral("-12.345"));
-    QCOMPARE(text("lcdUnit2"), QStringLiteral("mV"));
-    QCOMPARE(text("lcdLeftFlag1"), QStringLiteral("DCmV"));
-    QCOMPARE(text("lcdFlagBottom5"), QString());
+    QTEST(shown(), "shown");
+    // An ordinary DC voltage reading afterwards clears what the first set.
+    m_rig->deliver(2);
+    QCOMPARE(shown(), QStringLiteral(" 1.234 |V|DCV|||AUTO||"));
     // The widgets no reading writes stay empty.
     for (const char *name : {"lcdFlagTop3", "lcdLeftFlag4", "lcdFlagBottom2", "lcdFlagBottom3",
                              "lcdUnit1", "lblUnit", "label"})
         QVERIFY2(text(name).isEmpty(), name);
-}
-
-void TestPanel::iconsOfContinuityAndDiodeComeAndGo()
-{
-    const QImage shortCircuit = panelImage(QStringLiteral(":/image/sc.png"));
-    const QImage diode = panelImage(QStringLiteral(":/image/diode2.png"));
-    QVERIFY(!shortCircuit.isNull());
-    QVERIFY(shortCircuit != diode);
-    QLabel *icon = label("lcdFlagTop2");
-
-    m_rig->deliver(7);
-    QCOMPARE(shownImage(icon), shortCircuit);
-    m_rig->deliver(8);
-    QCOMPARE(shownImage(icon), diode);
-    m_rig->deliver(7);
-    m_rig->deliver(6);
-    QVERIFY(shownImage(icon).isNull());
-    m_rig->deliver(8);
-    m_rig->deliver(20);
-    QVERIFY(shownImage(icon).isNull());
-}
-
-void TestPanel::autoRangeFollowsFunctionAndManualRange()
-{
-    DmmData *manual = m_rig->reading(2);
-    manual->setManualRange(true);
-    m_rig->deliver(manual);
-    QCOMPARE(text("lcdFlagBottom1"), QString());
-    m_rig->deliver(2);
-    QCOMPARE(text("lcdFlagBottom1"), QStringLiteral("AUTO"));
-    for (quint8 function : {7, 8, 20}) {
-        m_rig->deliver(function);
-        QVERIFY2(text("lcdFlagBottom1").isEmpty(), qPrintable(QString::number(function)));
-        m_rig->deliver(2);
-        QCOMPARE(text("lcdFlagBottom1"), QStringLiteral("AUTO"));
-    }
-}
-
-void TestPanel::annunciatorsAreSetThenCleared()
-{
-    DmmData *flagged = m_rig->reading(2);
-    flagged->setHold(true);
-    flagged->setRelative(true);
-    flagged->setPeakText(QStringLiteral("P-MAX"));
-    m_rig->deliver(flagged);
-    QCOMPARE(text("lcdLeftFlag2"), QStringLiteral("H"));
-    QCOMPARE(text("lcdFlagBottom4"), QStringLiteral("Rel"));
-    QCOMPARE(text("lcdFlagBottom5"), QStringLiteral("P-MAX"));
-
-    m_rig->deliver(2);
-    QCOMPARE(text("lcdLeftFlag2"), QString());
-    QCOMPARE(text("lcdFlagBottom4"), QString());
-    QCOMPARE(text("lcdFlagBottom5"), QString());
-}
-
-void TestPanel::batteryIconFollowsTheReading()
-{
-    m_rig->window->show();
-    QLabel *battery = label("lcdFlagTop1");
-    DmmData *low = m_rig->reading(2);
-    low->setLowBattery(true);
-    m_rig->deliver(low);
-    QVERIFY(battery->isVisible());
-    m_rig->deliver(2);
-    QVERIFY(!battery->isVisible());
-    // Its picture stays what the set-up gave it.
-    QCOMPARE(shownImage(battery), panelImage(QStringLiteral(":/image/xudianchi.png")));
-}
-
-void TestPanel::couplingIsShownForAcPlusDcOnly()
-{
-    m_rig->deliver(25, QStringLiteral(" 1.234 "), QStringLiteral("DC"));
-    QCOMPARE(text("lcdLeftFlag3"), QStringLiteral("DC"));
-    QCOMPARE(text("lcdLeftFlag1"), QStringLiteral("AC+DC: DC"));
-    m_rig->deliver(25, QStringLiteral(" 1.234 "), QStringLiteral("AC"));
-    QCOMPARE(text("lcdLeftFlag3"), QStringLiteral("AC"));
-    m_rig->deliver(2);
-    QCOMPARE(text("lcdLeftFlag3"), QString());
-    QCOMPARE(text("lcdLeftFlag1"), QStringLiteral("DCV"));
 }
 
 void TestPanel::nullReadingChangesNothing()
@@ -263,14 +190,11 @@ void TestPanel::nullReadingChangesNothing()
     DmmData *data = m_rig->reading(7, QStringLiteral("  O.L  "));
     data->setHold(true);
     m_rig->deliver(data);
+    const QString before = shown();
     auto *table = m_rig->child<QTableView>("tv");
     QCOMPARE(table->model()->rowCount(), 1);
-
     m_rig->deliver(nullptr);
-    QCOMPARE(m_rig->child<QLineEdit>("lcdPrimary")->text(), QStringLiteral("  O.L  "));
-    QCOMPARE(text("lcdLeftFlag1"), QStringLiteral("Short-Circuit"));
-    QCOMPARE(text("lcdLeftFlag2"), QStringLiteral("H"));
-    QCOMPARE(shownImage(label("lcdFlagTop2")), panelImage(QStringLiteral(":/image/sc.png")));
+    QCOMPARE(shown(), before);
     QCOMPARE(table->model()->rowCount(), 1);
 }
 

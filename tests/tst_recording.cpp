@@ -21,19 +21,14 @@ private slots:
     void init();
     void cleanup();
 
-    void capacityBoundsTheTable_data();
-    void capacityBoundsTheTable();
-    void repeatsAreJudgedOnTheExactText();
-    void refusedValueIsNotRemembered();
+    void admissionFollowsCapacityAndRepeats_data();
+    void admissionFollowsCapacityAndRepeats();
     void functionChangesAreNoticedOnce();
-    void acPlusDcCountsAsOneFunction();
 
     void tableViewIsReadyForManyRows();
     void chartsAreConfigured();
     void fullTableRecordsNoMoreUntilDelete();
     void deleteAsksFirst();
-    void loweredSamplePointsKeepTheRows();
-    void samplePointsZeroRecordsNothing();
     void skipRepeatKeepsLastValueAcrossDelete();
     void functionChangeEmptiesTableAndChart();
     void acPlusDcReadingsShareTheTableAndSplitTheCharts();
@@ -47,6 +42,10 @@ private:
     DMMChart *chart(const char *name = "chart") const { return m_rig->child<DMMChart>(name); }
     int points(const char *name = "chart") const { return chart(name)->line(0)->pointCount(); }
     QStringList column(int index) const;
+    // The table's rows as "number:value", then the first chart's point count.
+    QString recorded() const;
+    // Hands the window readings of the function with the values, separated by blanks.
+    void feed(const char *values, quint8 function = 2) const;
     void limit(int samplePoints, bool skipRepeat = false) const;
     void deleteRecords(QMessageBox::StandardButton answer, SeenBox *seen = nullptr);
 
@@ -76,6 +75,21 @@ QStringList TestRecording::column(int index) const
     return cells;
 }
 
+QString TestRecording::recorded() const
+{
+    QStringList rows;
+    for (int row = 0; row < table()->rowCount(); ++row)
+        rows << table()->index(row, 0).data().toString() + ':' +
+                    table()->index(row, 4).data().toString();
+    return rows.join(' ') + QStringLiteral(" | %1").arg(points());
+}
+
+void TestRecording::feed(const char *values, quint8 function) const
+{
+    for (const QString &value : QString::fromLatin1(values).split(' '))
+        m_rig->deliver(function, value);
+}
+
 // Infinite off with the given capacity.
 void TestRecording::limit(int samplePoints, bool skipRepeat) const
 {
@@ -91,58 +105,62 @@ void TestRecording::deleteRecords(QMessageBox::StandardButton answer, SeenBox *s
     m_rig->action("actionDelete")->trigger();
 }
 
-void TestRecording::capacityBoundsTheTable_data()
+void TestRecording::admissionFollowsCapacityAndRepeats_data()
 {
-    using Verdict = RecordingAdmission::Verdict;
-    QTest::addColumn<bool>("infinite");
-    QTest::addColumn<int>("samplePoints");
-    QTest::addColumn<int>("rows");
-    QTest::addColumn<Verdict>("verdict");
-    QTest::newRow("room left") << false << 3 << 2 << Verdict::Record;
-    QTest::newRow("full") << false << 3 << 3 << Verdict::TableFull;
-    QTest::newRow("over the limit") << false << 3 << 7 << Verdict::TableFull;
-    QTest::newRow("no room at all") << false << 0 << 0 << Verdict::TableFull;
-    QTest::newRow("infinite ignores the limit") << true << 3 << 7 << Verdict::Record;
-    QTest::newRow("infinite with zero") << true << 0 << 0 << Verdict::Record;
+    QTest::addColumn<QString>("limits"); // sample points, infinite, skip repeat
+    // Offers of "value text@rows in the table", with the verdict each gets: + recorded,
+    // F table full, R repeated.
+    QTest::addColumn<QString>("offers");
+    QTest::addColumn<QString>("verdicts");
+    QTest::newRow("room left, full, over the limit") << "3 0 0"
+                                                     << "1@2 1@3 1@7"
+                                                     << "+FF";
+    QTest::newRow("no room at all") << "0 0 0"
+                                    << "1@0"
+                                    << "F";
+    QTest::newRow("infinite ignores the limit") << "3 1 0"
+                                                << "1@7 1@0"
+                                                << "++";
+    QTest::newRow("infinite with zero") << "0 1 0"
+                                        << "1@0"
+                                        << "+";
+    QTest::newRow("repeats only of the exact text")
+        << "1000 1 1"
+        << "1.234@0 1.234@0 1.235@0 1.234@0 _1.234@0 1.234_@0"
+        << "+R++++";
+    QTest::newRow("repeats kept without skipping") << "1000 1 0"
+                                                   << "1.234@0 1.234@1"
+                                                   << "++";
+    QTest::newRow("a refused value is not remembered") << "3 0 1"
+                                                       << "1@0 2@3 2@0 2@1"
+                                                       << "+F+R";
 }
 
-void TestRecording::capacityBoundsTheTable()
+void TestRecording::admissionFollowsCapacityAndRepeats()
 {
-    QFETCH(bool, infinite);
-    QFETCH(int, samplePoints);
-    QFETCH(int, rows);
-    QFETCH(RecordingAdmission::Verdict, verdict);
+    QFETCH(QString, limits);
+    QFETCH(QString, offers);
+    const QStringList numbers = limits.split(' ');
+    const RecordingAdmission::Limits bounds{numbers.at(0).toInt(), numbers.at(1) == "1",
+                                            numbers.at(2) == "1"};
     RecordingAdmission admission;
-    QCOMPARE(admission.admit(QStringLiteral("1.000"), rows, {samplePoints, infinite, false}),
-             verdict);
-}
-
-void TestRecording::repeatsAreJudgedOnTheExactText()
-{
-    using Verdict = RecordingAdmission::Verdict;
-    RecordingAdmission skipping;
-    const RecordingAdmission::Limits skip{1000, true, true};
-    QList<Verdict> verdicts;
-    for (const char *text : {"1.234", "1.234", "1.235", "1.234", " 1.234", "1.234 "})
-        verdicts << skipping.admit(QLatin1String(text), 0, skip);
-    QCOMPARE(verdicts, (QList<Verdict>{Verdict::Record, Verdict::Repeated, Verdict::Record,
-                                       Verdict::Record, Verdict::Record, Verdict::Record}));
-
-    RecordingAdmission keeping;
-    const RecordingAdmission::Limits keep{1000, true, false};
-    QCOMPARE(keeping.admit(QStringLiteral("1.234"), 0, keep), Verdict::Record);
-    QCOMPARE(keeping.admit(QStringLiteral("1.234"), 1, keep), Verdict::Record);
-}
-
-void TestRecording::refusedValueIsNotRemembered()
-{
-    using Verdict = RecordingAdmission::Verdict;
-    RecordingAdmission admission;
-    QCOMPARE(admission.admit(QStringLiteral("1"), 0, {3, false, true}), Verdict::Record);
-    QCOMPARE(admission.admit(QStringLiteral("2"), 3, {3, false, true}), Verdict::TableFull);
-    QCOMPARE(admission.lastValue(), QStringLiteral("1"));
-    QCOMPARE(admission.admit(QStringLiteral("2"), 0, {3, false, true}), Verdict::Record);
-    QCOMPARE(admission.admit(QStringLiteral("2"), 1, {3, false, true}), Verdict::Repeated);
+    QString verdicts;
+    for (const QString &offer : offers.split(' ')) {
+        // An underscore stands for a blank.
+        const QString text = offer.section('@', 0, 0).replace('_', ' ');
+        switch (admission.admit(text, offer.section('@', 1).toInt(), bounds)) {
+        case RecordingAdmission::Verdict::Record:
+            verdicts += '+';
+            break;
+        case RecordingAdmission::Verdict::TableFull:
+            verdicts += 'F';
+            break;
+        case RecordingAdmission::Verdict::Repeated:
+            verdicts += 'R';
+            break;
+        }
+    }
+    QTEST(verdicts, "verdicts");
 }
 
 void TestRecording::functionChangesAreNoticedOnce()
@@ -154,58 +172,43 @@ void TestRecording::functionChangesAreNoticedOnce()
     QVERIFY(!admission.switchFunction(QStringLiteral("DCV")));
     QVERIFY(admission.switchFunction(QStringLiteral("ACV")));
     QCOMPARE(admission.lastFunction(), QStringLiteral("ACV"));
-}
 
-void TestRecording::acPlusDcCountsAsOneFunction()
-{
+    // The AC+DC couplings are one function; only its DC part goes on the second chart.
+    const auto describe = [](const DmmData &reading) {
+        return QStringLiteral("%1 %2 %3")
+            .arg(RecordingAdmission::functionKey(reading))
+            .arg(RecordingAdmission::isDualDisplay(reading))
+            .arg(RecordingAdmission::belongsOnSecondChart(reading));
+    };
     std::unique_ptr<DmmData> ac(m_rig->reading(25, QStringLiteral("1.0"), QStringLiteral("AC")));
     std::unique_ptr<DmmData> dc(m_rig->reading(25, QStringLiteral("1.0"), QStringLiteral("DC")));
     std::unique_ptr<DmmData> dcv(m_rig->reading(2));
-    QCOMPARE(ac->functionName(), QStringLiteral("AC+DC: AC"));
-    QCOMPARE(RecordingAdmission::functionKey(*ac), QStringLiteral("AC+DC"));
-    QCOMPARE(RecordingAdmission::functionKey(*dc), QStringLiteral("AC+DC"));
-    QCOMPARE(RecordingAdmission::functionKey(*dcv), QStringLiteral("DCV"));
-    QVERIFY(RecordingAdmission::isDualDisplay(*ac));
-    QVERIFY(!RecordingAdmission::isDualDisplay(*dcv));
-    QVERIFY(!RecordingAdmission::belongsOnSecondChart(*ac));
-    QVERIFY(RecordingAdmission::belongsOnSecondChart(*dc));
-    QVERIFY(!RecordingAdmission::belongsOnSecondChart(*dcv));
-
     DmmData unknown;
     unknown.setFunctionName(QStringLiteral("?"));
-    QCOMPARE(RecordingAdmission::functionKey(unknown), QStringLiteral("?"));
-    QVERIFY(!RecordingAdmission::belongsOnSecondChart(unknown));
+    QCOMPARE(describe(*ac), QStringLiteral("AC+DC 1 0"));
+    QCOMPARE(describe(*dc), QStringLiteral("AC+DC 1 1"));
+    QCOMPARE(describe(*dcv), QStringLiteral("DCV 0 0"));
+    QCOMPARE(describe(unknown), QStringLiteral("? 0 0"));
 }
 
 void TestRecording::tableViewIsReadyForManyRows()
 {
     auto *tv = m_rig->child<QTableView>("tv");
-    QCOMPARE(tv->model()->columnCount(), 6);
-    QList<int> widths;
-    for (int column = 0; column < 6; ++column)
-        widths << tv->columnWidth(column);
-    QCOMPARE(widths, (QList<int>{50, 130, 60, 50, 60, 50}));
     QHeaderView *header = tv->horizontalHeader();
     QCOMPARE(header->defaultAlignment(), Qt::AlignCenter);
     QVERIFY(!header->sectionsClickable());
     QCOMPARE(tv->selectionBehavior(), QAbstractItemView::SelectRows);
-
+    QCOMPARE(tv->columnWidth(1), 130);
+    // No size is measured from the rows' contents, so many rows cost nothing to lay out.
     QHeaderView *rows = tv->verticalHeader();
-    const QSize emptyHint = rows->sizeHint();
+    const int emptyWidth = rows->sizeHint().width();
     for (int i = 0; i < 300; ++i)
         m_rig->deliver(2, QString::number(i));
-    QCOMPARE(tv->model()->rowCount(), 300);
     for (int column = 0; column < 6; ++column)
         QVERIFY(header->sectionResizeMode(column) != QHeaderView::ResizeToContents);
-    for (int row : {0, 150, 299}) {
-        QCOMPARE(rows->sectionResizeMode(row), QHeaderView::Fixed);
-        QCOMPARE(rows->sectionSize(row), rows->defaultSectionSize());
-    }
+    QCOMPARE(rows->sectionResizeMode(150), QHeaderView::Fixed);
     QVERIFY(rows->defaultSectionSize() >= tv->fontMetrics().height());
-    // The header's width does not depend on the rows; its length covers them all.
-    QCOMPARE(rows->sizeHint().width(), emptyHint.width());
-    QVERIFY(emptyHint.width() > 0);
-    QCOMPARE(rows->sizeHint().height(), 300 * rows->defaultSectionSize());
+    QCOMPARE(rows->sizeHint(), QSize(emptyWidth, 300 * rows->defaultSectionSize()));
 }
 
 void TestRecording::chartsAreConfigured()
@@ -224,34 +227,34 @@ void TestRecording::chartsAreConfigured()
 void TestRecording::fullTableRecordsNoMoreUntilDelete()
 {
     limit(3);
-    for (const char *value : {"1", "2", "3", "4", "5"})
-        m_rig->deliver(2, QLatin1String(value));
-    QCOMPARE(column(4), (QStringList{"1", "2", "3"}));
-    QCOMPARE(points(), 3);
+    feed("1 2 3 4 5");
+    QCOMPARE(recorded(), QStringLiteral("1:1 2:2 3:3 | 3"));
     // The panel goes on showing what is not recorded.
     QCOMPARE(m_rig->child<QLineEdit>("lcdPrimary")->text(), QStringLiteral("5"));
-
     deleteRecords(QMessageBox::Yes);
-    QCOMPARE(table()->rowCount(), 0);
-    QCOMPARE(points(), 0);
-    m_rig->deliver(2, QStringLiteral("6"));
-    QCOMPARE(column(0), QStringList{"1"});
-    QCOMPARE(column(4), QStringList{"6"});
-
+    QCOMPARE(recorded(), QStringLiteral(" | 0"));
+    feed("6 7 8 9");
+    QCOMPARE(recorded(), QStringLiteral("1:6 2:7 3:8 | 3"));
     // Switching Infinite on lets a full table grow again.
-    m_rig->deliver(2, QStringLiteral("7"));
-    m_rig->deliver(2, QStringLiteral("8"));
-    m_rig->deliver(2, QStringLiteral("9"));
-    QCOMPARE(table()->rowCount(), 3);
     m_rig->dmm()->setInfinite(true);
-    m_rig->deliver(2, QStringLiteral("10"));
-    QCOMPARE(column(0), (QStringList{"1", "2", "3", "4"}));
+    feed("10");
+    QCOMPARE(recorded(), QStringLiteral("1:6 2:7 3:8 4:10 | 4"));
+    // A lowered capacity keeps the rows there are.
+    limit(2);
+    feed("11");
+    QCOMPARE(recorded(), QStringLiteral("1:6 2:7 3:8 4:10 | 4"));
+    // No room at all records nothing, the panel shows all the same.
+    deleteRecords(QMessageBox::Yes);
+    limit(0);
+    feed("12");
+    feed("13", 6);
+    QCOMPARE(recorded(), QStringLiteral(" | 0"));
+    QCOMPARE(m_rig->child<QLineEdit>("lcdPrimary")->text(), QStringLiteral("13"));
 }
 
 void TestRecording::deleteAsksFirst()
 {
-    m_rig->deliver(2, QStringLiteral("1"));
-    m_rig->deliver(2, QStringLiteral("2"));
+    feed("1 2");
     SeenBox seen;
     deleteRecords(QMessageBox::No, &seen);
     QCOMPARE(seen.count, 1);
@@ -259,104 +262,59 @@ void TestRecording::deleteAsksFirst()
     QVERIFY(seen.title.isEmpty());
     QCOMPARE(seen.icon, QMessageBox::Question);
     QCOMPARE(seen.buttons, QMessageBox::Yes | QMessageBox::No);
-    QCOMPARE(table()->rowCount(), 2);
-    QCOMPARE(points(), 2);
-
+    QCOMPARE(recorded(), QStringLiteral("1:1 2:2 | 2"));
     deleteRecords(QMessageBox::Yes, &seen);
-    QCOMPARE(seen.count, 2);
-    QCOMPARE(table()->rowCount(), 0);
+    QCOMPARE(recorded(), QStringLiteral(" | 0"));
     // An empty table is asked about all the same.
     deleteRecords(QMessageBox::Yes, &seen);
     QCOMPARE(seen.count, 3);
 }
 
-void TestRecording::loweredSamplePointsKeepTheRows()
-{
-    limit(10);
-    for (int i = 0; i < 5; ++i)
-        m_rig->deliver(2, QString::number(i));
-    m_rig->dmm()->setSamplePoints(2);
-    m_rig->deliver(2, QStringLiteral("9"));
-    QCOMPARE(column(4), (QStringList{"0", "1", "2", "3", "4"}));
-    QCOMPARE(points(), 5);
-}
-
-void TestRecording::samplePointsZeroRecordsNothing()
-{
-    limit(0);
-    for (quint8 function : {2, 2, 0, 6})
-        m_rig->deliver(function);
-    QCOMPARE(table()->rowCount(), 0);
-    QCOMPARE(points(), 0);
-    QCOMPARE(m_rig->child<QLineEdit>("lcdPrimary")->text(), QStringLiteral(" 1.234 "));
-}
-
 void TestRecording::skipRepeatKeepsLastValueAcrossDelete()
 {
     m_rig->dmm()->setSkipRepeat(true);
-    for (const char *value : {"1.234", "1.234", "1.235", "1.234"})
-        m_rig->deliver(2, QLatin1String(value));
-    QCOMPARE(column(4), (QStringList{"1.234", "1.235", "1.234"}));
-    QCOMPARE(points(), 3);
-
+    feed("1.234 1.234 1.235 1.234");
+    QCOMPARE(recorded(), QStringLiteral("1:1.234 2:1.235 3:1.234 | 3"));
     deleteRecords(QMessageBox::Yes);
-    m_rig->deliver(2, QStringLiteral("1.234"));
-    QCOMPARE(table()->rowCount(), 0);
-    m_rig->deliver(2, QStringLiteral("1.235"));
-    QCOMPARE(column(4), QStringList{"1.235"});
+    feed("1.234 1.235");
+    QCOMPARE(recorded(), QStringLiteral("1:1.235 | 1"));
 }
 
 void TestRecording::functionChangeEmptiesTableAndChart()
 {
-    for (const char *value : {"1", "2", "3"})
-        m_rig->deliver(2, QLatin1String(value));
-    QCOMPARE(points(), 3);
-    m_rig->deliver(0, QStringLiteral("4"));
-    QCOMPARE(column(0), QStringList{"1"});
-    QCOMPARE(column(2), QStringList{"ACV"});
-    QCOMPARE(column(4), QStringList{"4"});
-    QCOMPARE(points(), 1);
-    m_rig->deliver(0, QStringLiteral("5"));
-    QCOMPARE(column(0), (QStringList{"1", "2"}));
-
+    feed("1 2 3");
+    feed("4 5", 0);
+    QCOMPARE(recorded(), QStringLiteral("1:4 2:5 | 2"));
+    QCOMPARE(column(2), (QStringList{"ACV", "ACV"}));
     // A change of function on a full table makes room for the new function.
     limit(2);
-    m_rig->deliver(0, QStringLiteral("6"));
-    QCOMPARE(table()->rowCount(), 2);
-    m_rig->deliver(6, QStringLiteral("7"));
-    QCOMPARE(column(4), QStringList{"7"});
+    feed("6", 0);
+    feed("7", 6);
+    QCOMPARE(recorded(), QStringLiteral("1:7 | 1"));
 }
 
 void TestRecording::acPlusDcReadingsShareTheTableAndSplitTheCharts()
 {
     m_rig->window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_rig->window.get()));
-    m_rig->deliver(2, QStringLiteral("0.5"));
+    feed("0.5");
     QVERIFY(!chart("chart2")->isVisible());
-
-    const QString ac = QStringLiteral("AC");
-    const QString dc = QStringLiteral("DC");
-    m_rig->deliver(25, QStringLiteral("1"), ac);
+    int number = 0;
+    for (const char *coupling : {"AC", "DC", "AC", "DC", "DC"})
+        m_rig->deliver(25, QString::number(++number), QLatin1String(coupling));
     QVERIFY(chart("chart2")->isVisible());
-    m_rig->deliver(25, QStringLiteral("2"), dc);
-    m_rig->deliver(25, QStringLiteral("3"), ac);
-    m_rig->deliver(25, QStringLiteral("4"), dc);
-    m_rig->deliver(25, QStringLiteral("5"), dc);
-    QCOMPARE(column(4), (QStringList{"1", "2", "3", "4", "5"}));
+    QCOMPARE(recorded(), QStringLiteral("1:1 2:2 3:3 4:4 5:5 | 2"));
     QCOMPARE(column(2),
              (QStringList{"AC+DC: AC", "AC+DC: DC", "AC+DC: AC", "AC+DC: DC", "AC+DC: DC"}));
-    QCOMPARE(points("chart"), 2);
     QCOMPARE(chart("chart")->line(0)->point(1).valueText(), QStringLiteral("3"));
     QCOMPARE(points("chart2"), 3);
     QCOMPARE(chart("chart2")->line(0)->point(0).valueText(), QStringLiteral("2"));
 
-    m_rig->deliver(2, QStringLiteral("6"));
+    feed("6");
     QVERIFY(!chart("chart2")->isVisible());
-    QCOMPARE(column(4), QStringList{"6"});
-    QCOMPARE(points("chart"), 1);
-
+    QCOMPARE(recorded(), QStringLiteral("1:6 | 1"));
     // Coming back to AC+DC clears the second chart as well.
-    m_rig->deliver(25, QStringLiteral("7"), dc);
+    m_rig->deliver(25, QStringLiteral("7"), QStringLiteral("DC"));
     QCOMPARE(points("chart"), 0);
     QCOMPARE(points("chart2"), 1);
 }
@@ -379,15 +337,13 @@ void TestRecording::chartScalesOnlyScaledFunctions()
     m_rig->window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_rig->window.get()));
     // A resistance of a few thousand ohms is drawn in kilo-ohms, a voltage as it is.
-    m_rig->deliver(6, QStringLiteral("4700"));
-    chart()->grab();
-    QCOMPARE(chart()->scale().prefix, QStringLiteral("k"));
-    m_rig->deliver(2, QStringLiteral("4700"));
-    chart()->grab();
-    QCOMPARE(chart()->scale().prefix, QStringLiteral(" "));
-    m_rig->deliver(6, QStringLiteral("4700"));
-    chart()->grab();
-    QCOMPARE(chart()->scale().prefix, QStringLiteral("k"));
+    QString prefixes;
+    for (const quint8 function : {6, 2, 6}) {
+        m_rig->deliver(function, QStringLiteral("4700"));
+        chart()->grab();
+        prefixes += chart()->scale().prefix;
+    }
+    QCOMPARE(prefixes, QStringLiteral("k k"));
 
     // The second chart never scales; the first follows the function's rule (AC+DC is not scaled).
     m_rig->deliver(25, QStringLiteral("4700"), QStringLiteral("DC"));

@@ -7,207 +7,94 @@
 #include <QTemporaryDir>
 #include <QTranslator>
 #include <QtTest>
-#include <memory>
 
+namespace {
+
+// What a parse gave: the outcome, then the run's choices or the error's text.
+QString describe(CommandLine &commandLine, const QStringList &arguments)
+{
+    switch (commandLine.parse(QStringList{"klm704"} + arguments)) {
+    case CommandLine::Outcome::Run:
+        return QStringLiteral("run %1%2 journal %3")
+            .arg(commandLine.device(), commandLine.connectAtStart() ? " connect" : "",
+                 !commandLine.keepsJournal()                ? QStringLiteral("off")
+                 : commandLine.journalDirectory().isEmpty() ? QStringLiteral("default")
+                                                            : commandLine.journalDirectory());
+    case CommandLine::Outcome::ShowHelp:
+        return QStringLiteral("help");
+    case CommandLine::Outcome::ShowVersion:
+        return QStringLiteral("version");
+    case CommandLine::Outcome::UsageError:
+        return QStringLiteral("error: ") + commandLine.errorText();
+    }
+    return QString();
+}
+
+} // namespace
+
+// What the program reads before its window opens: the command line and the language.
 class TestStartup : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-
-    void languageIsReadFromSettings_data();
-    void languageIsReadFromSettings();
-    void missingOrUnreadableFileGivesEnglish();
-
-    void catalogueComesFromWorkingDirectory();
-    void catalogueElsewhereLeavesEnglishButTranslatorInstalled();
-    void onlyExactOtherInstallsTranslator_data();
-    void onlyExactOtherInstallsTranslator();
-
     void commandLineIsParsed_data();
     void commandLineIsParsed();
-    void versionAndHelpTexts();
-    void usageErrorsExplainThemselves_data();
-    void usageErrorsExplainThemselves();
     void errorIsForgottenOnNextParse();
-
-private:
-    QString writeSettings(const QByteArray &content);
-    static QString connectText();
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_oldCurrent;
+    void versionAndHelpTexts();
+    void languageIsReadFromSettings_data();
+    void languageIsReadFromSettings();
+    void onlyExactOtherInstallsTranslator_data();
+    void onlyExactOtherInstallsTranslator();
 };
-
-void TestStartup::init()
-{
-    // A fresh folder for every case, so that no catalogue or settings file lingers.
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_oldCurrent = QDir::currentPath();
-}
-
-void TestStartup::cleanup()
-{
-    QDir::setCurrent(m_oldCurrent);
-}
-
-QString TestStartup::writeSettings(const QByteArray &content)
-{
-    const QString path = m_dir->filePath(QStringLiteral("options.xml"));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(content) != content.size())
-        return {};
-    return path;
-}
-
-QString TestStartup::connectText()
-{
-    return QCoreApplication::translate("Widget", "Connect");
-}
-
-void TestStartup::languageIsReadFromSettings_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("language");
-
-    const QByteArray prolog = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    QTest::newRow("English") << prolog + "<options><Language>EN</Language></options>"
-                             << "EN";
-    QTest::newRow("Chinese") << prolog + "<options>\n  <Language>OTHER</Language>\n</options>"
-                             << "OTHER";
-    QTest::newRow("lower case is kept as written")
-        << QByteArray("<options><Language>other</Language></options>") << "other";
-    QTest::newRow("blanks around the text are kept")
-        << QByteArray("<options><Language> OTHER </Language></options>") << " OTHER ";
-    QTest::newRow("among other keys")
-        << QByteArray("<options><FixedLanguage>1</FixedLanguage><Language>OTHER</Language>"
-                      "<SampleRate>100</SampleRate><ModelName>VX310A</ModelName></options>")
-        << "OTHER";
-    QTest::newRow("later non-blank element wins")
-        << QByteArray("<options><Language>EN</Language><Language>OTHER</Language></options>")
-        << "OTHER";
-    QTest::newRow("later whitespace element is absent")
-        << QByteArray("<options><Language>OTHER</Language><Language> \n\t </Language></options>")
-        << "OTHER";
-    QTest::newRow("later empty element is absent")
-        << QByteArray("<options><Language>OTHER</Language><Language/></options>") << "OTHER";
-    QTest::newRow("only a blank element")
-        << QByteArray("<options><Language>   </Language></options>") << "";
-    QTest::newRow("foreign root element")
-        << QByteArray("<settings><Language>OTHER</Language></settings>") << "OTHER";
-    QTest::newRow("nested options element keeps the key")
-        << QByteArray("<options><Language><options/>OTHER</Language></options>") << "OTHER";
-    QTest::newRow("malformed after the element")
-        << QByteArray("<options><Language>OTHER</Language><Broken a=></options>") << "OTHER";
-    QTest::newRow("truncated after the element")
-        << QByteArray("<options><Language>OTHER</Language><Sam") << "OTHER";
-    QTest::newRow("malformed before the element")
-        << QByteArray("<options><Broken a=><Language>OTHER</Language></options>") << "";
-    QTest::newRow("mismatched tag stops the reading")
-        << QByteArray("<options><Language>EN</Language></wrong><Language>OTHER</Language>") << "EN";
-    QTest::newRow("attribute is not a text")
-        << QByteArray("<options><Language value=\"OTHER\"/></options>") << "";
-    QTest::newRow("empty file") << QByteArray() << "";
-    QTest::newRow("not XML") << QByteArray("Language=OTHER\n") << "";
-}
-
-void TestStartup::languageIsReadFromSettings()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(QString, language);
-    const QString path = writeSettings(content);
-    QVERIFY(!path.isEmpty());
-    QCOMPARE(readStartupLanguage(path), language);
-}
-
-void TestStartup::missingOrUnreadableFileGivesEnglish()
-{
-    QCOMPARE(readStartupLanguage(m_dir->filePath(QStringLiteral("absent.xml"))), QString());
-    // A folder in place of the file cannot be read as one.
-    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("folder.xml")));
-    QCOMPARE(readStartupLanguage(m_dir->filePath(QStringLiteral("folder.xml"))), QString());
-}
-
-void TestStartup::catalogueComesFromWorkingDirectory()
-{
-    QVERIFY(QFile::copy(QStringLiteral(KLM704_TEST_CATALOGUE),
-                        m_dir->filePath(QStringLiteral("OTHER.qm"))));
-    QVERIFY(QDir::setCurrent(m_dir->path()));
-    QTranslator translator;
-    QVERIFY(installStartupTranslator(translator, QStringLiteral("OTHER")));
-    QCOMPARE(connectText(), QString::fromUtf8("连接"));
-    QVERIFY(QCoreApplication::removeTranslator(&translator));
-    QCOMPARE(connectText(), QStringLiteral("Connect"));
-}
-
-void TestStartup::catalogueElsewhereLeavesEnglishButTranslatorInstalled()
-{
-    // The catalogue lies beside a settings file, but the program runs from another folder.
-    QVERIFY(QFile::copy(QStringLiteral(KLM704_TEST_CATALOGUE),
-                        m_dir->filePath(QStringLiteral("OTHER.qm"))));
-    QTemporaryDir elsewhere;
-    QVERIFY(QDir::setCurrent(elsewhere.path()));
-    QTranslator translator;
-    QVERIFY(!installStartupTranslator(translator, QStringLiteral("OTHER")));
-    QCOMPARE(connectText(), QStringLiteral("Connect"));
-    QVERIFY(QCoreApplication::removeTranslator(&translator));
-}
-
-void TestStartup::onlyExactOtherInstallsTranslator_data()
-{
-    QTest::addColumn<QString>("language");
-    QTest::newRow("lower case") << "other";
-    QTest::newRow("English") << "EN";
-    QTest::newRow("empty") << "";
-    QTest::newRow("padded") << " OTHER";
-}
-
-void TestStartup::onlyExactOtherInstallsTranslator()
-{
-    QFETCH(QString, language);
-    QVERIFY(QFile::copy(QStringLiteral(KLM704_TEST_CATALOGUE),
-                        m_dir->filePath(QStringLiteral("OTHER.qm"))));
-    QVERIFY(QDir::setCurrent(m_dir->path()));
-    QTranslator translator;
-    QVERIFY(!installStartupTranslator(translator, language));
-    QCOMPARE(connectText(), QStringLiteral("Connect"));
-    QVERIFY(!QCoreApplication::removeTranslator(&translator));
-}
 
 void TestStartup::commandLineIsParsed_data()
 {
     QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("outcome");
-    QTest::addColumn<QString>("device");
-
-    const int run = int(CommandLine::Outcome::Run);
-    QTest::newRow("no options") << QStringList{"klm704"} << run << "auto";
-    QTest::newRow("virtual meter") << QStringList{"klm704", "--device", "sim"} << run << "sim";
+    QTest::addColumn<QString>("result"); // an error names its cause and points to --help
+    QTest::newRow("no options") << QStringList{} << "run auto journal default";
+    QTest::newRow("virtual meter") << QStringList{"--device", "sim"} << "run sim journal default";
     QTest::newRow("serial with equals")
-        << QStringList{"klm704", "--device=serial:/dev/ttyUSB0"} << run << "serial:/dev/ttyUSB0";
+        << QStringList{"--device=serial:/dev/ttyUSB0"} << "run serial:/dev/ttyUSB0 journal default";
     QTest::newRow("last device wins")
-        << QStringList{"klm704", "--device", "cp2110", "--device", "ch9329"} << run << "ch9329";
-    QTest::newRow("version") << QStringList{"klm704", "--version"}
-                             << int(CommandLine::Outcome::ShowVersion) << "auto";
-    QTest::newRow("short version")
-        << QStringList{"klm704", "-v"} << int(CommandLine::Outcome::ShowVersion) << "auto";
-    QTest::newRow("help") << QStringList{"klm704", "--help"} << int(CommandLine::Outcome::ShowHelp)
-                          << "auto";
-    QTest::newRow("help wins over version") << QStringList{"klm704", "--version", "-h"}
-                                            << int(CommandLine::Outcome::ShowHelp) << "auto";
+        << QStringList{"--device", "cp2110", "--device", "ch9329"} << "run ch9329 journal default";
+    QTest::newRow("connect") << QStringList{"--connect"} << "run auto connect journal default";
+    QTest::newRow("device and connect")
+        << QStringList{"--device", "sim", "--connect"} << "run sim connect journal default";
+    QTest::newRow("journal folder")
+        << QStringList{"--journal", "/tmp/j"} << "run auto journal /tmp/j";
+    QTest::newRow("no journal") << QStringList{"--no-journal"} << "run auto journal off";
+    QTest::newRow("version") << QStringList{"--version"} << "version";
+    QTest::newRow("short version") << QStringList{"-v"} << "version";
+    QTest::newRow("help") << QStringList{"--help"} << "help";
+    QTest::newRow("help wins over version") << QStringList{"--version", "-h"} << "help";
+    QTest::newRow("unknown option") << QStringList{"--bogus"} << "bogus";
+    QTest::newRow("missing device") << QStringList{"--device"} << "device";
+    QTest::newRow("stray argument") << QStringList{"sim"} << "sim";
+    QTest::newRow("unknown after a good one")
+        << QStringList{"--device", "sim", "--conect"} << "conect";
+    QTest::newRow("journal and no journal")
+        << QStringList{"--journal", "/tmp/j", "--no-journal"} << "--no-journal";
 }
 
 void TestStartup::commandLineIsParsed()
 {
     QFETCH(QStringList, arguments);
-    QFETCH(int, outcome);
-    QFETCH(QString, device);
+    QFETCH(QString, result);
     CommandLine commandLine;
-    QCOMPARE(int(commandLine.parse(arguments)), outcome);
-    QCOMPARE(commandLine.device(), device);
+    const QString got = describe(commandLine, arguments);
+    if (got.startsWith(QLatin1String("error: "))) {
+        QVERIFY2(got.contains(result) && got.contains("klm704 --help"), qPrintable(got));
+    } else {
+        QCOMPARE(got, result);
+        QVERIFY(commandLine.errorText().isEmpty());
+    }
+}
+
+void TestStartup::errorIsForgottenOnNextParse()
+{
+    CommandLine commandLine;
+    QVERIFY(describe(commandLine, {"--bogus"}).startsWith("error: "));
+    QCOMPARE(describe(commandLine, {"--device", "sim"}), QStringLiteral("run sim journal default"));
     QVERIFY(commandLine.errorText().isEmpty());
 }
 
@@ -220,34 +107,66 @@ void TestStartup::versionAndHelpTexts()
         QVERIFY2(help.contains(QLatin1String(option)), option);
 }
 
-void TestStartup::usageErrorsExplainThemselves_data()
+void TestStartup::languageIsReadFromSettings_data()
 {
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("mentions");
-    QTest::newRow("unknown option") << QStringList{"klm704", "--bogus"} << "bogus";
-    QTest::newRow("missing device") << QStringList{"klm704", "--device"} << "device";
-    QTest::newRow("stray argument") << QStringList{"klm704", "sim"} << "sim";
-    QTest::newRow("unknown after a good one")
-        << QStringList{"klm704", "--device", "sim", "--conect"} << "conect";
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("language");
+    QTest::newRow("English") << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                           "<options><Language>EN</Language></options>")
+                             << "EN";
+    QTest::newRow("among other keys")
+        << QByteArray("<options><FixedLanguage>1</FixedLanguage><Language>OTHER</Language>"
+                      "<SampleRate>100</SampleRate></options>")
+        << "OTHER";
+    QTest::newRow("kept as written")
+        << QByteArray("<options><Language> other </Language></options>") << " other ";
+    QTest::newRow("later non-blank element wins")
+        << QByteArray("<options><Language>EN</Language><Language>OTHER</Language>"
+                      "<Language> </Language></options>")
+        << "OTHER";
+    QTest::newRow("no element") << QByteArray("<options/>") << "";
 }
 
-void TestStartup::usageErrorsExplainThemselves()
+void TestStartup::languageIsReadFromSettings()
 {
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, mentions);
-    CommandLine commandLine;
-    QCOMPARE(commandLine.parse(arguments), CommandLine::Outcome::UsageError);
-    QVERIFY2(commandLine.errorText().contains(mentions), qPrintable(commandLine.errorText()));
-    QVERIFY(commandLine.errorText().contains(QStringLiteral("klm704 --help")));
+    QFETCH(QByteArray, content);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("options.xml"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+    file.close();
+    QTEST(readStartupLanguage(path), "language");
+    // A missing file, or a folder in its place, gives English.
+    QCOMPARE(readStartupLanguage(dir.filePath(QStringLiteral("absent.xml"))), QString());
+    QVERIFY(QFile::remove(path) && QDir(dir.path()).mkdir(QStringLiteral("options.xml")));
+    QCOMPARE(readStartupLanguage(path), QString());
 }
 
-void TestStartup::errorIsForgottenOnNextParse()
+void TestStartup::onlyExactOtherInstallsTranslator_data()
 {
-    CommandLine commandLine;
-    QCOMPARE(commandLine.parse({"klm704", "--bogus"}), CommandLine::Outcome::UsageError);
-    QCOMPARE(commandLine.parse({"klm704", "--device", "sim"}), CommandLine::Outcome::Run);
-    QVERIFY(commandLine.errorText().isEmpty());
-    QCOMPARE(commandLine.device(), QStringLiteral("sim"));
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<bool>("installed");
+    QTest::newRow("Chinese") << "OTHER" << true;
+    QTest::newRow("lower case") << "other" << false;
+    QTest::newRow("English") << "EN" << false;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("padded") << " OTHER" << false;
+}
+
+void TestStartup::onlyExactOtherInstallsTranslator()
+{
+    QFETCH(QString, language);
+    QFETCH(bool, installed);
+    QTemporaryDir dir;
+    QVERIFY(QFile::copy(QStringLiteral(KLM704_TEST_CATALOGUE), dir.filePath("OTHER.qm")));
+    const QString before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    QTranslator translator;
+    QCOMPARE(installStartupTranslator(translator, language), installed);
+    QDir::setCurrent(before);
+    const QString connect = QCoreApplication::translate("Widget", "Connect");
+    QCOMPARE(connect, installed ? QString::fromUtf8("连接") : QStringLiteral("Connect"));
+    QCOMPARE(QCoreApplication::removeTranslator(&translator), installed);
 }
 
 QTEST_GUILESS_MAIN(TestStartup)

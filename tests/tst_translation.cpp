@@ -228,22 +228,12 @@ void TestTranslation::catalogueCoversEverySourceText()
 
 void TestTranslation::messageBoxAndColumnTextsAreTranslated()
 {
-    const char *const texts[] = {
-        "Failed to open device.",
-        "Can not open file.",
-        "Are you sure you want to delete this data?",
-        "Export the data to a CSV file.",
-        "The datas is exported successfully.\r\nDo you want to open this file?",
-        "The datas is exported failed.",
-        "Export the chart to a JPEG file.",
-        "No.",
-        "Date/Time",
-        "Function",
-        "Range",
-        "Value",
-        "Unit",
-    };
-    for (const char *text : texts)
+    for (const char *text :
+         {"Failed to open device.", "Can not open file.",
+          "Are you sure you want to delete this data?", "Export the data to a CSV file.",
+          "The datas is exported successfully.\r\nDo you want to open this file?",
+          "The datas is exported failed.", "Export the chart to a JPEG file.", "No.", "Date/Time",
+          "Function", "Range", "Value", "Unit"})
         QVERIFY2(hasChinese(translated("Widget", text)), text);
 }
 
@@ -279,18 +269,15 @@ void TestTranslation::chineseWindowWithCatalogueInWorkingDirectory()
     const auto text = [&window](const char *action) {
         return window.findChild<QAction *>(QLatin1String(action))->text();
     };
+    QVERIFY(hasChinese(text("actionConnect")));
     QCOMPARE(text("actionConnect"), translated("Widget", "Connect"));
+    // The two "Manual" texts are told apart by their comments.
     QCOMPARE(text("actionManual"), translated("Widget", "Manual"));
     QCOMPARE(text("actionRangeManual"), translated("Widget", "Manual", "meter range key"));
     QVERIFY(text("actionManual") != text("actionRangeManual"));
-    QCOMPARE(text("actionExitMaxMin"), translated("Widget", "Exit Max /Min\n"));
     QCOMPARE(window.findChild<QAction *>("actionOption")->toolTip(),
              translated("Widget", "Options"));
     QCOMPARE(window.findChild<QDockWidget *>("dwLCD")->windowTitle(), translated("Widget", "LCD"));
-    QCOMPARE(window.findChild<QToolBar *>("CommandToolBar")->windowTitle(),
-             translated("Widget", "Command"));
-    QVERIFY(hasChinese(text("actionConnect")));
-
     // Texts of the code, not only of the form.
     window.deviceLink()->setLinkFactory([](const QString &, const LinkSettings &, QString *error) {
         *error = QStringLiteral("no bridge");

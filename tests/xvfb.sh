@@ -16,6 +16,8 @@ require_tools() {
 # both go away when the script exits.
 start_xvfb() {
     workdir=$(mktemp -d)
+    # The program's journal and other user files stay in the scratch folder.
+    export XDG_DATA_HOME="$workdir/data"
     trap 'stop_xvfb; rm -rf "$workdir"' EXIT
     local attempt
     for attempt in 1 2 3; do

@@ -2,7 +2,7 @@
 # Installs the Debian packages that building, running and testing KLM-704 need (as root).
 set -euo pipefail
 packages=(
-    cmake ninja-build g++ pkg-config clang
+    cmake ninja-build g++ pkg-config clang libclang-rt-14-dev
     qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev qttools5-dev qttools5-dev-tools
     libhidapi-dev
     xvfb xauth x11-utils imagemagick fonts-wqy-microhei fonts-dejavu-core
