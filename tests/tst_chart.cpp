@@ -522,9 +522,8 @@ void TestChart::chartRedrawnAfterNewPointsLooksDrawnAfresh()
 {
     QFETCH(QSize, size);
     QFETCH(QVector<double>, values);
-    DMMChart growing;
-    showChart(growing, size);
-    growing.setAutoPrefix(true);
+    m_chart->setAutoPrefix(true);
+    DMMChart &growing = chartOf({}, size);
     QVector<double> all;
     for (int batch = 0; batch < values.size(); ++batch) {
         // Each batch a wiggle around one value, long enough to span a whole time division.
@@ -532,15 +531,17 @@ void TestChart::chartRedrawnAfterNewPointsLooksDrawnAfresh()
         for (int i = 0; i < 700; ++i)
             more.append(values.at(batch) * (1 + 0.01 * std::sin(i * 0.3)));
         addValues(growing, more);
-        compose(growing);
+        growing.repaint();
         all += more;
 
         // Shown only with all its points, so that its first paint is the one compared.
         DMMChart fresh;
         fresh.setAutoPrefix(true);
         addValues(fresh, all);
-        showChart(fresh, size);
-        compose(fresh);
+        fresh.resize(size);
+        fresh.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&fresh));
+        fresh.repaint();
         QVERIFY2(layerImage(growing, DMMChart::FinalLayer) ==
                      layerImage(fresh, DMMChart::FinalLayer),
                  qPrintable(QStringLiteral("after %1 points").arg(all.size())));
