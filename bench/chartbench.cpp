@@ -1,6 +1,7 @@
 #include "bench/chartbench.h"
 
 #include "bench/bench.h"
+#include "bench/driftingvoltage.h"
 #include "record/chartline.h"
 #include "record/chartpoint.h"
 #include "record/dmmchart.h"
@@ -8,8 +9,6 @@
 #include <QCoreApplication>
 #include <QImage>
 #include <QPainter>
-#include <QRandomGenerator>
-#include <cmath>
 
 namespace {
 
@@ -19,12 +18,10 @@ const QSize kChartSize(1080, 580);
 // A slowly drifting reading with a little noise and a rare spike, eight readings a second.
 void record(DMMChart &chart, int count)
 {
-    QRandomGenerator random(704);
+    DriftingVoltage voltage;
     QDateTime time(QDate(2024, 1, 1), QTime(0, 0));
     for (int i = 0; i < count; ++i) {
-        double value = 5 + 0.5 * std::sin(i * 2 * M_PI / 200000) + random.bounded(0.02) - 0.01;
-        if (random.bounded(1000) == 0)
-            value += random.bounded(2.0) - 1;
+        const double value = voltage.next();
         const QString text = QString::number(value, 'f', 4).rightJustified(7);
         chart.addPoint(new ChartPoint(
             time, value, text,
