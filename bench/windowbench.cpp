@@ -3,6 +3,8 @@
 #include "app/resourcebundle.h"
 #include "app/widget.h"
 #include "bench/bench.h"
+#include "bench/driftingvoltage.h"
+#include "meter/functionentry.h"
 #include "meter/mydmm.h"
 #include "record/csvformat.h"
 #include "record/datamodel.h"
@@ -40,11 +42,11 @@ double median(std::vector<double> samples)
 }
 
 // A main window shown at a working size, its settings kept out of the build folder, taking every
-// reading into the record table.
+// reading into the record table; with a journal folder, it keeps its journal there.
 class BenchWindow
 {
 public:
-    BenchWindow()
+    explicit BenchWindow(const QString &journalDirectory = QString())
     {
         qputenv("KLM704_SETTINGS_FILE",
                 m_settingsDir.filePath(QStringLiteral("options.xml")).toUtf8());
@@ -53,6 +55,8 @@ public:
         MyDmm *driver = m_window->driver();
         driver->setInfinite(true);
         driver->setSkipRepeat(false);
+        if (!journalDirectory.isEmpty())
+            m_window->useJournal(journalDirectory);
         m_window->resize(kWindowSize);
         m_window->show();
         QApplication::processEvents();
@@ -61,13 +65,17 @@ public:
     Widget &window() { return *m_window; }
     int rows() const { return m_window->recordModel()->rowCount(); }
 
-    // Hands count readings of a DC voltage recording to the window as the driver does, one a
-    // second after those already recorded; each is given to step, which delivers it.
+    // Hands count readings to step, which delivers them: a drifting DC voltage, eight readings
+    // a second, every annunciator clear, filled as the decoder fills them.
     template<typename Step> void record(int count, Step step)
     {
-        const QDateTime start = m_start.addSecs(m_delivered);
-        m_delivered += count;
-        recordsamples::generateRecording(m_window->driver()->activeTable(), count, start, step);
+        const FunctionEntry *row = findEntry(m_window->driver()->activeTable(), 2, 0x31);
+        for (int i = 0; i < count; ++i, ++m_delivered) {
+            const double value = m_voltage.next();
+            const QByteArray text = QByteArray::number(value, 'f', 3).rightJustified(6) + ' ';
+            const QDateTime time = QDateTime::fromMSecsSinceEpoch(m_start + 125 * m_delivered);
+            step(recordsamples::makeReading(row, {text.constData(), value, 0}, 0, time));
+        }
     }
 
     void deliver(DmmData *reading) { emit m_window->driver()->display(reading); }
@@ -75,8 +83,9 @@ public:
 private:
     QTemporaryDir m_settingsDir;
     std::unique_ptr<Widget> m_window;
-    const QDateTime m_start = QDateTime(QDate(2026, 12, 6), QTime(8, 0));
+    const qint64 m_start = QDateTime(QDate(2026, 12, 6), QTime(8, 0)).toMSecsSinceEpoch();
     qint64 m_delivered = 0;
+    DriftingVoltage m_voltage;
 };
 
 // Runs work as the event loop runs the driver's handling of received bytes: inside an event,
@@ -158,9 +167,14 @@ void benchJournalAppend(Bench &bench, const DataModel &model)
     bench.report(QStringLiteral("journal_append_us"), median(times), QStringLiteral("us"));
 }
 
-} // namespace
+void checkRows(BenchWindow &rig, int expected)
+{
+    if (rig.rows() != expected)
+        qWarning("The table holds %d rows instead of %d", rig.rows(), expected);
+}
 
-void runWindowBenchmarks(Bench &bench)
+// The step with 1k and 1M rows behind it, and the memory the rows between take.
+void benchWithoutJournal(Bench &bench)
 {
     BenchWindow rig;
     // The same step with a short recording behind it tells whether its cost grows with the
@@ -172,11 +186,32 @@ void runWindowBenchmarks(Bench &bench)
     const qint64 before = Bench::residentBytes();
     fill(rig, kLongRecording - rowsBefore);
     const qint64 after = Bench::residentBytes();
-    if (rig.rows() != kLongRecording)
-        qWarning("The table holds %d rows instead of %d", rig.rows(), kLongRecording);
+    checkRows(rig, kLongRecording);
     bench.report(QStringLiteral("bytes_per_reading_1M"),
                  double(after - before) / (rig.rows() - rowsBefore), QStringLiteral("bytes"));
 
     reportSteps(bench, QStringLiteral("1M"), timeSteps(rig, kTimedReadings));
+}
+
+// The step with 1M rows behind it in a window that journals every recorded reading, and the
+// journal's share of it.
+void benchWithJournal(Bench &bench)
+{
+    QTemporaryDir journals;
+    BenchWindow rig(journals.path());
+    fill(rig, kLongRecording);
+    checkRows(rig, kLongRecording);
+    const Journal *journal = rig.window().recordingJournal();
+    if (!journal || !journal->isActive())
+        qWarning("The window keeps no journal");
+    reportSteps(bench, QStringLiteral("1M_journal"), timeSteps(rig, kTimedReadings));
     benchJournalAppend(bench, *rig.window().recordModel());
+}
+
+} // namespace
+
+void runWindowBenchmarks(Bench &bench)
+{
+    benchWithoutJournal(bench);
+    benchWithJournal(bench);
 }

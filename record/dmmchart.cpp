@@ -160,17 +160,18 @@ void DMMChart::mouseMoveEvent(QMouseEvent *event)
     hover(event->pos().x());
 }
 
-void DMMChart::paintEvent(QPaintEvent *event)
+void DMMChart::paintEvent(QPaintEvent *)
 {
     {
         QMutexLocker locker(&m_lock);
         composeLayers();
     }
-    {
-        QPainter painter(this);
-        painter.drawPixmap(0, 0, width(), height(), m_final);
-    }
-    QFrame::paintEvent(event);
+    QPainter painter(this);
+    // The same pixels with a clip of the painter's own, but the frame's thin lines are then set
+    // directly instead of blended one span at a time.
+    painter.setClipRect(rect());
+    painter.drawPixmap(0, 0, width(), height(), m_final);
+    drawFrame(&painter);
 }
 
 void DMMChart::resizeEvent(QResizeEvent *event)
@@ -256,9 +257,35 @@ void DMMChart::renderBase()
     }
     computeScale();
     m_grid = ChartGrid::compute(m_scale, m_plotArea.size(), hasPoints());
-    m_base.fill(m_background);
+    const QVector<ChartGrid::ValueMark> marks =
+        m_grid.valueMarks(m_zeroLine, m_decimals, m_scale.prefix);
+    renderGridLines(marks);
+    m_base = m_gridLayer;
     QPainter painter(&m_base);
-    drawAxes(painter);
+    drawAxes(painter, marks);
+}
+
+void DMMChart::renderGridLines(const QVector<ChartGrid::ValueMark> &marks)
+{
+    // Dotted lines are slow to draw, and a growing recording keeps its grid for many redraws
+    // while the labels change.
+    const QRect &plot = m_plotArea;
+    QVector<QLine> lines;
+    for (int i = 0; i < m_grid.xDivisions; ++i) {
+        const int x = m_grid.tickX(i, plot.left());
+        lines.append(QLine(x, plot.top(), x, plot.bottom()));
+    }
+    for (const ChartGrid::ValueMark &mark : marks)
+        lines.append(QLine(plot.left(), mark.y, plot.left() + plot.width(), mark.y));
+    if (lines == m_gridLines && m_gridLayer.size() == size())
+        return;
+    m_gridLines = lines;
+    m_gridLayer = QPixmap(size());
+    m_gridLayer.fill(m_background);
+    QPainter painter(&m_gridLayer);
+    painter.setPen(dottedPen());
+    for (const QLine &line : qAsConst(lines))
+        painter.drawLine(line);
 }
 
 void DMMChart::computeScale()
@@ -279,11 +306,11 @@ void DMMChart::computeScale()
     }
 }
 
-void DMMChart::drawAxes(QPainter &painter) const
+void DMMChart::drawAxes(QPainter &painter, const QVector<ChartGrid::ValueMark> &marks) const
 {
     painter.setPen(QPen(Qt::black));
     drawTimeAxis(painter);
-    drawValueAxis(painter);
+    drawValueAxis(painter, marks);
     drawTitles(painter);
 }
 
@@ -291,15 +318,11 @@ void DMMChart::drawTimeAxis(QPainter &painter) const
 {
     const QRect &plot = m_plotArea;
     const int h = painter.fontMetrics().height();
-    const QPen solid = painter.pen();
     painter.drawLine(plot.left() - 1, plot.bottom() + 1, plot.right() + 1, plot.bottom() + 1);
     const ChartLine *line = m_lines.first();
     for (int i = 0; i < m_grid.xDivisions; ++i) {
         const int x = m_grid.tickX(i, plot.left());
         painter.drawLine(x, plot.bottom(), x, plot.bottom() + kTickLength);
-        painter.setPen(dottedPen());
-        painter.drawLine(x, plot.top(), x, plot.bottom());
-        painter.setPen(solid);
         const int sample = m_first + i * m_grid.samplesPerDivision;
         if (sample >= line->pointCount())
             continue;
@@ -310,19 +333,13 @@ void DMMChart::drawTimeAxis(QPainter &painter) const
     }
 }
 
-void DMMChart::drawValueAxis(QPainter &painter) const
+void DMMChart::drawValueAxis(QPainter &painter, const QVector<ChartGrid::ValueMark> &marks) const
 {
     const QRect &plot = m_plotArea;
     const int h = painter.fontMetrics().height();
-    const QPen solid = painter.pen();
     painter.drawLine(m_leftMargin - 1, m_topMargin - 1, m_leftMargin - 1, plot.bottom() + 1);
-    const QVector<ChartGrid::ValueMark> marks =
-        m_grid.valueMarks(m_zeroLine, m_decimals, m_scale.prefix);
     for (const ChartGrid::ValueMark &mark : marks) {
         painter.drawLine(plot.left(), mark.y, plot.left() - kTickLength, mark.y);
-        painter.setPen(dottedPen());
-        painter.drawLine(plot.left(), mark.y, plot.left() + plot.width(), mark.y);
-        painter.setPen(solid);
         const int w = painter.fontMetrics().horizontalAdvance(mark.text);
         painter.drawText(QRect(plot.left() - kLabelGap - w, mark.y - h / 2, w, h), Qt::AlignCenter,
                          mark.text);

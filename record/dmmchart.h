@@ -5,12 +5,14 @@
 
 #include <QColor>
 #include <QFrame>
+#include <QLine>
 #include <QList>
 #include <QMutex>
 #include <QPixmap>
 #include <QPoint>
 #include <QRect>
 #include <QString>
+#include <QVector>
 
 class ChartLine;
 class ChartPoint;
@@ -82,9 +84,11 @@ private:
     void composeLayers();
     void renderBase();
     void computeScale();
-    void drawAxes(QPainter &painter) const;
+    // The dotted grid lines on the background, into m_gridLayer; kept while they stay the same.
+    void renderGridLines(const QVector<ChartGrid::ValueMark> &marks);
+    void drawAxes(QPainter &painter, const QVector<ChartGrid::ValueMark> &marks) const;
     void drawTimeAxis(QPainter &painter) const;
-    void drawValueAxis(QPainter &painter) const;
+    void drawValueAxis(QPainter &painter, const QVector<ChartGrid::ValueMark> &marks) const;
     void drawTitles(QPainter &painter) const;
     void drawLines(QPainter &painter) const;
     void drawSelection(QPainter &painter) const;
@@ -101,6 +105,8 @@ private:
     int m_bottomMargin = 40;
     QRect m_plotArea;
     QList<ChartLine *> m_lines;
+    QPixmap m_gridLayer;
+    QVector<QLine> m_gridLines;
     QPixmap m_base;
     QPixmap m_curves;
     QPixmap m_selection;

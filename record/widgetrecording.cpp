@@ -10,7 +10,6 @@
 #include "record/datamodel.h"
 #include "record/dmmchart.h"
 #include "record/journal.h"
-#include "record/recordrowheader.h"
 #include "ui_widget.h"
 
 #include <QHeaderView>
@@ -40,10 +39,6 @@ void Widget::setUpRecordTable()
     tv->setModel(dataModel);
     for (int column = 0; column < int(std::size(kColumnWidths)); ++column)
         tv->setColumnWidth(column, kColumnWidths[column]);
-    // A recording may run to millions of rows. Scrolling by pixels lets the view go to the
-    // last row without working out where each row starts, which it does by walking all rows.
-    tv->setVerticalHeader(new RecordRowHeader(tv));
-    tv->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
 }
 
 void Widget::setUpCharts()

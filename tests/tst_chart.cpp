@@ -43,6 +43,8 @@ private slots:
     void curveLayerMatchesTheFullPolyline_data();
     void curveLayerMatchesTheFullPolyline();
     void curveFollowsNewPointsNewRangesAndAClear();
+    void chartRedrawnAfterNewPointsLooksDrawnAfresh_data();
+    void chartRedrawnAfterNewPointsLooksDrawnAfresh();
     void hoverShowsTheMarkerUntilTheTimerEnds();
     void dragRightDownZoomsAndZoomsFurther();
     void otherDragsAndClicksResetTheZoom_data();
@@ -499,6 +501,51 @@ void TestChart::curveFollowsNewPointsNewRangesAndAClear()
     chart.repaint();
     QCOMPARE(differingFromFullPolyline(chart), 0);
     QVERIFY(layerImage(chart, DMMChart::CurvesLayer) != first);
+}
+
+void TestChart::chartRedrawnAfterNewPointsLooksDrawnAfresh_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QVector<double>>("values");
+    QTest::newRow("steady range") << kWidget << QVector<double>{5, 5.2, 4.9, 5.1, 5.05};
+    QTest::newRow("growing range") << kWidget << QVector<double>{0.1, 0.4, 1.2, 1.9, 4.5};
+    QTest::newRow("zero moves") << kWidget << QVector<double>{-1, 2, 0.5, -3};
+    QTest::newRow("negative, millivolts")
+        << QSize(300, 200) << QVector<double>{-0.003, -0.0051, -0.002, -0.0049};
+    // Labels, ticks and grid crowd one another.
+    QTest::newRow("tiny") << QSize(85, 90) << QVector<double>{-1, 2, 0.5, -0.3, 7};
+}
+
+// Whatever a redraw keeps from the one before (grid, curve summaries) must leave the chart as a
+// chart drawn once with all its points.
+void TestChart::chartRedrawnAfterNewPointsLooksDrawnAfresh()
+{
+    QFETCH(QSize, size);
+    QFETCH(QVector<double>, values);
+    m_chart->setAutoPrefix(true);
+    DMMChart &growing = chartOf({}, size);
+    QVector<double> all;
+    for (int batch = 0; batch < values.size(); ++batch) {
+        // Each batch a wiggle around one value, long enough to span a whole time division.
+        QVector<double> more;
+        for (int i = 0; i < 700; ++i)
+            more.append(values.at(batch) * (1 + 0.01 * std::sin(i * 0.3)));
+        addValues(growing, more);
+        growing.repaint();
+        all += more;
+
+        // Shown only with all its points, so that its first paint is the one compared.
+        DMMChart fresh;
+        fresh.setAutoPrefix(true);
+        addValues(fresh, all);
+        fresh.resize(size);
+        fresh.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&fresh));
+        fresh.repaint();
+        QVERIFY2(layerImage(growing, DMMChart::FinalLayer) ==
+                     layerImage(fresh, DMMChart::FinalLayer),
+                 qPrintable(QStringLiteral("after %1 points").arg(all.size())));
+    }
 }
 
 void TestChart::hoverShowsTheMarkerUntilTheTimerEnds()

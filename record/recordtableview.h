@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QPersistentModelIndex>
+#include <QTableView>
+
+class QStyleOptionViewItem;
+
+// The view of the record table. Its rows all have the same height (RecordRowHeader), so it
+// finds the rows to paint by arithmetic. The plain table view asks the row header, which after
+// every appended row walks all rows again to work out where each one starts: with a million
+// rows that walk costs more than painting. It paints what the plain table view paints, and
+// leaves painting to it whenever the table is set up otherwise (hidden or moved rows, rows of
+// other heights, alternating colours, right to left, dragging).
+class RecordTableView : public QTableView
+{
+    Q_OBJECT
+public:
+    explicit RecordTableView(QWidget *parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
+
+private:
+    // The visible stretch of rows and columns a paint covers, and which of its cells are done.
+    struct Cells;
+    // Rows top ... bottom and visual columns left ... right of one dirty area.
+    struct Span
+    {
+        int top;
+        int bottom;
+        int left;
+        int right;
+    };
+
+    bool rowsAreUniform() const;
+    // The row at a viewport position, or -1 outside the rows.
+    int rowAt(int y) const;
+    int rowTop(int row) const;
+    void paintArea(QPainter &painter, QStyleOptionViewItem &option, const QPen &gridPen,
+                   const QRect &area, Cells &cells) const;
+    void paintCell(QPainter &painter, const QStyleOptionViewItem &option,
+                   const QModelIndex &index) const;
+    void paintGrid(QPainter &painter, const QPen &gridPen, const QRect &area,
+                   const Span &span) const;
+
+    // The cell under the mouse, as the plain view follows it, for the hover state.
+    QPersistentModelIndex m_hover;
+};
