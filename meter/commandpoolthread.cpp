@@ -73,7 +73,10 @@ CommandPtr CommandPoolThread::pickCommand(bool &fromOncePool)
 
 bool CommandPoolThread::handOut(const CommandPtr &command)
 {
-    emit nextCommand(command);
+    {
+        const threadchecker::QueuedEmit queued;
+        emit nextCommand(command);
+    }
     if (!command->needsReply())
         return true;
     switch (m_events.waitForEither(m_timing.replyWaitMs)) {

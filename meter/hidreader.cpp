@@ -1,6 +1,7 @@
 #include "meter/hidreader.h"
 
 #include "meter/hiddevice.h"
+#include "meter/threadchecker.h"
 
 HidReader::HidReader(HidDevice *device, int timeoutMs, QObject *parent)
     : QThread(parent)
@@ -18,6 +19,7 @@ void HidReader::stop()
 {
     m_stopping = true;
     wait();
+    threadchecker::takeOver(this);
 }
 
 void HidReader::run()
@@ -26,10 +28,14 @@ void HidReader::run()
         QByteArray report;
         const int n = m_device->read(&report, m_timeoutMs);
         if (n < 0) {
+            const threadchecker::QueuedEmit queued;
             emit failed(m_device->errorText());
-            return;
+            break;
         }
-        if (n > 0)
+        if (n > 0) {
+            const threadchecker::QueuedEmit queued;
             emit reportReceived(report);
+        }
     }
+    threadchecker::handOver(this);
 }
