@@ -23,7 +23,21 @@ int main(int argc, char *argv[])
         {QStringLiteral("chart"), runChartBenchmarks},
         {QStringLiteral("window"), runWindowBenchmarks},
     };
-    QStringList wanted = app.arguments().mid(1);
+    QStringList names;
+    for (const auto &group : groups)
+        names.append(group.first);
+    const QStringList wanted = app.arguments().mid(1);
+    for (const QString &name : wanted) {
+        if (!names.contains(name)) {
+            const bool asked = name == QLatin1String("--help") || name == QLatin1String("-h");
+            QTextStream(asked ? stdout : stderr)
+                << (asked ? QString() : QStringLiteral("Unknown group: %1\n").arg(name))
+                << "Usage: klm704-bench [GROUP...]\n"
+                << "Prints one \"name value unit\" line per figure; groups: "
+                << names.join(QLatin1Char(' ')) << " (all when none is named).\n";
+            return asked ? 0 : 2;
+        }
+    }
     QTextStream out(stdout);
     Bench bench(out);
     for (const auto &group : groups) {
