@@ -4,11 +4,11 @@
 #include "record/csvwriter.h"
 #include "record/datamodel.h"
 #include "recordsamples.h"
-#include "strictcsv.h"
 #include "testfiles.h"
 
 #include <QBuffer>
 #include <QIdentityProxyModel>
+#include <QStringListModel>
 #include <QTemporaryDir>
 #include <QTextCodec>
 #include <QtTest>
@@ -20,43 +20,26 @@
 
 namespace {
 
-const QByteArray kHeader = "No.,Date/Time,Function,Range,Value,Unit\n";
-
-// A table of fixed texts.
-class TextTable : public QAbstractTableModel
-{
-public:
-    TextTable(const QStringList &header, const QList<QStringList> &rows)
-        : m_header(header)
-        , m_rows(rows)
-    {
-    }
-    int rowCount(const QModelIndex & = QModelIndex()) const override { return m_rows.size(); }
-    int columnCount(const QModelIndex & = QModelIndex()) const override { return m_header.size(); }
-    QVariant data(const QModelIndex &index, int role) const override
-    {
-        if (role != Qt::DisplayRole)
-            return QVariant();
-        return m_rows.at(index.row()).at(index.column());
-    }
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
-    {
-        if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
-            return QVariant();
-        return m_header.at(section);
-    }
-
-private:
-    QStringList m_header;
-    QList<QStringList> m_rows;
-};
-
 QByteArray csvOf(const QAbstractItemModel &model)
 {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     return writeCsv(&model, buffer) ? buffer.data() : QByteArray("<failed>");
 }
+
+// A one-column table with the field as its title and its one cell.
+class OneField : public QStringListModel
+{
+public:
+    explicit OneField(const QString &field)
+        : QStringListModel({field})
+    {
+    }
+    QVariant headerData(int, Qt::Orientation, int role) const override
+    {
+        return role == Qt::DisplayRole ? stringList().at(0) : QVariant();
+    }
+};
 
 } // namespace
 
@@ -68,16 +51,13 @@ private slots:
     void cleanup();
 
     void rowsAreWrittenAsTheTableShowsThem();
-    void recordTableMatchesGenericModel();
     void fieldIsQuotedOnlyWhenNeeded_data();
     void fieldIsQuotedOnlyWhenNeeded();
-    void everyFieldReadsBack();
     void textIsWrittenInLocalEncoding_data();
     void textIsWrittenInLocalEncoding();
 
     void unwritableNameFailsAndWritesNothing_data();
     void unwritableNameFailsAndWritesNothing();
-    void readOnlyFolderFailsAndKeepsOldFile();
     void fullDiskFailsAndKeepsOldFile_data();
     void fullDiskFailsAndKeepsOldFile();
     void fullDeviceFails();
@@ -113,21 +93,20 @@ void TestCsvWriter::fillRecordTable(int count)
 
 void TestCsvWriter::rowsAreWrittenAsTheTableShowsThem()
 {
+    const QByteArray header = "No.,Date/Time,Function,Range,Value,Unit\n";
     const QString name = m_dir->filePath("rows.csv");
     QVERIFY(writeCsv(m_model.get(), name));
-    QCOMPARE(testfiles::readAll(name), kHeader);
+    QCOMPARE(testfiles::readAll(name), header);
     // A longer file of the same name is replaced.
     QVERIFY(testfiles::writeAll(name, QByteArray(5000, 'x')));
     fillRecordTable(3);
     QVERIFY(writeCsv(m_model.get(), name));
-    QCOMPARE(testfiles::readAll(name), kHeader + "1,2024-05-01 12:00:00,DCV,60, 1.234 ,V\n"
-                                                 "2,2024-05-01 12:00:01,DCV,60,-0.0123,V\n"
-                                                 "3,2024-05-01 12:00:02,DCV,60,  O.L  ,V\n");
-}
+    QCOMPARE(testfiles::readAll(name), header + "1,2024-05-01 12:00:00,DCV,60, 1.234 ,V\n"
+                                                "2,2024-05-01 12:00:01,DCV,60,-0.0123,V\n"
+                                                "3,2024-05-01 12:00:02,DCV,60,  O.L  ,V\n");
 
-void TestCsvWriter::recordTableMatchesGenericModel()
-{
-    // The record table hands its texts to the writer directly; a proxy goes the general way.
+    // Every function: the record table hands its texts over directly, a proxy the general way.
+    m_model->clearRecords();
     for (DmmData *data :
          recordsamples::everyRowReadings(m_setup.defaultTable, m_setup.eTable, m_start))
         m_model->appendRecord(data);
@@ -142,43 +121,29 @@ void TestCsvWriter::fieldIsQuotedOnlyWhenNeeded_data()
 {
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("written");
-    const auto row = [](const char *name, const char *field, const char *written) {
-        QTest::newRow(name) << QString(field) << QString(written);
-    };
-    row("plain", "DCV", "DCV");
-    row("negative number", "-0.0123", "-0.0123");
-    row("spaces", "  O.L  ", "  O.L  ");
-    row("empty", "", "");
-    row("semicolon and tab", "a;b\tc", "a;b\tc");
-    row("comma", "RES, 4-wire", "\"RES, 4-wire\"");
-    row("quote", "say \"hi\"", "\"say \"\"hi\"\"\"");
-    row("lone quote", "\"", "\"\"\"\"");
-    row("line feed", "two\nlines", "\"two\nlines\"");
-    row("carriage return", "cr\rhere", "\"cr\rhere\"");
+    QTest::newRow("spaces") << "  O.L  "
+                            << "  O.L  ";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("semicolon and tab") << "a;b\tc"
+                                       << "a;b\tc";
+    QTest::newRow("comma") << "RES, 4-wire"
+                           << "\"RES, 4-wire\"";
+    QTest::newRow("quotes") << "say \"hi\""
+                            << "\"say \"\"hi\"\"\"";
+    QTest::newRow("lone quote") << "\""
+                                << "\"\"\"\"";
+    QTest::newRow("line feed") << "two\nlines"
+                               << "\"two\nlines\"";
+    QTest::newRow("carriage return") << "cr\rhere"
+                                     << "\"cr\rhere\"";
 }
 
 void TestCsvWriter::fieldIsQuotedOnlyWhenNeeded()
 {
     QFETCH(QString, field);
     QFETCH(QString, written);
-    TextTable table({"A", "B"}, {{field, "x"}, {"y", field}});
-    QCOMPARE(QString::fromUtf8(csvOf(table)), QStringLiteral("A,B\n%1,x\ny,%1\n").arg(written));
-    QCOMPARE(csvLine({field}), written + QLatin1Char('\n'));
-}
-
-void TestCsvWriter::everyFieldReadsBack()
-{
-    const QStringList nasty = {"a,b", "\"", "\"\"", "x\ny", "\r\n", ",", "", " q \"r\" ,s"};
-    QList<QStringList> rows;
-    for (int i = 0; i < nasty.size(); ++i)
-        rows.append({QString::number(i), nasty.at(i), nasty.at(nasty.size() - 1 - i)});
-    const QStringList header = {"No.", "Value, as shown", "Unit \"text\""};
-    TextTable table(header, rows);
-    const QString name = m_dir->filePath("nasty.csv");
-    QVERIFY(writeCsv(&table, name));
-    QList<QStringList> records;
-    QVERIFY(readCsvStrictly(QString::fromUtf8(testfiles::readAll(name)), records));
-    QCOMPARE(records, QList<QStringList>{header} + rows);
+    QCOMPARE(QString::fromUtf8(csvOf(OneField(field))), QStringLiteral("%1\n%1\n").arg(written));
 }
 
 void TestCsvWriter::textIsWrittenInLocalEncoding_data()
@@ -186,21 +151,20 @@ void TestCsvWriter::textIsWrittenInLocalEncoding_data()
     QTest::addColumn<QByteArray>("codec");
     QTest::addColumn<QByteArray>("written");
     // Ohm has no Latin-1 code and becomes the substitute; micro is the single byte 0xB5.
-    QTest::newRow("Latin-1") << QByteArray("ISO-8859-1") << QByteArray("Unit\nK?\n\xB5\n");
+    QTest::newRow("Latin-1") << QByteArray("ISO-8859-1") << QByteArray("K?\xB5\nK?\xB5\n");
     // No byte order mark before the UTF-8 text.
-    QTest::newRow("UTF-8") << QByteArray("UTF-8") << QByteArray("Unit\nK\xCE\xA9\n\xC2\xB5\n");
+    QTest::newRow("UTF-8") << QByteArray("UTF-8")
+                           << QByteArray("K\xCE\xA9\xC2\xB5\nK\xCE\xA9\xC2\xB5\n");
 }
 
 void TestCsvWriter::textIsWrittenInLocalEncoding()
 {
     QFETCH(QByteArray, codec);
-    QFETCH(QByteArray, written);
     QTextCodec::setCodecForLocale(QTextCodec::codecForName(codec));
-    TextTable table({"Unit"}, {{QString::fromUtf8("K\xCE\xA9")}, {QString::fromUtf8("\xC2\xB5")}});
-    QCOMPARE(csvOf(table), written);
     const QString name = m_dir->filePath("local.csv");
+    OneField table(QString::fromUtf8("K\xCE\xA9\xC2\xB5"));
     QVERIFY(writeCsv(&table, name));
-    QCOMPARE(testfiles::readAll(name), written);
+    QTEST(testfiles::readAll(name), "written");
 }
 
 void TestCsvWriter::unwritableNameFailsAndWritesNothing_data()
@@ -223,30 +187,11 @@ void TestCsvWriter::unwritableNameFailsAndWritesNothing()
     QCOMPARE(testfiles::readAll(m_dir->filePath("blocker")), QByteArray("old\n"));
 }
 
-void TestCsvWriter::readOnlyFolderFailsAndKeepsOldFile()
-{
-    fillRecordTable(2);
-    const QString readOnly = m_dir->filePath("readonly");
-    QVERIFY(QDir().mkpath(readOnly));
-    const QString name = readOnly + "/out.csv";
-    QVERIFY(testfiles::writeAll(name, "old\n"));
-    QVERIFY(QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ExeOwner));
-    if (QFileInfo(readOnly).isWritable()) {
-        QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QSKIP("this user may write into read-only folders");
-    }
-    const bool written = writeCsv(m_model.get(), name);
-    QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QVERIFY(!written);
-    QCOMPARE(testfiles::readAll(name), QByteArray("old\n"));
-}
-
 void TestCsvWriter::fullDiskFailsAndKeepsOldFile_data()
 {
     // Where the disk runs full, counted back from the end of the export.
     QTest::addColumn<int>("shortBy");
     QTest::newRow("in the middle") << 100 * 1024;
-    QTest::newRow("in the last line") << 10;
     QTest::newRow("at the last byte") << 1;
 }
 
@@ -256,9 +201,8 @@ void TestCsvWriter::fullDiskFailsAndKeepsOldFile()
     const QString name = m_dir->filePath("export.csv");
     QVERIFY(testfiles::writeAll(name, "old\n"));
     fillRecordTable(5000);
-    const int size = csvOf(*m_model).size();
     {
-        testfiles::FileSizeLimit limit(rlim_t(size - shortBy));
+        testfiles::FileSizeLimit limit(rlim_t(csvOf(*m_model).size() - shortBy));
         QVERIFY(limit.isActive());
         QVERIFY(!writeCsv(m_model.get(), name));
     }
@@ -271,8 +215,8 @@ void TestCsvWriter::fullDiskFailsAndKeepsOldFile()
 
 void TestCsvWriter::fullDeviceFails()
 {
-    // A device that reports a full disk on every write, made in the temporary folder when this
-    // user may create devices, else a link to the system's.
+    // A device that reports a full disk on every write, made here when this user may create
+    // devices, else a link to the system's.
     const QString device = m_dir->filePath("full");
     if (::mknod(QFile::encodeName(device).constData(), S_IFCHR | 0666, makedev(1, 7)) != 0)
         QVERIFY(QFile::link("/dev/full", device));
@@ -281,7 +225,6 @@ void TestCsvWriter::fullDeviceFails()
     // The device is written in place, never replaced by a file.
     QVERIFY(!QFileInfo(device).isFile());
     QVERIFY(QFileInfo::exists(device));
-    QVERIFY(!QFileInfo("/dev/full").isFile());
 }
 
 QTEST_GUILESS_MAIN(TestCsvWriter)

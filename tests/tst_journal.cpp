@@ -8,7 +8,6 @@
 #include "testfiles.h"
 
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -29,13 +28,9 @@ class TestJournal : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void init();
-    void cleanup();
 
-    void defaultFolderIsInApplicationData();
     void linesMatchTheExport();
-    void eachLineIsOnDiskWhenAppendReturns();
     void eachStartBeginsAFileNamedAfterItsTime();
     void pruneKeepsTheNewest_data();
     void pruneKeepsTheNewest();
@@ -44,82 +39,44 @@ private slots:
     void fullDiskKeepsWholeLinesAndReportsOnce();
 
 private:
-    QString makeJournal(const QString &name, int bytes);
+    QString path(const QString &name) const { return m_dir->filePath(name); }
 
-    recordsamples::RecordSetup m_setup;
     std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<DataModel> m_model;
 };
-
-void TestJournal::initTestCase()
-{
-    QStandardPaths::setTestModeEnabled(true);
-}
 
 void TestJournal::init()
 {
     m_dir.reset(new QTemporaryDir);
     QVERIFY(m_dir->isValid());
-    m_model.reset(new DataModel(m_setup.columns));
-}
-
-void TestJournal::cleanup()
-{
-    m_model.reset();
-    m_dir.reset();
-}
-
-QString TestJournal::makeJournal(const QString &name, int bytes)
-{
-    const QString path = m_dir->filePath(name);
-    testfiles::writeAll(path, QByteArray(bytes, 'x'));
-    return path;
-}
-
-void TestJournal::defaultFolderIsInApplicationData()
-{
-    const Journal journal;
-    QCOMPARE(journal.directory(),
-             QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + "/journal");
 }
 
 void TestJournal::linesMatchTheExport()
 {
-    for (DmmData *data :
-         recordsamples::everyRowReadings(m_setup.defaultTable, m_setup.eTable, kStart))
-        m_model->appendRecord(data);
-    Journal journal(m_dir->filePath("journal"));
-    QVERIFY(journal.start(csvHeaderFields(m_model.get()), kStart));
-    for (int row = 0; row < m_model->rowCount(); ++row)
-        QVERIFY(journal.append(csvRowFields(m_model.get(), row)));
+    recordsamples::RecordSetup setup;
+    DataModel model(setup.columns);
+    for (DmmData *data : recordsamples::everyRowReadings(setup.defaultTable, setup.eTable, kStart))
+        model.appendRecord(data);
+    Journal journal(path("journal"));
+    QVERIFY(journal.start(csvHeaderFields(&model), kStart));
+    for (int row = 0; row < model.rowCount(); ++row)
+        QVERIFY(journal.append(csvRowFields(&model, row)));
     const QString journalFile = journal.fileName();
     journal.stop();
-    const QString exported = m_dir->filePath("export.csv");
-    QVERIFY(writeCsv(m_model.get(), exported));
-    QCOMPARE(testfiles::readAll(journalFile), testfiles::readAll(exported));
-}
-
-void TestJournal::eachLineIsOnDiskWhenAppendReturns()
-{
-    Journal journal(m_dir->path());
-    QVERIFY(journal.start({"No.", "Value"}, kStart));
-    QCOMPARE(testfiles::readAll(journal.fileName()), QByteArray("No.,Value\n"));
-    QVERIFY(journal.append({"1", "-0.0123"}));
-    QCOMPARE(testfiles::readAll(journal.fileName()), QByteArray("No.,Value\n1,-0.0123\n"));
-    QVERIFY(journal.append({"2", "a,b"}));
-    QCOMPARE(testfiles::readAll(journal.fileName()),
-             QByteArray("No.,Value\n1,-0.0123\n2,\"a,b\"\n"));
+    QVERIFY(writeCsv(&model, path("export.csv")));
+    QCOMPARE(testfiles::readAll(journalFile), testfiles::readAll(path("export.csv")));
 }
 
 void TestJournal::eachStartBeginsAFileNamedAfterItsTime()
 {
-    Journal journal(m_dir->filePath("new/folder"));
+    const QString folder = path("new/folder");
+    Journal journal(folder);
     QSignalSpy failed(&journal, &Journal::failed);
     QVERIFY(!journal.append({"before any start"}));
     QVERIFY(journal.start({"A"}, kStart));
-    QVERIFY(journal.isActive());
-    QCOMPARE(journal.fileName(), m_dir->filePath("new/folder/2024-05-01_12-30-05.csv"));
-    QVERIFY(journal.append({"first"}));
+    QCOMPARE(journal.fileName(), folder + "/2024-05-01_12-30-05.csv");
+    // Each line is on disk when append returns.
+    QVERIFY(journal.append({"a,b"}));
+    QCOMPARE(testfiles::readAll(journal.fileName()), QByteArray("A\n\"a,b\"\n"));
     QVERIFY(journal.start({"A"}, kStart.addSecs(60)));
     QVERIFY(journal.append({"second"}));
     // Names already taken get a counter.
@@ -127,14 +84,12 @@ void TestJournal::eachStartBeginsAFileNamedAfterItsTime()
     QVERIFY(journal.start({"A"}, kStart));
     journal.stop();
     QVERIFY(!journal.isActive());
-    QVERIFY(journal.fileName().isEmpty());
     QVERIFY(!journal.append({"after the stop"}));
     QCOMPARE(failed.count(), 0);
-    const QString folder = m_dir->filePath("new/folder");
     QCOMPARE(journalNames(folder),
              QStringList({"2024-05-01_12-30-05-1.csv", "2024-05-01_12-30-05-2.csv",
                           "2024-05-01_12-30-05.csv", "2024-05-01_12-31-05.csv"}));
-    QCOMPARE(testfiles::readAll(folder + "/2024-05-01_12-30-05.csv"), QByteArray("A\nfirst\n"));
+    QCOMPARE(testfiles::readAll(folder + "/2024-05-01_12-30-05.csv"), QByteArray("A\n\"a,b\"\n"));
     QCOMPARE(testfiles::readAll(folder + "/2024-05-01_12-31-05.csv"), QByteArray("A\nsecond\n"));
     QCOMPARE(testfiles::readAll(folder + "/2024-05-01_12-30-05-2.csv"), QByteArray("A\n"));
 }
@@ -145,14 +100,17 @@ void TestJournal::pruneKeepsTheNewest_data()
     QTest::addColumn<int>("keep");
     QTest::addColumn<int>("bytes");
     QTest::addColumn<QStringList>("left");
-    // The counter orders journals of one second: "-2" is newer than "-1", which is newer than none.
-    QTest::newRow("by count")
-        << QStringList{"2023-12-31_23-59-59.csv:10",    "2024-01-01_00-00-00.csv:10",
-                       "2024-01-01_00-00-00-1.csv:10",  "2024-01-01_00-00-00-2.csv:10",
-                       "2024-01-01_00-00-00-10.csv:10", "2024-02-01_08-00-00.csv:10"}
-        << 3 << int(Journal::kMaxBytes)
-        << QStringList{"2024-01-01_00-00-00-10.csv", "2024-01-01_00-00-00-2.csv",
-                       "2024-02-01_08-00-00.csv"};
+    // The counter orders journals of one second: "-10" is newer than "-2", which is newer than
+    // none.
+    QTest::newRow("by count") << QStringList{"2023-12-31_23-59-59.csv:10",
+                                             "2024-01-01_00-00-00.csv:10",
+                                             "2024-01-01_00-00-00-2.csv:10",
+                                             "2024-01-01_00-00-00-10.csv:10",
+                                             "2024-02-01_08-00-00.csv:10"}
+                              << 3 << int(Journal::kMaxBytes)
+                              << QStringList{"2024-01-01_00-00-00-10.csv",
+                                             "2024-01-01_00-00-00-2.csv",
+                                             "2024-02-01_08-00-00.csv"};
     // The third newest would pass the limit; the small oldest one goes with it.
     QTest::newRow("by size") << QStringList{"2024-01-01_00-00-01.csv:10",
                                             "2024-01-01_00-00-02.csv:100",
@@ -178,10 +136,9 @@ void TestJournal::pruneKeepsTheNewest()
     int journals = 0;
     for (const QString &file : files) {
         const QString name = file.section(':', 0, 0);
-        if (name.endsWith('/'))
-            QVERIFY(QDir(m_dir->path()).mkdir(name));
-        else
-            makeJournal(name, file.section(':', 1).toInt());
+        const QByteArray content(file.section(':', 1).toInt(), 'x');
+        QVERIFY(name.endsWith('/') ? QDir(m_dir->path()).mkdir(name)
+                                   : testfiles::writeAll(path(name), content));
         journals += journalName.match(name).hasMatch();
     }
     Journal journal(m_dir->path());
@@ -189,14 +146,14 @@ void TestJournal::pruneKeepsTheNewest()
     QCOMPARE(journalNames(m_dir->path()), left);
     // A folder with a journal's name is no journal.
     for (const QString &file : files.filter(QRegularExpression("/$")))
-        QVERIFY(QFileInfo(m_dir->filePath(file)).isDir());
+        QVERIFY(QFileInfo(path(file)).isDir());
     QCOMPARE(journal.prune(keep, bytes), 0);
 }
 
 void TestJournal::pruneNeverRemovesRunningJournal()
 {
-    makeJournal("2024-06-01_00-00-00.csv", 10);
-    makeJournal("2024-07-01_00-00-00.csv", 10);
+    QVERIFY(testfiles::writeAll(path("2024-06-01_00-00-00.csv"), "x"));
+    QVERIFY(testfiles::writeAll(path("2024-07-01_00-00-00.csv"), "x"));
     Journal journal(m_dir->path());
     QVERIFY(journal.start({"A"}, kStart)); // named before the others
     QCOMPARE(journal.prune(1, Journal::kMaxBytes), 1);
@@ -210,21 +167,20 @@ void TestJournal::pruneNeverRemovesRunningJournal()
 void TestJournal::unwritableFolderIsReportedOnce()
 {
     // A plain file where the folder should be stops every user, the super-user too.
-    const QString blocker = makeJournal("blocker", 3);
-    Journal journal(blocker + "/journal");
+    QVERIFY(testfiles::writeAll(path("blocker"), "x"));
+    Journal journal(path("blocker/journal"));
     QSignalSpy failed(&journal, &Journal::failed);
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("journal"));
     QVERIFY(!journal.start({"A"}, kStart));
     QCOMPARE(failed.count(), 1);
     QVERIFY(!journal.errorString().isEmpty());
     QCOMPARE(failed.at(0).at(0).toString(), journal.errorString());
-    QVERIFY(!journal.isActive());
     for (int i = 0; i < 3; ++i)
         QVERIFY(!journal.append({"1"}));
     QCOMPARE(failed.count(), 1);
 
     // The next start tries again, and succeeds once the folder can be made.
-    QVERIFY(QFile::remove(blocker));
+    QVERIFY(QFile::remove(path("blocker")));
     QVERIFY(journal.start({"A"}, kStart));
     QVERIFY(journal.errorString().isEmpty());
     QVERIFY(journal.append({"1"}));
@@ -236,22 +192,20 @@ void TestJournal::fullDiskKeepsWholeLinesAndReportsOnce()
     Journal journal(m_dir->path());
     QSignalSpy failed(&journal, &Journal::failed);
     QVERIFY(journal.start({"No.", "Value"}, kStart));
-    const QByteArray header = "No.,Value\n";
-    QByteArray expected = header;
+    const QByteArray expected = "No.,Value\n1,value-000001\n2,value-000002\n";
     {
         // Room for the header and a little more than two lines of 16 bytes.
-        testfiles::FileSizeLimit limit(rlim_t(header.size() + 40));
+        testfiles::FileSizeLimit limit(rlim_t(10 + 40));
         QVERIFY(limit.isActive());
         QVERIFY(journal.append({"1", "value-000001"}));
         QVERIFY(journal.append({"2", "value-000002"}));
-        expected += "1,value-000001\n2,value-000002\n";
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("journal"));
         QVERIFY(!journal.append({"3", "value-000003"}));
         QVERIFY(!journal.append({"4", "value-000004"}));
     }
     QCOMPARE(failed.count(), 1);
     QVERIFY(!journal.isActive());
-    QCOMPARE(testfiles::readAll(m_dir->filePath("2024-05-01_12-30-05.csv")), expected);
+    QCOMPARE(testfiles::readAll(path("2024-05-01_12-30-05.csv")), expected);
     // Recording goes on without the journal until the next start, which opens a new file.
     QVERIFY(!journal.append({"5", "value-000005"}));
     QVERIFY(journal.start({"No.", "Value"}, kStart));
