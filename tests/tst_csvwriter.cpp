@@ -1,6 +1,4 @@
 #include "meter/functionentry.h"
-#include "record/columnspec.h"
-#include "record/csvformat.h"
 #include "record/csvwriter.h"
 #include "record/datamodel.h"
 #include "recordsamples.h"
@@ -47,54 +45,32 @@ class TestCsvWriter : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
+    void init() { m_model.reset(new DataModel(m_setup.columns)); }
 
     void rowsAreWrittenAsTheTableShowsThem();
     void fieldIsQuotedOnlyWhenNeeded_data();
     void fieldIsQuotedOnlyWhenNeeded();
-    void textIsWrittenInLocalEncoding_data();
     void textIsWrittenInLocalEncoding();
-
-    void unwritableNameFailsAndWritesNothing_data();
-    void unwritableNameFailsAndWritesNothing();
-    void fullDiskFailsAndKeepsOldFile_data();
-    void fullDiskFailsAndKeepsOldFile();
-    void fullDeviceFails();
+    void failedWriteIsReportedAndKeepsTheOldFile_data();
+    void failedWriteIsReportedAndKeepsTheOldFile();
 
 private:
-    void fillRecordTable(int count);
+    void fillRecordTable(int count)
+    {
+        recordsamples::generateRecording(m_setup.defaultTable, count,
+                                         QDateTime(QDate(2024, 5, 1), QTime(12, 0)),
+                                         [this](DmmData *data) { m_model->appendRecord(data); });
+    }
 
     recordsamples::RecordSetup m_setup;
     std::unique_ptr<DataModel> m_model;
-    std::unique_ptr<QTemporaryDir> m_dir;
-    const QDateTime m_start{QDate(2024, 5, 1), QTime(12, 0)};
 };
-
-void TestCsvWriter::init()
-{
-    m_model.reset(new DataModel(m_setup.columns));
-    m_dir.reset(new QTemporaryDir);
-    QVERIFY(m_dir->isValid());
-}
-
-void TestCsvWriter::cleanup()
-{
-    QTextCodec::setCodecForLocale(nullptr);
-    m_dir.reset();
-    m_model.reset();
-}
-
-void TestCsvWriter::fillRecordTable(int count)
-{
-    recordsamples::generateRecording(m_setup.defaultTable, count, m_start,
-                                     [this](DmmData *data) { m_model->appendRecord(data); });
-}
 
 void TestCsvWriter::rowsAreWrittenAsTheTableShowsThem()
 {
+    QTemporaryDir dir;
     const QByteArray header = "No.,Date/Time,Function,Range,Value,Unit\n";
-    const QString name = m_dir->filePath("rows.csv");
+    const QString name = dir.filePath("rows.csv");
     QVERIFY(writeCsv(m_model.get(), name));
     QCOMPARE(testfiles::readAll(name), header);
     // A longer file of the same name is replaced.
@@ -107,8 +83,8 @@ void TestCsvWriter::rowsAreWrittenAsTheTableShowsThem()
 
     // Every function: the record table hands its texts over directly, a proxy the general way.
     m_model->clearRecords();
-    for (DmmData *data :
-         recordsamples::everyRowReadings(m_setup.defaultTable, m_setup.eTable, m_start))
+    for (DmmData *data : recordsamples::everyRowReadings(m_setup.defaultTable, m_setup.eTable,
+                                                         QDateTime::currentDateTime()))
         m_model->appendRecord(data);
     QIdentityProxyModel proxy;
     proxy.setSourceModel(m_model.get());
@@ -146,85 +122,60 @@ void TestCsvWriter::fieldIsQuotedOnlyWhenNeeded()
     QCOMPARE(QString::fromUtf8(csvOf(OneField(field))), QStringLiteral("%1\n%1\n").arg(written));
 }
 
-void TestCsvWriter::textIsWrittenInLocalEncoding_data()
-{
-    QTest::addColumn<QByteArray>("codec");
-    QTest::addColumn<QByteArray>("written");
-    // Ohm has no Latin-1 code and becomes the substitute; micro is the single byte 0xB5.
-    QTest::newRow("Latin-1") << QByteArray("ISO-8859-1") << QByteArray("K?\xB5\nK?\xB5\n");
-    // No byte order mark before the UTF-8 text.
-    QTest::newRow("UTF-8") << QByteArray("UTF-8")
-                           << QByteArray("K\xCE\xA9\xC2\xB5\nK\xCE\xA9\xC2\xB5\n");
-}
-
 void TestCsvWriter::textIsWrittenInLocalEncoding()
 {
-    QFETCH(QByteArray, codec);
-    QTextCodec::setCodecForLocale(QTextCodec::codecForName(codec));
-    const QString name = m_dir->filePath("local.csv");
-    OneField table(QString::fromUtf8("K\xCE\xA9\xC2\xB5"));
-    QVERIFY(writeCsv(&table, name));
-    QTEST(testfiles::readAll(name), "written");
+    const OneField units(QString::fromUtf8("K\xCE\xA9\xC2\xB5"));
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("ISO-8859-1"));
+    const QByteArray latin1 = csvOf(units);
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+    const QByteArray utf8 = csvOf(units);
+    QTextCodec::setCodecForLocale(nullptr);
+    // Ohm has no Latin-1 code and becomes the substitute; micro is the single byte 0xB5.
+    QCOMPARE(latin1, QByteArray("K?\xB5\nK?\xB5\n"));
+    // No byte order mark before the UTF-8 text.
+    QCOMPARE(utf8, QByteArray("K\xCE\xA9\xC2\xB5\nK\xCE\xA9\xC2\xB5\n"));
 }
 
-void TestCsvWriter::unwritableNameFailsAndWritesNothing_data()
+void TestCsvWriter::failedWriteIsReportedAndKeepsTheOldFile_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::newRow("a folder") << "";
-    QTest::newRow("in a missing folder") << "missing/out.csv";
+    QTest::addColumn<int>("shortBy"); // what the disk lacks for the export; 0 for enough room
+    QTest::newRow("a folder") << "" << 0;
+    QTest::newRow("in a missing folder") << "missing/out.csv" << 0;
     // A plain file where a folder is expected stops every user, the super-user too.
-    QTest::newRow("in a plain file") << "blocker/out.csv";
+    QTest::newRow("in a plain file") << "old.csv/out.csv" << 0;
+    QTest::newRow("disk full in the middle") << "old.csv" << 100 * 1024;
+    QTest::newRow("disk full at the last byte") << "old.csv" << 1;
+    QTest::newRow("a full device") << "full" << 0;
 }
 
-void TestCsvWriter::unwritableNameFailsAndWritesNothing()
+void TestCsvWriter::failedWriteIsReportedAndKeepsTheOldFile()
 {
     QFETCH(QString, name);
-    QVERIFY(testfiles::writeAll(m_dir->filePath("blocker"), "old\n"));
-    fillRecordTable(2);
-    QVERIFY(!writeCsv(m_model.get(), m_dir->filePath(name)));
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-             QStringList{"blocker"});
-    QCOMPARE(testfiles::readAll(m_dir->filePath("blocker")), QByteArray("old\n"));
-}
-
-void TestCsvWriter::fullDiskFailsAndKeepsOldFile_data()
-{
-    // Where the disk runs full, counted back from the end of the export.
-    QTest::addColumn<int>("shortBy");
-    QTest::newRow("in the middle") << 100 * 1024;
-    QTest::newRow("at the last byte") << 1;
-}
-
-void TestCsvWriter::fullDiskFailsAndKeepsOldFile()
-{
     QFETCH(int, shortBy);
-    const QString name = m_dir->filePath("export.csv");
-    QVERIFY(testfiles::writeAll(name, "old\n"));
-    fillRecordTable(5000);
-    {
-        testfiles::FileSizeLimit limit(rlim_t(csvOf(*m_model).size() - shortBy));
-        QVERIFY(limit.isActive());
-        QVERIFY(!writeCsv(m_model.get(), name));
-    }
-    QCOMPARE(testfiles::readAll(name), QByteArray("old\n"));
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{"export.csv"});
-    // With room again the same export succeeds.
-    QVERIFY(writeCsv(m_model.get(), name));
-    QCOMPARE(testfiles::readAll(name).count('\n'), 5001);
-}
-
-void TestCsvWriter::fullDeviceFails()
-{
+    QTemporaryDir dir;
+    const QString old = dir.filePath("old.csv");
+    QVERIFY(testfiles::writeAll(old, "old\n"));
     // A device that reports a full disk on every write, made here when this user may create
     // devices, else a link to the system's.
-    const QString device = m_dir->filePath("full");
-    if (::mknod(QFile::encodeName(device).constData(), S_IFCHR | 0666, makedev(1, 7)) != 0)
-        QVERIFY(QFile::link("/dev/full", device));
-    fillRecordTable(10);
-    QVERIFY(!writeCsv(m_model.get(), device));
-    // The device is written in place, never replaced by a file.
-    QVERIFY(!QFileInfo(device).isFile());
-    QVERIFY(QFileInfo::exists(device));
+    const QString full = dir.filePath("full");
+    if (::mknod(QFile::encodeName(full).constData(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+        QVERIFY(QFile::link("/dev/full", full));
+    fillRecordTable(5000);
+    {
+        const int size = csvOf(*m_model).size();
+        testfiles::FileSizeLimit limit(shortBy ? rlim_t(size - shortBy) : RLIM_INFINITY);
+        QVERIFY(limit.isActive());
+        QVERIFY(!writeCsv(m_model.get(), dir.filePath(name)));
+    }
+    QCOMPARE(testfiles::readAll(old), QByteArray("old\n"));
+    // The device is written in place, never replaced by a file; no unfinished copy is left.
+    QVERIFY(!QFileInfo(full).isFile());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
+             QStringList({"full", "old.csv"}));
+    // With room again the same export succeeds.
+    QVERIFY(writeCsv(m_model.get(), old));
+    QCOMPARE(testfiles::readAll(old).count('\n'), 5001);
 }
 
 QTEST_GUILESS_MAIN(TestCsvWriter)

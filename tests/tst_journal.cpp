@@ -1,5 +1,4 @@
 #include "meter/functionentry.h"
-#include "record/columnspec.h"
 #include "record/csvformat.h"
 #include "record/csvwriter.h"
 #include "record/datamodel.h"
@@ -34,7 +33,6 @@ private slots:
     void eachStartBeginsAFileNamedAfterItsTime();
     void pruneKeepsTheNewest_data();
     void pruneKeepsTheNewest();
-    void pruneNeverRemovesRunningJournal();
     void unwritableFolderIsReportedOnce();
     void fullDiskKeepsWholeLinesAndReportsOnce();
 
@@ -96,72 +94,52 @@ void TestJournal::eachStartBeginsAFileNamedAfterItsTime()
 
 void TestJournal::pruneKeepsTheNewest_data()
 {
-    QTest::addColumn<QStringList>("files"); // name:size, oldest first; a name ending in / a folder
+    QTest::addColumn<QString>("files"); // oldest first, name:size; a name ending in / a folder
     QTest::addColumn<int>("keep");
     QTest::addColumn<int>("bytes");
-    QTest::addColumn<QStringList>("left");
-    // The counter orders journals of one second: "-10" is newer than "-2", which is newer than
-    // none.
-    QTest::newRow("by count") << QStringList{"2023-12-31_23-59-59.csv:10",
-                                             "2024-01-01_00-00-00.csv:10",
-                                             "2024-01-01_00-00-00-2.csv:10",
-                                             "2024-01-01_00-00-00-10.csv:10",
-                                             "2024-02-01_08-00-00.csv:10"}
-                              << 3 << int(Journal::kMaxBytes)
-                              << QStringList{"2024-01-01_00-00-00-10.csv",
-                                             "2024-01-01_00-00-00-2.csv",
-                                             "2024-02-01_08-00-00.csv"};
+    QTest::addColumn<QString>("left");
+    QTest::addColumn<bool>("running"); // a journal started at kStart runs
+    const QString day = "2024-01-01_00-00-0";
+    // The counter orders journals of one second: "-10" is newer than "-2", newer than none.
+    QTest::newRow("by count") << "2023-12-31_23-59-59.csv:1 " + day + "0.csv:1 " + day +
+                                     "0-2.csv:1 " + day + "0-10.csv:1 " + day + "1.csv:1"
+                              << 3 << 1000 << day + "0-10.csv " + day + "0-2.csv " + day + "1.csv"
+                              << false;
     // The third newest would pass the limit; the small oldest one goes with it.
-    QTest::newRow("by size") << QStringList{"2024-01-01_00-00-01.csv:10",
-                                            "2024-01-01_00-00-02.csv:100",
-                                            "2024-01-01_00-00-03.csv:100",
-                                            "2024-01-01_00-00-04.csv:100"}
-                             << 100 << 250
-                             << QStringList{"2024-01-01_00-00-03.csv", "2024-01-01_00-00-04.csv"};
+    QTest::newRow("by size") << day + "1.csv:10 " + day + "2.csv:100 " + day + "3.csv:100 " + day +
+                                    "4.csv:100"
+                             << 100 << 250 << day + "3.csv " + day + "4.csv" << false;
     QTest::newRow("other files stay")
-        << QStringList{"notes.csv:10", "2024-01-01_00-00-00.txt:10",
-                       "2024-01-01_00-00-00.csv.bak:10", "2024-01-01_00-00-00.csv:10",
-                       "2024-01-02_00-00-00.csv/"}
-        << 0 << 0
-        << QStringList{"2024-01-01_00-00-00.csv.bak", "2024-01-01_00-00-00.txt", "notes.csv"};
+        << "notes.csv:1 " + day + "0.txt:1 " + day + "0.csv.bak:1 " + day + "0.csv:1 " + day +
+               "1.csv/"
+        << 0 << 0 << day + "0.csv.bak " + day + "0.txt notes.csv" << false;
+    // The oldest by its name, yet never removed.
+    QTest::newRow("running journal stays") << "2024-06-01_00-00-00.csv:1 2024-07-01_00-00-00.csv:1"
+                                           << 0 << 0 << "2024-05-01_12-30-05.csv" << true;
 }
 
 void TestJournal::pruneKeepsTheNewest()
 {
-    QFETCH(QStringList, files);
+    QFETCH(QString, files);
     QFETCH(int, keep);
     QFETCH(int, bytes);
-    QFETCH(QStringList, left);
-    const QRegularExpression journalName("^[0-9_-]+\\.csv$");
+    QFETCH(QString, left);
+    QFETCH(bool, running);
     int journals = 0;
-    for (const QString &file : files) {
+    for (const QString &file : files.split(' ')) {
         const QString name = file.section(':', 0, 0);
         const QByteArray content(file.section(':', 1).toInt(), 'x');
         QVERIFY(name.endsWith('/') ? QDir(m_dir->path()).mkdir(name)
                                    : testfiles::writeAll(path(name), content));
-        journals += journalName.match(name).hasMatch();
+        journals += name.endsWith(".csv") && name.startsWith('2');
     }
     Journal journal(m_dir->path());
-    QCOMPARE(journal.prune(keep, bytes), journals - left.filter(journalName).size());
-    QCOMPARE(journalNames(m_dir->path()), left);
-    // A folder with a journal's name is no journal.
-    for (const QString &file : files.filter(QRegularExpression("/$")))
-        QVERIFY(QFileInfo(path(file)).isDir());
+    QVERIFY(!running || journal.start({"A"}, kStart));
+    QCOMPARE(journal.prune(keep, bytes),
+             journals + running - left.split(' ').filter(QRegularExpression("^2.*csv$")).size());
+    QCOMPARE(journalNames(m_dir->path()), left.split(' '));
     QCOMPARE(journal.prune(keep, bytes), 0);
-}
-
-void TestJournal::pruneNeverRemovesRunningJournal()
-{
-    QVERIFY(testfiles::writeAll(path("2024-06-01_00-00-00.csv"), "x"));
-    QVERIFY(testfiles::writeAll(path("2024-07-01_00-00-00.csv"), "x"));
-    Journal journal(m_dir->path());
-    QVERIFY(journal.start({"A"}, kStart)); // named before the others
-    QCOMPARE(journal.prune(1, Journal::kMaxBytes), 1);
-    QCOMPARE(journalNames(m_dir->path()),
-             QStringList({"2024-05-01_12-30-05.csv", "2024-07-01_00-00-00.csv"}));
-    QCOMPARE(journal.prune(0, 0), 1);
-    QCOMPARE(journalNames(m_dir->path()), QStringList({"2024-05-01_12-30-05.csv"}));
-    QVERIFY(journal.append({"still here"}));
+    QCOMPARE(journal.append({"still here"}), running);
 }
 
 void TestJournal::unwritableFolderIsReportedOnce()

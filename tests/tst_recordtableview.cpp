@@ -6,13 +6,10 @@
 #include <QApplication>
 #include <QHoverEvent>
 #include <QIdentityProxyModel>
-#include <QImage>
 #include <QPainter>
 #include <QProxyStyle>
 #include <QScrollBar>
 #include <QtTest>
-
-#include <memory>
 
 // The record table view paints its rows by arithmetic instead of asking its row header; what
 // it paints must be what the plain table view paints, in every state the table can be in.
@@ -20,22 +17,8 @@ class TestRecordTableView : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
     void paintsAsThePlainView_data();
     void paintsAsThePlainView();
-
-private:
-    // Appends rows readings to the table; both views show it.
-    void fill(int rows);
-
-    recordsamples::RecordSetup m_setup;
-    std::unique_ptr<DataModel> m_model;
-    std::unique_ptr<QAbstractProxyModel> m_shown;
-    std::unique_ptr<QStyle> m_style;
-    std::unique_ptr<QWidget> m_window;
-    // The view under test, then the same view painted the plain way.
-    QList<QTableView *> m_views;
 };
 
 namespace {
@@ -63,7 +46,7 @@ protected:
     void paintEvent(QPaintEvent *event) override { QTableView::paintEvent(event); }
 };
 
-// Some cells of the table are disabled.
+// Some rows of the table are disabled.
 class DisablingModel : public QIdentityProxyModel
 {
 public:
@@ -74,7 +57,9 @@ public:
     }
 };
 
-// Marks the hovered and the disabled cells, which the default style draws like any other.
+// Marks the hovered and the disabled cells, which the default style draws like any other, and
+// in the header where each section stands, whether its neighbours are selected and whether the
+// window is active.
 class MarkingStyle : public QProxyStyle
 {
 public:
@@ -82,16 +67,11 @@ public:
                        const QWidget *widget) const override
     {
         QProxyStyle::drawPrimitive(element, option, painter, widget);
-        if (element != PE_PanelItemViewRow)
-            return;
-        if (option->state & State_MouseOver)
+        if (element == PE_PanelItemViewRow && (option->state & State_MouseOver))
             painter->fillRect(option->rect.adjusted(2, 2, -2, -2), Qt::red);
-        if (!(option->state & State_Enabled))
+        if (element == PE_PanelItemViewRow && !(option->state & State_Enabled))
             painter->fillRect(option->rect.adjusted(4, 4, -4, -4), Qt::blue);
     }
-
-    // Header sections show where they stand, whether their neighbours are selected and whether
-    // the window is active.
     void drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
                      const QWidget *widget) const override
     {
@@ -99,9 +79,8 @@ public:
         const auto *header = qstyleoption_cast<const QStyleOptionHeader *>(option);
         if (element != CE_Header || !header)
             return;
-        // The header leaves an empty clip behind; mark the section over it.
         painter->save();
-        painter->setClipRect(option->rect);
+        painter->setClipRect(option->rect); // the header leaves an empty clip behind
         painter->fillRect(QRect(option->rect.topLeft(), QSize(3, 3)),
                           QColor::fromHsv(40 * header->position,
                                           option->state & State_Active ? 255 : 128,
@@ -110,9 +89,6 @@ public:
     }
 };
 
-const QSize kViewSize(420, 230);
-
-// Renders the whole view, or only the given part of it, into an image.
 QImage render(QWidget &view, const QRegion &region = QRegion())
 {
     QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
@@ -122,44 +98,6 @@ QImage render(QWidget &view, const QRegion &region = QRegion())
 }
 
 } // namespace
-
-void TestRecordTableView::fill(int rows)
-{
-    recordsamples::generateRecording(m_setup.defaultTable, rows,
-                                     QDateTime(QDate(2026, 12, 6), QTime(8, 0)),
-                                     [this](DmmData *reading) { m_model->appendRecord(reading); });
-    QApplication::processEvents();
-}
-
-void TestRecordTableView::init()
-{
-    m_model = std::make_unique<DataModel>(m_setup.columns);
-    m_shown = std::make_unique<DisablingModel>();
-    m_shown->setSourceModel(m_model.get());
-    m_style = std::make_unique<MarkingStyle>();
-    // Both views in one window, so that both are equally active.
-    m_window = std::make_unique<QWidget>();
-    m_views = {new RecordTableView(m_window.get()), new PlainTableView(m_window.get())};
-    for (QTableView *view : m_views) {
-        view->setStyle(m_style.get());
-        view->verticalHeader()->setStyle(m_style.get());
-        view->setModel(m_shown.get());
-        view->setSelectionBehavior(QAbstractItemView::SelectRows);
-        view->setGeometry(QRect(QPoint(m_views.indexOf(view) * kViewSize.width(), 0), kViewSize));
-    }
-    m_window->resize(2 * kViewSize.width(), kViewSize.height());
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-}
-
-void TestRecordTableView::cleanup()
-{
-    m_window.reset();
-    m_views.clear();
-    m_shown.reset();
-    m_model.reset();
-    m_style.reset();
-}
 
 void TestRecordTableView::paintsAsThePlainView_data()
 {
@@ -186,23 +124,43 @@ void TestRecordTableView::paintsAsThePlainView()
 {
     QFETCH(int, rows);
     QFETCH(QString, state);
-    fill(rows);
-    // After a scroll a view repaints several areas at once; a cell reaching into two of them
-    // is painted once.
+    recordsamples::RecordSetup setup;
+    DataModel model(setup.columns);
+    DisablingModel shown;
+    shown.setSourceModel(&model);
+    MarkingStyle style;
+    // Both views in one window, so that both are equally active.
+    QWidget window;
+    window.resize(840, 230);
+    const QList<QTableView *> views = {new RecordTableView(&window), new PlainTableView(&window)};
+    // After a scroll a view repaints several areas at once; a cell reaching into two of them is
+    // painted once.
     QRegion areas(QRect(0, 40, 420, 25));
     areas += QRect(30, 52, 200, 60);
     areas += QRect(300, 200, 120, 30);
-    QList<QList<QImage>> images;
-    for (QTableView *view : m_views) {
+    QList<QImage> images;
+    for (QTableView *view : views) {
+        view->setStyle(&style);
+        view->verticalHeader()->setStyle(&style);
+        view->setModel(&shown);
+        view->setSelectionBehavior(QAbstractItemView::SelectRows);
+        view->setGeometry(views.indexOf(view) * 420, 0, 420, 230);
+    }
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    // Filled while shown, as the recording fills it.
+    recordsamples::generateRecording(setup.defaultTable, rows, QDateTime::currentDateTime(),
+                                     [&model](DmmData *reading) { model.appendRecord(reading); });
+    QApplication::processEvents();
+    const QModelIndex hovered = shown.index(151, 2);
+    for (QTableView *view : views) {
         QScrollBar *bar = view->verticalScrollBar();
         QHeaderView *header = view->verticalHeader();
-        const QModelIndex hovered = m_shown->index(151, 2);
         if (state == "halfway")
             bar->setValue(bar->maximum() / 2 + 3);
         else if (state == "selected")
-            view->selectionModel()->select(
-                QItemSelection(m_shown->index(150, 0), m_shown->index(152, 5)),
-                QItemSelectionModel::Select);
+            view->selectionModel()->select(QItemSelection(shown.index(150, 0), shown.index(152, 5)),
+                                           QItemSelectionModel::Select);
         else if (state == "disabled")
             view->setEnabled(false);
         else if (state == "resized")
@@ -228,16 +186,16 @@ void TestRecordTableView::paintsAsThePlainView()
             QApplication::sendEvent(view->viewport(), &leave);
         }
         if (state == "focused") {
-            view->setCurrentIndex(m_shown->index(298, 1));
-            QApplication::setActiveWindow(m_window.get());
+            view->setCurrentIndex(shown.index(298, 1));
+            QApplication::setActiveWindow(&window);
             view->setFocus();
             QTRY_VERIFY(view->hasFocus());
         }
-        images.append({render(*view), render(*view, areas)});
+        images << render(*view) << render(*view, areas);
     }
-    QCOMPARE(m_views[0]->verticalScrollBar()->value(), m_views[1]->verticalScrollBar()->value());
-    QVERIFY(images[0][0] == images[1][0]);
-    QVERIFY(images[0][1] == images[1][1]);
+    QCOMPARE(views[0]->verticalScrollBar()->value(), views[1]->verticalScrollBar()->value());
+    QVERIFY(images[0] == images[2]);
+    QVERIFY(images[1] == images[3]);
 }
 
 QTEST_MAIN(TestRecordTableView)
