@@ -28,8 +28,7 @@ struct RecordSetup
         qDeleteAll(defaultTable);
         qDeleteAll(eTable);
     }
-    RecordSetup(const RecordSetup &) = delete;
-    RecordSetup &operator=(const RecordSetup &) = delete;
+    Q_DISABLE_COPY(RecordSetup)
 
     QList<ColumnSpec *> columns;
     FunctionTable defaultTable;
@@ -39,19 +38,10 @@ struct RecordSetup
 // The range text the decoder shows for a table row.
 inline QString rangeTextOf(const FunctionEntry &row)
 {
-    switch (row.functionCode()) {
-    case 5:
-    case 18:
-    case 19:
-    case 20:
-    case 23:
+    const int code = row.functionCode();
+    if (code == 5 || code == 18 || code == 19 || code == 20 || code == 23)
         return QStringLiteral("-");
-    case 10:
-    case 11:
-        return QString::number(row.upper().toInt());
-    default:
-        return QString::number(row.fullScale());
-    }
+    return QString::number(code == 10 || code == 11 ? row.upper().toInt() : row.fullScale());
 }
 
 // Display texts as the meter sends them, with the number and overload they decode to.

@@ -29,11 +29,10 @@ class FileSizeLimit
 {
 public:
     explicit FileSizeLimit(rlim_t bytes)
+        : m_savedHandler(signal(SIGXFSZ, SIG_IGN))
     {
         getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_savedHandler = signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
+        const rlimit limit = {bytes, m_saved.rlim_max};
         m_active = setrlimit(RLIMIT_FSIZE, &limit) == 0;
     }
     ~FileSizeLimit()
@@ -41,8 +40,7 @@ public:
         setrlimit(RLIMIT_FSIZE, &m_saved);
         signal(SIGXFSZ, m_savedHandler);
     }
-    FileSizeLimit(const FileSizeLimit &) = delete;
-    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+    Q_DISABLE_COPY(FileSizeLimit)
 
     bool isActive() const { return m_active; }
 

