@@ -29,8 +29,7 @@ private slots:
     void hoverPicksTheNearestSample_data();
     void hoverPicksTheNearestSample();
 
-    void init();
-    void cleanup();
+    void init() { m_chart = std::make_unique<DMMChart>(); }
     void zeroLineIsDrawnDottedAndPrefixFollows();
     void curveLayerMatchesTheFullPolyline_data();
     void curveLayerMatchesTheFullPolyline();
@@ -223,16 +222,6 @@ void TestChart::hoverPicksTheNearestSample()
     QFETCH(int, count);
     QFETCH(int, x);
     QTEST(ScreenPositions(xStep, count).nearest(x), "nearest");
-}
-
-void TestChart::init()
-{
-    m_chart = std::make_unique<DMMChart>();
-}
-
-void TestChart::cleanup()
-{
-    m_chart.reset();
 }
 
 DMMChart &TestChart::chartOf(const QVector<double> &values, const QSize &size)
