@@ -1,9 +1,4 @@
-#include "meter/functionentry.h"
-#include "record/csvformat.h"
-#include "record/csvwriter.h"
-#include "record/datamodel.h"
 #include "record/journal.h"
-#include "recordsamples.h"
 #include "testfiles.h"
 
 #include <QSignalSpy>
@@ -29,11 +24,9 @@ class TestJournal : public QObject
 private slots:
     void init();
 
-    void linesMatchTheExport();
     void eachStartBeginsAFileNamedAfterItsTime();
     void pruneKeepsTheNewest_data();
     void pruneKeepsTheNewest();
-    void unwritableFolderIsReportedOnce();
     void fullDiskKeepsWholeLinesAndReportsOnce();
 
 private:
@@ -46,22 +39,6 @@ void TestJournal::init()
 {
     m_dir.reset(new QTemporaryDir);
     QVERIFY(m_dir->isValid());
-}
-
-void TestJournal::linesMatchTheExport()
-{
-    recordsamples::RecordSetup setup;
-    DataModel model(setup.columns);
-    for (DmmData *data : recordsamples::everyRowReadings(setup.defaultTable, setup.eTable, kStart))
-        model.appendRecord(data);
-    Journal journal(path("journal"));
-    QVERIFY(journal.start(csvHeaderFields(&model), kStart));
-    for (int row = 0; row < model.rowCount(); ++row)
-        QVERIFY(journal.append(csvRowFields(&model, row)));
-    const QString journalFile = journal.fileName();
-    journal.stop();
-    QVERIFY(writeCsv(&model, path("export.csv")));
-    QCOMPARE(testfiles::readAll(journalFile), testfiles::readAll(path("export.csv")));
 }
 
 void TestJournal::eachStartBeginsAFileNamedAfterItsTime()
@@ -132,29 +109,6 @@ void TestJournal::pruneKeepsTheNewest()
     QCOMPARE(journalNames(m_dir->path()), left.split(' '));
     QCOMPARE(journal.prune(keep, bytes), 0);
     QCOMPARE(journal.append({"still here"}), running);
-}
-
-void TestJournal::unwritableFolderIsReportedOnce()
-{
-    // A plain file where the folder should be stops every user, the super-user too.
-    QVERIFY(testfiles::writeAll(path("blocker"), "x"));
-    Journal journal(path("blocker/journal"));
-    QSignalSpy failed(&journal, &Journal::failed);
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("journal"));
-    QVERIFY(!journal.start({"A"}, kStart));
-    QCOMPARE(failed.count(), 1);
-    QVERIFY(!journal.errorString().isEmpty());
-    QCOMPARE(failed.at(0).at(0).toString(), journal.errorString());
-    for (int i = 0; i < 3; ++i)
-        QVERIFY(!journal.append({"1"}));
-    QCOMPARE(failed.count(), 1);
-
-    // The next start tries again, and succeeds once the folder can be made.
-    QVERIFY(QFile::remove(path("blocker")));
-    QVERIFY(journal.start({"A"}, kStart));
-    QVERIFY(journal.errorString().isEmpty());
-    QVERIFY(journal.append({"1"}));
-    QCOMPARE(failed.count(), 1);
 }
 
 void TestJournal::fullDiskKeepsWholeLinesAndReportsOnce()
