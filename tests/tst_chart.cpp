@@ -22,9 +22,8 @@ class TestChart : public QObject
 {
     Q_OBJECT
 private slots:
-    void milliValuesGetThePrefixM();
-    void zeroLineFollowsTheSigns_data();
-    void zeroLineFollowsTheSigns();
+    void zeroLineAndMarksFollowTheValues_data();
+    void zeroLineAndMarksFollowTheValues();
     void singleAndNoSample();
     void hoverPicksTheNearestSample_data();
     void hoverPicksTheNearestSample();
@@ -134,54 +133,47 @@ QString markTexts(const QVector<ChartGrid::ValueMark> &marks)
 
 } // namespace
 
-void TestChart::milliValuesGetThePrefixM()
-{
-    const ChartScale scale = ChartScale::compute(0.0042, 0.0051, true, kPlot, 0, 1);
-    QCOMPARE(scale.prefix, QStringLiteral("m"));
-    QCOMPARE(scale.multiplier, 1000.0);
-    QCOMPARE(scale.yMax, 5.1);
-    QVERIFY(qAbs(scale.yScale - 58.82) < 0.01);
-    QCOMPARE(scale.zeroLine(kPlotArea), kPlotArea.bottom());
-    const ChartGrid grid = ChartGrid::compute(scale, kPlot, true);
-    QCOMPARE(grid.yStep, 0.8);
-    QCOMPARE(grid.linesAbove, 6);
-    QCOMPARE(grid.linesBelow, 0);
-    const QVector<ChartGrid::ValueMark> marks =
-        grid.valueMarks(kPlotArea.bottom(), 2, scale.prefix);
-    QCOMPARE(markTexts(marks), QStringLiteral("0.00m|0.80m|1.60m|2.40m|3.20m|4.00m|4.80m|0.00m"));
-    QCOMPARE(marks.at(6).y, int(kPlotArea.bottom() - 6 * grid.yDivision));
-}
-
-void TestChart::zeroLineFollowsTheSigns_data()
+void TestChart::zeroLineAndMarksFollowTheValues_data()
 {
     QTest::addColumn<double>("min");
     QTest::addColumn<double>("max");
+    QTest::addColumn<bool>("autoPrefix");
+    QTest::addColumn<int>("decimals");
     QTest::addColumn<double>("span");
     QTest::addColumn<int>("zeroBelowTop");
+    QTest::addColumn<double>("yStep");
     QTest::addColumn<int>("linesAbove");
     QTest::addColumn<int>("linesBelow");
     QTest::addColumn<QString>("marks"); // the zero mark, those above it, those from it down
+    QTest::newRow("millivolts") << 0.0042 << 0.0051 << true << 2 << 5.1 << 299 << 0.8 << 6 << 0
+                                << "0.00m|0.80m|1.60m|2.40m|3.20m|4.00m|4.80m|0.00m";
     QTest::newRow("negative: zero at the top")
-        << -5.0 << -2.0 << 5.0 << 0 << 0 << 10
+        << -5.0 << -2.0 << false << 1 << 5.0 << 0 << 0.5 << 0 << 10
         << "0.0 |0.0 |-0.5 |-1.0 |-1.5 |-2.0 |-2.5 |-3.0 |-3.5 |-4.0 |-4.5 |-5.0 ";
     QTest::newRow("mixed: zero a quarter up")
-        << -1.0 << 3.0 << 4.0 << 225 << 6 << 2
+        << -1.0 << 3.0 << false << 1 << 4.0 << 225 << 0.5 << 6 << 2
         << "0.0 |0.5 |1.0 |1.5 |2.0 |2.5 |3.0 |0.0 |-0.5 |-1.0 ";
 }
 
-void TestChart::zeroLineFollowsTheSigns()
+void TestChart::zeroLineAndMarksFollowTheValues()
 {
     QFETCH(double, min);
     QFETCH(double, max);
+    QFETCH(bool, autoPrefix);
+    QFETCH(int, decimals);
     QFETCH(int, zeroBelowTop);
-    const ChartScale scale = ChartScale::compute(min, max, false, kPlot, 0, 1);
+    QFETCH(int, linesAbove);
+    const ChartScale scale = ChartScale::compute(min, max, autoPrefix, kPlot, 0, 1);
     QTEST(scale.span, "span");
-    QCOMPARE(scale.zeroLine(kPlotArea), kPlotArea.top() + zeroBelowTop);
+    const int zero = scale.zeroLine(kPlotArea);
+    QCOMPARE(zero, kPlotArea.top() + zeroBelowTop);
     const ChartGrid grid = ChartGrid::compute(scale, kPlot, true);
-    QCOMPARE(grid.yStep, 0.5);
-    QTEST(grid.linesAbove, "linesAbove");
+    QTEST(grid.yStep, "yStep");
+    QCOMPARE(grid.linesAbove, linesAbove);
     QTEST(grid.linesBelow, "linesBelow");
-    QTEST(markTexts(grid.valueMarks(scale.zeroLine(kPlotArea), 1, scale.prefix)), "marks");
+    const QVector<ChartGrid::ValueMark> marks = grid.valueMarks(zero, decimals, scale.prefix);
+    QTEST(markTexts(marks), "marks");
+    QCOMPARE(marks.at(linesAbove).y, int(zero - linesAbove * grid.yDivision));
 }
 
 void TestChart::singleAndNoSample()
