@@ -42,16 +42,6 @@ public:
         return values;
     }
 
-    // "key=text" for each of the keys, joined by blanks.
-    QString valuesOf(const QStringList &keys) const
-    {
-        const QHash<QString, QString> all = values();
-        QStringList pairs;
-        for (const QString &key : keys)
-            pairs << key + QLatin1Char('=') + all.value(key);
-        return pairs.join(QLatin1Char(' '));
-    }
-
 private:
     QTemporaryDir m_dir;
     QString m_path;

@@ -8,13 +8,8 @@
 #include "tests/testfiles.h"
 #include "tests/windowrig.h"
 
-#include <QDir>
-#include <QHeaderView>
-#include <QLineEdit>
-#include <QScrollBar>
-#include <QTableView>
-#include <QTemporaryDir>
 #include <QtTest>
+#include <QtWidgets>
 
 namespace {
 
