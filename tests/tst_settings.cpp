@@ -1,5 +1,6 @@
 #include "app/optiondialog.h"
 #include "app/resourcebundle.h"
+#include "app/startuplanguage.h"
 #include "app/widget.h"
 #include "meter/deviceselector.h"
 #include "meter/mydmm.h"
@@ -38,9 +39,58 @@ void useFakeLinks(Widget &window)
         [](const QString &, const LinkSettings &, QString *) { return new FakeLink({}); });
 }
 
+// One message of a translation source file.
+struct Entry
+{
+    QString context, source, translation;
+    QString type; // empty when finished
+};
+
+QVector<Entry> readCatalogue(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QVector<Entry> entries;
+    QString context;
+    QXmlStreamReader xml(&file);
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() == QLatin1String("name"))
+            context = xml.readElementText();
+        else if (xml.name() == QLatin1String("message"))
+            entries.append({context, {}, {}, {}});
+        else if (xml.name() == QLatin1String("source"))
+            entries.last().source = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+        else if (xml.name() == QLatin1String("translation")) {
+            entries.last().type = xml.attributes().value("type").toString();
+            entries.last().translation =
+                xml.readElementText(QXmlStreamReader::IncludeChildElements);
+        }
+    }
+    return xml.hasError() ? QVector<Entry>() : entries;
+}
+
+QStringList placeholders(const QString &text)
+{
+    QStringList found;
+    for (auto matches = QRegularExpression("%\\d").globalMatch(text); matches.hasNext();)
+        found << matches.next().captured();
+    found.sort();
+    return found;
+}
+
+// A text of the main window as the installed translators give it.
+QString inWidget(const char *text, const char *comment = nullptr)
+{
+    return QCoreApplication::translate("Widget", text, comment);
+}
+
 } // namespace
 
-// The settings file and the Options dialog: what the window reads, edits and writes, and when.
+// The settings file, the Options dialog and the Chinese catalogue: what the window reads, edits
+// and writes, and when.
 class TestSettings : public QObject
 {
     Q_OBJECT
@@ -258,20 +308,40 @@ private slots:
 
     void acceptedValuesReachTheOpenDriver_data()
     {
+        QTest::addColumn<QString>("language"); // FixedLanguage, then Language in the file
+        QTest::addColumn<int>("openedOn");
+        QTest::addColumn<int>("choice"); // -1 leaves the box alone
         QTest::addColumn<int>("sampleRate");
-        QTest::newRow("new period") << 250;
-        QTest::newRow("every reply") << 0;
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("Chinese chosen") << "0 " << 0 << 1 << 250 << "OTHER";
+        QTest::newRow("English chosen, every reply") << "0 OTHER" << 1 << 0 << 0 << "EN";
+        QTest::newRow("lower-case other is English") << "0 other" << 0 << -1 << 250 << "EN";
+        QTest::newRow("fixed Chinese stays") << "1 OTHER" << 1 << -1 << 250 << "OTHER";
+        QTest::newRow("fixed other code is English") << "1 xyz" << 0 << -1 << 250 << "EN";
     }
 
     void acceptedValuesReachTheOpenDriver()
     {
+        QFETCH(QString, language);
+        QFETCH(int, openedOn);
+        QFETCH(int, choice);
         QFETCH(int, sampleRate);
+        const bool fixedLanguage = language.startsWith('1');
+        QVERIFY(m_settings->write(
+            QStringLiteral("<o><FixedLanguage>%1</FixedLanguage><Language>%2</Language></o>")
+                .arg(language.section(' ', 0, 0), language.section(' ', 1))
+                .toUtf8()));
         Widget window;
+        window.show();
         useFakeLinks(window);
         MyDmm *dmm = window.driver();
         QVERIFY(dmm->open());
         dmm->setSamplePoints(0); // what a file's "abc" gives; the dialog shows at least 1
-        runOptions(window, [sampleRate](OptionDialog *dialog) {
+        runOptions(window, [&](OptionDialog *dialog) {
+            QCOMPARE(languageBox(dialog)->isVisible(), !fixedLanguage);
+            QCOMPARE(languageBox(dialog)->currentIndex(), openedOn);
+            if (choice >= 0)
+                languageBox(dialog)->setCurrentIndex(choice);
             dialog->chkInfinite->setChecked(false);
             dialog->sbSampleRate->setValue(sampleRate);
             dialog->chkSkipRepeat->setChecked(true);
@@ -282,44 +352,87 @@ private slots:
         QCOMPARE(timers.size(), sampleRate == 0 ? 0 : 1);
         QCOMPARE(dmm->sampleTimerId(), timers.isEmpty() ? 0 : timers.first().timerId);
         QCOMPARE(timers.isEmpty() ? 0 : timers.first().interval, sampleRate);
-        dmm->close();
-    }
-
-    void acceptedLanguageIsMappedToItsCode_data()
-    {
-        QTest::addColumn<bool>("fixedLanguage");
-        QTest::addColumn<QString>("language");
-        QTest::addColumn<int>("openedOn");
-        QTest::addColumn<int>("choice"); // -1 leaves the box alone
-        QTest::addColumn<QString>("saved");
-        QTest::newRow("Chinese chosen") << false << "" << 0 << 1 << "OTHER";
-        QTest::newRow("English chosen") << false << "OTHER" << 1 << 0 << "EN";
-        QTest::newRow("lower-case other is English") << false << "other" << 0 << -1 << "EN";
-        QTest::newRow("fixed Chinese stays") << true << "OTHER" << 1 << -1 << "OTHER";
-        QTest::newRow("fixed other code is English") << true << "xyz" << 0 << -1 << "EN";
-    }
-
-    void acceptedLanguageIsMappedToItsCode()
-    {
-        QFETCH(bool, fixedLanguage);
-        QFETCH(QString, language);
-        QFETCH(int, openedOn);
-        QFETCH(int, choice);
-        QVERIFY(m_settings->write(
-            QStringLiteral("<o><FixedLanguage>%1</FixedLanguage><Language>%2</Language></o>")
-                .arg(int(fixedLanguage))
-                .arg(language)
-                .toUtf8()));
-        Widget window;
-        window.show();
-        runOptions(window, [&](OptionDialog *dialog) {
-            QCOMPARE(languageBox(dialog)->isVisible(), !fixedLanguage);
-            QCOMPARE(languageBox(dialog)->currentIndex(), openedOn);
-            if (choice >= 0)
-                languageBox(dialog)->setCurrentIndex(choice);
-        });
         QVERIFY(window.close());
         QTEST(m_settings->values().value("Language"), "saved");
+    }
+
+    void everyTextHasAFinishedTranslation()
+    {
+        // lupdate merges the sources' texts into a copy of the catalogue, where a text without
+        // translation shows up unfinished; lrelease leaves unfinished entries out.
+        QTemporaryDir scratch;
+        const QString merged = scratch.filePath(QStringLiteral("merged.ts"));
+        QVERIFY(QFile::copy(KLM704_TS_FILE, merged));
+        if (QFile::exists(KLM704_LUPDATE)) {
+            QProcess lupdate;
+            lupdate.setWorkingDirectory(KLM704_SOURCE_DIR);
+            lupdate.start(KLM704_LUPDATE, {"-I", ".", "-locations", "none", "app", "display",
+                                           "record", "-ts", merged});
+            QVERIFY(lupdate.waitForFinished(120000) && lupdate.exitCode() == 0);
+        }
+        QSet<QString> contexts;
+        for (const Entry &entry : readCatalogue(merged)) {
+            // Entries whose text has left the code may stay behind.
+            if (entry.type == QLatin1String("vanished") || entry.type == QLatin1String("obsolete"))
+                continue;
+            const QByteArray where = (entry.context + ": " + entry.source).toUtf8();
+            QVERIFY2(entry.type.isEmpty() && !entry.translation.trimmed().isEmpty(), where);
+            QCOMPARE(placeholders(entry.translation), placeholders(entry.source));
+            // Line breaks shape the toolbar buttons; the translation keeps them.
+            QCOMPARE(entry.translation.endsWith('\n'), entry.source.endsWith('\n'));
+            contexts.insert(entry.context);
+        }
+        QVERIFY(contexts.contains("Widget") && contexts.contains("OptionDialog"));
+    }
+
+    void onlyOtherWithCatalogueInWorkingDirectoryShowsChinese_data()
+    {
+        QTest::addColumn<QByteArray>("settings");
+        QTest::addColumn<bool>("catalogueHere");
+        QTest::addColumn<bool>("chinese");
+        // The later of two elements counts unless blank, also in a foreign or broken file.
+        QTest::newRow("Chinese") << QByteArray(
+                                        "<s><Language>EN</Language><Language>OTHER</Language>"
+                                        "<Language> </Language><A>EN</A><B a=>")
+                                 << true << true;
+        QTest::newRow("lower case")
+            << QByteArray("<options><Language>other</Language></options>") << true << false;
+        QTest::newRow("catalogue elsewhere")
+            << QByteArray("<options><Language>OTHER</Language></options>") << false << false;
+    }
+
+    void onlyOtherWithCatalogueInWorkingDirectoryShowsChinese()
+    {
+        QFETCH(QByteArray, settings);
+        QFETCH(bool, catalogueHere);
+        QFETCH(bool, chinese);
+        QCOMPARE(readStartupLanguage(), QString()); // no file yet
+        QVERIFY(m_settings->write(settings));
+        QVERIFY(QFile::copy(KLM704_CATALOGUE, m_settings->filePath("OTHER.qm")));
+        QTemporaryDir elsewhere;
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(catalogueHere ? m_settings->folder() : elsewhere.path()));
+        QTranslator translator;
+        const bool installed = installStartupTranslator(translator, readStartupLanguage());
+        QDir::setCurrent(before);
+        QCOMPARE(installed, chinese);
+        Widget window;
+        const auto text = [&window](const char *action) {
+            return window.findChild<QAction *>(QLatin1String(action))->text();
+        };
+        QCOMPARE(text("actionConnect") != "Connect", chinese);
+        QCOMPARE(text("actionConnect"), inWidget("Connect"));
+        // The two "Manual" texts are told apart by their comments.
+        QCOMPARE(text("actionManual"), inWidget("Manual"));
+        QCOMPARE(text("actionRangeManual"), inWidget("Manual", "meter range key"));
+        QCOMPARE(text("actionRangeManual") != text("actionManual"), chinese);
+        // Texts of the code, not only of the form.
+        window.deviceLink()->setLinkFactory(
+            [](const QString &, const LinkSettings &, QString *) { return nullptr; });
+        window.findChild<QAction *>("actionConnect")->trigger();
+        QCOMPARE(m_seen.text, inWidget("Failed to open device."));
+        QCOMPARE(OptionDialog(false).chkInfinite->text(),
+                 QCoreApplication::translate("OptionDialog", "Infinite"));
     }
 };
 
