@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <QHash>
-#include <QStringList>
 #include <QTemporaryDir>
 
 // A settings file in a scratch folder: every window built while it lives reads and writes it
@@ -15,7 +14,6 @@ class ScratchSettings
 public:
     ScratchSettings() { pointAt(m_dir.filePath(QStringLiteral("options.xml"))); }
 
-    bool isValid() const { return m_dir.isValid(); }
     QString path() const { return m_path; }
     QString filePath(const QString &name) const { return m_dir.filePath(name); }
     QString folder() const { return m_dir.path(); }

@@ -1,7 +1,7 @@
 #pragma once
 
-// A main window for the window tests: its parts by object name, its driver, readings handed to
-// it as the driver hands them, and scripted links.
+// A main window for the tests: its parts by name, its driver, readings handed to it as the
+// driver hands them, and scripted links.
 
 #include "app/widget.h"
 #include "meter/deviceselector.h"
@@ -62,7 +62,7 @@ public:
         deliver(reading(function, valueText, coupling));
     }
 
-    // Every link the window opens from now on is a fake following script; the latest is kept.
+    // The links the window opens from now on are fakes following script; the latest is kept.
     void useFakeLinks(const FakeScript &script)
     {
         window->deviceLink()->setLinkFactory(
