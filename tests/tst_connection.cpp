@@ -55,7 +55,6 @@ class TestConnection : public QObject
     SeenBox m_seen;
     std::unique_ptr<QTimer> m_dismisser;
 
-    WindowRig &rig() { return *m_rig; }
     // The enabled ones of Connect, Disconnect, Start and Stop as C, D, S, T; + for an open driver.
     QString states() const
     {
@@ -152,15 +151,15 @@ private slots:
         FakeScript script;
         script.openSucceeds = link != "refuse";
         script.reportsOpened = link != "silent";
-        rig().useFakeLinks(script);
+        m_rig->useFakeLinks(script);
         for (const QString &step : steps.split(' ')) {
             const QString action = step.section('=', 0, 0);
             if (action == "drop")
-                rig().latestLink->dropBySelf();
+                m_rig->latestLink->dropBySelf();
             else if (action == "press")
-                rig().window->pressConnect();
+                m_rig->window->pressConnect();
             else
-                rig().action(qPrintable("action" + action))->trigger();
+                m_rig->action(qPrintable("action" + action))->trigger();
             QVERIFY2(states() == step.section('=', 1), qPrintable(step + " gives " + states()));
         }
         QCOMPARE(m_seen.count, link == "refuse" ? 2 : 0);
@@ -182,10 +181,11 @@ private slots:
     {
         QFETCH(int, code);
         // Each press queues a command of its own, whether the link is open or not.
-        QAction *key = rig().action(qPrintable(QStringLiteral("action") + QTest::currentDataTag()));
+        QAction *key =
+            m_rig->action(qPrintable(QStringLiteral("action") + QTest::currentDataTag()));
         key->trigger();
         key->trigger();
-        const QList<CommandPtr> queued = rig().dmm()->oncePool()->commands();
+        const QList<CommandPtr> queued = m_rig->dmm()->oncePool()->commands();
         QCOMPARE(queued.size(), 2);
         for (const CommandPtr &command : queued)
             QVERIFY(command->frame() == MyDmm::buildFrame(QByteArray(1, char(code))) &&
@@ -194,57 +194,57 @@ private slots:
 
     void keysPressedWhileClosedAreNotSentLater()
     {
-        rig().pollQuickly();
+        m_rig->pollQuickly();
         FakeScript meter;
         meter.pollReply = replyFrame(2, 0x31, " 1.234 ");
-        rig().useFakeLinks(meter);
-        rig().action("actionHold")->trigger();
-        rig().action("actionConnect")->trigger();
-        const FakeLink &link = *rig().latestLink;
+        m_rig->useFakeLinks(meter);
+        m_rig->action("actionHold")->trigger();
+        m_rig->action("actionConnect")->trigger();
+        const FakeLink &link = *m_rig->latestLink;
         QTRY_VERIFY(link.written().count(FakeLink::pollFrame()) >= 3);
         QCOMPARE(keyCodesWritten(link), QList<int>());
         // A key pressed on the open link is sent once, and the polls go on.
-        rig().action("actionRel")->trigger();
+        m_rig->action("actionRel")->trigger();
         QTRY_COMPARE(keyCodesWritten(link), QList<int>{0x48});
         const int polls = link.written().count(FakeLink::pollFrame());
         QTRY_VERIFY(link.written().count(FakeLink::pollFrame()) > polls);
         QCOMPARE(keyCodesWritten(link), QList<int>{0x48});
         // Disconnecting keeps what the panel and the table show.
-        rig().action("actionDisconnect")->trigger();
-        QVERIFY(rig().window->recordModel()->rowCount() > 0);
-        QCOMPARE(rig().child<QLineEdit>("lcdPrimary")->text(), QStringLiteral(" 1.234 "));
+        m_rig->action("actionDisconnect")->trigger();
+        QVERIFY(m_rig->window->recordModel()->rowCount() > 0);
+        QCOMPARE(m_rig->child<QLineEdit>("lcdPrimary")->text(), QStringLiteral(" 1.234 "));
     }
 
     void virtualMeterFillsTheWindowAndFollowsItsKeys()
     {
-        rig().window->deviceLink()->setDevice(QStringLiteral("sim")); // as --device sim
-        rig().pollQuickly();
-        rig().action("actionConnect")->trigger();
+        m_rig->window->deviceLink()->setDevice(QStringLiteral("sim")); // as --device sim
+        m_rig->pollQuickly();
+        m_rig->action("actionConnect")->trigger();
         QCOMPARE(states(), QStringLiteral("DS+"));
         const VirtualMeter &meter =
-            *qobject_cast<SimLink *>(rig().window->deviceLink()->link())->meter();
-        QAbstractItemModel *table = rig().window->recordModel();
-        auto *chart = rig().child<DMMChart>("chart");
+            *qobject_cast<SimLink *>(m_rig->window->deviceLink()->link())->meter();
+        QAbstractItemModel *table = m_rig->window->recordModel();
+        auto *chart = m_rig->child<DMMChart>("chart");
         QTRY_VERIFY_WITH_TIMEOUT(table->rowCount() >= 3 && chart->line(0)->pointCount() >= 3,
                                  10000);
         QStringList sent;
         for (const VirtualMeter::SentReply &reply : meter.sentReplies())
             sent << QString::fromLatin1(reply.text);
-        QVERIFY(sent.contains(rig().child<QLineEdit>("lcdPrimary")->text()));
+        QVERIFY(sent.contains(m_rig->child<QLineEdit>("lcdPrimary")->text()));
         QVERIFY(sent.contains(table->index(0, 4).data().toString()));
-        const FunctionEntry *row = rig().row(meter.state().function());
+        const FunctionEntry *row = m_rig->row(meter.state().function());
         QCOMPARE(text("lcdLeftFlag1"), row->name());
         QVERIFY(text("lcdUnit2").endsWith(row->unit()));
 
         // Select changes the function: the table and the chart start again at row 1.
-        rig().action("actionSelect")->trigger();
+        m_rig->action("actionSelect")->trigger();
         QTRY_VERIFY(text("lcdLeftFlag1") != row->name() && table->rowCount() >= 2);
-        const QString function = rig().row(meter.state().function())->name();
+        const QString function = m_rig->row(meter.state().function())->name();
         for (int i = 0; i < table->rowCount(); ++i)
             QCOMPARE(table->index(i, 0).data().toString() + table->index(i, 2).data().toString(),
                      QString::number(i + 1) + function);
         QCOMPARE(chart->line(0)->pointCount(), table->rowCount());
-        rig().action("actionHold")->trigger();
+        m_rig->action("actionHold")->trigger();
         QTRY_COMPARE(text("lcdLeftFlag2"), QStringLiteral("H"));
     }
 

@@ -1,5 +1,4 @@
-# Shared by the window checks: a virtual X display and a program window on it.
-# Source it, then call start_xvfb and wait_for_window.
+# Shared by the window checks: source it, then call start_xvfb and wait_for_window.
 
 # Exits with 77 (skipped) when one of the named tools is missing.
 require_tools() {
@@ -20,8 +19,7 @@ start_xvfb() {
         cat "$workdir/xvfb.log" >&2
         stop_xvfb
     done
-    echo "FAIL: Xvfb did not start"
-    exit 1
+    echo "FAIL: Xvfb did not start" && exit 1
 }
 
 stop_xvfb() {
@@ -62,6 +60,5 @@ wait_for_window() {
         sleep 0.1
     done
     echo "FAIL: no window titled KLM-704 was mapped"
-    kill "$1"
-    exit 1
+    kill "$1" 2>/dev/null; exit 1
 }
