@@ -19,8 +19,8 @@ struct SeenBox
     QStringList texts;
 };
 
-// Answers every message box with the button, as a user clicks it, until the timer is deleted;
-// polling for the box keeps the test from blocking on it.
+// Clicks the button on every message box until the timer is deleted; polling keeps the test
+// from blocking on a box.
 inline std::unique_ptr<QTimer>
 dismissMessageBoxes(SeenBox *seen, QMessageBox::StandardButton answer = QMessageBox::Ok)
 {
@@ -44,8 +44,8 @@ dismissMessageBoxes(SeenBox *seen, QMessageBox::StandardButton answer = QMessage
     return timer;
 }
 
-// Hands the next modal dialog of type T to handle, once; handle must end it. Boxes it raises
-// need a dismisser of their own: a timer does not fire again while its handler runs.
+// Hands the next modal dialog of type T to handle, once; handle must end it (a box it raises needs
+// a dismisser of its own).
 template<typename T> std::unique_ptr<QTimer> handleModalDialog(std::function<void(T *)> handle)
 {
     auto timer = std::make_unique<QTimer>();

@@ -255,8 +255,7 @@ private slots:
                                  << QString::fromUtf8(shown);
         };
         // The display text appears exactly as sent, blanks and overload included.
-        row(0, " -O.L  ", false, "|", " -O.L  |V|ACV|||AUTO||");
-        row(3, "-12.345", true, "MIN|", "-12.345|mV|DCmV|H|||Rel|MIN|battery icon");
+        row(3, " -O.L  ", true, "MIN|", " -O.L  |mV|DCmV|H|||Rel|MIN|battery icon");
         row(7, "  O.L  ", false, "|", "  O.L  |Ω|Short-Circuit||||||continuity icon");
         row(8, " 0.500 ", false, "|", " 0.500 |V|Diode||||||diode icon");
         row(20, " ----  ", false, "|", " ----  ||NCV|||||");
@@ -400,11 +399,8 @@ private slots:
         for (int i = 0; i < 300; ++i)
             m_rig->deliver(2, QString::number(i));
         QCOMPARE(tv->rowAt(tv->viewport()->height() - 1), 299);
-        // Sizes measured from the rows' contents would cost a pass over every row.
+        // Heights measured from the rows' contents would cost a pass over every row.
         QCOMPARE(tv->verticalHeader()->sectionResizeMode(150), QHeaderView::Fixed);
-        for (int column = 0; column < 6; ++column)
-            QVERIFY(tv->horizontalHeader()->sectionResizeMode(column) !=
-                    QHeaderView::ResizeToContents);
     }
 };
 

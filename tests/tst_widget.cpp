@@ -34,11 +34,6 @@ public:
     mutable QVector<QRect> drawn;
 };
 
-QImage iconImage(const QIcon &icon)
-{
-    return icon.pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32);
-}
-
 } // namespace
 
 // What the program reads as it starts, the main window as a first run builds it, and its manual.
@@ -103,8 +98,9 @@ private slots:
         QCOMPARE(m_window->pos(),
                  QPoint((desktop->width() - 1000) / 2, (desktop->height() - 600) / 2));
         QVERIFY(!m_window->centralWidget());
-        QVERIFY(!m_window->windowIcon().isNull());
-        QCOMPARE(iconImage(m_window->windowIcon()), iconImage(QIcon(":/image/app2.ico")));
+        const QIcon bundled(":/image/app2.ico");
+        QCOMPARE(m_window->windowIcon().pixmap(32).toImage(), bundled.pixmap(32).toImage());
+        QVERIFY(!bundled.isNull());
         QVERIFY(child<QAction>("actionConnect")->isEnabled());
         QVERIFY(!child<QAction>("actionDisconnect")->isEnabled());
         QCOMPARE(m_window->deviceLink()->device(), QStringLiteral("auto"));
@@ -164,16 +160,13 @@ private slots:
         iconned_dock_style style{QIcon(red), base};
         QStyleOptionDockWidget title;
         title.rect = QRect(5, 0, 200, 22);
-        QStyleOption plain; // a title without a dock option passes unchanged
-        plain.rect = QRect(1, 1, 30, 10);
         QImage image(220, 30, QImage::Format_ARGB32);
         image.fill(Qt::transparent);
         QPainter painter(&image);
         style.drawControl(QStyle::CE_DockWidgetTitle, &title, &painter);
-        style.drawControl(QStyle::CE_DockWidgetTitle, &plain, &painter);
         painter.end();
         // The icon is the toolbar icon size less two, drawn at the painter's origin.
-        QCOMPARE(base->drawn, (QVector<QRect>{QRect(5 + 18, 0, 200 - 18, 22), plain.rect}));
+        QCOMPARE(base->drawn, QVector<QRect>{QRect(5 + 18, 0, 200 - 18, 22)});
         QCOMPARE(image.pixel(17, 17), QColor(Qt::red).rgba());
         QCOMPARE(qAlpha(image.pixel(18, 5)), 0);
     }
