@@ -1,7 +1,6 @@
 #pragma once
 
-// Switches logging categories on for a test whatever the environment's rules say (the test run
-// silences klm704.* through them): the tests of what is logged need them.
+// Switches logging categories on for the tests of what is logged, whatever the rules say.
 
 #include <QLoggingCategory>
 #include <QSet>
@@ -9,8 +8,7 @@
 namespace logswitch {
 
 inline QSet<QByteArray> categoriesOn;
-// The filter that applies the environment's rules.
-inline QLoggingCategory::CategoryFilter environmentFilter = nullptr;
+inline QLoggingCategory::CategoryFilter environmentFilter = nullptr; // applies the rules
 
 inline void filter(QLoggingCategory *category)
 {

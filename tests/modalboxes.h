@@ -1,10 +1,6 @@
 #pragma once
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QMessageBox>
-#include <QStringList>
-#include <QTimer>
+#include <QtWidgets>
 #include <functional>
 #include <memory>
 

@@ -203,10 +203,6 @@ private slots:
         const int polls = link.written().count(FakeLink::pollFrame());
         QTRY_VERIFY(link.written().count(FakeLink::pollFrame()) > polls);
         QCOMPARE(keyCodesWritten(link), QList<int>{0x48});
-        // Disconnecting keeps what the panel and the table show.
-        m_rig->action("actionDisconnect")->trigger();
-        QVERIFY(m_rig->window->recordModel()->rowCount() > 0);
-        QCOMPARE(m_rig->child<QLineEdit>("lcdPrimary")->text(), QStringLiteral(" 1.234 "));
     }
 
     void virtualMeterFillsTheWindowAndFollowsItsKeys()
@@ -214,7 +210,6 @@ private slots:
         m_rig->window->deviceLink()->setDevice(QStringLiteral("sim")); // as --device sim
         m_rig->pollQuickly();
         m_rig->action("actionConnect")->trigger();
-        QCOMPARE(states(), QStringLiteral("DS+"));
         const VirtualMeter &meter =
             *qobject_cast<SimLink *>(m_rig->window->deviceLink()->link())->meter();
         QAbstractItemModel *table = m_rig->window->recordModel();

@@ -11,9 +11,7 @@
 #include "tests/fakelink.h"
 #include "tests/recordsamples.h"
 
-#include <QAction>
-#include <QDateTime>
-#include <QPointer>
+#include <QtWidgets>
 #include <memory>
 
 class WindowRig

@@ -23,10 +23,7 @@ start_xvfb() {
 }
 
 stop_xvfb() {
-    if [ -n "${xvfb:-}" ]; then
-        kill "$xvfb" 2>/dev/null || true
-        wait "$xvfb" 2>/dev/null || true
-    fi
+    [ -z "${xvfb:-}" ] || { kill "$xvfb"; wait "$xvfb"; } 2>/dev/null || true
     xvfb=""
 }
 
