@@ -1,49 +1,39 @@
 #pragma once
 
-// Switches the program's logging categories on for a test, whatever the environment's rules say
-// (the test run silences klm704.* through them): the tests that check what is logged need them.
+// Switches logging categories on for the tests of what is logged, whatever the rules say.
 
 #include <QLoggingCategory>
 #include <QSet>
 
 namespace logswitch {
 
-inline QSet<QByteArray> &categoriesOn()
-{
-    static QSet<QByteArray> on;
-    return on;
-}
-
-inline QLoggingCategory::CategoryFilter &environmentFilter()
-{
-    static QLoggingCategory::CategoryFilter filter = nullptr;
-    return filter;
-}
+inline QSet<QByteArray> categoriesOn;
+inline QLoggingCategory::CategoryFilter environmentFilter = nullptr; // applies the rules
 
 inline void filter(QLoggingCategory *category)
 {
-    if (environmentFilter())
-        environmentFilter()(category);
-    if (categoriesOn().contains(category->categoryName())) {
+    if (environmentFilter)
+        environmentFilter(category);
+    if (categoriesOn.contains(category->categoryName())) {
         category->setEnabled(QtDebugMsg, true);
         category->setEnabled(QtWarningMsg, true);
     }
 }
 
-// Turns on the debug messages and warnings of the categories named so far and of this one;
-// installing the filter again applies it to every category.
+// Turns on debug messages and warnings of this category and those named before; installing
+// the filter again applies it to every category.
 inline void logOn(const QByteArray &category)
 {
-    categoriesOn().insert(category);
+    categoriesOn.insert(category);
     const QLoggingCategory::CategoryFilter previous = QLoggingCategory::installFilter(filter);
     if (previous != filter)
-        environmentFilter() = previous;
+        environmentFilter = previous;
 }
 
 // Back to the environment's rules.
 inline void logOff()
 {
-    categoriesOn().clear();
+    categoriesOn.clear();
     QLoggingCategory::installFilter(filter);
 }
 

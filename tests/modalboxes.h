@@ -1,15 +1,10 @@
 #pragma once
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QMessageBox>
-#include <QStringList>
-#include <QTimer>
+#include <QtWidgets>
 #include <functional>
 #include <memory>
 
-// What the message boxes showed before the test dismissed them; title, text, icon and
-// buttons are those of the latest one.
+// The message boxes the test dismissed; title, text, icon and buttons are the latest one's.
 struct SeenBox
 {
     int count = 0;
@@ -20,8 +15,8 @@ struct SeenBox
     QStringList texts;
 };
 
-// Answers every message box that opens with the given button (clicked, as a user would) until
-// the returned timer is deleted. The box is found by polling, so the test never blocks on it.
+// Clicks the button on every message box until the timer is deleted; polling keeps the test
+// from blocking on a box.
 inline std::unique_ptr<QTimer>
 dismissMessageBoxes(SeenBox *seen, QMessageBox::StandardButton answer = QMessageBox::Ok)
 {
@@ -45,19 +40,17 @@ dismissMessageBoxes(SeenBox *seen, QMessageBox::StandardButton answer = QMessage
     return timer;
 }
 
-// Hands the next modal dialog of type T that opens to handle, once; handle must end it.
-// Message boxes the handling raises need their own dismisser, since a timer does not fire
-// again while its own handler runs.
+// Hands the next modal dialog of type T to handle, once; handle must end it (a box it raises needs
+// a dismisser of its own).
 template<typename T> std::unique_ptr<QTimer> handleModalDialog(std::function<void(T *)> handle)
 {
     auto timer = std::make_unique<QTimer>();
     QTimer *raw = timer.get();
     QObject::connect(raw, &QTimer::timeout, [raw, handle] {
-        auto *dialog = qobject_cast<T *>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        raw->stop();
-        handle(dialog);
+        if (auto *dialog = qobject_cast<T *>(QApplication::activeModalWidget())) {
+            raw->stop();
+            handle(dialog);
+        }
     });
     timer->start(10);
     return timer;

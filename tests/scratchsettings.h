@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <QHash>
-#include <QStringList>
 #include <QTemporaryDir>
 
 // A settings file in a scratch folder: every window built while it lives reads and writes it
@@ -13,15 +12,9 @@
 class ScratchSettings
 {
 public:
-    ScratchSettings()
-    {
-        if (m_dir.isValid())
-            pointAt(m_dir.filePath(QStringLiteral("options.xml")));
-    }
+    ScratchSettings() { pointAt(m_dir.filePath(QStringLiteral("options.xml"))); }
 
-    bool isValid() const { return m_dir.isValid(); }
     QString path() const { return m_path; }
-    // A path inside the scratch folder.
     QString filePath(const QString &name) const { return m_dir.filePath(name); }
     QString folder() const { return m_dir.path(); }
 
@@ -34,18 +27,7 @@ public:
     bool write(const QByteArray &content) const
     {
         QFile file(m_path);
-        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-               file.write(content) == content.size();
-    }
-
-    // "key=text" for each of the keys, with its last non-blank text in the file.
-    QString valuesOf(const QStringList &keys) const
-    {
-        const QHash<QString, QString> all = values();
-        QStringList pairs;
-        for (const QString &key : keys)
-            pairs << key + QLatin1Char('=') + all.value(key);
-        return pairs.join(QLatin1Char(' '));
+        return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
     }
 
     // Every key the file holds with its last non-blank text.
@@ -63,8 +45,7 @@ private:
     QString m_path;
 };
 
-// The recording settings the file keeps, as the driver holds them: sample points, infinite,
-// sample rate and skip repeat.
+// The driver's recording settings: sample points, infinite, sample rate and skip repeat.
 inline QString driverValues(const MyDmm &dmm)
 {
     return QStringLiteral("%1 %2 %3 %4")

@@ -4,46 +4,21 @@
 #include "meter/simlink.h"
 #include "meter/virtualmeter.h"
 #include "record/chartline.h"
+#include "record/csvwriter.h"
+#include "record/datamodel.h"
 #include "record/dmmchart.h"
+#include "record/journal.h"
 #include "tests/modalboxes.h"
 #include "tests/replyframe.h"
+#include "tests/testfiles.h"
 #include "tests/windowrig.h"
 
-#include <QActionGroup>
-#include <QLabel>
-#include <QLineEdit>
-#include <QTableView>
 #include <QtTest>
+#include <QtWidgets>
 
 namespace {
 
-// The enabled ones of Connect, Disconnect, Start and Stop.
-const QString kStartUp = QStringLiteral("connect start stop");
-const QString kOpen = QStringLiteral("disconnect start");
-const QString kClosed = QStringLiteral("connect");
-
-// The meter's keys in the order of their action group, with their codes.
-const std::pair<const char *, int> kKeys[] = {
-    {"actionRangeManual", 0x46}, {"actionRangeAuto", 0x47}, {"actionRel", 0x48},
-    {"actionHz", 0x49},          {"actionHold", 0x4A},      {"actionLight", 0x4B},
-    {"actionSelect", 0x4C},      {"actionPeak", 0x4D},      {"actionExitPeak", 0x4E},
-    {"actionMaxMin", 0x41},      {"actionExitMaxMin", 0x42}};
-
-FakeScript refusingLink()
-{
-    FakeScript script;
-    script.openSucceeds = false;
-    return script;
-}
-
-FakeScript answeringMeter()
-{
-    FakeScript script;
-    script.pollReply = replyFrame(2, 0x31, " 1.234 ");
-    return script;
-}
-
-// The key codes in the command frames a link was given, polls left out.
+// The key codes of the command frames a link was given, polls left out.
 QList<int> keyCodesWritten(const FakeLink &link)
 {
     QList<int> codes;
@@ -53,321 +28,376 @@ QList<int> keyCodesWritten(const FakeLink &link)
     return codes;
 }
 
-int pollsWritten(const FakeLink &link)
+// A bundle icon as the panel shows it: 16×16, unsmoothed.
+QImage panelImage(const char *name)
 {
-    return link.written().count(FakeLink::pollFrame());
+    return QPixmap(QStringLiteral(":/image/") + name).scaled(16, 16).toImage();
+}
+
+int journalWarnings = 0;
+QtMessageHandler previousHandler = nullptr;
+
+void countJournalWarnings(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    journalWarnings += type == QtWarningMsg && text.contains(QLatin1String("journal"));
+    previousHandler(type, context, text);
 }
 
 } // namespace
 
+// The window on a meter link: connecting, the meter keys, the reading panel, and which readings
+// join the record table, the charts and the journal on disk.
 class TestConnection : public QObject
 {
     Q_OBJECT
-private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-
-    void refusedConnectShowsBoxOncePerPress();
-    void actionsFollowTheLink_data();
-    void actionsFollowTheLink();
-    void disconnectKeepsPanelAndTable();
-    void connectAtStartActsAsAPress();
-
-    void eachKeyQueuesItsCode_data();
-    void eachKeyQueuesItsCode();
-    void keyGroupHoldsTheElevenInOrder();
-    void keysPressedWhileClosedAreDropped();
-
-    void virtualMeterFillsPanelTableAndChart();
-    void holdKeyShowsOnALaterReading();
-    void selectKeyStartsANewRecording();
-
-private:
-    QString states() const;
-    WindowRig &rig() { return *m_rig; }
-
+    std::unique_ptr<QTemporaryDir> m_journals;
     std::unique_ptr<WindowRig> m_rig;
     SeenBox m_seen;
     std::unique_ptr<QTimer> m_dismisser;
-};
 
-void TestConnection::initTestCase()
-{
-    registerResources();
-}
-
-void TestConnection::init()
-{
-    m_rig = std::make_unique<WindowRig>();
-    m_seen = SeenBox();
-    m_dismisser = dismissMessageBoxes(&m_seen);
-}
-
-void TestConnection::cleanup()
-{
-    m_dismisser.reset();
-    m_rig.reset();
-}
-
-QString TestConnection::states() const
-{
-    QStringList enabled;
-    for (const QString name : {"Connect", "Disconnect", "Start", "Stop"}) {
-        if (m_rig->action(qPrintable("action" + name))->isEnabled())
-            enabled << name.toLower();
+    // The enabled ones of Connect, Disconnect, Start and Stop as C, D, S, T; + for an open driver.
+    QString states() const
+    {
+        const char *names[] = {"actionConnect", "actionDisconnect", "actionStart", "actionStop"};
+        QString enabled;
+        for (int i = 0; i < 4; ++i)
+            if (m_rig->action(names[i])->isEnabled())
+                enabled += QLatin1Char("CDST"[i]);
+        return enabled + (m_rig->dmm()->isOpen() ? "+" : "");
     }
-    return enabled.join(QLatin1Char(' '));
-}
+    QString text(const char *name) const { return m_rig->child<QLabel>(name)->text(); }
+    // value|unit|function|hold|coupling|auto|rel|extreme, then the icons that are up.
+    QString shown() const
+    {
+        QStringList texts{m_rig->child<QLineEdit>("lcdPrimary")->text()};
+        for (const char *name : {"lcdUnit2", "lcdLeftFlag1", "lcdLeftFlag2", "lcdLeftFlag3",
+                                 "lcdFlagBottom1", "lcdFlagBottom4", "lcdFlagBottom5"})
+            texts << text(name);
+        const QImage icon =
+            m_rig->child<QLabel>("lcdFlagTop2")->pixmap(Qt::ReturnByValue).toImage();
+        if (!icon.isNull())
+            texts << (icon == panelImage("sc.png")       ? "continuity icon"
+                      : icon == panelImage("diode2.png") ? "diode icon"
+                                                         : "other icon");
+        // The battery icon keeps its picture and is only shown or hidden.
+        const QLabel *battery = m_rig->child<QLabel>("lcdFlagTop1");
+        if (battery->pixmap(Qt::ReturnByValue).toImage() != panelImage("xudianchi.png"))
+            texts << "battery picture lost";
+        if (battery->isVisible())
+            texts << "battery icon";
+        return texts.join(QLatin1Char('|'));
+    }
 
-void TestConnection::refusedConnectShowsBoxOncePerPress()
-{
-    QCOMPARE(states(), kStartUp);
-    rig().useFakeLinks(refusingLink());
-    rig().window->show();
+    QAbstractItemModel *table() const { return m_rig->window->recordModel(); }
+    DMMChart *chart(const char *name = "chart") const { return m_rig->child<DMMChart>(name); }
+    int points(const char *name = "chart") const { return chart(name)->line(0)->pointCount(); }
+    // The rows as "number:value", then the first chart's point count.
+    QString recorded() const
+    {
+        QStringList rows;
+        for (int row = 0; row < table()->rowCount(); ++row)
+            rows << table()->index(row, 0).data().toString() + ':' +
+                        table()->index(row, 4).data().toString();
+        return rows.join(' ') + QStringLiteral(" | %1").arg(points());
+    }
+    void deleteRecords(QMessageBox::StandardButton answer)
+    {
+        m_seen = SeenBox();
+        m_dismisser = dismissMessageBoxes(&m_seen, answer);
+        m_rig->action("actionDelete")->trigger();
+        m_dismisser = dismissMessageBoxes(&m_seen);
+        QCOMPARE(m_seen.texts, QStringList{"Are you sure you want to delete this data?"});
+        QCOMPARE(m_seen.buttons, QMessageBox::Yes | QMessageBox::No);
+    }
 
-    rig().action("actionConnect")->trigger();
-    QCOMPARE(m_seen.count, 1);
-    QCOMPARE(m_seen.text, QStringLiteral("Failed to open device."));
-    QVERIFY(m_seen.title.isEmpty());
-    QCOMPARE(m_seen.icon, QMessageBox::Critical);
-    QCOMPARE(m_seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    QCOMPARE(states(), kStartUp);
-    rig().action("actionConnect")->trigger();
-    QCOMPARE(m_seen.count, 2);
-    QCOMPARE(states(), kStartUp);
+private slots:
+    void initTestCase() { registerResources(); }
+    void init()
+    {
+        m_journals = std::make_unique<QTemporaryDir>();
+        m_rig = std::make_unique<WindowRig>();
+        m_rig->window->useJournal(m_journals->path());
+        m_rig->window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_rig->window.get()));
+        m_seen = SeenBox();
+        m_dismisser = dismissMessageBoxes(&m_seen);
+    }
+    void cleanup()
+    {
+        m_dismisser.reset();
+        m_rig.reset();
+    }
 
-    // From the closed state as well: the state stays as it was.
-    rig().useFakeLinks(FakeScript());
-    rig().action("actionConnect")->trigger();
-    rig().action("actionDisconnect")->trigger();
-    QCOMPARE(m_seen.count, 2);
-    rig().useFakeLinks(refusingLink());
-    rig().action("actionConnect")->trigger();
-    QCOMPARE(m_seen.count, 3);
-    QCOMPARE(states(), kClosed);
-}
+    void actionsFollowTheLink_data()
+    {
+        QTest::addColumn<QString>("link"); // open, refuse, or silent: opens without the signal
+        // Steps, each "action=states after it"; "drop" is a link that goes away by itself,
+        // "press" the start-up's --connect.
+        QTest::addColumn<QString>("steps");
+        const auto row = [](const char *name, const char *link, const char *steps) {
+            QTest::newRow(name) << link << steps;
+        };
+        row("connect, disconnect", "open", "Connect=DS+ Disconnect=C Connect=DS+");
+        row("drop while recording", "open", "Connect=DS+ Start=DT+ drop=C");
+        row("start, stop", "open", "Connect=DS+ Start=DT+ Stop=DS+ Disconnect=C");
+        row("no opened signal", "silent", "Connect=CST+");
+        row("a box per refusal", "refuse", "Connect=CST press=CST");
+    }
 
-void TestConnection::actionsFollowTheLink_data()
-{
-    QTest::addColumn<bool>("reportsOpened");
-    // Pairs of a step (an action's name, "drop" for a link that goes away by itself) and what
-    // is enabled after it, with the driver's state.
-    QTest::addColumn<QStringList>("steps");
-    const QString open = QStringLiteral(", driver open");
-    QTest::newRow("connect and disconnect")
-        << true
-        << QStringList{"Connect", kOpen + open, "Disconnect", kClosed, "Connect", kOpen + open};
-    QTest::newRow("the link drops by itself")
-        << true
-        << QStringList{"Connect", kOpen + open, "Start", "disconnect stop" + open, "drop", kClosed};
-    QTest::newRow("start and stop")
-        << true << QStringList{"Connect",    kOpen + open, "Start",       "disconnect stop" + open,
-                               "Stop",       kOpen + open, "Start",       "disconnect stop" + open,
-                               "Disconnect", kClosed,      "Stop anyway", kClosed};
-    // Without the link's opened signal nothing changes but the driver.
-    QTest::newRow("waiting for the opened signal")
-        << false << QStringList{"Connect", kStartUp + open};
-}
-
-void TestConnection::actionsFollowTheLink()
-{
-    QFETCH(bool, reportsOpened);
-    QFETCH(QStringList, steps);
-    FakeScript script;
-    script.reportsOpened = reportsOpened;
-    rig().useFakeLinks(script);
-    for (int i = 0; i + 1 < steps.size(); i += 2) {
-        if (steps.at(i) == QLatin1String("drop")) {
-            rig().latestLink->dropBySelf();
-        } else {
-            QAction *action = rig().action(qPrintable("action" + steps.at(i).section(' ', 0, 0)));
-            // Stop with the link closed leaves Start disabled: nothing could be recorded.
-            if (steps.at(i).endsWith(QLatin1String("anyway")))
-                action->setEnabled(true);
-            action->trigger();
+    void actionsFollowTheLink()
+    {
+        QFETCH(QString, link);
+        QFETCH(QString, steps);
+        FakeScript script;
+        script.openSucceeds = link != "refuse";
+        script.reportsOpened = link != "silent";
+        m_rig->useFakeLinks(script);
+        for (const QString &step : steps.split(' ')) {
+            const QString action = step.section('=', 0, 0);
+            if (action == "drop")
+                m_rig->latestLink->dropBySelf();
+            else if (action == "press")
+                m_rig->window->pressConnect();
+            else
+                m_rig->action(qPrintable("action" + action))->trigger();
+            QVERIFY2(states() == step.section('=', 1), qPrintable(step + " gives " + states()));
         }
-        const QString after = states() + (rig().dmm()->isOpen() ? ", driver open" : "");
-        QVERIFY2(after == steps.at(i + 1), qPrintable(steps.at(i) + " gives " + after));
+        QCOMPARE(m_seen.count, link == "refuse" ? 2 : 0);
+        QCOMPARE(m_seen.text, link == "refuse" ? "Failed to open device." : "");
     }
-    QCOMPARE(m_seen.count, 0);
-}
 
-void TestConnection::disconnectKeepsPanelAndTable()
-{
-    rig().pollQuickly();
-    rig().useFakeLinks(answeringMeter());
-    rig().action("actionConnect")->trigger();
-    QAbstractItemModel *table = rig().child<QTableView>("tv")->model();
-    QTRY_VERIFY(table->rowCount() >= 2);
-    rig().action("actionDisconnect")->trigger();
-    const int rows = table->rowCount();
-    QCOMPARE(rig().child<QLineEdit>("lcdPrimary")->text(), QStringLiteral(" 1.234 "));
-    QCOMPARE(rig().child<QLabel>("lcdLeftFlag1")->text(), QStringLiteral("DCV"));
-
-    // A new connection goes on recording into the same table.
-    rig().action("actionConnect")->trigger();
-    QTRY_VERIFY(table->rowCount() > rows);
-    QCOMPARE(table->index(0, 0).data().toInt(), 1);
-}
-
-void TestConnection::connectAtStartActsAsAPress()
-{
-    rig().useFakeLinks(refusingLink());
-    rig().window->show();
-    rig().window->pressConnect();
-    QCOMPARE(m_seen.count, 1);
-    QCOMPARE(m_seen.text, QStringLiteral("Failed to open device."));
-
-    rig().useFakeLinks(FakeScript());
-    rig().window->pressConnect();
-    QCOMPARE(states(), kOpen);
-    QCOMPARE(m_seen.count, 1);
-}
-
-void TestConnection::eachKeyQueuesItsCode_data()
-{
-    QTest::addColumn<QString>("action");
-    QTest::addColumn<int>("code");
-    for (const auto &[action, code] : kKeys)
-        QTest::newRow(action) << QString::fromLatin1(action) << code;
-}
-
-void TestConnection::eachKeyQueuesItsCode()
-{
-    QFETCH(QString, action);
-    QFETCH(int, code);
-    QAction *key = rig().action(qPrintable(action));
-    QCOMPARE(key->data().toInt(), code);
-    // Each press queues a command of its own; keys stay usable whether the link is open or not.
-    key->trigger();
-    key->trigger();
-    QVERIFY(key->isEnabled());
-    const QList<CommandPtr> queued = rig().dmm()->oncePool()->commands();
-    QCOMPARE(queued.size(), 2);
-    for (const CommandPtr &command : queued) {
-        QCOMPARE(command->frame(), MyDmm::buildFrame(QByteArray(1, char(code))));
-        QVERIFY(command->needsReply());
+    void eachKeyPressQueuesItsCode()
+    {
+        const std::pair<const char *, char> keys[] = {
+            {"RangeManual", 0x46}, {"RangeAuto", 0x47}, {"Rel", 0x48},       {"Hz", 0x49},
+            {"Hold", 0x4A},        {"Light", 0x4B},     {"Select", 0x4C},    {"Peak", 0x4D},
+            {"ExitPeak", 0x4E},    {"MaxMin", 0x41},    {"ExitMaxMin", 0x42}};
+        // Each press queues a command of its own, whether the link is open or not.
+        QList<QByteArray> expected;
+        for (const auto &[name, code] : keys) {
+            m_rig->action(qPrintable(QStringLiteral("action") + name))->trigger();
+            m_rig->action(qPrintable(QStringLiteral("action") + name))->trigger();
+            expected << MyDmm::buildFrame(QByteArray(1, code))
+                     << MyDmm::buildFrame(QByteArray(1, code));
+        }
+        QList<QByteArray> queued;
+        for (const CommandPtr &command : m_rig->dmm()->oncePool()->commands())
+            queued << (command->needsReply() ? command->frame() : QByteArray());
+        QCOMPARE(queued, expected);
     }
-}
 
-void TestConnection::keyGroupHoldsTheElevenInOrder()
-{
-    const QList<QActionGroup *> groups = rig().window->findChildren<QActionGroup *>();
-    QCOMPARE(groups.size(), 1);
-    QStringList names;
-    QStringList expected;
-    for (const QAction *action : groups.first()->actions()) {
-        names << action->objectName();
-        QVERIFY(!action->isCheckable());
+    void keysPressedWhileClosedAreNotSentLater()
+    {
+        m_rig->pollQuickly();
+        FakeScript meter;
+        meter.pollReply = replyFrame(2, 0x31, " 1.234 ");
+        m_rig->useFakeLinks(meter);
+        m_rig->action("actionHold")->trigger();
+        m_rig->action("actionConnect")->trigger();
+        const FakeLink &link = *m_rig->latestLink;
+        QTRY_VERIFY(link.written().count(FakeLink::pollFrame()) >= 3);
+        QCOMPARE(keyCodesWritten(link), QList<int>());
+        // A key pressed on the open link is sent once, and the polls go on.
+        m_rig->action("actionRel")->trigger();
+        QTRY_COMPARE(keyCodesWritten(link), QList<int>{0x48});
+        const int polls = link.written().count(FakeLink::pollFrame());
+        QTRY_VERIFY(link.written().count(FakeLink::pollFrame()) > polls);
+        QCOMPARE(keyCodesWritten(link), QList<int>{0x48});
     }
-    for (const auto &key : kKeys)
-        expected << QString::fromLatin1(key.first);
-    QCOMPARE(names, expected);
-    // The test actions are no keys.
-    for (const char *name : {"actionTest1", "actionTest2"}) {
-        QVERIFY(!rig().action(name)->data().isValid());
-        rig().action(name)->trigger();
+
+    void virtualMeterFillsTheWindowAndFollowsItsKeys()
+    {
+        m_rig->window->deviceLink()->setDevice(QStringLiteral("sim")); // as --device sim
+        m_rig->pollQuickly();
+        m_rig->action("actionConnect")->trigger();
+        const VirtualMeter &meter =
+            *qobject_cast<SimLink *>(m_rig->window->deviceLink()->link())->meter();
+        QAbstractItemModel *table = m_rig->window->recordModel();
+        auto *chart = m_rig->child<DMMChart>("chart");
+        QTRY_VERIFY_WITH_TIMEOUT(table->rowCount() >= 3 && chart->line(0)->pointCount() >= 3,
+                                 10000);
+        QStringList sent;
+        for (const VirtualMeter::SentReply &reply : meter.sentReplies())
+            sent << QString::fromLatin1(reply.text);
+        QVERIFY(sent.contains(m_rig->child<QLineEdit>("lcdPrimary")->text()));
+        QVERIFY(sent.contains(table->index(0, 4).data().toString()));
+        const FunctionEntry *row = m_rig->row(meter.state().function());
+        QCOMPARE(text("lcdLeftFlag1"), row->name());
+        QVERIFY(text("lcdUnit2").endsWith(row->unit()));
+
+        // Select changes the function: the table and the chart start again at row 1.
+        m_rig->action("actionSelect")->trigger();
+        QTRY_VERIFY(text("lcdLeftFlag1") != row->name() && table->rowCount() >= 2);
+        const QString function = m_rig->row(meter.state().function())->name();
+        for (int i = 0; i < table->rowCount(); ++i)
+            QCOMPARE(table->index(i, 0).data().toString() + table->index(i, 2).data().toString(),
+                     QString::number(i + 1) + function);
+        QCOMPARE(chart->line(0)->pointCount(), table->rowCount());
+        m_rig->action("actionHold")->trigger();
+        QTRY_COMPARE(text("lcdLeftFlag2"), QStringLiteral("H"));
     }
-    QVERIFY(rig().dmm()->oncePool()->isEmpty());
-}
 
-void TestConnection::keysPressedWhileClosedAreDropped()
-{
-    rig().pollQuickly();
-    rig().useFakeLinks(answeringMeter());
-    rig().action("actionHold")->trigger();
-    rig().action("actionLight")->trigger();
-    QCOMPARE(rig().dmm()->oncePool()->commands().size(), 2);
-
-    rig().action("actionConnect")->trigger();
-    QVERIFY(rig().latestLink);
-    const FakeLink &link = *rig().latestLink;
-    QTRY_VERIFY(pollsWritten(link) >= 3);
-    QCOMPARE(keyCodesWritten(link), QList<int>());
-
-    // A key pressed on the open link is sent, before the polls go on.
-    rig().action("actionRel")->trigger();
-    QTRY_COMPARE(keyCodesWritten(link), QList<int>{0x48});
-    const int polls = pollsWritten(link);
-    QTRY_VERIFY(pollsWritten(link) > polls);
-    QCOMPARE(keyCodesWritten(link), QList<int>{0x48});
-}
-
-void TestConnection::virtualMeterFillsPanelTableAndChart()
-{
-    // The built-in virtual meter as the program offers it, at its own line speed.
-    rig().window->deviceLink()->setDevice(QStringLiteral("sim"));
-    rig().pollQuickly();
-    rig().window->show();
-    rig().action("actionConnect")->trigger();
-    QCOMPARE(states(), kOpen);
-    auto *link = qobject_cast<SimLink *>(rig().window->deviceLink()->link());
-    QVERIFY(link);
-    const VirtualMeter &meter = *link->meter();
-
-    QAbstractItemModel *table = rig().child<QTableView>("tv")->model();
-    QTRY_VERIFY_WITH_TIMEOUT(table->rowCount() >= 3, 10000);
-    const QString shown = rig().child<QLineEdit>("lcdPrimary")->text();
-    QStringList sent;
-    for (const VirtualMeter::SentReply &reply : meter.sentReplies())
-        sent << QString::fromLatin1(reply.text);
-    QVERIFY2(sent.contains(shown), qPrintable(shown));
-    const FunctionEntry *row = rig().row(meter.state().function());
-    QCOMPARE(rig().child<QLabel>("lcdLeftFlag1")->text(), row->name());
-    QVERIFY(rig().child<QLabel>("lcdUnit2")->text().endsWith(row->unit()));
-    QCOMPARE(table->index(0, 0).data().toInt(), 1);
-    QCOMPARE(table->index(0, 2).data().toString(), row->name());
-    QVERIFY(sent.contains(table->index(0, 4).data().toString()));
-    QTRY_VERIFY(rig().child<DMMChart>("chart")->line(0)->pointCount() >= 3);
-}
-
-void TestConnection::holdKeyShowsOnALaterReading()
-{
-    VirtualMeter meter(7);
-    meter.setTimeScale(0);
-    meter.state().setDrift(false);
-    WindowRig rig;
-    rig.pollQuickly();
-    rig.useVirtualMeter(&meter);
-    rig.action("actionConnect")->trigger();
-    auto *hold = rig.child<QLabel>("lcdLeftFlag2");
-    QTRY_COMPARE(rig.child<QLineEdit>("lcdPrimary")->text(),
-                 QString::fromLatin1(meter.state().displayText()));
-    QCOMPARE(hold->text(), QString());
-
-    rig.action("actionHold")->trigger();
-    QTRY_COMPARE(hold->text(), QStringLiteral("H"));
-    QVERIFY(meter.state().isHold());
-    rig.action("actionHold")->trigger();
-    QTRY_COMPARE(hold->text(), QString());
-}
-
-void TestConnection::selectKeyStartsANewRecording()
-{
-    VirtualMeter meter(11);
-    meter.setTimeScale(0);
-    WindowRig rig;
-    rig.pollQuickly();
-    rig.useVirtualMeter(&meter);
-    rig.action("actionConnect")->trigger();
-    QAbstractItemModel *table = rig.child<QTableView>("tv")->model();
-    QTRY_VERIFY(table->rowCount() >= 5);
-    const QString before = rig.child<QLabel>("lcdLeftFlag1")->text();
-
-    rig.action("actionSelect")->trigger();
-    QTRY_VERIFY(rig.child<QLabel>("lcdLeftFlag1")->text() != before);
-    rig.action("actionDisconnect")->trigger();
-    const QString after = rig.child<QLabel>("lcdLeftFlag1")->text();
-    QCOMPARE(after, rig.row(meter.state().function())->name());
-    // Only readings of the new function are left, numbered from 1, and the chart holds them.
-    QVERIFY(table->rowCount() >= 1);
-    for (int row = 0; row < table->rowCount(); ++row) {
-        QCOMPARE(table->index(row, 0).data().toInt(), row + 1);
-        QCOMPARE(table->index(row, 2).data().toString(), after);
+    void panelShowsTheReadingAndTheNextClearsIt_data()
+    {
+        QTest::addColumn<int>("function");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<bool>("flagged");     // hold, relative, manual range, low battery
+        QTest::addColumn<QString>("extremes"); // max/min text, then peak text, after a bar
+        QTest::addColumn<QString>("shown");
+        const auto row = [](int function, const char *value, bool flagged, const char *extremes,
+                            const char *shown) {
+            QTest::newRow(shown) << function << value << flagged << extremes
+                                 << QString::fromUtf8(shown);
+        };
+        // The display text appears exactly as sent, blanks and overload included.
+        row(3, " -O.L  ", true, "MIN|", " -O.L  |mV|DCmV|H|||Rel|MIN|battery icon");
+        row(7, "  O.L  ", false, "|", "  O.L  |Ω|Short-Circuit||||||continuity icon");
+        row(8, " 0.500 ", false, "|", " 0.500 |V|Diode||||||diode icon");
+        row(20, " ----  ", false, "|", " ----  ||NCV|||||");
+        row(25, " 1.234 ", false, "|", " 1.234 |V|AC+DC: DC||DC|AUTO||");
+        row(2, " 1.234 ", false, "MAX|P-MAX", " 1.234 |V|DCV|||AUTO||MAX");
+        row(2, " 1.234 ", false, "   |P-MIN", " 1.234 |V|DCV|||AUTO||P-MIN");
     }
-    QCOMPARE(rig.child<DMMChart>("chart")->line(0)->pointCount(), table->rowCount());
-}
+
+    void panelShowsTheReadingAndTheNextClearsIt()
+    {
+        QFETCH(int, function);
+        QFETCH(QString, value);
+        QFETCH(bool, flagged);
+        QFETCH(QString, extremes);
+        QCOMPARE(shown(), QStringLiteral("|||||||"));
+        DmmData *data = m_rig->reading(quint8(function), value, function == 25 ? "DC" : "");
+        data->setHold(flagged);
+        data->setRelative(flagged);
+        data->setManualRange(flagged);
+        data->setLowBattery(flagged);
+        data->setMaxMinText(extremes.section('|', 0, 0));
+        data->setPeakText(extremes.section('|', 1));
+        m_rig->deliver(data);
+        QTEST(shown(), "shown");
+        m_rig->deliver(nullptr); // changes nothing
+        QTEST(shown(), "shown");
+        m_rig->deliver(2);
+        QCOMPARE(shown(), QStringLiteral(" 1.234 |V|DCV|||AUTO||"));
+    }
+
+    void admissionRules_data()
+    {
+        QTest::addColumn<QString>("limits"); // sample points, infinite, skip repeat
+        // DCV value texts, "function:value" for others; "yes" and "no" answer Delete, "inf"
+        // turns Infinite on, "maxN" turns it off with N sample points.
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("recorded");
+        QTest::addColumn<int>("journals");
+        const auto row = [](const char *name, const char *limits, const char *steps,
+                            const char *recorded, int journals) {
+            QTest::newRow(name) << limits << steps << recorded << journals;
+        };
+        row("full until Delete", "3 0 0", "1 2 3 4 yes 6 7 8 9", "1:6 2:7 3:8 | 3", 2);
+        row("Delete refused", "3 0 0", "1 2 no 3", "1:1 2:2 3:3 | 3", 1);
+        row("grows with Infinite, kept when lowered", "3 0 0", "1 2 3 4 inf 5 max2 6",
+            "1:1 2:2 3:3 4:5 | 4", 1);
+        row("no room at all", "0 0 0", "1 6:2", " | 0", 0);
+        row("repeats: the exact text, kept across Delete", "1000 1 1",
+            "1.234 1.234 1.235 1.234 1.2340 yes 1.2340 1.235", "1:1.235 | 1", 2);
+        row("a refused value is not remembered", "1 0 1", "1 2 yes 2", "1:2 | 1", 2);
+        row("a function change empties a full table", "2 0 0", "1 2 3 0:4 0:5 6:7", "1:7 | 1", 3);
+    }
+
+    void admissionRules()
+    {
+        QFETCH(QString, limits);
+        QFETCH(QString, steps);
+        MyDmm *dmm = m_rig->dmm();
+        dmm->setSamplePoints(limits.section(' ', 0, 0).toInt());
+        dmm->setInfinite(limits.section(' ', 1, 1) == "1");
+        dmm->setSkipRepeat(limits.section(' ', 2, 2) == "1");
+        QList<QPointer<DmmData>> fed;
+        for (const QString &step : steps.split(' ')) {
+            if (step == "yes" || step == "no") {
+                deleteRecords(step == "yes" ? QMessageBox::Yes : QMessageBox::No);
+            } else if (step == "inf") {
+                dmm->setInfinite(true);
+            } else if (step.startsWith("max")) {
+                dmm->setInfinite(false);
+                dmm->setSamplePoints(step.mid(3).toInt());
+            } else {
+                const int function = step.contains(':') ? step.section(':', 0, 0).toInt() : 2;
+                fed << m_rig->reading(quint8(function), step.section(':', -1));
+                m_rig->deliver(fed.last());
+            }
+        }
+        QTEST(recorded(), "recorded");
+        // The panel shows every reading, recorded or not; the table deletes what it refuses.
+        QCOMPARE(m_rig->child<QLineEdit>("lcdPrimary")->text(),
+                 steps.section(' ', -1).section(':', -1));
+        for (const QPointer<DmmData> &reading : fed)
+            QVERIFY(reading.isNull());
+        // Each recording has a journal holding exactly what the export writes.
+        QTEST(int(QDir(m_journals->path()).entryList({"*.csv"}).size()), "journals");
+        if (table()->rowCount() > 0) {
+            const QString exported = m_journals->filePath("export.out");
+            QVERIFY(writeCsv(m_rig->window->recordModel(), exported));
+            QCOMPARE(testfiles::readAll(m_rig->window->recordingJournal()->fileName()),
+                     testfiles::readAll(exported));
+        }
+    }
+
+    void unwritableJournalFolderLetsRecordingGoOn()
+    {
+        const QString blocked = m_journals->filePath("blocked"); // a file, not a folder
+        QVERIFY(testfiles::writeAll(blocked, "not a folder"));
+        m_rig->window->useJournal(blocked);
+        journalWarnings = 0;
+        previousHandler = qInstallMessageHandler(countJournalWarnings);
+        for (const char *value : {"1", "2", "3"})
+            m_rig->deliver(2, value);
+        const int first = journalWarnings;
+        // The next recording tries again, and says so once more.
+        deleteRecords(QMessageBox::Yes);
+        m_rig->deliver(2, "7");
+        m_rig->deliver(2, "8");
+        qInstallMessageHandler(previousHandler);
+        QCOMPARE(first, 1);
+        QCOMPARE(journalWarnings, 2);
+        QCOMPARE(recorded(), QStringLiteral("1:7 2:8 | 2"));
+    }
+
+    void acPlusDcSharesTheTableAndSplitsTheCharts()
+    {
+        m_rig->deliver(6, "4700");
+        chart()->grab();
+        QCOMPARE(chart()->scale().prefix, QStringLiteral("k")); // a resistance is in kilo-ohms
+        QVERIFY(!chart("chart2")->isVisible());
+        int number = 0;
+        for (const char *coupling : {"AC", "DC", "AC", "DC", "DC"})
+            m_rig->deliver(25, QString::number(4700 + ++number), QLatin1String(coupling));
+        QVERIFY(chart("chart2")->isVisible());
+        QCOMPARE(recorded(), QStringLiteral("1:4701 2:4702 3:4703 4:4704 5:4705 | 2"));
+        QCOMPARE(chart()->line(0)->point(1).valueText(), QStringLiteral("4703"));
+        QCOMPARE(points("chart2"), 3);
+        QVERIFY(chart("chart2")->line(0)->point(0).label().toString().endsWith("AC+DC: DC 4702V"));
+        chart("chart2")->grab(); // the second chart never scales
+        QCOMPARE(chart("chart2")->scale().prefix, QStringLiteral(" "));
+        m_rig->deliver(2, "6");
+        QVERIFY(!chart("chart2")->isVisible());
+        QCOMPARE(recorded(), QStringLiteral("1:6 | 1"));
+        // Coming back to AC+DC clears the second chart as well.
+        m_rig->deliver(25, "7", "DC");
+        QCOMPARE(points(), 0);
+        QCOMPARE(points("chart2"), 1);
+    }
+
+    void viewFollowsTheLastOfManyRowsWithoutMeasuringThem()
+    {
+        auto *tv = m_rig->child<QTableView>("tv");
+        for (int i = 0; i < 300; ++i)
+            m_rig->deliver(2, QString::number(i));
+        QCOMPARE(tv->rowAt(tv->viewport()->height() - 1), 299);
+        // Heights measured from the rows' contents would cost a pass over every row.
+        QCOMPARE(tv->verticalHeader()->sectionResizeMode(150), QHeaderView::Fixed);
+    }
+};
 
 QTEST_MAIN(TestConnection)
 #include "tst_connection.moc"

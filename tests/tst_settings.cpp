@@ -1,5 +1,6 @@
+#include "app/optiondialog.h"
 #include "app/resourcebundle.h"
-#include "app/settingsfile.h"
+#include "app/startuplanguage.h"
 #include "app/widget.h"
 #include "meter/deviceselector.h"
 #include "meter/mydmm.h"
@@ -8,397 +9,374 @@
 #include "tests/scratchsettings.h"
 #include "tests/testfiles.h"
 
-#include <QAction>
-#include <QDir>
-#include <QDockWidget>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
+#include <QtWidgets>
 #include <csignal>
-#include <memory>
+#include <optional>
 
 namespace {
-
-const QByteArray kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
 
 // Whether the process has a handler of its own for the signal.
 bool catchesSignal(qint64 pid, int signalNumber)
 {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return false;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (!line.startsWith("SigCgt:"))
-            continue;
-        const quint64 mask = line.mid(7).trimmed().toULongLong(nullptr, 16);
-        return mask & (quint64(1) << (signalNumber - 1));
-    }
-    return false;
+    const QByteArray status = testfiles::readAll(QStringLiteral("/proc/%1/status").arg(pid));
+    const int at = status.indexOf("SigCgt:");
+    return at >= 0 &&
+           (status.mid(at + 7, 17).trimmed().toULongLong(nullptr, 16) >> (signalNumber - 1)) & 1;
 }
 
-QAction *windowAction(const Widget &window, const char *name)
+QStringList placeholders(const QString &text)
 {
-    return window.findChild<QAction *>(QLatin1String(name));
+    QStringList found;
+    for (auto matches = QRegularExpression("%\\d").globalMatch(text); matches.hasNext();)
+        found << matches.next().captured();
+    found.sort();
+    return found;
 }
 
-const QStringList kLanguageKeys = {"FixedLanguage", "Language"};
+// A text of the main window as the installed translators give it.
+QString inWidget(const char *text, const char *comment = nullptr)
+{
+    return QCoreApplication::translate("Widget", text, comment);
+}
 
 } // namespace
 
+// The settings file, the Options dialog and the Chinese catalogue: what the window reads, edits
+// and writes, and when.
 class TestSettings : public QObject
 {
     Q_OBJECT
-private slots:
-    void initTestCase();
-    void init();
-
-    void firstRunWritesEveryKeyInOrder();
-    void allKeysSurviveARoundTrip();
-    void readerGivesTheTextOfEachKey_data();
-    void readerGivesTheTextOfEachKey();
-    void readingAppliesFileValues_data();
-    void readingAppliesFileValues();
-    void modelAndVersionAreNotRead();
-    void unreadableFileKeepsBuiltInValues();
-
-    void unwritableLocationWarnsAndStillCloses();
-    void failedWriteLeavesPreviousFileWhole();
-    void driverIsClosedBeforeSettingsAreWritten();
-    void layoutIsAppliedOnFirstShowOnly();
-
-    void terminationSignalClosesLikeCloseAction_data();
-    void terminationSignalClosesLikeCloseAction();
-
-private:
-    void writeFile(const QByteArray &content);
-    // A window whose layout differs from the built-in one, closed so that it writes the file;
-    // returns the window's geometry.
-    QRect saveRearrangedWindow();
-
     std::unique_ptr<ScratchSettings> m_settings;
-};
+    SeenBox m_seen;
+    std::unique_ptr<QTimer> m_dismisser;
 
-void TestSettings::initTestCase()
-{
-    registerResources();
-}
-
-void TestSettings::init()
-{
-    m_settings = std::make_unique<ScratchSettings>();
-    QVERIFY(m_settings->isValid());
-}
-
-void TestSettings::writeFile(const QByteArray &content)
-{
-    QVERIFY(m_settings->write(content));
-}
-
-QRect TestSettings::saveRearrangedWindow()
-{
-    Widget window;
-    window.show();
-    if (!QTest::qWaitForWindowExposed(&window))
-        return {};
-    // Taller than the least height of either dock layout, and inside the 800x600 screen.
-    window.resize(700, 578);
-    window.move(40, 18);
-    window.addDockWidget(Qt::LeftDockWidgetArea, window.findChild<QDockWidget *>("dwChart"));
-    window.close();
-    return window.geometry();
-}
-
-void TestSettings::firstRunWritesEveryKeyInOrder()
-{
-    QVERIFY(!QFile::exists(m_settings->path()));
-    Widget window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QVERIFY(window.close());
-
-    QFile file(m_settings->path());
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QList<QByteArray> lines = file.readAll().trimmed().split('\n');
-    const QList<QByteArray> expected = {
-        kDeclaration,
-        "<options>",
-        "    <Geometry>" + window.saveGeometry().toHex() + "</Geometry>",
-        "    <State>" + window.saveState(0).toHex() + "</State>",
-        "    <FixedLanguage>0</FixedLanguage>",
-        "    <Language></Language>",
-        "    <Model>VX310A</Model>",
-        "    <Version>2.02</Version>",
-        "    <SamplePoints>1000</SamplePoints>",
-        "    <Infinite>1</Infinite>",
-        "    <SampleRate>1000</SampleRate>",
-        "    <SkipRepeat>0</SkipRepeat>",
-        "</options>",
-    };
-    QCOMPARE(lines, expected);
-    QVERIFY(lines.at(2).size() > 40);
-}
-
-void TestSettings::allKeysSurviveARoundTrip()
-{
-    writeFile("<options><FixedLanguage>1</FixedLanguage><Language>OTHER</Language>"
-              "<SamplePoints>250</SamplePoints><Infinite>0</Infinite>"
-              "<SampleRate>40</SampleRate><SkipRepeat>1</SkipRepeat></options>");
-    const QRect saved = saveRearrangedWindow();
-    QVERIFY(saved.isValid());
-
-    Widget window;
-    QCOMPARE(driverValues(*window.driver()), QStringLiteral("250 0 40 1"));
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QCOMPARE(window.geometry(), saved);
-    QCOMPARE(window.pos(), QPoint(40, 18));
-    QCOMPARE(window.dockWidgetArea(window.findChild<QDockWidget *>("dwChart")),
-             Qt::LeftDockWidgetArea);
-    QVERIFY(window.close());
-
-    QCOMPARE(m_settings->valuesOf({"FixedLanguage", "Language", "SamplePoints", "Infinite",
-                                   "SampleRate", "SkipRepeat"}),
-             QStringLiteral("FixedLanguage=1 Language=OTHER SamplePoints=250 Infinite=0 "
-                            "SampleRate=40 SkipRepeat=1"));
-}
-
-void TestSettings::readerGivesTheTextOfEachKey_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("visits"); // "key=text" in the order the reader gives them
-    const auto row = [](const char *name, const char *content, const char *visits) {
-        QTest::newRow(name) << QByteArray(content) << QString::fromUtf8(visits);
-    };
-    row("in file order", "<options><SkipRepeat>1</SkipRepeat><Language>OTHER</Language></options>",
-        "SkipRepeat=1;Language=OTHER");
-    row("blanks around a text are kept", "<options><Language> OTHER </Language></options>",
-        "Language= OTHER ");
-    row("a later element is given too", "<options><A>5</A><A>7</A></options>", "A=5;A=7");
-    row("whitespace-only texts are not given", "<options><A>  \n </A><B>\t</B><A>1</A></options>",
-        "A=1");
-    row("empty elements are not given", "<options><A/><B></B></options>", "");
-    row("an element inside another has the text", "<options><A><B>12</B></A></options>", "B=12");
-    row("text after a value belongs to no key", "<options><A>5</A>6</options>", "A=5");
-    row("an inner options element keeps the key", "<options><A><options/>OTHER</A></options>",
-        "A=OTHER");
-    row("the root's name is not compared", "<settings><A>0</A></settings>", "A=0");
-    row("an attribute is not a text", "<options><A value=\"OTHER\"/></options>", "");
-    row("malformed: what came before counts", "<options><A>5</A><Broken a=><B>9</B></options>",
-        "A=5");
-    row("malformed before the element", "<options><Broken a=><A>OTHER</A></options>", "");
-    row("a mismatched tag stops the reading", "<options><A>EN</A></wrong><A>OTHER</A>", "A=EN");
-    row("cut off in the middle", "<options><A>5</A><B>1</B><Sam", "A=5;B=1");
-    row("empty file", "", "");
-    row("not XML", "Language=OTHER\n", "");
-}
-
-void TestSettings::readerGivesTheTextOfEachKey()
-{
-    QFETCH(QByteArray, content);
-    writeFile(content);
-    QStringList visits;
-    QVERIFY(
-        readSettingsFile(m_settings->path(), [&visits](const QString &key, const QString &text) {
-            visits << key + QLatin1Char('=') + text;
-        }));
-    QTEST(visits.join(QLatin1Char(';')), "visits");
-}
-
-void TestSettings::readingAppliesFileValues_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("driver");   // sample points, infinite, sample rate, skip repeat
-    QTest::addColumn<QString>("language"); // the language keys written back at close
-    QTest::newRow("every key")
-        << QByteArray("<options><SkipRepeat>1</SkipRepeat><SampleRate>50</SampleRate>"
-                      "<Infinite>0</Infinite><SamplePoints>20</SamplePoints>"
-                      "<Language>OTHER</Language><FixedLanguage>1</FixedLanguage></options>")
-        << "20 0 50 1"
-        << "FixedLanguage=1 Language=OTHER";
-    QTest::newRow("not a number reads as 0")
-        << QByteArray("<options><SamplePoints>abc</SamplePoints><SampleRate>12ms</SampleRate>"
-                      "<Infinite>yes</Infinite><FixedLanguage>true</FixedLanguage></options>")
-        << "0 0 0 0"
-        << "FixedLanguage=0 Language=";
-    QTest::newRow("any non-zero number is true")
-        << QByteArray("<options><Infinite>2</Infinite><SkipRepeat>-1</SkipRepeat>"
-                      "<FixedLanguage>7</FixedLanguage></options>")
-        << "1000 1 1000 1"
-        << "FixedLanguage=1 Language=";
-    QTest::newRow("the last value counts, unchecked; blanks change nothing")
-        << QByteArray("<options><SamplePoints>5</SamplePoints><SamplePoints>-5</SamplePoints>"
-                      "<Language>EN</Language>"
-                      "<Language> </Language><SampleRate/></options>")
-        << "-5 1 1000 0"
-        << "FixedLanguage=0 Language=EN";
-    QTest::newRow("empty file") << QByteArray() << "1000 1 1000 0"
-                                << "FixedLanguage=0 Language=";
-}
-
-void TestSettings::readingAppliesFileValues()
-{
-    QFETCH(QByteArray, content);
-    writeFile(content);
-    Widget window;
-    QTEST(driverValues(*window.driver()), "driver");
-    // The window's own values are seen where they go: into the file written at close.
-    QVERIFY(window.close());
-    QTEST(m_settings->valuesOf(kLanguageKeys), "language");
-}
-
-void TestSettings::modelAndVersionAreNotRead()
-{
-    writeFile("<options><Model>VX310E</Model><Version>9.99</Version></options>");
-    Widget window;
-    // An "E" model would choose the driver's other function table.
-    QCOMPARE(window.driver()->meterModel(), QStringLiteral("VX310A"));
-    window.show();
-    QCOMPARE(window.windowTitle(), QStringLiteral("KLM-704 v2.02 "));
-    QVERIFY(window.close());
-    QCOMPARE(m_settings->valuesOf({"Model", "Version"}),
-             QStringLiteral("Model=VX310A Version=2.02"));
-}
-
-void TestSettings::unreadableFileKeepsBuiltInValues()
-{
-    // A folder in place of the file cannot be read as one.
-    QVERIFY(QDir().mkpath(m_settings->path()));
-    SeenBox seen;
-    const auto dismisser = dismissMessageBoxes(&seen);
-    Widget window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QCOMPARE(driverValues(*window.driver()), QStringLiteral("1000 1 1000 0"));
-    QCOMPARE(window.size(), QSize(1000, 600));
-    QTest::qWait(50);
-    QCOMPARE(seen.count, 0);
-}
-
-void TestSettings::unwritableLocationWarnsAndStillCloses()
-{
-    // The file's folder is a plain file, so nothing can be created there.
-    QFile plain(m_settings->filePath(QStringLiteral("plain")));
-    QVERIFY(plain.open(QIODevice::WriteOnly));
-    plain.close();
-    m_settings->pointAt(m_settings->filePath(QStringLiteral("plain/options.xml")));
-
-    Widget window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    SeenBox seen;
-    const auto dismisser = dismissMessageBoxes(&seen);
-    windowAction(window, "actionClose")->trigger();
-    QCOMPARE(seen.count, 1);
-    QCOMPARE(seen.text, QStringLiteral("Can not open file."));
-    QCOMPARE(seen.title, QString());
-    QCOMPARE(seen.icon, QMessageBox::Warning);
-    QCOMPARE(seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    QVERIFY(!window.isVisible());
-}
-
-void TestSettings::failedWriteLeavesPreviousFileWhole()
-{
-    const QByteArray previous = kDeclaration + "\n<options>\n    <SamplePoints>42</SamplePoints>\n"
-                                               "    <SampleRate>40</SampleRate>\n</options>\n";
-    writeFile(previous);
-    Widget window;
-    QCOMPARE(window.driver()->samplePoints(), 42);
-    window.driver()->setSamplePoints(7);
-    SeenBox seen;
-    const auto dismisser = dismissMessageBoxes(&seen);
+private slots:
+    void initTestCase() { registerResources(); }
+    void init()
     {
-        // The new file is longer than this, so its write breaks off part-way.
-        const testfiles::FileSizeLimit diskFull(rlim_t(previous.size()));
-        QVERIFY(window.close());
+        m_settings = std::make_unique<ScratchSettings>();
+        m_seen = SeenBox();
+        m_dismisser = dismissMessageBoxes(&m_seen);
     }
-    QCOMPARE(seen.count, 1);
-    QCOMPARE(seen.text, QStringLiteral("Can not open file."));
+    void cleanup() { m_dismisser.reset(); }
 
-    QFile file(m_settings->path());
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), previous);
-    // No half-written copy is left beside it.
-    QCOMPARE(QDir(m_settings->folder()).entryList(QDir::Files | QDir::Hidden),
-             QStringList{QStringLiteral("options.xml")});
-}
+    void firstRunWritesEveryKeyAndTheLayoutIsAppliedOnFirstShowOnly()
+    {
+        QRect saved;
+        {
+            Widget window; // rearranged, and closed so that it writes the file
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            window.resize(700, 578); // inside the 800x600 screen, tall enough for the docks
+            window.move(40, 18);
+            window.addDockWidget(Qt::LeftDockWidgetArea,
+                                 window.findChild<QDockWidget *>("dwChart"));
+            QVERIFY(window.close());
+            saved = window.geometry();
+            const QString written =
+                QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<options>\n    "
+                               "<Geometry>%1</Geometry>\n"
+                               "    <State>%2</State>\n    <FixedLanguage>0</FixedLanguage>\n    "
+                               "<Language></Language>\n"
+                               "    <Model>VX310A</Model>\n    <Version>2.02</Version>\n    "
+                               "<SamplePoints>1000</SamplePoints>\n"
+                               "    <Infinite>1</Infinite>\n    <SampleRate>1000</SampleRate>\n    "
+                               "<SkipRepeat>0</SkipRepeat>\n"
+                               "</options>\n");
+            QCOMPARE(
+                testfiles::readAll(m_settings->path()),
+                written.arg(window.saveGeometry().toHex(), window.saveState(0).toHex()).toUtf8());
+        }
+        Widget window;
+        auto *chartDock = window.findChild<QDockWidget *>("dwChart");
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.geometry(), saved);
+        QCOMPARE(window.dockWidgetArea(chartDock), Qt::LeftDockWidgetArea);
+        // The user rearranges the window, minimises it and brings it back: the layout stays.
+        window.resize(900, 580);
+        window.move(0, 0);
+        const QRect arranged = window.geometry();
+        window.addDockWidget(Qt::BottomDockWidgetArea, chartDock);
+        window.setWindowTitle(QStringLiteral("changed"));
+        window.hide();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.geometry(), arranged);
+        QCOMPARE(window.dockWidgetArea(chartDock), Qt::BottomDockWidgetArea);
+        QCOMPARE(window.windowTitle(), QStringLiteral("KLM-704 v2.02 "));
+    }
 
-void TestSettings::driverIsClosedBeforeSettingsAreWritten()
-{
-    Widget window;
-    window.deviceLink()->setLinkFactory(
-        [](const QString &, const LinkSettings &, QString *) { return new FakeLink({}); });
-    QVERIFY(window.driver()->open());
-    bool fileExistedAtClose = true;
-    connect(window.deviceLink(), &DeviceSelector::closed, this,
-            [&] { fileExistedAtClose = QFile::exists(m_settings->path()); });
-    QSignalSpy closed(window.deviceLink(), &DeviceSelector::closed);
-    QVERIFY(window.close());
-    QCOMPARE(closed.count(), 1);
-    QVERIFY(!fileExistedAtClose);
-    QVERIFY(QFile::exists(m_settings->path()));
-    QVERIFY(!window.driver()->isOpen());
-}
+    void readValuesAreWrittenBack_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        // FixedLanguage, Language, Model, Version, SamplePoints, Infinite, SampleRate, SkipRepeat
+        QTest::addColumn<QString>("written");
+        const auto row = [](const char *name, const char *content, const char *written) {
+            QTest::newRow(name) << QByteArray("<options>") + content + "</options>" << written;
+        };
+        row("any order; Model and Version are not read",
+            "<SkipRepeat>1</SkipRepeat><SampleRate>50</SampleRate><X>3</X><Infinite>0</Infinite>"
+            "<Model>VX310E</Model><Version>9.99</Version><SamplePoints>20</SamplePoints>"
+            "<Language>OTHER</Language><FixedLanguage>1</FixedLanguage>",
+            "1 OTHER VX310A 2.02 20 0 50 1");
+        row("not a number reads as 0",
+            "<SamplePoints>abc</SamplePoints><SampleRate>12ms</SampleRate><Infinite>yes</Infinite>"
+            "<FixedLanguage>true</FixedLanguage>",
+            "0  VX310A 2.02 0 0 0 0");
+        row("any non-zero number is true", "<Infinite>2</Infinite><SkipRepeat>-1</SkipRepeat>",
+            "0  VX310A 2.02 1000 1 1000 1");
+        row("the last value counts, unchecked and as written; blanks change nothing",
+            "<SamplePoints>5</SamplePoints><SamplePoints>-5</SamplePoints><Language>EN</Language>"
+            "<Language> other </Language><Language> </Language><SampleRate/>",
+            "0  other  VX310A 2.02 -5 1 1000 0");
+        row("malformed: what came before counts",
+            "<SamplePoints>5</SamplePoints>6<Bad a=><SampleRate>9</SampleRate>",
+            "0  VX310A 2.02 5 1 1000 0");
+    }
 
-void TestSettings::layoutIsAppliedOnFirstShowOnly()
-{
-    const QRect saved = saveRearrangedWindow();
-    QVERIFY(saved.isValid());
-    Widget window;
-    auto *chartDock = window.findChild<QDockWidget *>("dwChart");
-    QCOMPARE(window.dockWidgetArea(chartDock), Qt::RightDockWidgetArea);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QCOMPARE(window.geometry(), saved);
-    QCOMPARE(window.dockWidgetArea(chartDock), Qt::LeftDockWidgetArea);
+    void readValuesAreWrittenBack()
+    {
+        QFETCH(QByteArray, content);
+        QVERIFY(m_settings->write(content));
+        Widget window;
+        QCOMPARE(window.driver()->meterModel(), QStringLiteral("VX310A")); // not the "E" table
+        QVERIFY(window.close());
+        QStringList written;
+        for (const char *key : {"FixedLanguage", "Language", "Model", "Version", "SamplePoints",
+                                "Infinite", "SampleRate", "SkipRepeat"})
+            written << m_settings->values().value(key);
+        QTEST(written.join(' '), "written");
+    }
 
-    // The user arranges the window, minimises it and brings it back.
-    window.resize(900, 580);
-    window.move(0, 0);
-    const QRect arranged = window.geometry();
-    QVERIFY(arranged != saved);
-    window.addDockWidget(Qt::BottomDockWidgetArea, chartDock);
-    window.setWindowTitle(QStringLiteral("changed"));
-    window.hide();
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QCOMPARE(window.geometry(), arranged);
-    QCOMPARE(window.dockWidgetArea(chartDock), Qt::BottomDockWidgetArea);
-    QCOMPARE(window.windowTitle(), QStringLiteral("KLM-704 v2.02 "));
-}
+    void failedWriteWarnsClosesAndKeepsThePreviousFile_data()
+    {
+        QTest::addColumn<bool>("diskFull"); // else the file's folder is a plain file
+        QTest::newRow("no folder") << false;
+        QTest::newRow("disk full") << true;
+    }
 
-void TestSettings::terminationSignalClosesLikeCloseAction_data()
-{
-    QTest::addColumn<int>("signalNumber");
-    QTest::newRow("SIGTERM") << int(SIGTERM);
-    QTest::newRow("SIGINT") << int(SIGINT);
-}
+    void failedWriteWarnsClosesAndKeepsThePreviousFile()
+    {
+        QFETCH(bool, diskFull);
+        const QByteArray previous = "<options>\n    <SamplePoints>42</SamplePoints>\n</options>\n";
+        QVERIFY(m_settings->write(previous));
+        const QString path = m_settings->path();
+        if (!diskFull) {
+            QVERIFY(testfiles::writeAll(m_settings->filePath("plain"), ""));
+            m_settings->pointAt(m_settings->filePath("plain/options.xml"));
+        }
+        Widget window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        {
+            // The new file is longer than the old, so its write breaks off part-way.
+            std::optional<testfiles::FileSizeLimit> limit;
+            if (diskFull)
+                limit.emplace(rlim_t(previous.size()));
+            window.findChild<QAction *>("actionClose")->trigger();
+        }
+        QCOMPARE(m_seen.texts, QStringList{"Can not open file."});
+        QVERIFY(!window.isVisible());
+        // The old file is whole, with no half-written copy beside it.
+        QCOMPARE(testfiles::readAll(path), previous);
+        QCOMPARE(QDir(m_settings->folder()).entryList({"options.xml*"}, QDir::Files | QDir::Hidden),
+                 QStringList{"options.xml"});
+    }
 
-void TestSettings::terminationSignalClosesLikeCloseAction()
-{
-    QFETCH(int, signalNumber);
-    writeFile("<options><Language>EN</Language><SamplePoints>77</SamplePoints>"
-              "<SampleRate>40</SampleRate></options>");
-    QProcess program;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    environment.insert(QStringLiteral("KLM704_SETTINGS_FILE"), m_settings->path());
-    program.setProcessEnvironment(environment);
-    program.setWorkingDirectory(m_settings->folder());
-    program.start(QStringLiteral(KLM704_PROGRAM), QStringList());
-    QVERIFY(program.waitForStarted());
-    // The program handles the signal once its window is up.
-    QTRY_VERIFY_WITH_TIMEOUT(catchesSignal(program.processId(), signalNumber), 30000);
+    void terminationSignalClosesLikeCloseAction_data()
+    {
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+    }
 
-    QCOMPARE(::kill(pid_t(program.processId()), signalNumber), 0);
-    QVERIFY(program.waitForFinished(30000));
-    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program.exitCode(), 0);
-    // It read the file it was given and wrote it back whole.
-    QCOMPARE(m_settings->valuesOf({"Model", "Language", "SamplePoints", "SampleRate"}),
-             QStringLiteral("Model=VX310A Language=EN SamplePoints=77 SampleRate=40"));
-    QVERIFY(m_settings->values().contains("Geometry"));
-}
+    void terminationSignalClosesLikeCloseAction()
+    {
+        QFETCH(int, signalNumber);
+        QVERIFY(m_settings->write("<options><SamplePoints>77</SamplePoints></options>"));
+        QProcess program; // its environment names the scratch settings already
+        program.setEnvironment(QProcess::systemEnvironment() << "QT_QPA_PLATFORM=offscreen");
+        program.setWorkingDirectory(m_settings->folder());
+        program.start(QStringLiteral(KLM704_PROGRAM), QStringList());
+        QVERIFY(program.waitForStarted());
+        // The program handles the signal once its window is up.
+        QTRY_VERIFY_WITH_TIMEOUT(catchesSignal(program.processId(), signalNumber), 30000);
+        QCOMPARE(::kill(pid_t(program.processId()), signalNumber), 0);
+        QVERIFY(program.waitForFinished(30000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+        // It read the file it was given and wrote it back whole.
+        const QHash<QString, QString> written = m_settings->values();
+        QVERIFY(written.value("SamplePoints") == "77" && written.contains("Geometry"));
+    }
+
+    void dialogResultReachesTheOpenDriver_data()
+    {
+        QTest::addColumn<QString>("language"); // FixedLanguage, then Language in the file
+        QTest::addColumn<int>("openedOn");
+        QTest::addColumn<QString>("choices"); // language indices chosen in turn
+        QTest::addColumn<int>("messages");    // restart messages: none back where it opened
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<int>("sampleRate");
+        QTest::addColumn<QString>("saved");
+        const auto row = [](const char *name, const char *language, int openedOn,
+                            const char *choices, int messages, bool accepted, int sampleRate,
+                            const char *saved) {
+            QTest::newRow(name) << language << openedOn << choices << messages << accepted
+                                << sampleRate << saved;
+        };
+        row("Chinese chosen", "0 ", 0, "1", 1, true, 250, "OTHER");
+        row("English chosen, every reply", "0 OTHER", 1, "0", 1, true, 0, "EN");
+        row("lower-case other is English", "0 other", 0, "", 0, true, 250, "EN");
+        row("fixed Chinese stays", "1 OTHER", 1, "", 0, true, 250, "OTHER");
+        row("fixed other code is English", "1 xyz", 0, "", 0, true, 250, "EN");
+        row("Cancel discards everything", "0 EN", 0, "1 0 1", 2, false, 250, "EN");
+    }
+
+    void dialogResultReachesTheOpenDriver()
+    {
+        QFETCH(QString, language);
+        QFETCH(int, openedOn);
+        QFETCH(QString, choices);
+        QFETCH(int, messages);
+        QFETCH(bool, accepted);
+        QFETCH(int, sampleRate);
+        const bool fixedLanguage = language.startsWith('1');
+        QVERIFY(m_settings->write(
+            QStringLiteral("<o><FixedLanguage>%1</FixedLanguage><Language>%2</Language></o>")
+                .arg(language.section(' ', 0, 0), language.section(' ', 1))
+                .toUtf8()));
+        Widget window;
+        window.show();
+        window.deviceLink()->setLinkFactory(
+            [](const QString &, const LinkSettings &, QString *) { return new FakeLink({}); });
+        MyDmm *dmm = window.driver();
+        QVERIFY(dmm->open());
+        dmm->setSamplePoints(0); // what a file's "abc" gives
+        bool handled = false;
+        const auto handler = handleModalDialog<OptionDialog>([&](OptionDialog *dialog) {
+            handled = true;
+            const auto press = qScopeGuard([&] {
+                dialog->findChild<QPushButton *>(accepted ? "btnOk" : "btnCancel")->click();
+            });
+            auto *languages = dialog->findChild<QComboBox *>("cbbLanguage");
+            QCOMPARE(languages->isVisible(), !fixedLanguage);
+            QCOMPARE(languages->currentIndex(), openedOn);
+            for (const QString &choice : choices.split(' ', Qt::SkipEmptyParts))
+                languages->setCurrentIndex(choice.toInt());
+            // The dialog shows the driver's values, at least 1 point; Infinite locks the
+            // points.
+            QCOMPARE(dialog->sbSampleRate->text(), QStringLiteral("1000mS"));
+            QVERIFY(dialog->sbSamplePoints->value() == 1 && !dialog->sbSamplePoints->isEnabled());
+            dialog->chkInfinite->setChecked(false);
+            QVERIFY(dialog->sbSamplePoints->isEnabled());
+            dialog->sbSampleRate->setValue(sampleRate);
+            dialog->chkSkipRepeat->setChecked(true);
+        });
+        window.findChild<QAction *>("actionOption")->trigger();
+        QVERIFY(handled);
+        QCOMPARE(m_seen.count, messages);
+        QVERIFY(messages == 0 ||
+                m_seen.text == "Please restart application for translation to take effect.");
+        const int period = accepted ? sampleRate : 1000;
+        QCOMPARE(driverValues(*dmm),
+                 accepted ? QStringLiteral("1 0 %1 1").arg(period) : QStringLiteral("0 1 1000 0"));
+        // The sample timer runs at once with the new period, or not at all for 0.
+        const auto timers = QAbstractEventDispatcher::instance()->registeredTimers(dmm);
+        QCOMPARE(timers.size(), period == 0 ? 0 : 1);
+        QCOMPARE(dmm->sampleTimerId(), timers.isEmpty() ? 0 : timers.first().timerId);
+        QCOMPARE(timers.isEmpty() ? 0 : timers.first().interval, period);
+        QVERIFY(window.close());
+        QTEST(m_settings->values().value("Language"), "saved");
+    }
+
+    void everyTextHasAFinishedTranslation()
+    {
+        // lupdate merges the sources' texts into a copy of the catalogue, where a text without
+        // translation shows up unfinished; lrelease leaves unfinished entries out.
+        QTemporaryDir scratch;
+        const QString merged = scratch.filePath(QStringLiteral("merged.ts"));
+        QVERIFY(QFile::copy(KLM704_TS_FILE, merged));
+        if (QFile::exists(KLM704_LUPDATE)) {
+            QProcess lupdate;
+            lupdate.setWorkingDirectory(KLM704_SOURCE_DIR);
+            lupdate.start(KLM704_LUPDATE, {"-I", ".", "-locations", "none", "app", "display",
+                                           "record", "-ts", merged});
+            QVERIFY(lupdate.waitForFinished(120000) && lupdate.exitCode() == 0);
+        }
+        const QString catalogue = QString::fromUtf8(testfiles::readAll(merged));
+        const QRegularExpression message(
+            R"(<source>(.*?)</source>.*?<translation( type="\w+")?>(.*?)</translation>)",
+            QRegularExpression::DotMatchesEverythingOption);
+        int finished = 0;
+        for (auto messages = message.globalMatch(catalogue); messages.hasNext();) {
+            const QRegularExpressionMatch found = messages.next();
+            const QString source = found.captured(1);
+            const QString translation = found.captured(3);
+            // Entries whose text has left the code may stay behind.
+            if (found.captured(2).contains("vanished") || found.captured(2).contains("obsolete"))
+                continue;
+            QVERIFY2(found.captured(2).isEmpty() && !translation.trimmed().isEmpty(),
+                     qPrintable(source));
+            QCOMPARE(placeholders(translation), placeholders(source));
+            // Line breaks shape the toolbar buttons; the translation keeps them.
+            QCOMPARE(translation.endsWith('\n'), source.endsWith('\n'));
+            ++finished;
+        }
+        QVERIFY(finished > 40);
+    }
+
+    void onlyOtherWithCatalogueInWorkingDirectoryShowsChinese_data()
+    {
+        QTest::addColumn<QByteArray>("settings");
+        QTest::addColumn<bool>("catalogueHere");
+        QTest::addColumn<bool>("chinese");
+        // The later of two elements counts unless blank, also in a foreign or broken file.
+        QTest::newRow("Chinese") << QByteArray(
+                                        "<s><Language>EN</Language><Language>OTHER</Language>"
+                                        "<Language> </Language><A>EN</A><B a=>")
+                                 << true << true;
+        QTest::newRow("lower case")
+            << QByteArray("<options><Language>other</Language></options>") << true << false;
+        QTest::newRow("catalogue elsewhere")
+            << QByteArray("<options><Language>OTHER</Language></options>") << false << false;
+    }
+
+    void onlyOtherWithCatalogueInWorkingDirectoryShowsChinese()
+    {
+        QFETCH(QByteArray, settings);
+        QFETCH(bool, catalogueHere);
+        QFETCH(bool, chinese);
+        QCOMPARE(readStartupLanguage(), QString()); // no file yet
+        QVERIFY(m_settings->write(settings));
+        QVERIFY(QFile::copy(KLM704_CATALOGUE, m_settings->filePath("OTHER.qm")));
+        QTemporaryDir elsewhere;
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(catalogueHere ? m_settings->folder() : elsewhere.path()));
+        QTranslator translator;
+        const bool installed = installStartupTranslator(translator, readStartupLanguage());
+        QDir::setCurrent(before);
+        QCOMPARE(installed, chinese);
+        Widget window;
+        const auto text = [&window](const char *action) {
+            return window.findChild<QAction *>(QLatin1String(action))->text();
+        };
+        QCOMPARE(text("actionConnect") != "Connect", chinese);
+        QCOMPARE(text("actionConnect"), inWidget("Connect"));
+        // The two "Manual" texts are told apart by their comments.
+        QCOMPARE(text("actionRangeManual"), inWidget("Manual", "meter range key"));
+        QCOMPARE(text("actionRangeManual") != text("actionManual"), chinese);
+        // Texts of the code, not only of the form.
+        window.deviceLink()->setLinkFactory(
+            [](const QString &, const LinkSettings &, QString *) { return nullptr; });
+        window.findChild<QAction *>("actionConnect")->trigger();
+        QCOMPARE(m_seen.text, inWidget("Failed to open device."));
+        QCOMPARE(OptionDialog(false).chkInfinite->text(),
+                 QCoreApplication::translate("OptionDialog", "Infinite"));
+    }
+};
 
 QTEST_MAIN(TestSettings)
 #include "tst_settings.moc"

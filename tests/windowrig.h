@@ -1,20 +1,17 @@
 #pragma once
 
-// A main window for the live-display and recording tests: its parts by object name, its meter
-// driver, readings handed to it as the driver hands them, and links the tests script.
+// A main window for the tests: its parts by name, its driver, readings handed to it as the
+// driver hands them, and scripted links.
 
 #include "app/widget.h"
 #include "meter/deviceselector.h"
 #include "meter/dmmdata.h"
 #include "meter/functionentry.h"
 #include "meter/mydmm.h"
-#include "meter/simlink.h"
 #include "tests/fakelink.h"
 #include "tests/recordsamples.h"
 
-#include <QAction>
-#include <QDateTime>
-#include <QPointer>
+#include <QtWidgets>
 #include <memory>
 
 class WindowRig
@@ -32,8 +29,7 @@ public:
     QAction *action(const char *name) const { return child<QAction>(name); }
     MyDmm *dmm() const { return window->driver(); }
 
-    // The first range of a function in the driver's table, or in the "E" variants' table for
-    // the functions only those meters have (AC+DC among them).
+    // The first range of a function, looked up in the "E" variants' table too (AC+DC).
     const FunctionEntry *row(quint8 function) const
     {
         for (const FunctionTable *table : {&dmm()->activeTable(), &dmm()->eTable()})
@@ -43,13 +39,14 @@ public:
         return nullptr;
     }
 
-    // A reading of the function's first range as the decoder fills it, every annunciator clear;
-    // the coupling is given for the AC+DC function. The receiver owns it.
+    // A reading of the function's first range, every annunciator clear; the receiver owns it.
     DmmData *reading(quint8 function, const QString &valueText = QStringLiteral(" 1.234 "),
                      const QString &coupling = QString()) const
     {
+        static const QDateTime start(QDate(2024, 3, 5), QTime(14, 7, 9));
         const recordsamples::Display display{"", 0, 0};
-        DmmData *data = recordsamples::makeReading(row(function), display, 0, nextTime(), coupling);
+        DmmData *data = recordsamples::makeReading(row(function), display, 0,
+                                                   start.addSecs(m_readings++), coupling);
         data->setValueText(valueText);
         data->setValue(valueText.trimmed().toDouble());
         return data;
@@ -63,24 +60,12 @@ public:
         deliver(reading(function, valueText, coupling));
     }
 
-    // Every link the window opens from now on is a fake one following script; the latest is
-    // watched (the device link owns it).
+    // The links the window opens from now on are fakes following script; the latest is kept.
     void useFakeLinks(const FakeScript &script)
     {
         window->deviceLink()->setLinkFactory(
             [this, script](const QString &, const LinkSettings &, QString *) -> LinkBackend * {
-                auto *link = new FakeLink(script);
-                latestLink = link;
-                return link;
-            });
-    }
-
-    // Every link the window opens from now on talks to meter, which must outlive the window.
-    void useVirtualMeter(VirtualMeter *meter)
-    {
-        window->deviceLink()->setLinkFactory(
-            [meter](const QString &, const LinkSettings &, QString *) -> LinkBackend * {
-                return new SimLink(meter);
+                return latestLink = new FakeLink(script);
             });
     }
 
@@ -98,10 +83,5 @@ public:
     QPointer<FakeLink> latestLink;
 
 private:
-    QDateTime nextTime() const
-    {
-        static const QDateTime start(QDate(2024, 3, 5), QTime(14, 7, 9));
-        return start.addSecs(m_readings++);
-    }
     mutable int m_readings = 0;
 };
