@@ -4,7 +4,6 @@
 
 #include <QThread>
 #include <QtTest>
-#include <atomic>
 #include <memory>
 
 namespace {
@@ -104,28 +103,6 @@ private slots:
         }
         QVERIFY(producer->wait(10000));
         QVERIFY(pool.isEmpty());
-    }
-
-    void loopPoolSurvivesChangesFromAnotherThread()
-    {
-        constexpr int kRounds = 20000;
-        LoopCommandPool pool;
-        pool.append(numbered(0));
-        std::atomic_bool done{false};
-        // The other thread keeps the pool one to three commands long.
-        std::unique_ptr<QThread> changer(QThread::create([&pool, &done] {
-            for (int i = 1; i <= kRounds; ++i) {
-                pool.append(numbered(i));
-                if (pool.commands().size() > 2)
-                    pool.removeFirst();
-            }
-            done = true;
-        }));
-        changer->start();
-        while (!done)
-            QVERIFY(pool.next() && pool.cursor() >= 0 && pool.cursor() < 3);
-        QVERIFY(changer->wait(10000));
-        QCOMPARE(numberOf(pool.commands().last()), kRounds);
     }
 };
 
