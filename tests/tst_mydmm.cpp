@@ -1,5 +1,4 @@
 #include "fakelink.h"
-#include "gate.h"
 #include "logswitch.h"
 #include "meter/deviceselector.h"
 #include "meter/dmmdata.h"
@@ -44,12 +43,6 @@ struct Rig
         dmm.slotSerialDeviceRead(reinterpret_cast<const uint8_t *>(bytes.constData()),
                                  bytes.size());
     }
-    void tick() // the sample timer's event, without waiting for it
-    {
-        QTimerEvent event(dmm.sampleTimerId());
-        QCoreApplication::sendEvent(&dmm, &event);
-    }
-    int count() const { return values.size(); }
     int written() const { return link()->written().size(); }
     int writtenPolls() const { return link()->written().count(FakeLink::pollFrame()); }
 
@@ -108,28 +101,21 @@ private slots:
         for (const char byte : whole)
             bytes.append(QByteArray(1, byte));
         QTest::newRow("byte by byte") << bytes << QStringList{"  4.321"};
-        QTest::newRow("several in one chunk, one split")
-            << QList{reading("  1.000") + reading("  2.000") + reading("  3.000").left(9),
-                     reading("  3.000").mid(9)}
-            << QStringList{"  1.000", "  2.000", "  3.000"};
-        QTest::newRow("garbage with header bytes")
-            << QList{QByteArray::fromHex("00ABFFCDAB") + reading("  7.000")}
-            << QStringList{"  7.000"};
-        QTest::newRow("too short to decode")
-            << QList{frame::build(QByteArray(1, 2)) + reading("  1.000")} << QStringList{"  1.000"};
-        // A bad frame does not hold back the good one behind it, in its chunk or the next.
+        // Garbage, a bad checksum, then good frames, in one chunk; a bad frame holds back
+        // nothing behind it, in its chunk or the next.
         QByteArray badSum = reading("  9.999");
         badSum[badSum.size() - 1] = char(badSum.back() + 1);
-        QByteArray tooShortLength = reading("  9.999");
-        tooShortLength[2] = 2;
         QByteArray neverFilled = reading("  9.999");
         neverFilled[2] = char(200);
-        QTest::newRow("bad checksum")
-            << QList{badSum + reading("  5.000")} << QStringList{"  5.000"};
-        QTest::newRow("length below 3")
-            << QList{tooShortLength + reading("  5.000")} << QStringList{"  5.000"};
+        QTest::newRow("several in one chunk")
+            << QList{QByteArray::fromHex("00ABFFCDAB") + badSum + reading("  1.000") +
+                         reading("  2.000") + reading("  3.000").left(9),
+                     reading("  3.000").mid(9)}
+            << QStringList{"  1.000", "  2.000", "  3.000"};
         QTest::newRow("length never filled")
             << QList{neverFilled, reading("  5.000")} << QStringList{"  5.000"};
+        QTest::newRow("too short to decode")
+            << QList{frame::build(QByteArray(1, 2)) + reading("  1.000")} << QStringList{"  1.000"};
     }
 
     void receivedBytesBecomeReadings()
@@ -177,7 +163,7 @@ private slots:
         QTRY_VERIFY(rig.dmm.oncePool()->isEmpty());
         QTRY_COMPARE(rig.written(), 3);
         QCOMPARE(rig.link()->written().last(), FakeLink::pollFrame());
-        QCOMPARE(rig.count(), 2);
+        QCOMPARE(rig.values.size(), 2);
     }
 
     void sampleTimerLimitsReadings()
@@ -195,7 +181,8 @@ private slots:
         logswitch::logOn("klm704.frames"); // each frame and tick goes to the log
         logswitch::logOn("klm704.timer");
         QTest::ignoreMessage(QtDebugMsg, "timerEvent");
-        rig.tick();
+        QTimerEvent tick(rig.dmm.sampleTimerId()); // as if the sample timer ran out
+        QCoreApplication::sendEvent(&rig.dmm, &tick);
         // An acknowledgement never takes the due sample.
         QTest::ignoreMessage(QtDebugMsg, "AB CD 03 FF 02 7A ");
         rig.feed(FakeLink::acknowledgement());
@@ -203,11 +190,11 @@ private slots:
         rig.feed(reading("  2.000") + reading("  2.100"));
         QCOMPARE(rig.values, (QStringList{"  1.000", "  2.000"}));
         rig.dmm.setSampleRate(10); // changed while open: at once
-        QTRY_VERIFY((rig.feed(reading("  3.000")), rig.count() >= 4));
+        QTRY_VERIFY((rig.feed(reading("  3.000")), rig.values.size() >= 4));
         rig.dmm.setSampleRate(0);
         QVERIFY(!rig.dmm.sampleTimerId());
         rig.feed(reading("  4.000") + reading("  4.000"));
-        QCOMPARE(rig.values.mid(rig.count() - 2), (QStringList{"  4.000", "  4.000"}));
+        QCOMPARE(rig.values.mid(rig.values.size() - 2), (QStringList{"  4.000", "  4.000"}));
     }
 
     void pollsAnsweredBecomeReadingsUntilCloseOrDestruction()
@@ -220,12 +207,12 @@ private slots:
         QTRY_VERIFY(rig->writtenPolls() >= 20);
         QCOMPARE(rig->values, QStringList{"-12.345"});
         rig->dmm.setSampleRate(0);
-        QTRY_VERIFY(rig->count() >= 3);
+        QTRY_VERIFY(rig->values.size() >= 3);
         rig->dmm.close();
-        const int written = rig->written(), readings = rig->count();
+        const int written = rig->written(), readings = rig->values.size();
         QTest::qWait(100);
         QCOMPARE(rig->written(), written);
-        QCOMPARE(rig->count(), readings);
+        QCOMPARE(rig->values.size(), readings);
         QVERIFY(rig->dmm.open());
         QPointer<CommandPoolThread> thread = rig->dmm.commandThread();
         rig.reset(); // destroying an open driver stops its worker
@@ -255,18 +242,18 @@ private slots:
     {
         logswitch::logOn("klm704.thread");
         Rig rig(20, 100);
-        Gate entered, release;
-        std::atomic_bool blockNext{true};
+        std::atomic_bool blockNext{true}, entered{false}, released{false};
         QVERIFY(rig.dmm.open());
         QPointer<CommandPoolThread> thread = rig.dmm.commandThread();
-        const auto block = [&](CommandPtr) {
+        const auto block = [&](CommandPtr) { // the worker hangs in its first emission
             if (blockNext.exchange(false)) {
-                entered.open();
-                release.waitOpen(60000);
+                entered = true;
+                for (int ms = 0; !released && ms < 60000; ++ms)
+                    QThread::msleep(1);
             }
         };
         connect(thread, &CommandPoolThread::nextCommand, thread, block, Qt::DirectConnection);
-        QVERIFY(entered.waitOpen(10000));
+        QTRY_VERIFY(entered);
         QTest::ignoreMessage(QtWarningMsg, "Failed to stop the CommandPoolThread.");
         rig.dmm.close();
         QVERIFY(!rig.dmm.isOpen() && !rig.dmm.commandThread());
@@ -275,7 +262,7 @@ private slots:
         QVERIFY(rig.dmm.currentCommand().isNull());
         QTest::qWait(50);
         QVERIFY(thread); // still running, so still there
-        release.open();
+        released = true;
         QTRY_VERIFY(thread.isNull());
     }
 };

@@ -1,7 +1,4 @@
 #include "meter/deviceselector.h"
-#include "meter/dmmdata.h"
-#include "meter/mydmm.h"
-#include "meter/oncecommandpool.h"
 #include "meter/simlink.h"
 #include "meter/virtualmeter.h"
 #include "tests/selectorprobe.h"
@@ -24,28 +21,6 @@ class TestSimLink : public QObject
 {
     Q_OBJECT
 private slots:
-    // The whole chain: the driver polls the virtual meter, a key is acknowledged and acts, and
-    // pulling the cable closes the connection.
-    void driverReadsTheVirtualMeter()
-    {
-        DeviceSelector selector;
-        selector.setDevice(QStringLiteral("sim"));
-        MyDmm dmm(&selector);
-        dmm.setSampleRate(0);
-        QList<const DmmData *> readings;
-        connect(&dmm, &Dmm::display, this, [&](const DmmData *data) { readings.append(data); });
-        QSignalSpy closed(&dmm, &Dmm::closed);
-        QVERIFY(dmm.open());
-        QTRY_VERIFY(readings.size() >= 3);
-        dmm.sendHold();
-        QTRY_VERIFY(dmm.oncePool()->isEmpty());
-        QTRY_VERIFY(readings.last()->hold());
-        meterOf(selector)->unplug();
-        QCOMPARE(closed.size(), 1);
-        QVERIFY(!dmm.isOpen());
-        qDeleteAll(readings);
-    }
-
     void openedIsEmittedOnceWithTheLinkInPlace()
     {
         SelectorProbe probe(QStringLiteral("sim"));

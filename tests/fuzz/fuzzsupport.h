@@ -46,17 +46,6 @@ inline double displayNumber(QString text)
     return decimal.match(text).hasMatch() ? text.toDouble() : 0;
 }
 
-// The overload sign and the value the display shows in the row's range.
-inline double expectedValue(const QString &text, int overload, const FunctionEntry &entry)
-{
-    const quint8 function = entry.functionCode();
-    const bool temperature = function == functions::kCelsius || function == functions::kFahrenheit;
-    double value = overload == 0  ? displayNumber(text)
-                   : overload > 0 ? (temperature ? entry.upper().toInt() : entry.fullScale())
-                                  : (temperature ? entry.fullScale() : -entry.fullScale());
-    return isScaledFunction(function) ? value * prefixFactor(entry.prefix()) : value;
-}
-
 inline void checkReading(const DmmData &reading, const QByteArray &frame,
                          const FunctionTable &table)
 {
@@ -70,14 +59,21 @@ inline void checkReading(const DmmData &reading, const QByteArray &frame,
     const int overload =
         text.contains('O') && text.contains('L') ? (text.contains('-') ? -1 : 1) : 0;
     check(reading.overload() == overload, "overload sign");
-    const double expected = expectedValue(text, overload, *entry);
+    // An overload shows the end of the range it ran past, a temperature row's limits.
+    const quint8 function = entry->functionCode();
+    const bool temperature = function == functions::kCelsius || function == functions::kFahrenheit;
+    double expected = overload == 0  ? displayNumber(text)
+                      : overload > 0 ? (temperature ? entry->upper().toInt() : entry->fullScale())
+                                     : (temperature ? entry->fullScale() : -entry->fullScale());
+    if (isScaledFunction(function))
+        expected *= prefixFactor(entry->prefix());
     check(std::fabs(reading.value() - expected) <= 1e-12 * std::max(1.0, std::fabs(expected)),
           "value differs from the display text");
     const uchar mode = byteAt(frame, kMode), extra = byteAt(frame, kExtra);
     check(reading.hold() == bit(mode, 1) && reading.relative() == bit(mode, 0), "mode bits");
     check(reading.maxMinText() == (bit(mode, 3) ? "MAX" : bit(mode, 2) ? "MIN" : ""), "max/min");
     check(reading.peakText() == (bit(extra, 2) ? "P-MAX" : bit(extra, 1) ? "P-MIN" : ""), "peak");
-    const bool acPlusDc = entry->functionCode() == functions::kAcPlusDc;
+    const bool acPlusDc = function == functions::kAcPlusDc;
     const QString coupling = !acPlusDc ? "" : bit(extra, 3) ? "AC" : "DC";
     check(reading.couplingText() == coupling, "coupling text");
     check(reading.functionName() == entry->name() + (acPlusDc ? ": " + coupling : ""),
