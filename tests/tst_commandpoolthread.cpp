@@ -144,6 +144,7 @@ private slots:
         QVERIFY(rig.thread.requestStop());
         rig.thread.start();
         QVERIFY(rig.thread.wait(3000));
+        QCoreApplication::processEvents(); // delivers what the worker handed out
         QCOMPARE(rig.emitted.size(), 0);
     }
 };

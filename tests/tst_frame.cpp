@@ -48,7 +48,7 @@ private slots:
             << QByteArray::fromHex("ABABCDAB00") + hold << QList{hold} << 0;
         QTest::newRow("bad checksum") << badSum + hold << QList{hold} << 0;
         QTest::newRow("length below 3")
-            << QByteArray::fromHex("ABCD02AB") + poll << QList{poll} << 0;
+            << QByteArray::fromHex("ABCD02017A") + poll << QList{poll} << 0;
         QTest::newRow("only garbage") << QByteArray("xyz") << QList<QByteArray>{} << 0;
         QTest::newRow("half a frame") << poll + hold.left(4) << QList{poll} << 4;
         QTest::newRow("lone header byte") << poll + QByteArray(1, char(0xAB)) << QList{poll} << 1;

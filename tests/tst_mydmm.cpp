@@ -195,6 +195,8 @@ private slots:
         QVERIFY(!rig.dmm.sampleTimerId());
         rig.feed(reading("  4.000") + reading("  4.000"));
         QCOMPARE(rig.values.mid(rig.values.size() - 2), (QStringList{"  4.000", "  4.000"}));
+        rig.dmm.setSampleRate(10); // from no rate to one while open
+        QVERIFY(rig.dmm.sampleTimerId());
     }
 
     void pollsAnsweredBecomeReadingsUntilCloseOrDestruction()

@@ -33,6 +33,7 @@ private slots:
         QTest::newRow("1e-12") << 1e-12 << 0 << -1 << -1 << 1.0 << 1e12 << "p";
         QTest::newRow("2e13") << 2e13 << 0 << -1 << -1 << 20.0 << 1e-12 << "T";
         QTest::newRow("shift past end") << 2500.0 << 20 << -1 << -1 << 2.5e15 << 1e12 << "p";
+        QTest::newRow("shift -2") << 2500.0 << -2 << -1 << -1 << 2.5e-6 << 1e-9 << "G";
         QTest::newRow("shift before start") << 2500.0 << -20 << -1 << -1 << 2.5e-9 << 1e-12 << "T";
         QTest::newRow("walk starts at first") << 2e13 << 0 << 3 << 99 << 2e10 << 1e-3 << "k";
         QTest::newRow("walk stops after last") << 0.5 << 0 << 0 << 2 << 5e-4 << 1e-3 << "k";
