@@ -49,15 +49,6 @@ class TestDecode : public QObject
     MyDmm m_dmm{nullptr};
 
 private slots:
-    void buildingAgainReplacesTheRows()
-    {
-        FunctionTable defaultTable, eTable;
-        buildTables(defaultTable, eTable);
-        buildTables(defaultTable, eTable);
-        QCOMPARE(defaultTable.size() + eTable.size(), 63 + 73);
-        qDeleteAll(defaultTable + eTable);
-    }
-
     // Each row's reading, "name|range text|unit text|full scale|upper|value" of a display of
     // 1.234, against the list above.
     void everyRowDecodes()

@@ -1,8 +1,8 @@
 // Fuzz target: the driver's receive path. Bytes arrive in chunks of any size through
 // MyDmm::slotSerialDeviceRead; the frames the driver logs and the readings it emits are checked
-// against the byte stream. One input byte chooses the meter model and how the rest is read: as
-// raw bytes cut into chunks by the input itself, or as frame payloads that are framed, joined
-// and cut at pseudo-random points.
+// against the byte stream. One input byte chooses the meter model and whether the stream is the
+// rest of the input or frames around payloads from it; the chunks are cut at points the input
+// seeds.
 
 #include "meter/frame.h"
 #include "meter/mydmm.h"
@@ -93,35 +93,15 @@ void checkReadings(const std::vector<std::unique_ptr<const DmmData>> &readings,
     check(next == readings.size(), "more readings than replies");
 }
 
-void feed(MyDmm &dmm, const QByteArray &bytes)
+// The input's bytes as they are, or whole frames around payloads taken from the input.
+QByteArray streamFrom(FuzzedDataProvider &input, bool framed)
 {
-    dmm.slotSerialDeviceRead(reinterpret_cast<const uint8_t *>(bytes.constData()), bytes.size());
-}
-
-QByteArray feedRawChunks(MyDmm &dmm, FuzzedDataProvider &input)
-{
-    QByteArray stream;
-    while (input.remaining_bytes() > 0) {
-        const size_t size = input.ConsumeIntegralInRange<size_t>(1, kMaxChunk);
-        const QByteArray chunk = QByteArray::fromStdString(input.ConsumeBytesAsString(size));
-        stream.append(chunk);
-        feed(dmm, chunk);
-    }
-    return stream;
-}
-
-QByteArray feedFramedPayloads(MyDmm &dmm, FuzzedDataProvider &input)
-{
-    QRandomGenerator cuts(input.ConsumeIntegral<quint32>());
+    if (!framed)
+        return QByteArray::fromStdString(input.ConsumeRemainingBytesAsString());
     QByteArray stream;
     while (input.remaining_bytes() > 0 && stream.size() < kMaxChunk * 256) {
         const size_t size = input.ConsumeIntegralInRange<size_t>(1, 253);
         stream.append(frame::build(QByteArray::fromStdString(input.ConsumeBytesAsString(size))));
-    }
-    for (int offset = 0; offset < stream.size();) {
-        const int size = 1 + int(cuts.bounded(quint32(kMaxChunk)));
-        feed(dmm, stream.mid(offset, size));
-        offset += size;
     }
     return stream;
 }
@@ -147,8 +127,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QObject::connect(&dmm, &Dmm::display,
                      [&readings](const DmmData *reading) { readings.emplace_back(reading); });
 
-    const QByteArray stream =
-        (choice & 2) ? feedFramedPayloads(dmm, input) : feedRawChunks(dmm, input);
+    QRandomGenerator cuts(input.ConsumeIntegral<quint32>());
+    const QByteArray stream = streamFrom(input, choice & 2);
+    for (int offset = 0, size = 0; offset < stream.size(); offset += size) {
+        size = 1 + int(cuts.bounded(quint32(kMaxChunk)));
+        const QByteArray chunk = stream.mid(offset, size);
+        dmm.slotSerialDeviceRead(reinterpret_cast<const uint8_t *>(chunk.constData()),
+                                 chunk.size());
+    }
     checkDeliveredFramesCameFromStream(stream);
     checkIsolatedFramesWereDelivered(stream);
     checkReadings(readings, dmm.activeTable());
