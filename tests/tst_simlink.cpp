@@ -21,24 +21,18 @@ class TestSimLink : public QObject
 {
     Q_OBJECT
 private slots:
-    void openedIsEmittedOnceWithTheLinkInPlace()
-    {
-        SelectorProbe probe(QStringLiteral("sim"));
-        QList<bool> activeWhenOpened;
-        connect(&probe.selector, &DeviceSelector::opened, this,
-                [&] { activeWhenOpened.append(probe.selector.isActived()); });
-        QVERIFY(probe.selector.open());
-        QVERIFY(!probe.selector.open()); // already open: no second link, no second opened
-        QCOMPARE(activeWhenOpened, QList<bool>{true});
-    }
-
-    void closedOnceByUnplugOrClose()
+    void openedAndClosedOnceByOpenAndUnplugOrClose()
     {
         SelectorProbe probe(QStringLiteral("sim"));
         DeviceSelector &selector = probe.selector;
+        QList<bool> activeWhenOpened;
+        connect(&selector, &DeviceSelector::opened, this,
+                [&] { activeWhenOpened.append(selector.isActived()); });
         QSignalSpy closed(&selector, &DeviceSelector::closed);
         selector.close(); // never opened
         QVERIFY(selector.open());
+        QVERIFY(!selector.open()); // already open: no second link, no second opened
+        QCOMPARE(activeWhenOpened, QList<bool>{true});
         meterOf(selector)->unplug();
         selector.close();
         QCOMPARE(closed.size(), 1);
