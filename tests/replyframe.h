@@ -17,9 +17,3 @@ inline QByteArray replyFrame(quint8 function, quint8 range,
     payload.append(char(mode)).append(char(meter)).append(char(extra));
     return frame::build(payload);
 }
-
-// The meter's answer to a key command.
-inline QByteArray acknowledgementFrame()
-{
-    return frame::build(QByteArray(1, char(0xFF)));
-}

@@ -6,87 +6,52 @@ class TestUnitPrefix : public QObject
 {
     Q_OBJECT
 private slots:
-    void prefixFactorFindsExactText_data();
-    void prefixFactorFindsExactText();
-    void scaleToPrefixChoosesRow_data();
-    void scaleToPrefixChoosesRow();
-    void zeroKeepsScaleAndGivesBlank();
-    void shiftAndBoundsAreClamped();
+    void prefixFactorMatchesExactText()
+    {
+        // The meter writes kilo as "K"; unknown or doubled texts count as no prefix.
+        const std::pair<const char *, double> rows[] = {{"K", 1e3}, {"k", 1e3},  {" ", 1.0},
+                                                        {"", 1.0},  {"M", 1e6},  {"m", 1e-3},
+                                                        {"x", 1.0}, {"kk", 1.0}, {"p", 1e-12}};
+        for (const auto &[prefix, factor] : rows)
+            QCOMPARE(prefixFactor(QString::fromLatin1(prefix)), factor);
+    }
+
+    void scaleToPrefixChoosesRow_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<int>("shift");
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("last");
+        QTest::addColumn<double>("scaled");
+        QTest::addColumn<double>("scale"); // 42: left as it was
+        QTest::addColumn<QString>("prefix");
+        QTest::newRow("0") << 0.0 << 0 << -1 << -1 << 0.0 << 42.0 << " ";
+        QTest::newRow("-2500") << -2500.0 << 0 << -1 << -1 << -2.5 << 0.001 << "k";
+        QTest::newRow("5e-15") << 5e-15 << 0 << -1 << -1 << 5e-3 << 1e12 << "p";
+        QTest::newRow("999.9") << 999.9 << 0 << -1 << -1 << 999.9 << 1.0 << " ";
+        QTest::newRow("1000") << 1000.0 << 0 << -1 << -1 << 1.0 << 0.001 << "k";
+        QTest::newRow("1e-12") << 1e-12 << 0 << -1 << -1 << 1.0 << 1e12 << "p";
+        QTest::newRow("2e13") << 2e13 << 0 << -1 << -1 << 20.0 << 1e-12 << "T";
+        QTest::newRow("shift past end") << 2500.0 << 20 << -1 << -1 << 2.5e15 << 1e12 << "p";
+        QTest::newRow("shift -2") << 2500.0 << -2 << -1 << -1 << 2.5e-6 << 1e-9 << "G";
+        QTest::newRow("shift before start") << 2500.0 << -20 << -1 << -1 << 2.5e-9 << 1e-12 << "T";
+        QTest::newRow("walk starts at first") << 2e13 << 0 << 3 << 99 << 2e10 << 1e-3 << "k";
+        QTest::newRow("walk stops after last") << 0.5 << 0 << 0 << 2 << 5e-4 << 1e-3 << "k";
+    }
+
+    void scaleToPrefixChoosesRow()
+    {
+        QFETCH(double, value);
+        QFETCH(int, shift);
+        QFETCH(int, first);
+        QFETCH(int, last);
+        double scale = 42;
+        QString prefix = QStringLiteral("x");
+        QTEST(scaleToPrefix(value, scale, prefix, shift, first, last), "scaled");
+        QTEST(scale, "scale");
+        QTEST(prefix, "prefix");
+    }
 };
-
-void TestUnitPrefix::prefixFactorFindsExactText_data()
-{
-    QTest::addColumn<QString>("prefix");
-    QTest::addColumn<double>("factor");
-    const std::pair<const char *, double> rows[] = {
-        {"K", 1e3}, {"k", 1e3},  {" ", 1.0},  {"", 1.0},   {"x", 1.0},
-        {"M", 1e6}, {"m", 1e-3}, {"u", 1e-6}, {"n", 1e-9}, {"kk", 1.0}};
-    for (const auto &[prefix, factor] : rows)
-        QTest::addRow("'%s'", prefix) << QString::fromLatin1(prefix) << factor;
-}
-
-void TestUnitPrefix::prefixFactorFindsExactText()
-{
-    QFETCH(QString, prefix);
-    QFETCH(double, factor);
-    QCOMPARE(prefixFactor(prefix), factor);
-}
-
-void TestUnitPrefix::scaleToPrefixChoosesRow_data()
-{
-    QTest::addColumn<double>("value");
-    QTest::addColumn<double>("scaled");
-    QTest::addColumn<double>("scale");
-    QTest::addColumn<QString>("prefix");
-    QTest::newRow("-2500") << -2500.0 << -2.5 << 0.001 << "k";
-    QTest::newRow("5e-15") << 5e-15 << 5e-3 << 1e12 << "p";
-    QTest::newRow("999.9") << 999.9 << 999.9 << 1.0 << " ";
-    QTest::newRow("1000") << 1000.0 << 1.0 << 0.001 << "k";
-    QTest::newRow("1e-12") << 1e-12 << 1.0 << 1e12 << "p";
-    QTest::newRow("1") << 1.0 << 1.0 << 1.0 << " ";
-    QTest::newRow("0.0051") << 0.0051 << 5.1 << 1000.0 << "m";
-    QTest::newRow("2e13") << 2e13 << 20.0 << 1e-12 << "T";
-}
-
-void TestUnitPrefix::scaleToPrefixChoosesRow()
-{
-    QFETCH(double, value);
-    QFETCH(double, scaled);
-    QFETCH(double, scale);
-    QFETCH(QString, prefix);
-    double gotScale = 0;
-    QString gotPrefix;
-    QCOMPARE(scaleToPrefix(value, gotScale, gotPrefix, 0, -1, -1), scaled);
-    QCOMPARE(gotScale, scale);
-    QCOMPARE(gotPrefix, prefix);
-}
-
-void TestUnitPrefix::zeroKeepsScaleAndGivesBlank()
-{
-    double scale = 42;
-    QString prefix = QStringLiteral("k");
-    QCOMPARE(scaleToPrefix(0, scale, prefix, 0, -1, -1), 0.0);
-    QCOMPARE(scale, 42.0);
-    QCOMPARE(prefix, QStringLiteral(" "));
-}
-
-void TestUnitPrefix::shiftAndBoundsAreClamped()
-{
-    double scale = 0;
-    QString prefix;
-    // A shift past the end stops at the last row.
-    scaleToPrefix(2500, scale, prefix, 20, -1, -1);
-    QCOMPARE(prefix, QStringLiteral("p"));
-    // A negative shift past the start stops at the first row.
-    scaleToPrefix(2500, scale, prefix, -20, -1, -1);
-    QCOMPARE(prefix, QStringLiteral("T"));
-    // last beyond the table counts as the table's end; first starts the walk later.
-    scaleToPrefix(2e13, scale, prefix, 0, 3, 99);
-    QCOMPARE(prefix, QStringLiteral("k"));
-    // A walk that ends past last lands on the row after it.
-    scaleToPrefix(0.5, scale, prefix, 0, 0, 2);
-    QCOMPARE(prefix, QStringLiteral("k"));
-}
 
 QTEST_APPLESS_MAIN(TestUnitPrefix)
 #include "tst_unitprefix.moc"
