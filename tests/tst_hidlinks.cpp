@@ -1,6 +1,5 @@
 #include "meter/hidbackend.h"
 #include "meter/hiddevice.h"
-#include "meter/hidreportlayout.h"
 #include "meter/linkfactory.h"
 #include "tests/logswitch.h"
 #include "tests/selectorprobe.h"
@@ -53,12 +52,13 @@ struct FakeHid : HidBackend, std::enable_shared_from_this<FakeHid>
         info.usagePage = usagePage;
         devices.append(info);
     }
-    void pushInput(const QByteArray &report, bool fail = false)
+    // An input report for the reader, or with none a read error.
+    void pushInput(const QByteArray &report = {})
     {
         std::lock_guard<std::mutex> lock(mutex);
-        if (!report.isEmpty())
+        readFails = report.isEmpty();
+        if (!readFails)
             inputs.push_back(report);
-        readFails = readFails || fail;
         inputArrived.notify_all();
     }
     QStringList takeEvents()
@@ -137,19 +137,21 @@ std::unique_ptr<HidDevice> FakeHid::open(const QString &path, OpenError *error, 
     return std::make_unique<FakeHidDevice>(shared_from_this());
 }
 
-// A selector whose links reach the fake backend; cables: "cp" and/or "ch" plugged in, "kbd" a
-// CH9329 with its keyboard interface only. Short read time-outs keep closing fast.
+// A selector whose links reach the fake backend; cables: "cp" and/or "ch" plugged in, "kbd" and
+// "media" other interfaces of a CH9329. Short read time-outs keep closing fast.
 struct Rig : SelectorProbe
 {
     explicit Rig(const QString &device, const QString &cables = "cp ch")
         : SelectorProbe(device)
     {
+        if (cables.contains("kbd"))
+            hid->plug(0x1A86, 0xE429, "/dev/hidraw-keyboard", 0x01);
+        if (cables.contains("media"))
+            hid->plug(0x1A86, 0xE429, "/dev/hidraw-media", 0x0C);
         if (cables.contains("cp"))
             hid->plug(0x10C4, 0xEA80, "/dev/hidraw-cp", 0xFF00);
         if (cables.contains("ch"))
             hid->plug(0x1A86, 0xE429, "/dev/hidraw-ch", 0xFF00);
-        if (cables.contains("kbd"))
-            hid->plug(0x1A86, 0xE429, "/dev/hidraw-keyboard", 0x01);
         selector.setReadTimeout(10);
         std::shared_ptr<FakeHid> backend = hid;
         selector.setLinkFactory(
@@ -184,47 +186,68 @@ class TestHidLinks : public QObject
     Q_OBJECT
 private slots:
     void initTestCase() { logswitch::logOn("klm704.link"); } // warnings reach standard error
-    void cp2110ConfiguresUartWhileOpen_data();
-    void cp2110ConfiguresUartWhileOpen();
+    void everyEndClosesOnce_data();
+    void everyEndClosesOnce();
     void bridgeFraming_data();
     void bridgeFraming();
-    void reportLayoutFromDescriptor_data();
-    void reportLayoutFromDescriptor();
-    void ioErrorClosesOnce_data();
-    void ioErrorClosesOnce();
     void reportsOfAnEarlierOpenAreDropped();
-    void failedOpenExplainsTheFix_data();
-    void failedOpenExplainsTheFix();
-    void cableAndInterfaceAreChosen();
+    void openChoosesTheCableOrExplainsTheFix_data();
+    void openChoosesTheCableOrExplainsTheFix();
 };
 
-void TestHidLinks::cp2110ConfiguresUartWhileOpen_data()
+// The CP2110's UART is set up on open and disabled on an orderly close, once the reader has
+// stopped; a cable that failed gets no settings. Either end closes the handle and reports once.
+void TestHidLinks::everyEndClosesOnce_data()
 {
+    QTest::addColumn<QString>("device");
     QTest::addColumn<uint>("baudrate");
-    QTest::addColumn<QString>("config");
-    QTest::newRow("9600 8N1") << 9600u << "set 500000258000000300";
-    QTest::newRow("115200 8N1") << 115200u << "set 500001c20000000300";
+    QTest::addColumn<QString>("end"); // close, read (error) or write (error)
+    QTest::addColumn<QStringList>("openEvents");
+    QTest::addColumn<QStringList>("endEvents");
+    const auto uart = [](const char *config) {
+        return QStringList{"set 4100", QString("set 50") + config + "00000300", "set 4303",
+                           "get 42/7", "set 4101"};
+    };
+    const QStringList closed{"close"};
+    QTest::newRow("cp2110 9600, closed")
+        << "cp2110" << 9600u << "close" << uart("00002580") << QStringList{"set 4100", "close"};
+    QTest::newRow("cp2110 115200, read error")
+        << "cp2110" << 115200u << "read" << uart("0001c200") << closed;
+    QTest::newRow("cp2110, write error")
+        << "cp2110" << 9600u << "write" << uart("00002580") << closed;
+    QTest::newRow("ch9329, closed") << "ch9329" << 9600u << "close" << QStringList() << closed;
+    QTest::newRow("ch9329, read error") << "ch9329" << 9600u << "read" << QStringList() << closed;
 }
 
-void TestHidLinks::cp2110ConfiguresUartWhileOpen()
+void TestHidLinks::everyEndClosesOnce()
 {
+    QFETCH(QString, device);
     QFETCH(uint, baudrate);
-    QFETCH(QString, config);
-    Rig rig("cp2110");
+    QFETCH(QString, end);
+    Rig rig(device);
     rig.selector.setBaudrate(baudrate);
     QSignalSpy opened(&rig.selector, &DeviceSelector::opened);
     QSignalSpy closed(&rig.selector, &DeviceSelector::closed);
     QVERIFY2(rig.selector.open(), qPrintable(rig.selector.errorString()));
     QCOMPARE(opened.size(), 1);
-    QCOMPARE(rig.hid->takeEvents(),
-             QStringList({"set 4100", config, "set 4303", "get 42/7", "set 4101"}));
-    // The close disables the UART once the reader, waiting for a report, has stopped.
-    QTest::qWait(30);
-    rig.selector.close();
-    rig.selector.close();
-    QCOMPARE(closed.size(), 1);
-    QCOMPARE(rig.hid->takeEvents(), QStringList({"set 4100", "close"}));
+    QTEST(rig.hid->takeEvents(), "openEvents");
+    QTest::qWait(30); // the reader waits for a report
+    rig.hid->writeFails = end == "write";
+    if (end == "read")
+        rig.hid->pushInput();
+    else if (end == "write")
+        rig.write(QByteArray(100, 'x'));
+    else
+        rig.selector.close();
+    QTRY_COMPARE(closed.size(), 1);
+    QVERIFY(!rig.selector.isActived());
+    QTEST(rig.hid->takeEvents(), "endEvents");
     QVERIFY(!rig.hid->closedWhileReading);
+    rig.selector.close();
+    rig.write(kPoll);
+    QTest::qWait(30);
+    QCOMPARE(closed.size(), 1);
+    QCOMPARE(rig.hid->takeEvents(), QStringList());
 }
 
 // The output reports a written frame becomes, and the bytes a sequence of input reports yields.
@@ -261,6 +284,23 @@ void TestHidLinks::bridgeFraming_data()
         << "ch9329" << hex("0600ff0901a1018502750895200901810209019102c0") << kPoll
         << QList<QByteArray>{hex("0206abcd035e01d9") + QByteArray(25, 0)}
         << QList<QByteArray>{hex("0203abcd10")} << hex("abcd10");
+    // Descriptors: a truncated item, a long item to skip, keyboard LEDs before the vendor output.
+    const QList<QByteArray> none;
+    QTest::newRow("truncated descriptor")
+        << "ch9329" << hex("0600") << kPoll << QList<QByteArray>{pollReport + QByteArray(57, 0)}
+        << none << QByteArray();
+    QTest::newRow("long item skipped")
+        << "ch9329" << hex("fe02000102") + kVendorUnnumbered << kPoll
+        << QList<QByteArray>{pollReport + QByteArray(57, 0)} << none << QByteArray();
+    QTest::newRow("keyboard LEDs are not the data")
+        << "ch9329"
+        << hex("05010906a1018501050775019508810295057501050891" // keyboard, LED output
+               "02c00600ff0901a10185037508953f9102c0")          // vendor output, ID 3, 63 bytes
+        << kPoll << QList<QByteArray>{hex("0306abcd035e01d9") + QByteArray(56, 0)} << none
+        << QByteArray();
+    QTest::newRow("numbered, no vendor output")
+        << "ch9329" << hex("05010906a1018504c0") << kPoll
+        << QList<QByteArray>{hex("0406abcd035e01d9") + QByteArray(57, 0)} << none << QByteArray();
 }
 
 void TestHidLinks::bridgeFraming()
@@ -283,63 +323,6 @@ void TestHidLinks::bridgeFraming()
     QCOMPARE(rig.received, received);
 }
 
-void TestHidLinks::reportLayoutFromDescriptor_data()
-{
-    QTest::addColumn<QByteArray>("descriptor");
-    QTest::addColumn<bool>("numbered");
-    QTest::addColumn<int>("outputId");
-    QTest::addColumn<int>("outputSize");
-    QTest::newRow("truncated item") << hex("0600") << false << 0 << 64;
-    QTest::newRow("long item skipped") << hex("fe02000102") + kVendorUnnumbered << false << 0 << 64;
-    QTest::newRow("keyboard LEDs are not the data")
-        << hex("05010906a1018501050775019508810295057501050891" // keyboard, LED output
-               "02c00600ff0901a10185037508953f9102c0")          // vendor output, ID 3
-        << true << 3 << 63;
-    QTest::newRow("numbered, no vendor output") << hex("05010906a1018504c0") << true << 4 << 64;
-}
-
-void TestHidLinks::reportLayoutFromDescriptor()
-{
-    QFETCH(QByteArray, descriptor);
-    const HidReportLayout layout = HidReportLayout::fromDescriptor(descriptor);
-    QTEST(layout.numbered, "numbered");
-    QTEST(int(layout.outputId), "outputId");
-    QTEST(layout.outputSize, "outputSize");
-}
-
-void TestHidLinks::ioErrorClosesOnce_data()
-{
-    QTest::addColumn<QString>("device");
-    QTest::addColumn<bool>("writeFails");
-    QTest::newRow("cp2110 read") << "cp2110" << false;
-    QTest::newRow("ch9329 read") << "ch9329" << false;
-    QTest::newRow("cp2110 write") << "cp2110" << true;
-}
-
-void TestHidLinks::ioErrorClosesOnce()
-{
-    QFETCH(QString, device);
-    QFETCH(bool, writeFails);
-    Rig rig(device);
-    QSignalSpy closed(&rig.selector, &DeviceSelector::closed);
-    QVERIFY(rig.selector.open());
-    rig.hid->takeEvents();
-    rig.hid->writeFails = writeFails;
-    if (writeFails)
-        rig.write(QByteArray(100, 'x'));
-    else
-        rig.hid->pushInput({}, true);
-    QTRY_COMPARE(closed.size(), 1);
-    QVERIFY(!rig.selector.isActived());
-    // A cable that is gone gets no UART settings; its handle is closed.
-    QCOMPARE(rig.hid->takeEvents(), QStringList{"close"});
-    rig.selector.close();
-    rig.write(kPoll);
-    QTest::qWait(30);
-    QCOMPARE(closed.size(), 1);
-    QCOMPARE(rig.hid->takeEvents(), QStringList());
-}
-
 // Reports the reader took before a close must not turn up after the next open.
 void TestHidLinks::reportsOfAnEarlierOpenAreDropped()
 {
@@ -356,12 +339,12 @@ void TestHidLinks::reportsOfAnEarlierOpenAreDropped()
     QCOMPARE(rig.received, QByteArray());
 }
 
-void TestHidLinks::failedOpenExplainsTheFix_data()
+void TestHidLinks::openChoosesTheCableOrExplainsTheFix_data()
 {
     QTest::addColumn<QString>("device");
     QTest::addColumn<QString>("cables");
     QTest::addColumn<int>("error"); // how opening the device fails; -1 its settings are refused
-    QTest::addColumn<QStringList>("phrases");
+    QTest::addColumn<QStringList>("phrases"); // of the error, or the path of the device opened
     const QStringList udev = {"permission denied", "70-klm704.rules",
                               "udevadm control --reload-rules && sudo udevadm trigger",
                               "unplug the cable and plug it in again"};
@@ -370,6 +353,10 @@ void TestHidLinks::failedOpenExplainsTheFix_data()
         QTest::newRow(name) << device << cables << int(error) << phrases;
     };
     using E = HidBackend::OpenError;
+    // "auto" takes a CH9329 before a CP2110; of a CH9329's interfaces only the vendor one will do.
+    row("auto, both", "auto", "cp ch", E::None, {"/dev/hidraw-ch"});
+    row("auto, CP2110 alone", "auto", "cp", E::None, {"/dev/hidraw-cp"});
+    row("CH9329 interfaces", "ch9329", "kbd media ch", E::None, {"/dev/hidraw-ch"});
     row("auto, none", "auto", "", E::None, {"No CH9329 or CP2110 meter cable found"});
     row("cp2110, none", "cp2110", "", E::None, {"No CP2110 meter cable found"});
     row("ch9329, none", "ch9329", "", E::None, {"No CH9329 meter cable found"});
@@ -382,7 +369,7 @@ void TestHidLinks::failedOpenExplainsTheFix_data()
         << "cp ch" << -1 << QStringList{"refused its settings", "plug it in again"};
 }
 
-void TestHidLinks::failedOpenExplainsTheFix()
+void TestHidLinks::openChoosesTheCableOrExplainsTheFix()
 {
     QFETCH(QString, device);
     QFETCH(QString, cables);
@@ -395,32 +382,20 @@ void TestHidLinks::failedOpenExplainsTheFix()
     if (error > 0)
         QTest::ignoreMessage(QtWarningMsg,
                              QRegularExpression("^Cannot open device " + device + " : .*cable"));
-    QVERIFY(!rig.selector.open());
-    QCOMPARE(opened.size(), 0);
-    QVERIFY(!rig.selector.isActived());
+    const bool opens = phrases.first().startsWith("/dev/");
+    QCOMPARE(rig.selector.open(), opens);
+    QCOMPARE(opened.size(), int(opens));
+    QCOMPARE(rig.selector.isActived(), opens);
+    if (opens) {
+        QCOMPARE(rig.hid->openedPath, phrases.first());
+        return;
+    }
     for (const QString &phrase : phrases)
         QVERIFY2(rig.selector.errorString().contains(phrase),
                  qPrintable(rig.selector.errorString()));
     // A device that was opened is closed again; none is opened when no cable will do.
     QCOMPARE(rig.hid->takeEvents(), error < 0 ? QStringList{"close"} : QStringList());
     QCOMPARE(rig.hid->openedPath.isEmpty(), error != -1);
-}
-
-void TestHidLinks::cableAndInterfaceAreChosen()
-{
-    // Of a CH9329's interfaces only the vendor one carries the meter's data.
-    Rig ch9329("ch9329", "kbd");
-    ch9329.hid->plug(0x1A86, 0xE429, "/dev/hidraw-media", 0x0C);
-    ch9329.hid->plug(0x1A86, 0xE429, "/dev/hidraw-data", 0xFF00);
-    QVERIFY(ch9329.selector.open());
-    QCOMPARE(ch9329.hid->openedPath, QStringLiteral("/dev/hidraw-data"));
-    QCOMPARE(ch9329.hid->takeEvents(), QStringList()); // nothing to configure on this chip
-    // "auto" takes a CH9329 before a CP2110, and a CP2110 when it is alone.
-    for (const QString cables : {"cp ch", "cp"}) {
-        Rig rig("auto", cables);
-        QVERIFY(rig.selector.open());
-        QCOMPARE(rig.hid->openedPath, cables == "cp" ? "/dev/hidraw-cp" : "/dev/hidraw-ch");
-    }
 }
 
 QTEST_GUILESS_MAIN(TestHidLinks)
