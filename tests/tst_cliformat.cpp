@@ -182,10 +182,11 @@ void TestCliFormat::influxEscapesTagsAndFields()
 void TestCliFormat::statsOfTheLastFunction()
 {
     ReadingStats stats;
-    stats.add(*reading(2, 0x30, "9", 9)); // another function first: not in the figures
-    auto over = reading(6, 0x30, "  O.L  ", 600);
-    over->setOverload(1);
-    stats.add(*over);
+    for (quint8 function : {2, 6}) { // an overload of another function first: not counted
+        auto over = reading(function, 0x31, "  O.L  ", 600);
+        over->setOverload(1);
+        stats.add(*over);
+    }
     stats.add(*reading(6, 0x31, "1.000", 1000));
     stats.add(*reading(6, 0x31, "3.000", 3000));
     QCOMPARE(stats.readings(), 4);
