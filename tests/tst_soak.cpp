@@ -122,12 +122,10 @@ private slots:
     void memoryInUseReturnsToItsStartLevel();
 
 private:
-    void pressRandomKey(Figures &figures);
-    void reconnect(Figures &figures, bool waitForReplies);
-    void pullCable(Figures &figures);
-    void injectRandomFault(Figures &figures);
+    void pressRandomKey();
+    void reconnect(bool pullCable, bool waitForReplies = false);
+    void injectRandomFault();
     void closeAndSettle();
-    void waitForProgress();
     Figures run(bool faults);
 
     QRandomGenerator m_random;
@@ -135,6 +133,7 @@ private:
     DeviceSelector m_selector;
     std::unique_ptr<MyDmm> m_dmm;
     std::unique_ptr<Ledger> m_ledger;
+    Figures m_figures;
     int m_closedSignals = 0;
     qint64 m_startBytes = 0;
 };
@@ -165,80 +164,68 @@ void TestSoak::initTestCase()
 
     // One round of everything first, so that what Qt and the allocator set up once is in place
     // before the memory is measured; the meter's log is filled up to its limit as well.
-    Figures warmUp;
     m_ledger->startPhase(false);
     QVERIFY(m_dmm->open());
-    pressRandomKey(warmUp);
-    reconnect(warmUp, false);
-    pullCable(warmUp);
+    pressRandomKey();
+    reconnect(false);
+    reconnect(true);
     QTRY_VERIFY_WITH_TIMEOUT(m_meter->repliesSent() > kLogEntries, kProgressTimeoutMs);
     closeAndSettle();
     QCOMPARE(m_ledger->mismatch, QString());
     m_startBytes = bytesInUse();
 }
 
-void TestSoak::waitForProgress()
-{
-    const qint64 before = m_ledger->readings();
-    QTRY_VERIFY_WITH_TIMEOUT(m_ledger->readings() > before, kProgressTimeoutMs);
-}
-
-void TestSoak::pressRandomKey(Figures &figures)
+void TestSoak::pressRandomKey()
 {
     const auto &key = meterkeys::kNamedKeys.at(m_random.bounded(int(meterkeys::kNamedKeys.size())));
     m_dmm->sendKey(QByteArray(1, char(key.code)));
-    ++figures.keys;
+    ++m_figures.keys;
 }
 
-// On a clean line the link is closed only once every reply sent has arrived: a close loses what
-// is still on its way, as a real port does. Each close gives one closed signal.
-void TestSoak::reconnect(Figures &figures, bool waitForReplies)
+// Each close, asked for or by a pulled cable, gives one closed signal; a link without its cable
+// cannot be opened. On a clean line the link is closed only once every reply sent has arrived:
+// a close loses what is still on its way, as a real port does.
+void TestSoak::reconnect(bool pullCable, bool waitForReplies)
 {
     if (waitForReplies)
         QTRY_VERIFY_WITH_TIMEOUT(m_ledger->outstanding() == 0, kProgressTimeoutMs);
     const int closedBefore = m_closedSignals;
-    m_dmm->close();
+    if (pullCable)
+        m_meter->unplug();
+    else
+        m_dmm->close();
     QCOMPARE(m_closedSignals, closedBefore + 1);
     QVERIFY(!m_dmm->isOpen());
+    if (pullCable) {
+        runEvents(int(m_random.bounded(1, 50)));
+        QVERIFY(!m_dmm->open());
+        m_meter->plugIn();
+        m_dmm->close();
+    }
     QVERIFY(m_dmm->open());
-    waitForProgress();
-    ++figures.reconnects;
+    const qint64 before = m_ledger->readings();
+    QTRY_VERIFY_WITH_TIMEOUT(m_ledger->readings() > before, kProgressTimeoutMs);
+    ++(pullCable ? m_figures.unplugs : m_figures.reconnects);
 }
 
-// A pulled cable closes the link by itself, once, and it cannot be opened until the cable is back.
-void TestSoak::pullCable(Figures &figures)
-{
-    const int closedBefore = m_closedSignals;
-    m_meter->unplug();
-    QCOMPARE(m_closedSignals, closedBefore + 1);
-    QVERIFY(!m_dmm->isOpen());
-    runEvents(int(m_random.bounded(1, 50)));
-    QVERIFY(!m_dmm->open());
-    m_meter->plugIn();
-    m_dmm->close();
-    QVERIFY(m_dmm->open());
-    waitForProgress();
-    ++figures.unplugs;
-}
-
-void TestSoak::injectRandomFault(Figures &figures)
+void TestSoak::injectRandomFault()
 {
     const int count = int(m_random.bounded(1, 4));
     switch (m_random.bounded(4)) {
     case 0:
         m_meter->injectNoise(int(m_random.bounded(1, 64)));
-        ++figures.noiseBursts;
+        ++m_figures.noiseBursts;
         break;
     case 1:
         m_meter->corruptNextReplies(count);
-        figures.corrupted += count;
+        m_figures.corrupted += count;
         break;
     case 2:
         m_meter->dropNextReplies(count);
-        figures.dropped += count;
+        m_figures.dropped += count;
         break;
     default:
-        pullCable(figures);
+        reconnect(true);
     }
 }
 
@@ -254,7 +241,7 @@ void TestSoak::closeAndSettle()
 Figures TestSoak::run(bool faults)
 {
     m_ledger->startPhase(!faults);
-    Figures figures;
+    Figures &figures = m_figures = Figures();
     const qint64 sentBefore = m_meter->repliesSent();
     const qint64 readingsBefore = m_ledger->readings();
     [&] {
@@ -266,11 +253,11 @@ Figures TestSoak::run(bool faults)
             if (dice < 70)
                 runEvents(int(m_random.bounded(1, 10)));
             else if (dice < 88)
-                pressRandomKey(figures);
+                pressRandomKey();
             else if (dice < 94)
-                reconnect(figures, !faults);
+                reconnect(false, !faults);
             else if (faults)
-                injectRandomFault(figures);
+                injectRandomFault();
         }
         QTRY_VERIFY_WITH_TIMEOUT(m_ledger->outstanding() == 0 || faults, kProgressTimeoutMs);
     }();
