@@ -14,9 +14,9 @@ struct FakeScript
     bool reportsOpened = true;   // false: open succeeds without the opened signal
 };
 
-// A scripted link for tests: open succeeds or fails as told, written frames are recorded,
-// received bytes are injected by the test or sent back by a pretend meter (a moment later, as
-// a real one would), and the link can go away by itself.
+// A scripted link: open succeeds or fails as told, written frames are recorded, received bytes
+// are injected by the test or sent back a moment later by a pretend meter, and the link can go
+// away by itself.
 class FakeLink : public LinkBackend
 {
 public:
@@ -27,14 +27,12 @@ public:
 
     bool open() override
     {
-        if (!m_script.openSucceeds) {
+        m_open = m_script.openSucceeds;
+        if (!m_open)
             setErrorString(QStringLiteral("the fake link refuses to open"));
-            return false;
-        }
-        m_open = true;
-        if (m_script.reportsOpened)
+        else if (m_script.reportsOpened)
             emit opened();
-        return true;
+        return m_open;
     }
     void close() override
     {
@@ -54,7 +52,6 @@ public:
     void inject(const QByteArray &bytes) { emit bytesReceived(bytes); }
     // The bridge goes away: the link closes without being asked.
     void dropBySelf() { close(); }
-    void setPollReply(const QByteArray &reply) { m_script.pollReply = reply; }
     QList<QByteArray> written() const { return m_written; }
 
     static QByteArray pollFrame() { return QByteArray::fromHex("ABCD035E01D9"); }

@@ -16,86 +16,33 @@ struct InfluxLine
     bool ok = false;
 };
 
-// Reads up to an unescaped stop character; a backslash escapes comma, equals, space and itself.
-inline QString readEscaped(const QString &line, int &pos, const QString &stops, bool *ok)
-{
-    QString text;
-    while (pos < line.size() && !stops.contains(line.at(pos))) {
-        if (line.at(pos) == '\\' && pos + 1 < line.size() &&
-            QStringLiteral(", =\\").contains(line.at(pos + 1)))
-            ++pos;
-        else if (line.at(pos) == '"' || line.at(pos) == '\n' || line.at(pos) == '\\')
-            *ok = false;
-        text += line.at(pos++);
-    }
-    return text;
-}
-
-// A quoted string field value; only quotes and backslashes are escaped, and no line break is
-// allowed.
-inline QString readQuoted(const QString &line, int &pos, bool *ok)
-{
-    QString value;
-    for (++pos; pos < line.size() && line.at(pos) != '"'; ++pos) {
-        if (line.at(pos) == '\\' && pos + 1 < line.size() &&
-            QStringLiteral("\"\\").contains(line.at(pos + 1)))
-            ++pos;
-        else if (line.at(pos) == '\\' || line.at(pos) == '\n')
-            *ok = false;
-        value += line.at(pos);
-    }
-    *ok = *ok && pos < line.size();
-    ++pos;
-    return value;
-}
-
-// A float, an integer with its "i", or a boolean.
-inline QString readPlainValue(const QString &line, int &pos, bool *ok)
-{
-    QString value;
-    while (pos < line.size() && line.at(pos) != ',' && line.at(pos) != ' ')
-        value += line.at(pos++);
-    static const QRegularExpression number(QStringLiteral("^-?[0-9.]+(e[-+]?[0-9]+)?i?$"));
-    *ok = *ok && (number.match(value).hasMatch() || value == "true" || value == "false");
-    return value;
-}
-
-inline bool expectChar(const QString &line, int &pos, QChar c)
-{
-    return pos < line.size() && line.at(pos++) == c;
-}
-
+// Names and tag values escape comma, equals, space and backslash; string fields only quote and
+// backslash, and no line break is allowed anywhere but at the end.
 inline InfluxLine parseInflux(const QString &line)
 {
+    const QString name = R"((?:[^,= \\"\n]|\\[,= \\])+)";
+    const QString value = R"("(?:[^"\\\n]|\\["\\])*"|-?[0-9.]+(?:e[-+]?[0-9]+)?i?|true|false)";
+    const QString field = name + '=' + QStringLiteral("(?:%1)").arg(value);
+    const QRegularExpression whole(
+        QStringLiteral("^(%1)((?:,%1=%1)*) (%2(?:,%2)*) ([0-9]+)\n$").arg(name, field));
+    const QRegularExpression pair(QStringLiteral("(%1)=(%1|%2)").arg(name, value));
+    const auto unescape = [](QString text) {
+        if (text.startsWith('"'))
+            text = text.mid(1, text.size() - 2);
+        return text.replace(QRegularExpression(R"(\\(.))"), QStringLiteral("\\1"));
+    };
     InfluxLine parsed;
-    // One line: a single line feed, at its end.
-    bool ok = line.endsWith('\n') && line.count('\n') == 1;
-    int pos = 0;
-    parsed.measurement = readEscaped(line, pos, QStringLiteral(", "), &ok);
-    ok = ok && !parsed.measurement.isEmpty();
-    while (ok && pos < line.size() && line.at(pos) == ',') {
-        ++pos;
-        const QString key = readEscaped(line, pos, QStringLiteral("="), &ok);
-        ok = ok && expectChar(line, pos, '=');
-        const QString value = readEscaped(line, pos, QStringLiteral(", "), &ok);
-        ok = ok && !key.isEmpty() && !value.isEmpty() && !parsed.tags.contains(key);
-        parsed.tags.insert(key, value);
+    const QRegularExpressionMatch match = whole.match(line);
+    parsed.ok = match.hasMatch();
+    parsed.measurement = unescape(match.captured(1));
+    parsed.timestamp = match.captured(4).toLongLong();
+    for (int part : {2, 3}) {
+        QMap<QString, QString> &map = part == 2 ? parsed.tags : parsed.fields;
+        for (auto it = pair.globalMatch(match.captured(part)); it.hasNext();) {
+            const QRegularExpressionMatch found = it.next();
+            parsed.ok = parsed.ok && !map.contains(unescape(found.captured(1)));
+            map.insert(unescape(found.captured(1)), unescape(found.captured(2)));
+        }
     }
-    ok = ok && expectChar(line, pos, ' ');
-    do {
-        const QString key = readEscaped(line, pos, QStringLiteral("= "), &ok);
-        ok = ok && !key.isEmpty() && expectChar(line, pos, '=') && pos < line.size();
-        if (!ok)
-            break;
-        const QString value =
-            line.at(pos) == '"' ? readQuoted(line, pos, &ok) : readPlainValue(line, pos, &ok);
-        ok = ok && !parsed.fields.contains(key);
-        parsed.fields.insert(key, value);
-    } while (ok && pos < line.size() && line.at(pos++) == ',');
-    ok = ok && pos > 0 && line.at(pos - 1) == ' ';
-    static const QRegularExpression digits(QStringLiteral("^[0-9]+\n$"));
-    ok = ok && digits.match(line.mid(pos)).hasMatch();
-    parsed.timestamp = line.mid(pos).trimmed().toLongLong();
-    parsed.ok = ok;
     return parsed;
 }

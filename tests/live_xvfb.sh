@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Starts the program on a virtual X display with the built-in virtual meter, once without and
-# once with --connect, photographs its window a few seconds later and compares the reading
-# panel: empty before any connection, covered with the reading's dark text once connected.
+# once with --connect, and counts the dark pixels of the reading panel in a photograph of its
+# window: none before any connection, the reading's text once connected.
 # usage: live_xvfb.sh PROGRAM
 set -euo pipefail
 program=$1
@@ -10,58 +10,33 @@ require_tools Xvfb xwininfo import convert
 start_xvfb
 cd "$workdir"
 
-# The LCD dock's contents in the window as first laid out: value, function, unit and AUTO.
-panel_area=450x175+0+125
-
-# Dark pixels in the panel area of the window now.
+# Sets ink to the dark pixels in the LCD dock's area of the window as first laid out, after the
+# program has run with the arguments for the seconds given, or once there are enough of them.
 panel_ink() {
-    import -window "$window" "$workdir/window.png"
-    convert "$workdir/window.png" -crop "$panel_area" +repage -colorspace Gray -threshold 30% \
-        -format '%[fx:round(w*h*(1-mean))]' info:
-}
-
-# Starts the program with args and waits for its window; sets pid.
-start_program() {
+    local seconds=$1 enough=$2
+    shift 2
+    ink=0
     "$program" "$@" >"$workdir/out.log" 2>&1 &
     pid=$!
     wait_for_window "$pid"
-}
-
-stop_program() {
-    if ! kill -0 "$pid" 2>/dev/null; then
-        echo "FAIL: the program ended by itself"
-        cat "$workdir/out.log"
-        exit 1
-    fi
+    for _ in $(seq 1 $((seconds * 2))); do
+        sleep 0.5
+        import -window "$window" "$workdir/window.png"
+        ink=$(convert "$workdir/window.png" -crop 450x175+0+125 +repage -colorspace Gray \
+            -threshold 30% -format '%[fx:round(w*h*(1-mean))]' info:)
+        [ "$ink" -ge "$enough" ] && break
+    done
+    kill -0 "$pid" 2>/dev/null || { echo "FAIL: the program ended by itself"; cat out.log; exit 1; }
     kill -TERM "$pid"
     wait "$pid" || true
 }
 
-# Without a connection nothing may appear, however long the panel is watched: two seconds
-# cover two sample periods of the driver.
-start_program --device sim
-sleep 2
-idle=$(panel_ink)
-stop_program
-
-# Connected, the virtual meter answers at the meter's line speed and the first reading is due
-# within a second; it is given fifteen.
-start_program --device sim --connect
-live=0
-for _ in $(seq 1 30); do
-    live=$(panel_ink)
-    [ "$live" -ge 500 ] && break
-    sleep 0.5
-done
-stop_program
-
+# Two seconds cover two sample periods of the driver; the first reading is due within a second.
+panel_ink 2 999999 --device sim
+idle=$ink
+panel_ink 15 500 --device sim --connect
+live=$ink
 echo "dark pixels in the panel: $idle without a connection, $live connected"
-if [ "$idle" -gt 50 ]; then
-    echo "FAIL: the panel shows something before any connection"
-    exit 1
-fi
-if [ "$live" -lt 500 ]; then
-    echo "FAIL: the connected panel shows no reading"
-    exit 1
-fi
+[ "$idle" -le 50 ] || { echo "FAIL: the panel shows something before any connection"; exit 1; }
+[ "$live" -ge 500 ] || { echo "FAIL: the connected panel shows no reading"; exit 1; }
 echo "PASS: --connect on the virtual meter shows a live reading"

@@ -3,7 +3,6 @@
 // The simulator program vx310a-sim, run by the tests of the serial link and of the command line.
 
 #include <QProcess>
-#include <QString>
 #include <QStringList>
 
 #include <signal.h>
@@ -21,12 +20,9 @@ public:
     bool start(const QStringList &extraArguments = {})
     {
         m_process.start(QStringLiteral(VX310A_SIM_PATH),
-                        QStringList{QStringLiteral("--seed"), QStringLiteral("5"),
-                                    QStringLiteral("--time-scale"), QStringLiteral("0.2")} +
-                            extraArguments);
+                        QStringList{"--seed", "5", "--time-scale", "0.2"} + extraArguments);
         return m_process.waitForStarted(5000) && readPath();
     }
-
     // Pulls the meter's cable: its line closes.
     void unplug() { ::kill(pid_t(m_process.processId()), SIGUSR1); }
     // Plugs it in again on a new line, whose path it prints.
@@ -35,18 +31,15 @@ public:
         ::kill(pid_t(m_process.processId()), SIGUSR2);
         return readPath();
     }
-
     QString device() const { return QStringLiteral("serial:") + m_path; }
     QProcess &process() { return m_process; }
 
 private:
-    // Every line the simulator answers on is announced on a line of its output.
     bool readPath()
     {
-        while (!m_process.canReadLine()) {
+        while (!m_process.canReadLine())
             if (!m_process.waitForReadyRead(5000))
                 return false;
-        }
         m_path = QString::fromLocal8Bit(m_process.readLine().trimmed());
         return !m_path.isEmpty();
     }

@@ -1,5 +1,4 @@
 #include "cli/clijournal.h"
-#include "cli/clioptions.h"
 #include "cli/csvformatter.h"
 #include "cli/influxformatter.h"
 #include "cli/jsonlformatter.h"
@@ -20,21 +19,6 @@
 #include <QtTest>
 #include <memory>
 
-namespace {
-
-// The export of a record table holding the readings, in order; the table takes them over.
-QByteArray exportOf(const QList<ColumnSpec *> &columns, const QList<DmmData *> &readings)
-{
-    DataModel model(columns);
-    for (DmmData *data : readings)
-        model.appendRecord(data);
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    return writeCsv(&model, buffer) ? buffer.data() : QByteArray("<failed>");
-}
-
-} // namespace
-
 class TestCliFormat : public QObject
 {
     Q_OBJECT
@@ -45,13 +29,10 @@ private slots:
     void influxEscapesTagsAndFields_data();
     void influxEscapesTagsAndFields();
     void statsOfTheLastFunction();
-    void statsCountOverloadsApart();
-    void optionsCollectKeysInOrder();
 
 private:
     std::unique_ptr<DmmData> reading(quint8 function, quint8 range, const QString &valueText,
                                      double value);
-    QList<DmmData *> functionChangeReadings();
     recordsamples::RecordSetup m_setup;
 };
 
@@ -82,33 +63,16 @@ void TestCliFormat::csvIsTheExportOfTheSameReadings()
         readings.append(odd.release());
         return readings;
     };
-    const QList<DmmData *> readings = makeReadings();
+    DataModel model(m_setup.columns); // takes its readings over
     CsvFormatter formatter;
     QByteArray lines = formatter.header();
-    for (int i = 0; i < readings.size(); ++i)
-        lines += formatter.reading(i + 1, *readings.at(i));
-    qDeleteAll(readings);
-    QCOMPARE(lines, exportOf(m_setup.columns, makeReadings()));
-}
-
-// Readings of DCV, AC+DC in both couplings, RES and DCV again, two seconds apart.
-QList<DmmData *> TestCliFormat::functionChangeReadings()
-{
-    QList<DmmData *> readings;
-    const auto add = [&](quint8 function, const QString &coupling) {
-        auto data = reading(function, 0x30, QString::number(readings.size()), 1);
-        data->setTimestamp(data->timestamp().addSecs(2 * readings.size()));
-        if (!coupling.isEmpty())
-            data->setFunctionName(QStringLiteral("AC+DC: ") + coupling);
-        readings.append(data.release());
-    };
-    add(2, {});
-    add(2, {});
-    add(25, QStringLiteral("AC"));
-    add(25, QStringLiteral("DC"));
-    add(6, {});
-    add(2, {});
-    return readings;
+    for (DmmData *data : makeReadings()) {
+        lines += formatter.reading(model.rowCount() + 1, *data);
+        model.appendRecord(data);
+    }
+    QBuffer exported;
+    QVERIFY(exported.open(QIODevice::WriteOnly) && writeCsv(&model, exported));
+    QCOMPARE(lines, exported.data());
 }
 
 // As the window's table: a change of function (the AC+DC couplings being one) starts again at
@@ -117,7 +81,15 @@ void TestCliFormat::journalBeginsAFileForEachFunction()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    const QList<DmmData *> readings = functionChangeReadings();
+    QList<std::shared_ptr<DmmData>> readings; // DCV, DCV, AC+DC AC, AC+DC DC, RES, DCV
+    for (const auto &[function, coupling] :
+         QList<QPair<int, QString>>{{2, ""}, {2, ""}, {25, "AC"}, {25, "DC"}, {6, ""}, {2, ""}}) {
+        auto data = reading(quint8(function), 0x30, QString::number(readings.size()), 1);
+        data->setTimestamp(data->timestamp().addSecs(2 * readings.size()));
+        if (!coupling.isEmpty())
+            data->setFunctionName("AC+DC: " + coupling);
+        readings.append(std::move(data));
+    }
     const int notWritten = 4;
     {
         CliJournal journal(dir.path());
@@ -127,22 +99,16 @@ void TestCliFormat::journalBeginsAFileForEachFunction()
                 journal.append(*readings.at(i));
         }
     }
-    qDeleteAll(readings);
-
     const QStringList files = QDir(dir.path()).entryList(QDir::Files, QDir::Name);
     QCOMPARE(files, QStringList({"2026-12-06_14-03-22.csv", "2026-12-06_14-03-26.csv",
                                  "2026-12-06_14-03-30.csv", "2026-12-06_14-03-32.csv"}));
     const QList<QList<int>> stretches = {{0, 1}, {2, 3}, {}, {5}};
+    CsvFormatter csv; // checked against the export above
     for (int i = 0; i < files.size(); ++i) {
-        const QList<DmmData *> expected = functionChangeReadings();
-        QList<DmmData *> stretch;
-        for (int index : stretches.at(i))
-            stretch.append(expected.at(index));
-        for (DmmData *data : expected) {
-            if (!stretch.contains(data))
-                delete data;
-        }
-        QCOMPARE(testfiles::readAll(dir.filePath(files.at(i))), exportOf(m_setup.columns, stretch));
+        QByteArray expected = csv.header();
+        for (int row = 0; row < stretches.at(i).size(); ++row)
+            expected += csv.reading(row + 1, *readings.at(stretches.at(i).at(row)));
+        QCOMPARE(testfiles::readAll(dir.filePath(files.at(i))), expected);
     }
 }
 
@@ -165,14 +131,9 @@ void TestCliFormat::jsonlCarriesEveryField()
         "manualRange": true, "lowBattery": false, "statusBit0": false, "peakText": "",
         "couplingText": "", "functionCode": 2, "rangeCode": 49})")
                          .object());
-    // An event line carries the event and its time.
-    const QDateTime eventTime(QDate(2026, 1, 2), QTime(3, 4, 5, 6));
-    const QJsonObject event =
-        QJsonDocument::fromJson(JsonlFormatter().event(QStringLiteral("disconnected"), eventTime))
-            .object();
-    QCOMPARE(event.value("event").toString(), QStringLiteral("disconnected"));
-    QCOMPARE(QDateTime::fromString(event.value("timestamp").toString(), Qt::ISODateWithMs),
-             eventTime);
+    QCOMPARE(
+        JsonlFormatter().event("disconnected", data->timestamp()),
+        QByteArray("{\"event\":\"disconnected\",\"timestamp\":\"" + time.toLatin1() + "\"}\n"));
 }
 
 void TestCliFormat::influxEscapesTagsAndFields_data()
@@ -210,66 +171,40 @@ void TestCliFormat::influxEscapesTagsAndFields()
                        line.tags.value("unit", "(none)"), line.fields.value("valueText")})
               .join('|'),
           "parsed");
-    QCOMPARE(line.fields.value("value"), QStringLiteral("1.5"));
-    QCOMPARE(line.fields.value("overload"), QStringLiteral("0i"));
-    QCOMPARE(line.fields.value("relative"), QStringLiteral("true"));
-    QCOMPARE(line.fields.value("hold"), QStringLiteral("false"));
+    QCOMPARE(QStringList({line.fields["value"], line.fields["overload"], line.fields["relative"],
+                          line.fields["hold"]}),
+             QStringList({"1.5", "0i", "true", "false"}));
     QCOMPARE(line.timestamp, data->timestamp().toMSecsSinceEpoch() * 1000000);
 }
 
+// The figures are of the numeric readings of the last function, in its base unit (ohms, not
+// kilohms), with overloads counted apart; the AC+DC couplings are one function.
 void TestCliFormat::statsOfTheLastFunction()
 {
     ReadingStats stats;
-    stats.add(*reading(3, 0x30, "9", 9)); // another function first: not in the figures
-    for (double v : {1.0, 2.0, 3.0, 4.0})
-        stats.add(*reading(2, 0x30, QString::number(v), v));
-    QCOMPARE(stats.readings(), 5);
-    QCOMPARE(stats.function(), QStringLiteral("DCV"));
-    QCOMPARE(stats.numeric(), 4);
-    QCOMPARE(stats.min(), 1.0);
-    QCOMPARE(stats.max(), 4.0);
-    QCOMPARE(stats.mean(), 2.5);
-    QVERIFY(qAbs(stats.standardDeviation() - 1.2909944487358056) < 1e-12);
-    QVERIFY(stats.summary().contains(QStringLiteral("mean: 2.5 V")));
-}
-
-void TestCliFormat::statsCountOverloadsApart()
-{
-    ReadingStats stats;
-    auto over = reading(6, 0x30, "  O.L  ", 600);
-    over->setOverload(1);
-    stats.add(*over);
-    stats.add(*reading(6, 0x31, "1.000", 1000)); // resistance values are in ohms
+    for (quint8 function : {2, 6}) { // an overload of another function first: not counted
+        auto over = reading(function, 0x31, "  O.L  ", 600);
+        over->setOverload(1);
+        stats.add(*over);
+    }
+    stats.add(*reading(6, 0x31, "1.000", 1000));
     stats.add(*reading(6, 0x31, "3.000", 3000));
-    QCOMPARE(stats.overloads(), 1);
+    QCOMPARE(stats.readings(), 4);
     QCOMPARE(stats.numeric(), 2);
+    QCOMPARE(stats.overloads(), 1);
+    QCOMPARE(stats.min(), 1000.0);
     QCOMPARE(stats.max(), 3000.0);
-    QCOMPARE(stats.unit(), QString(QChar(0x03A9)));
-    // The two couplings of AC+DC are one function.
+    QVERIFY(qAbs(stats.standardDeviation() - std::sqrt(2e6)) < 1e-9);
+    QVERIFY2(stats.summary().contains(QString::fromUtf8("mean: 2000 Ω")),
+             qPrintable(stats.summary()));
     ReadingStats dual;
-    auto ac = reading(25, 0x30, "1", 1);
-    ac->setFunctionName("AC+DC: AC");
-    auto dc = reading(25, 0x30, "3", 3);
-    dc->setFunctionName("AC+DC: DC");
-    dual.add(*ac);
-    dual.add(*dc);
+    for (const char *coupling : {"AC", "DC"}) {
+        auto data = reading(25, 0x30, coupling, coupling[0] == 'A' ? 1 : 3);
+        data->setFunctionName(QStringLiteral("AC+DC: ") + coupling);
+        dual.add(*data);
+    }
     QCOMPARE(dual.numeric(), 2);
     QCOMPARE(dual.mean(), 2.0);
-}
-
-void TestCliFormat::optionsCollectKeysInOrder()
-{
-    CliOptions options;
-    QString error;
-    QString text;
-    bool exitNow = false;
-    QVERIFY(CliOptions::parse({"klm704-cli", "--key", "hold", "--key", "exit-maxmin", "--rate", "0",
-                               "--format", "influx", "--samples", "5"},
-                              &options, &error, &exitNow, &text));
-    QCOMPARE(options.keys, QByteArray("\x4A\x42"));
-    QCOMPARE(options.rate, 0);
-    QCOMPARE(options.samples, 5);
-    QVERIFY(options.format == CliOptions::Format::Influx);
 }
 
 QTEST_GUILESS_MAIN(TestCliFormat)
