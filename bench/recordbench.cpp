@@ -1,6 +1,7 @@
 #include "bench/recordbench.h"
 
 #include "bench/bench.h"
+#include "record/chartpoint.h"
 #include "record/columnspec.h"
 #include "record/csvwriter.h"
 #include "record/datamodel.h"
@@ -13,16 +14,32 @@ namespace {
 
 constexpr int kRows = 1000000;
 
-void benchCsvExport(Bench &bench)
+// The meter's function tables, for generating recordings.
+struct Tables
 {
     FunctionTable defaultTable;
     FunctionTable eTable;
-    buildTables(defaultTable, eTable);
+
+    Tables() { buildTables(defaultTable, eTable); }
+    ~Tables()
+    {
+        qDeleteAll(defaultTable);
+        qDeleteAll(eTable);
+    }
+    Tables(const Tables &) = delete;
+    Tables &operator=(const Tables &) = delete;
+};
+
+const QDateTime kStart(QDate(2026, 12, 6), QTime(8, 0));
+
+void benchCsvExport(Bench &bench)
+{
+    const Tables tables;
     const QList<ColumnSpec *> columns = createRecordColumns();
     {
         DataModel model(columns);
         recordsamples::generateRecording(
-            defaultTable, kRows, QDateTime(QDate(2026, 12, 6), QTime(8, 0)),
+            tables.defaultTable, kRows, kStart,
             [&model](DmmData *reading) { model.appendRecord(reading); });
         QTemporaryDir dir;
         const QString fileName = dir.filePath(QStringLiteral("export.csv"));
@@ -35,8 +52,28 @@ void benchCsvExport(Bench &bench)
                      QStringLiteral("bytes"));
     }
     qDeleteAll(columns);
-    qDeleteAll(defaultTable);
-    qDeleteAll(eTable);
+}
+
+// The reference for bytes_per_reading_1M: the straightforward layout, which keeps every reading
+// as its object in the table and a chart point with its hover label in the chart.
+void benchObjectPerReading(Bench &bench)
+{
+    const Tables tables;
+    QList<DmmData *> readings;
+    QList<ChartPoint *> points;
+    const qint64 before = Bench::residentBytes();
+    recordsamples::generateRecording(tables.defaultTable, kRows, kStart, [&](DmmData *reading) {
+        readings.append(reading);
+        points.append(
+            new ChartPoint(reading->timestamp(), reading->value(), reading->valueText(),
+                           ChartPoint::makeLabel(reading->timestamp(), reading->functionName(),
+                                                 reading->valueText(), reading->unitText())));
+    });
+    const qint64 after = Bench::residentBytes();
+    bench.report(QStringLiteral("bytes_per_reading_object_layout_1M"),
+                 double(after - before) / kRows, QStringLiteral("bytes"));
+    qDeleteAll(points);
+    qDeleteAll(readings);
 }
 
 } // namespace
@@ -44,4 +81,5 @@ void benchCsvExport(Bench &bench)
 void runRecordBenchmarks(Bench &bench)
 {
     benchCsvExport(bench);
+    benchObjectPerReading(bench);
 }
