@@ -120,19 +120,15 @@ private slots:
         QTest::addColumn<double>("max");
         QTest::addColumn<bool>("autoPrefix");
         QTest::addColumn<int>("decimals");
-        QTest::addColumn<double>("span");
-        QTest::addColumn<int>("zeroBelowTop");
-        QTest::addColumn<double>("yStep");
-        QTest::addColumn<int>("linesAbove");
-        QTest::addColumn<int>("linesBelow");
+        QTest::addColumn<QString>("grid");  // span, zero below the top, y step, lines above, below
         QTest::addColumn<QString>("marks"); // the zero mark, those above it, those from it down
-        QTest::newRow("millivolts") << 0.0042 << 0.0051 << true << 2 << 5.1 << 299 << 0.8 << 6 << 0
+        QTest::newRow("millivolts") << 0.0042 << 0.0051 << true << 2 << "5.1 299 0.8 6 0"
                                     << "0.00m|0.80m|1.60m|2.40m|3.20m|4.00m|4.80m|0.00m";
         QTest::newRow("negative: zero at the top")
-            << -5.0 << -2.0 << false << 1 << 5.0 << 0 << 0.5 << 0 << 10
+            << -5.0 << -2.0 << false << 1 << "5 0 0.5 0 10"
             << "0.0 |0.0 |-0.5 |-1.0 |-1.5 |-2.0 |-2.5 |-3.0 |-3.5 |-4.0 |-4.5 |-5.0 ";
         QTest::newRow("mixed: zero a quarter up")
-            << -1.0 << 3.0 << false << 1 << 4.0 << 225 << 0.5 << 6 << 2
+            << -1.0 << 3.0 << false << 1 << "4 225 0.5 6 2"
             << "0.0 |0.5 |1.0 |1.5 |2.0 |2.5 |3.0 |0.0 |-0.5 |-1.0 ";
     }
 
@@ -142,21 +138,22 @@ private slots:
         QFETCH(double, max);
         QFETCH(bool, autoPrefix);
         QFETCH(int, decimals);
-        QFETCH(int, linesAbove);
         const ChartScale scale = ChartScale::compute(min, max, autoPrefix, kPlot, 0, 1);
-        QTEST(scale.span, "span");
         const int zero = scale.zeroLine(kPlotArea);
-        QTEST(zero - kPlotArea.top(), "zeroBelowTop");
         const ChartGrid grid = ChartGrid::compute(scale, kPlot, true);
-        QTEST(grid.yStep, "yStep");
-        QCOMPARE(grid.linesAbove, linesAbove);
-        QTEST(grid.linesBelow, "linesBelow");
+        QTEST(QStringLiteral("%1 %2 %3 %4 %5")
+                  .arg(scale.span)
+                  .arg(zero - kPlotArea.top())
+                  .arg(grid.yStep)
+                  .arg(grid.linesAbove)
+                  .arg(grid.linesBelow),
+              "grid");
         QStringList texts;
         const auto marks = grid.valueMarks(zero, decimals, scale.prefix);
         for (const ChartGrid::ValueMark &mark : marks)
             texts << mark.text;
         QTEST(texts.join('|'), "marks");
-        QCOMPARE(marks.at(linesAbove).y, int(zero - linesAbove * grid.yDivision));
+        QCOMPARE(marks.at(grid.linesAbove).y, int(zero - grid.linesAbove * grid.yDivision));
     }
 
     void singleAndNoSample()
@@ -335,32 +332,29 @@ private slots:
     void dragsZoomOrResetTheZoom_data()
     {
         QTest::addColumn<QPoint>("from");
-        QTest::addColumn<QPoint>("to");
-        QTest::addColumn<bool>("move");
+        QTest::addColumn<QPoint>("to"); // the same point: a click
         QTest::addColumn<int>("first"); // the samples in view after the drag
         QTest::addColumn<int>("last");
         // Positions 0 250 500 750: from 250 to the right end keeps samples 1 ... 3 of the view.
-        QTest::newRow("right-down zooms further")
-            << QPoint(250, 10) << QPoint(1000, 200) << true << 3 << 5;
-        QTest::newRow("right to left") << QPoint(600, 10) << QPoint(200, 200) << true << 0 << 9;
-        QTest::newRow("upward") << QPoint(200, 200) << QPoint(600, 10) << true << 0 << 9;
-        QTest::newRow("inside one gap") << QPoint(410, 10) << QPoint(480, 200) << true << 0 << 9;
+        QTest::newRow("right-down zooms further") << QPoint(250, 10) << QPoint(1000, 200) << 3 << 5;
+        QTest::newRow("right to left") << QPoint(600, 10) << QPoint(200, 200) << 0 << 9;
+        QTest::newRow("upward") << QPoint(200, 200) << QPoint(600, 10) << 0 << 9;
+        QTest::newRow("inside one gap") << QPoint(410, 10) << QPoint(480, 200) << 0 << 9;
         // A release without a move must not reuse the earlier drag's end and zoom again.
-        QTest::newRow("click") << QPoint(20, 20) << QPoint(20, 20) << false << 0 << 9;
+        QTest::newRow("click") << QPoint(20, 20) << QPoint(20, 20) << 0 << 9;
     }
 
     void dragsZoomOrResetTheZoom()
     {
         QFETCH(QPoint, from);
         QFETCH(QPoint, to);
-        QFETCH(bool, move);
         QFETCH(int, first);
         DMMChart &chart = zoomedOnSamples2To5();
         QVERIFY(chart.isZoomed() && !chart.isSelecting());
         QCOMPARE(QPoint(chart.firstVisible(), chart.lastVisible()), QPoint(2, 5));
         QCOMPARE(chart.scale().xStep, 250.0);
         QCOMPARE(QPointF(chart.line(0)->min(), chart.line(0)->max()), QPointF(2, 5));
-        drag(chart, from, to, move);
+        drag(chart, from, to, from != to);
         QCOMPARE(chart.isZoomed(), first > 0);
         QCOMPARE(chart.firstVisible(), first);
         QTEST(chart.lastVisible(), "last");
