@@ -137,9 +137,9 @@ private slots:
         const auto row = [](const char *name, const char *link, const char *steps) {
             QTest::newRow(name) << link << steps;
         };
-        row("connect, disconnect", "open", "Connect=DS+ Disconnect=C Connect=DS+");
         row("drop while recording", "open", "Connect=DS+ Start=DT+ drop=C");
-        row("start, stop", "open", "Connect=DS+ Start=DT+ Stop=DS+ Disconnect=C");
+        row("start, stop, reconnect", "open",
+            "Connect=DS+ Start=DT+ Stop=DS+ Disconnect=C Connect=DS+");
         row("no opened signal", "silent", "Connect=CST+");
         row("a box per refusal", "refuse", "Connect=CST press=CST");
     }
