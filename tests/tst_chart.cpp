@@ -17,43 +17,12 @@
 #include <limits>
 #include <memory>
 
-// Scale, grid, hover and zoom computations, and the chart widget built on them.
-class TestChart : public QObject
-{
-    Q_OBJECT
-private slots:
-    void zeroLineAndMarksFollowTheValues_data();
-    void zeroLineAndMarksFollowTheValues();
-    void singleAndNoSample();
-    void hoverPicksTheNearestSample_data();
-    void hoverPicksTheNearestSample();
-
-    void init() { m_chart = std::make_unique<DMMChart>(); }
-    void zeroLineIsDrawnDotted();
-    void curveLayerMatchesTheFullPolyline_data();
-    void curveLayerMatchesTheFullPolyline();
-    void chartRedrawnAfterNewPointsLooksDrawnAfresh_data();
-    void chartRedrawnAfterNewPointsLooksDrawnAfresh();
-    void hoverShowsTheMarkerUntilTheTimerEnds();
-    void dragsZoomOrResetTheZoom_data();
-    void dragsZoomOrResetTheZoom();
-    void pointsArrivingOrAClearWhileZoomedKeepTheView();
-    void oddInputIsHarmless();
-
-private:
-    // The case's chart, shown, holding the values, its layers composed.
-    DMMChart &chartOf(const QVector<double> &values, const QSize &size = QSize(1080, 380));
-
-    std::unique_ptr<DMMChart> m_chart;
-};
-
 namespace {
 
 const QSize kPlot(1000, 300); // in a chart of 1080 x 380 with the default margins
 const QRect kPlotArea(QPoint(60, 40), kPlot);
 const QRgb kCurve = qRgb(250, 150, 0);
 const QRgb kMarker = qRgb(0, 100, 250);
-const QRgb kBlack = qRgb(0, 0, 0);
 
 void addValues(DMMChart &chart, const QVector<double> &values)
 {
@@ -87,10 +56,9 @@ void drag(DMMChart &chart, const QPoint &from, const QPoint &to, bool move = tru
 int countIn(const QImage &image, const QRect &rect, QRgb colour)
 {
     int count = 0;
-    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+    for (int y = rect.top(); y <= rect.bottom(); ++y)
         for (int x = rect.left(); x <= rect.right(); ++x)
             count += image.pixel(x, y) == colour;
-    }
     return count;
 }
 
@@ -123,324 +91,320 @@ bool curveIsTheFullPolyline(const DMMChart &chart)
            layerImage(chart, DMMChart::CurvesLayer);
 }
 
-QString markTexts(const QVector<ChartGrid::ValueMark> &marks)
-{
-    QStringList texts;
-    for (const ChartGrid::ValueMark &mark : marks)
-        texts << mark.text;
-    return texts.join('|');
-}
-
 } // namespace
 
-void TestChart::zeroLineAndMarksFollowTheValues_data()
+// Scale, grid, hover and zoom computations, and the chart widget built on them.
+class TestChart : public QObject
 {
-    QTest::addColumn<double>("min");
-    QTest::addColumn<double>("max");
-    QTest::addColumn<bool>("autoPrefix");
-    QTest::addColumn<int>("decimals");
-    QTest::addColumn<double>("span");
-    QTest::addColumn<int>("zeroBelowTop");
-    QTest::addColumn<double>("yStep");
-    QTest::addColumn<int>("linesAbove");
-    QTest::addColumn<int>("linesBelow");
-    QTest::addColumn<QString>("marks"); // the zero mark, those above it, those from it down
-    QTest::newRow("millivolts") << 0.0042 << 0.0051 << true << 2 << 5.1 << 299 << 0.8 << 6 << 0
-                                << "0.00m|0.80m|1.60m|2.40m|3.20m|4.00m|4.80m|0.00m";
-    QTest::newRow("negative: zero at the top")
-        << -5.0 << -2.0 << false << 1 << 5.0 << 0 << 0.5 << 0 << 10
-        << "0.0 |0.0 |-0.5 |-1.0 |-1.5 |-2.0 |-2.5 |-3.0 |-3.5 |-4.0 |-4.5 |-5.0 ";
-    QTest::newRow("mixed: zero a quarter up")
-        << -1.0 << 3.0 << false << 1 << 4.0 << 225 << 0.5 << 6 << 2
-        << "0.0 |0.5 |1.0 |1.5 |2.0 |2.5 |3.0 |0.0 |-0.5 |-1.0 ";
-}
+    Q_OBJECT
+    std::unique_ptr<DMMChart> m_chart;
 
-void TestChart::zeroLineAndMarksFollowTheValues()
-{
-    QFETCH(double, min);
-    QFETCH(double, max);
-    QFETCH(bool, autoPrefix);
-    QFETCH(int, decimals);
-    QFETCH(int, zeroBelowTop);
-    QFETCH(int, linesAbove);
-    const ChartScale scale = ChartScale::compute(min, max, autoPrefix, kPlot, 0, 1);
-    QTEST(scale.span, "span");
-    const int zero = scale.zeroLine(kPlotArea);
-    QCOMPARE(zero, kPlotArea.top() + zeroBelowTop);
-    const ChartGrid grid = ChartGrid::compute(scale, kPlot, true);
-    QTEST(grid.yStep, "yStep");
-    QCOMPARE(grid.linesAbove, linesAbove);
-    QTEST(grid.linesBelow, "linesBelow");
-    const QVector<ChartGrid::ValueMark> marks = grid.valueMarks(zero, decimals, scale.prefix);
-    QTEST(markTexts(marks), "marks");
-    QCOMPARE(marks.at(linesAbove).y, int(zero - linesAbove * grid.yDivision));
-}
-
-void TestChart::singleAndNoSample()
-{
-    // One sample fills the plot's width.
-    const ChartScale single = ChartScale::compute(7, 7, false, kPlot, 0, 0);
-    QCOMPARE(single.xStep, double(kPlot.width()));
-    QCOMPARE(single.span, 7.0);
-    QCOMPARE(ChartGrid::compute(single, kPlot, true).xDivisions, 1);
-    // No sample: the span widened around zero, the zero line at mid-height, no grid.
-    const ChartScale empty = ChartScale::compute(0, 0, true, kPlot, 0, -1);
-    QCOMPARE(empty.yMin, -1.0);
-    QCOMPARE(empty.yMax, 1.0);
-    QCOMPARE(empty.multiplier, 1.0);
-    QCOMPARE(empty.zeroLine(kPlotArea), kPlotArea.top() + kPlot.height() / 2);
-    const ChartGrid grid = ChartGrid::compute(empty, kPlot, false);
-    QCOMPARE(grid.xDivisions + grid.linesAbove + grid.linesBelow, 0);
-    QCOMPARE(grid.valueMarks(190, 2, " ").size(), 2);
-}
-
-void TestChart::hoverPicksTheNearestSample_data()
-{
-    QTest::addColumn<double>("xStep");
-    QTest::addColumn<int>("count");
-    QTest::addColumn<int>("x");
-    QTest::addColumn<int>("nearest");
-    QTest::newRow("half-way picks the left") << 10.0 << 5 << 15 << 1;
-    QTest::newRow("just past half-way") << 10.0 << 5 << 16 << 2;
-    QTest::newRow("right of every sample") << 10.0 << 5 << 300 << 4;
-    QTest::newRow("no samples") << 10.0 << 0 << 3 << -1;
-    QTest::newRow("rounded positions") << 2.5 << 8 << 3 << 1;          // 0 3 5 8 10 ...
-    QTest::newRow("shared column, first wins") << 0.3 << 20 << 1 << 2; // 0 0 1 1 1 ...
-}
-
-void TestChart::hoverPicksTheNearestSample()
-{
-    QFETCH(double, xStep);
-    QFETCH(int, count);
-    QFETCH(int, x);
-    QTEST(ScreenPositions(xStep, count).nearest(x), "nearest");
-}
-
-DMMChart &TestChart::chartOf(const QVector<double> &values, const QSize &size)
-{
-    // Shown, so that painting it does not replay its resize as a hidden widget's would.
-    m_chart->resize(size);
-    m_chart->show();
-    if (!QTest::qWaitForWindowExposed(m_chart.get()))
-        qWarning("the chart was not shown");
-    addValues(*m_chart, values);
-    m_chart->repaint();
-    return *m_chart;
-}
-
-void TestChart::zeroLineIsDrawnDotted()
-{
-    m_chart->setAutoPrefix(true);
-    DMMChart &chart = chartOf({-0.001, 0.003});
-    QCOMPARE(chart.scale().prefix, QStringLiteral("m"));
-    QCOMPARE(chart.plotArea(), kPlotArea);
-    const int zero = chart.zeroLine();
-    QCOMPARE(zero, kPlotArea.top() + 225);
-    const QImage base = layerImage(chart, DMMChart::BaseLayer);
-    // One pixel in three along the dotted line; the row below it carries no line.
-    const int onLine = countIn(base, QRect(61, zero, 999, 1), kBlack);
-    QVERIFY2(onLine > 250 && onLine < 500, qPrintable(QString::number(onLine)));
-    QVERIFY(countIn(base, QRect(61, zero + 1, 999, 1), kBlack) < 40);
-    // The top sample sits on the plot's top edge, in the curve's colour.
-    QCOMPARE(layerImage(chart, DMMChart::CurvesLayer).pixel(60 + 500, kPlotArea.top()), kCurve);
-}
-
-void TestChart::curveLayerMatchesTheFullPolyline_data()
-{
-    QTest::addColumn<QString>("shape");
-    QTest::addColumn<int>("count");
-    QTest::addColumn<bool>("zoom");
-    QTest::newRow("few") << "random" << 7 << false;
-    for (const char *shape : {"random", "monotone", "constant", "spiky"}) {
-        QTest::addRow("%s", shape) << shape << 20000 << false;
-        QTest::addRow("%s zoomed", shape) << shape << 20000 << true;
+    // The case's chart, shown (so that painting does not replay its resize), holding the values.
+    DMMChart &chartOf(const QVector<double> &values, const QSize &size = QSize(1080, 380))
+    {
+        m_chart->resize(size);
+        m_chart->show();
+        if (!QTest::qWaitForWindowExposed(m_chart.get()))
+            qWarning("the chart was not shown");
+        addValues(*m_chart, values);
+        m_chart->repaint();
+        return *m_chart;
     }
-}
 
-void TestChart::curveLayerMatchesTheFullPolyline()
-{
-    QFETCH(QString, shape);
-    QFETCH(int, count);
-    QFETCH(bool, zoom);
-    m_chart->setAutoPrefix(true);
-    QRandomGenerator random(704);
-    QVector<double> values;
-    for (int i = 0; i < count; ++i) {
-        if (shape == "random")
-            values.append(random.bounded(0.02) - 0.005);
-        else if (shape == "monotone") // all below zero: the zero line at the top
-            values.append(-2 - 3e-4 * i);
-        else if (shape == "constant")
-            values.append(0.0042);
-        else
-            values.append(random.bounded(100) < 2 ? random.bounded(0.02) : 0.001);
+private slots:
+    void init() { m_chart = std::make_unique<DMMChart>(); }
+
+    void zeroLineAndMarksFollowTheValues_data()
+    {
+        QTest::addColumn<double>("min");
+        QTest::addColumn<double>("max");
+        QTest::addColumn<bool>("autoPrefix");
+        QTest::addColumn<int>("decimals");
+        QTest::addColumn<QString>("grid");  // span, zero below the top, y step, lines above, below
+        QTest::addColumn<QString>("marks"); // the zero mark, those above it, those from it down
+        QTest::newRow("millivolts") << 0.0042 << 0.0051 << true << 2 << "5.1 299 0.8 6 0"
+                                    << "0.00m|0.80m|1.60m|2.40m|3.20m|4.00m|4.80m|0.00m";
+        QTest::newRow("negative: zero at the top")
+            << -5.0 << -2.0 << false << 1 << "5 0 0.5 0 10"
+            << "0.0 |0.0 |-0.5 |-1.0 |-1.5 |-2.0 |-2.5 |-3.0 |-3.5 |-4.0 |-4.5 |-5.0 ";
+        QTest::newRow("mixed: zero a quarter up")
+            << -1.0 << 3.0 << false << 1 << "4 225 0.5 6 2"
+            << "0.0 |0.5 |1.0 |1.5 |2.0 |2.5 |3.0 |0.0 |-0.5 |-1.0 ";
     }
-    DMMChart &chart = chartOf(values);
-    if (zoom)
-        drag(chart, QPoint(173, 10), QPoint(612, 200));
-    QCOMPARE(chart.isZoomed(), zoom);
-    if (shape == "monotone")
-        QCOMPARE(chart.zeroLine(), kPlotArea.top());
-    QVERIFY(curveIsTheFullPolyline(chart));
-    const QImage curves = layerImage(chart, DMMChart::CurvesLayer);
-    QVERIFY(countIn(curves, curves.rect(), kCurve) > 0);
-}
 
-void TestChart::chartRedrawnAfterNewPointsLooksDrawnAfresh_data()
-{
-    QTest::addColumn<QSize>("size");
-    QTest::addColumn<QVector<double>>("values");
-    QTest::newRow("growing range") << QSize(1080, 380) << QVector<double>{0.1, 0.4, 1.2, 1.9, 4.5};
-    QTest::newRow("negative, millivolts")
-        << QSize(300, 200) << QVector<double>{-0.003, -0.0051, -0.002, -0.0049};
-    // Hundreds of samples to a pixel column; labels, ticks and grid crowd one another.
-    QTest::newRow("tiny, zero moves") << QSize(85, 90) << QVector<double>{-1, 2, 0.5, -3, 1};
-}
-
-// Whatever a redraw keeps from the one before (grid, curve summaries) must leave the chart as a
-// chart drawn once with all its points, also after a clear that keeps the value range.
-void TestChart::chartRedrawnAfterNewPointsLooksDrawnAfresh()
-{
-    QFETCH(QSize, size);
-    QFETCH(QVector<double>, values);
-    m_chart->setAutoPrefix(true);
-    DMMChart &growing = chartOf({}, size);
-    QVector<double> all;
-    const auto looksDrawnAfresh = [&] {
-        growing.repaint();
-        // Shown only with all its points, so that its first paint is the one compared.
-        DMMChart fresh;
-        fresh.setAutoPrefix(true);
-        addValues(fresh, all);
-        fresh.resize(size);
-        fresh.show();
-        if (!QTest::qWaitForWindowExposed(&fresh))
-            return false;
-        fresh.repaint();
-        return layerImage(growing) == layerImage(fresh);
-    };
-    for (double value : values) {
-        // Each batch a wiggle around one value, long enough to span a whole time division.
-        QVector<double> more;
-        for (int i = 0; i < 700; ++i)
-            more.append(value * (1 + 0.01 * std::sin(i * 0.3)));
-        addValues(growing, more);
-        all += more;
-        QVERIFY2(looksDrawnAfresh(), qPrintable(QStringLiteral("after %1 points").arg(all.size())));
+    void zeroLineAndMarksFollowTheValues()
+    {
+        QFETCH(double, min);
+        QFETCH(double, max);
+        QFETCH(bool, autoPrefix);
+        QFETCH(int, decimals);
+        const ChartScale scale = ChartScale::compute(min, max, autoPrefix, kPlot, 0, 1);
+        const int zero = scale.zeroLine(kPlotArea);
+        const ChartGrid grid = ChartGrid::compute(scale, kPlot, true);
+        QTEST(QStringLiteral("%1 %2 %3 %4 %5")
+                  .arg(scale.span)
+                  .arg(zero - kPlotArea.top())
+                  .arg(grid.yStep)
+                  .arg(grid.linesAbove)
+                  .arg(grid.linesBelow),
+              "grid");
+        QStringList texts;
+        const auto marks = grid.valueMarks(zero, decimals, scale.prefix);
+        for (const ChartGrid::ValueMark &mark : marks)
+            texts << mark.text;
+        QTEST(texts.join('|'), "marks");
+        QCOMPARE(marks.at(grid.linesAbove).y, int(zero - grid.linesAbove * grid.yDivision));
     }
-    growing.clearChart();
-    std::reverse(all.begin(), all.end());
-    addValues(growing, all);
-    QVERIFY2(looksDrawnAfresh(), "after a clear");
-}
 
-void TestChart::hoverShowsTheMarkerUntilTheTimerEnds()
-{
-    QTemporaryDir dir;
-    DMMChart &chart = chartOf({1, 2, 3, 4});
-    // Samples sit 250 pixels apart; 125 is half-way between the first two.
-    sendMouse(chart, QEvent::MouseMove, QPoint(125, 50));
-    QCOMPARE(chart.hoverIndex(), 0);
-    const QTimer *timer = chart.findChild<QTimer *>();
-    QVERIFY(timer && timer->isActive());
-    QCOMPARE(countInColumn(layerImage(chart), 60, kMarker), kPlot.height());
+    void singleAndNoSample()
+    {
+        // One sample fills the plot's width.
+        const ChartScale single = ChartScale::compute(7, 7, false, kPlot, 0, 0);
+        QCOMPARE(single.xStep, double(kPlot.width()));
+        QCOMPARE(single.span, 7.0);
+        QCOMPARE(ChartGrid::compute(single, kPlot, true).xDivisions, 1);
+        // No sample: the span widened around zero, the zero line at mid-height, no grid.
+        const ChartScale empty = ChartScale::compute(0, 0, true, kPlot, 0, -1);
+        QCOMPARE(QPointF(empty.yMin, empty.yMax), QPointF(-1, 1));
+        QCOMPARE(empty.multiplier, 1.0);
+        QCOMPARE(empty.zeroLine(kPlotArea), kPlotArea.top() + kPlot.height() / 2);
+        const ChartGrid grid = ChartGrid::compute(empty, kPlot, false);
+        QCOMPARE(grid.xDivisions + grid.linesAbove + grid.linesBelow, 0);
+        QCOMPARE(grid.valueMarks(190, 2, " ").size(), 2);
+    }
 
-    // The saved image holds the moved marker, and its label above the plot.
-    sendMouse(chart, QEvent::MouseMove, QPoint(501, 50));
-    QCOMPARE(chart.hoverIndex(), 2);
-    QVERIFY(chart.savePixmap(dir.filePath("chart.png")));
-    const QImage saved = QImage(dir.filePath("chart.png")).convertToFormat(QImage::Format_RGB32);
-    QCOMPARE(countInColumn(saved, 60 + 500, kMarker), kPlot.height());
-    QCOMPARE(countInColumn(saved, 60, kMarker), 0);
-    QVERIFY(countIn(saved, QRect(60 + 502, 0, 400, 40), kMarker) > 0);
+    void hoverPicksTheNearestSample_data()
+    {
+        QTest::addColumn<double>("xStep");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("x");
+        QTest::addColumn<int>("nearest");
+        QTest::newRow("half-way picks the left") << 10.0 << 5 << 15 << 1;
+        QTest::newRow("just past half-way") << 10.0 << 5 << 16 << 2;
+        QTest::newRow("right of every sample") << 10.0 << 5 << 300 << 4;
+        QTest::newRow("no samples") << 10.0 << 0 << 3 << -1;
+        QTest::newRow("rounded positions") << 2.5 << 8 << 3 << 1;          // 0 3 5 8 10 ...
+        QTest::newRow("shared column, first wins") << 0.3 << 20 << 1 << 2; // 0 0 1 1 1 ...
+    }
 
-    chart.slotTmrIndicatorTimeout();
-    chart.repaint();
-    QCOMPARE(countIn(layerImage(chart), kPlotArea, kMarker), 0);
-    // A move that stays on the same sample hides the marker.
-    sendMouse(chart, QEvent::MouseMove, QPoint(10, 50));
-    QVERIFY(chart.isMarkerVisible());
-    sendMouse(chart, QEvent::MouseMove, QPoint(20, 50));
-    QVERIFY(!chart.isMarkerVisible());
-}
+    void hoverPicksTheNearestSample()
+    {
+        QFETCH(double, xStep);
+        QFETCH(int, count);
+        QFETCH(int, x);
+        QTEST(ScreenPositions(xStep, count).nearest(x), "nearest");
+    }
 
-void TestChart::dragsZoomOrResetTheZoom_data()
-{
-    QTest::addColumn<QPoint>("from");
-    QTest::addColumn<QPoint>("to");
-    QTest::addColumn<bool>("move");
-    QTest::addColumn<int>("first"); // the samples in view after the drag
-    QTest::addColumn<int>("last");
-    // Positions 0 250 500 750: from 250 to the right end keeps samples 1 ... 3 of the view.
-    QTest::newRow("right-down zooms further")
-        << QPoint(250, 10) << QPoint(1000, 200) << true << 3 << 5;
-    QTest::newRow("right to left") << QPoint(600, 10) << QPoint(200, 200) << true << 0 << 9;
-    QTest::newRow("upward") << QPoint(200, 200) << QPoint(600, 10) << true << 0 << 9;
-    QTest::newRow("inside one gap") << QPoint(410, 10) << QPoint(480, 200) << true << 0 << 9;
-    // A release without a move must not reuse the earlier drag's end and zoom again.
-    QTest::newRow("click without a move") << QPoint(20, 20) << QPoint(20, 20) << false << 0 << 9;
-}
+    void zeroLineIsDrawnDotted()
+    {
+        m_chart->setAutoPrefix(true);
+        DMMChart &chart = chartOf({-0.001, 0.003});
+        QCOMPARE(chart.scale().prefix, QStringLiteral("m"));
+        QCOMPARE(chart.plotArea(), kPlotArea);
+        const int zero = chart.zeroLine();
+        QCOMPARE(zero, kPlotArea.top() + 225);
+        const QImage base = layerImage(chart, DMMChart::BaseLayer);
+        // One pixel in three along the dotted line; the row below it carries no line.
+        const int onLine = countIn(base, QRect(61, zero, 999, 1), qRgb(0, 0, 0));
+        QVERIFY2(onLine > 250 && onLine < 500, qPrintable(QString::number(onLine)));
+        QVERIFY(countIn(base, QRect(61, zero + 1, 999, 1), qRgb(0, 0, 0)) < 40);
+        // The top sample sits on the plot's top edge, in the curve's colour.
+        QCOMPARE(layerImage(chart, DMMChart::CurvesLayer).pixel(60 + 500, kPlotArea.top()), kCurve);
+    }
 
-void TestChart::dragsZoomOrResetTheZoom()
-{
-    QFETCH(QPoint, from);
-    QFETCH(QPoint, to);
-    QFETCH(bool, move);
-    QFETCH(int, first);
-    DMMChart &chart = chartOf({5, 1, 2, 3, 4, 5, 6, 7, 8, 9});
-    // Samples 100 pixels apart: from 200 to 600 right and down shows samples 2 ... 5.
-    drag(chart, QPoint(200, 10), QPoint(600, 200));
-    QVERIFY(chart.isZoomed());
-    QVERIFY(!chart.isSelecting());
-    QCOMPARE(chart.firstVisible(), 2);
-    QCOMPARE(chart.lastVisible(), 5);
-    QCOMPARE(chart.scale().xStep, 250.0);
-    QCOMPARE(chart.line(0)->min(), 2.0);
-    QCOMPARE(chart.line(0)->max(), 5.0);
-    drag(chart, from, to, move);
-    QCOMPARE(chart.isZoomed(), first > 0);
-    QCOMPARE(chart.firstVisible(), first);
-    QTEST(chart.lastVisible(), "last");
-}
+    void curveLayerMatchesTheFullPolyline_data()
+    {
+        QTest::addColumn<QString>("shape");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<bool>("zoom");
+        QTest::newRow("few") << "random" << 7 << false;
+        for (const char *shape : {"random", "monotone", "constant", "spiky"}) {
+            QTest::addRow("%s", shape) << shape << 20000 << false;
+            QTest::addRow("%s zoomed", shape) << shape << 20000 << true;
+        }
+    }
 
-void TestChart::pointsArrivingOrAClearWhileZoomedKeepTheView()
-{
-    DMMChart &chart = chartOf({5, 1, 2, 3, 4, 5, 6, 7, 8, 9});
-    drag(chart, QPoint(200, 10), QPoint(600, 200));
-    const qint64 base = chart.layer(DMMChart::BaseLayer).cacheKey();
-    addValues(chart, {100, -100, 50});
-    chart.repaint();
-    QCOMPARE(chart.layer(DMMChart::BaseLayer).cacheKey(), base);
-    QCOMPARE(chart.firstVisible(), 2);
-    QCOMPARE(chart.lastVisible(), 5);
-    // After a clear, samples past the zoomed stretch's start are shown; those before it are not.
-    chart.clearChart();
-    addValues(chart, {1, 2, 3, 4});
-    chart.repaint();
-    QVERIFY(chart.isZoomed());
-    QCOMPARE(chart.line(0)->screenPositions().count(), 2);
-    QCOMPARE(chart.line(0)->min(), 3.0);
-    // The next click shows every sample again.
-    drag(chart, QPoint(5, 5), QPoint(5, 5), false);
-    QCOMPARE(chart.firstVisible(), 0);
-    QCOMPARE(chart.lastVisible(), 3);
-}
+    void curveLayerMatchesTheFullPolyline()
+    {
+        QFETCH(QString, shape);
+        QFETCH(int, count);
+        QFETCH(bool, zoom);
+        m_chart->setAutoPrefix(true);
+        QRandomGenerator random(704);
+        QVector<double> values;
+        for (int i = 0; i < count; ++i) {
+            if (shape == "random")
+                values.append(random.bounded(0.02) - 0.005);
+            else if (shape == "monotone") // all below zero: the zero line at the top
+                values.append(-2 - 3e-4 * i);
+            else if (shape == "constant")
+                values.append(0.0042);
+            else
+                values.append(random.bounded(100) < 2 ? random.bounded(0.02) : 0.001);
+        }
+        DMMChart &chart = chartOf(values);
+        if (zoom)
+            drag(chart, QPoint(173, 10), QPoint(612, 200));
+        QCOMPARE(chart.isZoomed(), zoom);
+        QVERIFY(shape != "monotone" || chart.zeroLine() == kPlotArea.top());
+        QVERIFY(curveIsTheFullPolyline(chart));
+        const QImage curves = layerImage(chart, DMMChart::CurvesLayer);
+        QVERIFY(countIn(curves, curves.rect(), kCurve) > 0);
+    }
 
-void TestChart::oddInputIsHarmless()
-{
-    // A point for a line that does not exist is dropped.
-    m_chart->addPoint(new ChartPoint(QDateTime::currentDateTime(), 1, "1", "x"), 1);
-    m_chart->addPoint(new ChartPoint(QDateTime::currentDateTime(), 1, "1", "x"), -1);
-    QCOMPARE(m_chart->line(0)->pointCount(), 0);
-    // A dock squeezed below its margins (a negative plot size), values that are not finite.
-    const double infinity = std::numeric_limits<double>::infinity();
-    DMMChart &chart =
-        chartOf({1, infinity, std::numeric_limits<double>::quiet_NaN(), 2}, QSize(30, 20));
-    QCOMPARE(chart.grid().xDivisions + chart.grid().linesAbove, 0);
-    chartOf({}); // back to full size
-    QCOMPARE(chart.scale().span, 2.0);
-    QVERIFY(chart.grid().linesAbove > 0);
-}
+    void chartRedrawnAfterNewPointsLooksDrawnAfresh_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QVector<double>>("values");
+        QTest::newRow("growing range")
+            << QSize(1080, 380) << QVector<double>{0.1, 0.4, 1.2, 1.9, 4.5};
+        QTest::newRow("negative, millivolts")
+            << QSize(300, 200) << QVector<double>{-0.003, -0.0051, -0.002, -0.0049};
+        // Hundreds of samples to a pixel column; labels, ticks and grid crowd one another.
+        QTest::newRow("tiny, zero moves") << QSize(85, 90) << QVector<double>{-1, 2, 0.5, -3, 1};
+    }
+
+    // What a redraw keeps from the one before (grid, curve summaries) must leave the chart as a
+    // chart drawn once with all its points, also after a clear that keeps the value range.
+    void chartRedrawnAfterNewPointsLooksDrawnAfresh()
+    {
+        QFETCH(QSize, size);
+        QFETCH(QVector<double>, values);
+        m_chart->setAutoPrefix(true);
+        DMMChart &growing = chartOf({}, size);
+        QVector<double> all;
+        const auto looksDrawnAfresh = [&] {
+            growing.repaint();
+            DMMChart fresh; // shown only with all its points: its first paint is the one compared
+            fresh.setAutoPrefix(true);
+            addValues(fresh, all);
+            fresh.resize(size);
+            fresh.show();
+            if (!QTest::qWaitForWindowExposed(&fresh))
+                return false;
+            fresh.repaint();
+            return layerImage(growing) == layerImage(fresh);
+        };
+        for (double value : values) {
+            // Each batch a wiggle around one value, long enough to span a whole time division.
+            QVector<double> more;
+            for (int i = 0; i < 700; ++i)
+                more.append(value * (1 + 0.01 * std::sin(i * 0.3)));
+            addValues(growing, more);
+            all += more;
+            QVERIFY2(looksDrawnAfresh(), qPrintable(QString::number(all.size())));
+        }
+        growing.clearChart();
+        std::reverse(all.begin(), all.end());
+        addValues(growing, all);
+        QVERIFY2(looksDrawnAfresh(), "after a clear");
+    }
+
+    void hoverShowsTheMarkerUntilTheTimerEnds()
+    {
+        QTemporaryDir dir;
+        DMMChart &chart = chartOf({1, 2, 3, 4});
+        // Samples sit 250 pixels apart; 125 is half-way between the first two.
+        sendMouse(chart, QEvent::MouseMove, QPoint(125, 50));
+        QCOMPARE(chart.hoverIndex(), 0);
+        const QTimer *timer = chart.findChild<QTimer *>();
+        QVERIFY(timer && timer->isActive());
+        QCOMPARE(countInColumn(layerImage(chart), 60, kMarker), kPlot.height());
+        // The saved image holds the moved marker, and its label above the plot.
+        sendMouse(chart, QEvent::MouseMove, QPoint(501, 50));
+        QCOMPARE(chart.hoverIndex(), 2);
+        QVERIFY(chart.savePixmap(dir.filePath("chart.png")));
+        const QImage saved =
+            QImage(dir.filePath("chart.png")).convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(countInColumn(saved, 60 + 500, kMarker), kPlot.height());
+        QCOMPARE(countInColumn(saved, 60, kMarker), 0);
+        QVERIFY(countIn(saved, QRect(60 + 502, 0, 400, 40), kMarker) > 0);
+        chart.slotTmrIndicatorTimeout();
+        chart.repaint();
+        QCOMPARE(countIn(layerImage(chart), kPlotArea, kMarker), 0);
+        // A move that stays on the same sample hides the marker.
+        sendMouse(chart, QEvent::MouseMove, QPoint(10, 50));
+        QVERIFY(chart.isMarkerVisible());
+        sendMouse(chart, QEvent::MouseMove, QPoint(20, 50));
+        QVERIFY(!chart.isMarkerVisible());
+    }
+
+    void dragsZoomOrResetTheZoom_data()
+    {
+        QTest::addColumn<QPoint>("from");
+        QTest::addColumn<QPoint>("to"); // the same point: a click
+        QTest::addColumn<int>("first"); // the samples in view after the drag
+        QTest::addColumn<int>("last");
+        // Positions 0 250 500 750: from 250 to the right end keeps samples 1 ... 3 of the view.
+        QTest::newRow("right-down zooms further") << QPoint(250, 10) << QPoint(1000, 200) << 3 << 5;
+        QTest::newRow("right to left") << QPoint(600, 10) << QPoint(200, 200) << 0 << 9;
+        QTest::newRow("upward") << QPoint(200, 200) << QPoint(600, 10) << 0 << 9;
+        QTest::newRow("inside one gap") << QPoint(410, 10) << QPoint(480, 200) << 0 << 9;
+        // A release without a move must not reuse the earlier drag's end and zoom again.
+        QTest::newRow("click") << QPoint(20, 20) << QPoint(20, 20) << 0 << 9;
+    }
+
+    void dragsZoomOrResetTheZoom()
+    {
+        QFETCH(QPoint, from);
+        QFETCH(QPoint, to);
+        QFETCH(int, first);
+        DMMChart &chart = zoomedOnSamples2To5();
+        QVERIFY(chart.isZoomed() && !chart.isSelecting());
+        QCOMPARE(QPoint(chart.firstVisible(), chart.lastVisible()), QPoint(2, 5));
+        QCOMPARE(chart.scale().xStep, 250.0);
+        QCOMPARE(QPointF(chart.line(0)->min(), chart.line(0)->max()), QPointF(2, 5));
+        drag(chart, from, to, from != to);
+        QCOMPARE(chart.isZoomed(), first > 0);
+        QCOMPARE(chart.firstVisible(), first);
+        QTEST(chart.lastVisible(), "last");
+    }
+
+    void pointsArrivingOrAClearWhileZoomedKeepTheView()
+    {
+        DMMChart &chart = zoomedOnSamples2To5();
+        const qint64 base = chart.layer(DMMChart::BaseLayer).cacheKey();
+        addValues(chart, {100, -100, 50});
+        chart.repaint();
+        QCOMPARE(chart.layer(DMMChart::BaseLayer).cacheKey(), base);
+        QCOMPARE(QPoint(chart.firstVisible(), chart.lastVisible()), QPoint(2, 5));
+        // After a clear, samples past the zoomed stretch's start are shown; those before it not.
+        chart.clearChart();
+        addValues(chart, {1, 2, 3, 4});
+        chart.repaint();
+        QVERIFY(chart.isZoomed());
+        QCOMPARE(chart.line(0)->screenPositions().count(), 2);
+        QCOMPARE(chart.line(0)->min(), 3.0);
+        // The next click shows every sample again.
+        drag(chart, QPoint(5, 5), QPoint(5, 5), false);
+        QCOMPARE(QPoint(chart.firstVisible(), chart.lastVisible()), QPoint(0, 3));
+    }
+
+    void oddInputIsHarmless()
+    {
+        // A point for a line that does not exist is dropped.
+        m_chart->addPoint(new ChartPoint(QDateTime::currentDateTime(), 1, "1", "x"), 1);
+        m_chart->addPoint(new ChartPoint(QDateTime::currentDateTime(), 1, "1", "x"), -1);
+        QCOMPARE(m_chart->line(0)->pointCount(), 0);
+        // A dock squeezed below its margins (a negative plot size), values that are not finite.
+        const double infinity = std::numeric_limits<double>::infinity();
+        DMMChart &chart =
+            chartOf({1, infinity, std::numeric_limits<double>::quiet_NaN(), 2}, QSize(30, 20));
+        QCOMPARE(chart.grid().xDivisions + chart.grid().linesAbove, 0);
+        chartOf({}); // back to full size
+        QCOMPARE(chart.scale().span, 2.0);
+        QVERIFY(chart.grid().linesAbove > 0);
+    }
+
+private:
+    // Samples 100 pixels apart: a drag from 200 to 600 right and down shows samples 2 ... 5.
+    DMMChart &zoomedOnSamples2To5()
+    {
+        DMMChart &chart = chartOf({5, 1, 2, 3, 4, 5, 6, 7, 8, 9});
+        drag(chart, QPoint(200, 10), QPoint(600, 200));
+        return chart;
+    }
+};
 
 QTEST_MAIN(TestChart)
 #include "tst_chart.moc"

@@ -11,16 +11,6 @@
 #include <QScrollBar>
 #include <QtTest>
 
-// The record table view paints its rows by arithmetic instead of asking its row header; what
-// it paints must be what the plain table view paints, in every state the table can be in.
-class TestRecordTableView : public QObject
-{
-    Q_OBJECT
-private slots:
-    void paintsAsThePlainView_data();
-    void paintsAsThePlainView();
-};
-
 namespace {
 
 // The same header and view, painted the plain way.
@@ -97,106 +87,115 @@ QImage render(QWidget &view, const QRegion &region = QRegion())
     return image;
 }
 
+void hover(QTableView *view, QEvent::Type type, const QPoint &at)
+{
+    QHoverEvent event(type, at, QPoint(-1, -1));
+    QApplication::sendEvent(view->viewport(), &event);
+}
+
 } // namespace
 
-void TestRecordTableView::paintsAsThePlainView_data()
+// The record table view paints its rows by arithmetic instead of asking its row header; what
+// it paints must be what the plain table view paints, in every state the table can be in.
+class TestRecordTableView : public QObject
 {
-    QTest::addColumn<int>("rows");
-    QTest::addColumn<QString>("state");
-    QTest::newRow("no rows") << 0 << "at the end";
-    QTest::newRow("3 rows") << 3 << "at the top";
-    QTest::newRow("at the end") << 300 << "at the end";
-    QTest::newRow("halfway, between rows") << 300 << "halfway";
-    QTest::newRow("rows selected") << 300 << "selected";
-    QTest::newRow("hovered") << 300 << "hovered";
-    QTest::newRow("hovered, then left") << 300 << "left";
-    QTest::newRow("disabled") << 300 << "disabled";
-    QTest::newRow("focused current cell") << 300 << "focused";
-    QTest::newRow("without grid") << 300 << "no grid";
-    // Rows no longer alike are painted the plain way.
-    QTest::newRow("one row taller") << 300 << "resized";
-    QTest::newRow("one row hidden") << 300 << "hidden";
-    QTest::newRow("one row moved") << 300 << "moved";
-    QTest::newRow("alternating colours") << 300 << "alternating";
-}
+    Q_OBJECT
+private slots:
+    void paintsAsThePlainView_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QString>("state"); // scrolled to row 151 unless the state scrolls
+        QTest::newRow("no rows") << 0 << "at the end";
+        QTest::newRow("3 rows") << 3 << "at the top";
+        QTest::newRow("halfway, between rows") << 300 << "halfway";
+        QTest::newRow("rows selected") << 300 << "selected";
+        QTest::newRow("hovered") << 300 << "hovered";
+        QTest::newRow("hovered, then left") << 300 << "left";
+        QTest::newRow("disabled") << 300 << "disabled";
+        QTest::newRow("focused current cell at the end") << 300 << "focused";
+        QTest::newRow("without grid") << 300 << "no grid";
+        // Rows no longer alike are painted the plain way.
+        QTest::newRow("one row taller") << 300 << "resized";
+        QTest::newRow("one row hidden") << 300 << "hidden";
+        QTest::newRow("one row moved") << 300 << "moved";
+        QTest::newRow("alternating colours") << 300 << "alternating";
+    }
 
-void TestRecordTableView::paintsAsThePlainView()
-{
-    QFETCH(int, rows);
-    QFETCH(QString, state);
-    recordsamples::RecordSetup setup;
-    DataModel model(setup.columns);
-    DisablingModel shown;
-    shown.setSourceModel(&model);
-    MarkingStyle style;
-    // Both views in one window, so that both are equally active.
-    QWidget window;
-    window.resize(840, 230);
-    const QList<QTableView *> views = {new RecordTableView(&window), new PlainTableView(&window)};
-    // After a scroll a view repaints several areas at once; a cell reaching into two of them is
-    // painted once.
-    QRegion areas(QRect(0, 40, 420, 25));
-    areas += QRect(30, 52, 200, 60);
-    areas += QRect(300, 200, 120, 30);
-    QList<QImage> images;
-    for (QTableView *view : views) {
-        view->setStyle(&style);
-        view->verticalHeader()->setStyle(&style);
-        view->setModel(&shown);
-        view->setSelectionBehavior(QAbstractItemView::SelectRows);
-        view->setGeometry(views.indexOf(view) * 420, 0, 420, 230);
+    void paintsAsThePlainView()
+    {
+        QFETCH(int, rows);
+        QFETCH(QString, state);
+        recordsamples::RecordSetup setup;
+        DataModel model(setup.columns);
+        DisablingModel shown;
+        shown.setSourceModel(&model);
+        MarkingStyle style;
+        QWidget window; // both views in one window, so that both are equally active
+        window.resize(840, 230);
+        const QList<QTableView *> views = {new RecordTableView(&window),
+                                           new PlainTableView(&window)};
+        for (QTableView *view : views) {
+            view->setStyle(&style);
+            view->verticalHeader()->setStyle(&style);
+            view->setModel(&shown);
+            view->setSelectionBehavior(QAbstractItemView::SelectRows);
+            view->setGeometry(views.indexOf(view) * 420, 0, 420, 230);
+        }
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        // Filled while shown, as the recording fills it.
+        recordsamples::generateRecording(
+            setup.defaultTable, rows, QDateTime::currentDateTime(),
+            [&model](DmmData *reading) { model.appendRecord(reading); });
+        QApplication::processEvents();
+        // After a scroll a view repaints several areas at once; a cell reaching into two of them
+        // is painted once.
+        const QRegion areas =
+            QRegion(0, 40, 420, 25) + QRect(30, 52, 200, 60) + QRect(300, 200, 120, 30);
+        const QModelIndex hovered = shown.index(151, 2);
+        QList<QImage> images;
+        for (QTableView *view : views) {
+            QScrollBar *bar = view->verticalScrollBar();
+            QHeaderView *header = view->verticalHeader();
+            if (state == "halfway")
+                bar->setValue(bar->maximum() / 2 + 3);
+            else if (state == "at the end" || state == "focused")
+                view->scrollToBottom();
+            else if (state != "at the top")
+                view->scrollTo(hovered);
+            if (state == "selected")
+                view->selectionModel()->select(
+                    QItemSelection(shown.index(150, 0), shown.index(152, 5)),
+                    QItemSelectionModel::Select);
+            else if (state == "disabled")
+                view->setEnabled(false);
+            else if (state == "resized")
+                header->resizeSection(150, 40);
+            else if (state == "hidden")
+                header->hideSection(150);
+            else if (state == "moved")
+                header->moveSection(150, 153);
+            else if (state == "alternating")
+                view->setAlternatingRowColors(true);
+            else if (state == "no grid")
+                view->setShowGrid(false);
+            if (state == "hovered" || state == "left")
+                hover(view, QEvent::HoverMove, view->visualRect(hovered).center());
+            if (state == "left")
+                hover(view, QEvent::HoverLeave, QPoint(-1, -1));
+            if (state == "focused") {
+                view->setCurrentIndex(shown.index(298, 1));
+                QApplication::setActiveWindow(&window);
+                view->setFocus();
+                QTRY_VERIFY(view->hasFocus());
+            }
+            images << render(*view) << render(*view, areas);
+        }
+        QCOMPARE(views[0]->verticalScrollBar()->value(), views[1]->verticalScrollBar()->value());
+        QVERIFY(images[0] == images[2]);
+        QVERIFY(images[1] == images[3]);
     }
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    // Filled while shown, as the recording fills it.
-    recordsamples::generateRecording(setup.defaultTable, rows, QDateTime::currentDateTime(),
-                                     [&model](DmmData *reading) { model.appendRecord(reading); });
-    QApplication::processEvents();
-    const QModelIndex hovered = shown.index(151, 2);
-    for (QTableView *view : views) {
-        QScrollBar *bar = view->verticalScrollBar();
-        QHeaderView *header = view->verticalHeader();
-        if (state == "halfway")
-            bar->setValue(bar->maximum() / 2 + 3);
-        else if (state == "selected")
-            view->selectionModel()->select(QItemSelection(shown.index(150, 0), shown.index(152, 5)),
-                                           QItemSelectionModel::Select);
-        else if (state == "disabled")
-            view->setEnabled(false);
-        else if (state == "resized")
-            header->resizeSection(150, 40);
-        else if (state == "hidden")
-            header->hideSection(150);
-        else if (state == "moved")
-            header->moveSection(150, 153);
-        else if (state == "alternating")
-            view->setAlternatingRowColors(true);
-        else if (state == "no grid")
-            view->setShowGrid(false);
-        if (state == "at the end" || state == "focused")
-            view->scrollToBottom();
-        else if (state != "at the top" && state != "halfway")
-            view->scrollTo(hovered);
-        if (state == "hovered" || state == "left") {
-            QHoverEvent move(QEvent::HoverMove, view->visualRect(hovered).center(), QPoint(-1, -1));
-            QApplication::sendEvent(view->viewport(), &move);
-        }
-        if (state == "left") {
-            QHoverEvent leave(QEvent::HoverLeave, QPoint(-1, -1), QPoint(-1, -1));
-            QApplication::sendEvent(view->viewport(), &leave);
-        }
-        if (state == "focused") {
-            view->setCurrentIndex(shown.index(298, 1));
-            QApplication::setActiveWindow(&window);
-            view->setFocus();
-            QTRY_VERIFY(view->hasFocus());
-        }
-        images << render(*view) << render(*view, areas);
-    }
-    QCOMPARE(views[0]->verticalScrollBar()->value(), views[1]->verticalScrollBar()->value());
-    QVERIFY(images[0] == images[2]);
-    QVERIFY(images[1] == images[3]);
-}
+};
 
 QTEST_MAIN(TestRecordTableView)
 #include "tst_recordtableview.moc"

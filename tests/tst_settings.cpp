@@ -125,12 +125,11 @@ private slots:
             "<SamplePoints>abc</SamplePoints><SampleRate>12ms</SampleRate><Infinite>yes</Infinite>"
             "<FixedLanguage>true</FixedLanguage>",
             "0  VX310A 2.02 0 0 0 0");
-        row("any non-zero number is true", "<Infinite>2</Infinite><SkipRepeat>-1</SkipRepeat>",
-            "0  VX310A 2.02 1000 1 1000 1");
-        row("the last value counts, unchecked and as written; blanks change nothing",
+        row("the last value counts, unchecked and as written; blanks change nothing; 2 and -1 true",
             "<SamplePoints>5</SamplePoints><SamplePoints>-5</SamplePoints><Language>EN</Language>"
-            "<Language> other </Language><Language> </Language><SampleRate/>",
-            "0  other  VX310A 2.02 -5 1 1000 0");
+            "<Language> other </Language><Language> </Language><SampleRate/><Infinite>2</Infinite>"
+            "<SkipRepeat>-1</SkipRepeat>",
+            "0  other  VX310A 2.02 -5 1 1000 1");
         row("malformed: what came before counts",
             "<SamplePoints>5</SamplePoints>6<Bad a=><SampleRate>9</SampleRate>",
             "0  VX310A 2.02 5 1 1000 0");

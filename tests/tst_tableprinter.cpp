@@ -2,7 +2,8 @@
 #include "record/datamodel.h"
 #include "record/printgeometry.h"
 #include "record/tableprinter.h"
-#include "recordsamples.h"
+#include "tests/modalboxes.h"
+#include "tests/recordsamples.h"
 
 #include <QApplication>
 #include <QPaintEngine>
@@ -76,179 +77,154 @@ private:
     mutable RecordingEngine m_engine;
 };
 
-// Height of the font the printer draws with, on the given device.
-int printFontHeight(QPaintDevice *device)
-{
-    QFont font;
-    font.setFamily(QStringLiteral("SimSun"));
-    return QFontMetrics(font, device).height();
-}
-
 } // namespace
 
 class TestTablePrinter : public QObject
 {
     Q_OBJECT
-private slots:
-    void initTestCase();
-    void init();
-
-    void geometryOfThe700PixelPage();
-    void rowsAreSplitIntoPages_data();
-    void rowsAreSplitIntoPages();
-    void gridIsRuledAfterTheColumns();
-    void previewIsMaximised();
-
-private:
-    void fillTable(int rows);
-    QList<Page> renderOn(const QSize &page);
-
     recordsamples::RecordSetup m_setup;
     std::unique_ptr<DataModel> m_model;
     std::unique_ptr<TablePrinter> m_printer;
     int m_line = 0;
     QSize m_page; // 700 pixels wide, 49 rows per page
-};
 
-void TestTablePrinter::initTestCase()
-{
-    RecordingDevice probe(QSize(800, 1000));
-    m_line = printFontHeight(&probe) * 3 / 2;
-    QVERIFY(m_line > 0);
-    m_page = QSize(700, 55 * m_line + m_line / 2);
-}
-
-void TestTablePrinter::init()
-{
-    m_printer.reset(); // before the table it prints
-    m_model.reset(new DataModel(m_setup.columns));
-    m_printer.reset(new TablePrinter(m_model.get()));
-    m_printer->setTitle(QStringLiteral("Test Data"));
-    m_printer->setColumns(m_setup.columns);
-}
-
-// Readings of every function, as often as needed for the number of rows.
-void TestTablePrinter::fillTable(int rows)
-{
-    const QDateTime start(QDate(2024, 5, 1), QTime(12, 0));
-    while (m_model->rowCount() < rows) {
-        for (DmmData *data :
-             recordsamples::everyRowReadings(m_setup.defaultTable, m_setup.eTable, start))
-            m_model->appendRecord(data);
-    }
-    m_model->removeRows(rows, m_model->rowCount());
-}
-
-QList<Page> TestTablePrinter::renderOn(const QSize &page)
-{
-    RecordingDevice device(page);
-    QPainter painter(&device);
-    m_printer->render(painter, page, [&device] { device.newPage(); });
-    painter.end();
-    return device.pages();
-}
-
-// Rows per page and column rules are checked on rendered pages; here the captions' boxes, and
-// the rows that fit with another font height.
-void TestTablePrinter::geometryOfThe700PixelPage()
-{
-    const PrintGeometry geometry(QSize(700, 1000), 12, kWeights);
-    QCOMPARE(geometry.titleRect(101), QRect(299, 0, 101, 54));
-    QCOMPARE(geometry.printTimeRect(120), QRect(550, 54, 120, 15));
-    QCOMPARE(geometry.pageNumberRect(20), QRect(650, 982, 20, 18));
-    QCOMPARE(PrintGeometry(QSize(700, 1000), 13, kWeights).rowsPerPage(), 46);
-    QCOMPARE(PrintGeometry(QSize(700, 0), 12, kWeights).rowsPerPage(), 1);
-}
-
-void TestTablePrinter::rowsAreSplitIntoPages_data()
-{
-    QTest::addColumn<int>("rows");
-    QTest::addColumn<int>("pageLines"); // the page's height in lines; 0 for one of 49 rows
-    QTest::addColumn<QList<int>>("rowsPerPage");
-    QTest::newRow("no rows draw nothing") << 0 << 0 << QList<int>{};
-    QTest::newRow("a full page") << 49 << 0 << QList<int>{49};
-    QTest::newRow("one row more") << 50 << 0 << QList<int>{49, 1};
-    QTest::newRow("every function") << 140 << 0 << QList<int>{49, 49, 42};
-    QTest::newRow("a tiny page holds one row") << 3 << 3 << QList<int>{1, 1, 1};
-}
-
-void TestTablePrinter::rowsAreSplitIntoPages()
-{
-    QFETCH(int, rows);
-    QFETCH(int, pageLines);
-    QFETCH(QList<int>, rowsPerPage);
-    fillTable(rows);
-    const QList<Page> pages = renderOn(pageLines ? QSize(700, pageLines * m_line) : m_page);
-    QCOMPARE(pages.size(), qMax(rowsPerPage.size(), 1)); // no page turned for an empty table
-    int first = 0;
-    for (int page = 0; page < rowsPerPage.size(); ++page) {
-        // Title, print time and page number, the six column titles, the rows' cells.
-        const QStringList texts = pages.at(page).texts;
-        QCOMPARE(texts.at(0), QStringLiteral("Test Data"));
-        QCOMPARE(texts.at(2), QStringLiteral("%1/%2").arg(page + 1).arg(pages.size()));
-        QCOMPARE(texts.mid(3, 6),
-                 QStringList({"No.", "Date/Time", "Function", "Range", "Value", "Unit"}));
-        // The cells as the table shows them, without blanks: a text may be drawn in pieces
-        // (a fallback font for the ohm sign).
-        QString shown;
-        for (int row = first; row < first + rowsPerPage.at(page); ++row) {
-            for (int column = 0; column < 6; ++column)
-                shown += m_model->cellText(row, column);
+    // Readings of every function, as often as needed for the number of rows.
+    void fillTable(int rows)
+    {
+        const QDateTime start(QDate(2024, 5, 1), QTime(12, 0));
+        while (m_model->rowCount() < rows) {
+            for (DmmData *data :
+                 recordsamples::everyRowReadings(m_setup.defaultTable, m_setup.eTable, start))
+                m_model->appendRecord(data);
         }
-        const QRegularExpression blank("\\s");
-        QCOMPARE(texts.mid(9).join(QString()).remove(blank), shown.remove(blank));
-        first += rowsPerPage.at(page);
+        m_model->removeRows(rows, m_model->rowCount());
     }
-    if (rows == 0)
-        QCOMPARE(pages.at(0).texts.size() + pages.at(0).lines.size() + pages.at(0).otherShapes, 0);
-    if (rows == 50) {
-        // Row 50 sits in the first row's box of page 2, in column 0, on the box's bottom line.
-        const QPointF baseline = pages.at(1).baselines.at(9);
-        QCOMPARE(pages.at(1).texts.at(9), QStringLiteral("50"));
-        QVERIFY(baseline.y() > 5 * m_line && baseline.y() <= 6 * m_line);
-        QVERIFY(baseline.x() > 30 && baseline.x() < 30 + 49 / 2);
+
+    QList<Page> renderOn(const QSize &page)
+    {
+        RecordingDevice device(page);
+        QPainter painter(&device);
+        m_printer->render(painter, page, [&device] { device.newPage(); });
+        painter.end();
+        return device.pages();
     }
-}
 
-void TestTablePrinter::gridIsRuledAfterTheColumns()
-{
-    fillTable(3);
-    const Page page = renderOn(m_page).at(0);
-    // Rules under the header and each row across the table, column rules from the header down.
-    QVector<QLineF> expected;
-    for (int k = 4; k <= 8; ++k)
-        expected << QLineF(30, k * m_line, 670, k * m_line);
-    for (qreal x : {30, 79, 226, 373, 471, 569, 670})
-        expected << QLineF(x, 4 * m_line, x, 8 * m_line);
-    QVector<QLineF> lines = page.lines;
-    std::sort(lines.begin(), lines.end(), [](const QLineF &a, const QLineF &b) {
-        return std::make_tuple(a.x1() == a.x2(), a.x1(), a.y1()) <
-               std::make_tuple(b.x1() == b.x2(), b.x1(), b.y1());
-    });
-    QCOMPARE(lines, expected);
-    QCOMPARE(page.otherShapes, 0);
-}
+private slots:
+    void initTestCase()
+    {
+        QFont font; // the printer's, on a page at 96 dots per inch
+        font.setFamily(QStringLiteral("SimSun"));
+        RecordingDevice probe(QSize(800, 1000));
+        m_line = QFontMetrics(font, &probe).height() * 3 / 2;
+        QVERIFY(m_line > 0);
+        m_page = QSize(700, 55 * m_line + m_line / 2);
+    }
 
-void TestTablePrinter::previewIsMaximised()
-{
-    fillTable(3);
-    Qt::WindowStates state;
-    Qt::WindowFlags flags;
-    QTimer closer;
-    connect(&closer, &QTimer::timeout, [&] {
-        auto *preview = qobject_cast<QPrintPreviewDialog *>(QApplication::activeModalWidget());
-        if (!preview)
-            return;
-        state = preview->windowState();
-        flags = preview->windowFlags();
-        preview->reject();
-    });
-    closer.start(20);
-    m_printer->print();
-    QVERIFY(state & Qt::WindowMaximized);
-    QVERIFY(flags & Qt::WindowMinimizeButtonHint);
-    QVERIFY(flags & Qt::WindowMaximizeButtonHint);
-}
+    void init()
+    {
+        m_printer.reset(); // before the table it prints
+        m_model.reset(new DataModel(m_setup.columns));
+        m_printer.reset(new TablePrinter(m_model.get()));
+        m_printer->setTitle(QStringLiteral("Test Data"));
+        m_printer->setColumns(m_setup.columns);
+    }
+
+    // Rows per page and column rules are checked on rendered pages; here the captions' boxes,
+    // and the rows that fit with another font height.
+    void geometryOfThe700PixelPage()
+    {
+        const PrintGeometry geometry(QSize(700, 1000), 12, kWeights);
+        QCOMPARE(geometry.titleRect(101), QRect(299, 0, 101, 54));
+        QCOMPARE(geometry.printTimeRect(120), QRect(550, 54, 120, 15));
+        QCOMPARE(geometry.pageNumberRect(20), QRect(650, 982, 20, 18));
+        QCOMPARE(PrintGeometry(QSize(700, 1000), 13, kWeights).rowsPerPage(), 46);
+        QCOMPARE(PrintGeometry(QSize(700, 0), 12, kWeights).rowsPerPage(), 1);
+    }
+
+    void rowsAreSplitIntoPages_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("pageLines"); // the page's height in lines; 0 for one of 49 rows
+        QTest::addColumn<QList<int>>("rowsPerPage");
+        QTest::newRow("no rows draw nothing") << 0 << 0 << QList<int>{};
+        QTest::newRow("a full page") << 49 << 0 << QList<int>{49};
+        QTest::newRow("one row more") << 50 << 0 << QList<int>{49, 1};
+        QTest::newRow("every function") << 140 << 0 << QList<int>{49, 49, 42};
+        QTest::newRow("a tiny page holds one row") << 3 << 3 << QList<int>{1, 1, 1};
+    }
+
+    void rowsAreSplitIntoPages()
+    {
+        QFETCH(int, rows);
+        QFETCH(int, pageLines);
+        QFETCH(QList<int>, rowsPerPage);
+        fillTable(rows);
+        const QList<Page> pages = renderOn(pageLines ? QSize(700, pageLines * m_line) : m_page);
+        QCOMPARE(pages.size(), qMax(rowsPerPage.size(), 1)); // no page turned for an empty table
+        int first = 0;
+        for (int page = 0; page < rowsPerPage.size(); ++page) {
+            // Title, print time and page number, the six column titles, the rows' cells.
+            const QStringList texts = pages.at(page).texts;
+            QCOMPARE(texts.at(0), QStringLiteral("Test Data"));
+            QCOMPARE(texts.at(2), QStringLiteral("%1/%2").arg(page + 1).arg(pages.size()));
+            QCOMPARE(texts.mid(3, 6),
+                     QStringList({"No.", "Date/Time", "Function", "Range", "Value", "Unit"}));
+            // Blanks left out: a text may be drawn in pieces (a fallback font for the ohm sign).
+            QString shown;
+            for (int row = first; row < first + rowsPerPage.at(page); ++row)
+                for (int column = 0; column < 6; ++column)
+                    shown += m_model->cellText(row, column);
+            const QRegularExpression blank("\\s");
+            QCOMPARE(texts.mid(9).join(QString()).remove(blank), shown.remove(blank));
+            first += rowsPerPage.at(page);
+        }
+        const Page &last = pages.last();
+        if (rows == 0)
+            QCOMPARE(last.texts.size() + last.lines.size() + last.otherShapes, 0);
+        if (rows == 50) {
+            // Row 50 sits in the first row's box of page 2, in column 0, on the box's bottom.
+            QCOMPARE(last.texts.at(9), QStringLiteral("50"));
+            QVERIFY(last.baselines.at(9).y() > 5 * m_line &&
+                    last.baselines.at(9).y() <= 6 * m_line);
+            QVERIFY(last.baselines.at(9).x() > 30 && last.baselines.at(9).x() < 30 + 49 / 2);
+        }
+    }
+
+    void gridIsRuledAfterTheColumns()
+    {
+        fillTable(3);
+        const Page page = renderOn(m_page).at(0);
+        // Rules under the header and each row across the table, column rules from the header down.
+        QVector<QLineF> expected;
+        for (int k = 4; k <= 8; ++k)
+            expected << QLineF(30, k * m_line, 670, k * m_line);
+        for (qreal x : {30, 79, 226, 373, 471, 569, 670})
+            expected << QLineF(x, 4 * m_line, x, 8 * m_line);
+        QVector<QLineF> lines = page.lines;
+        std::sort(lines.begin(), lines.end(), [](const QLineF &a, const QLineF &b) {
+            return std::make_tuple(a.x1() == a.x2(), a.x1(), a.y1()) <
+                   std::make_tuple(b.x1() == b.x2(), b.x1(), b.y1());
+        });
+        QCOMPARE(lines, expected);
+        QCOMPARE(page.otherShapes, 0);
+    }
+
+    void previewIsMaximised()
+    {
+        fillTable(3);
+        Qt::WindowStates state;
+        Qt::WindowFlags flags;
+        const auto closer =
+            handleModalDialog<QPrintPreviewDialog>([&](QPrintPreviewDialog *preview) {
+                state = preview->windowState();
+                flags = preview->windowFlags();
+                preview->reject();
+            });
+        m_printer->print();
+        QVERIFY(state & Qt::WindowMaximized);
+        QVERIFY(flags & Qt::WindowMinimizeButtonHint && flags & Qt::WindowMaximizeButtonHint);
+    }
+};
 
 QTEST_MAIN(TestTablePrinter)
 #include "tst_tableprinter.moc"
