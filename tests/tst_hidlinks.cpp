@@ -14,6 +14,8 @@
 namespace {
 
 const QByteArray kPoll = QByteArray::fromHex("abcd035e01d9");
+const QByteArray kVendorId2Size32 =
+    QByteArray::fromHex("0600ff0901a1018502750895200901810209019102c0");
 const QByteArray kVendorUnnumbered = QByteArray::fromHex("0600ff0901a101150026ff007508954081027508"
                                                          "95409102c0");
 
@@ -258,7 +260,7 @@ void TestHidLinks::bridgeFraming_data()
         << QList<QByteArray>{pollReport + QByteArray(57, 0)}
         << QList<QByteArray>{hex("03abcd10") + QByteArray(61, 0)} << hex("abcd10");
     QTest::newRow("ch9329, report ID 2, 32 bytes")
-        << "ch9329" << hex("0600ff0901a1018502750895200901810209019102c0") << kPoll
+        << "ch9329" << kVendorId2Size32 << kPoll
         << QList<QByteArray>{hex("0206abcd035e01d9") + QByteArray(25, 0)}
         << QList<QByteArray>{hex("0203abcd10")} << hex("abcd10");
     // Descriptors: a truncated item, a long item to skip, keyboard LEDs before the vendor output.
@@ -268,8 +270,8 @@ void TestHidLinks::bridgeFraming_data()
                             << QList<QByteArray>() << QByteArray();
     };
     layout("truncated descriptor", hex("0600"), pollReport + QByteArray(57, 0));
-    layout("long item skipped", hex("fe02000102") + kVendorUnnumbered,
-           pollReport + QByteArray(57, 0));
+    layout("long item skipped", hex("fe010007") + kVendorId2Size32,
+           hex("0206abcd035e01d9") + QByteArray(25, 0));
     layout("keyboard LEDs are not the data",
            hex("05010906a1018501050775019508810295057501050891" // keyboard, LED output
                "02c00600ff0901a10185037508953f9102c0"),         // vendor output, ID 3, 63 bytes
