@@ -1,10 +1,6 @@
-// klm704-cli as a user runs it: the built program, on its built-in virtual meter and on the
-// simulator's serial line, with its output, journal, messages and exit status looked at from
-// outside.
+// klm704-cli as a user runs it, on its virtual meter and on the simulator's serial line.
 
-#include "meter/functionentry.h"
 #include "tests/influxline.h"
-#include "tests/recordsamples.h"
 #include "tests/simulatorprocess.h"
 #include "tests/strictcsv.h"
 #include "tests/testfiles.h"
@@ -22,7 +18,6 @@
 namespace {
 
 constexpr int kWait = 30000; // generous for a loaded machine; a run takes about a second
-const QString kHeader = QStringLiteral("No.,Date/Time,Function,Range,Value,Unit");
 const QRegularExpression kTimeOfMessage("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d ");
 
 // The program while it runs, collecting what it writes.
@@ -31,10 +26,6 @@ class CliProcess : public QProcess
 public:
     explicit CliProcess(const QStringList &arguments)
     {
-        connect(this, &QProcess::readyReadStandardOutput,
-                [this] { m_out += readAllStandardOutput(); });
-        connect(this, &QProcess::readyReadStandardError,
-                [this] { m_err += readAllStandardError(); });
         start(QStringLiteral(KLM704_CLI_PATH), arguments);
     }
     ~CliProcess() override
@@ -49,27 +40,32 @@ public:
         const bool ended = waitForFinished(kWait) && exitStatus() == QProcess::NormalExit;
         return ended ? exitCode() : -1;
     }
-    QByteArray out() const { return m_out; }
-    QString err() const { return QString::fromLocal8Bit(m_err); }
+    QByteArray out() { return m_out += readAllStandardOutput(); }
+    QString err() { return QString::fromLocal8Bit(m_err += readAllStandardError()); }
     // The lines of output that end with a line feed.
-    QList<QByteArray> lines() const { return m_out.split('\n').mid(0, m_out.count('\n')); }
-    QStringList messages(const QString &text) const { return err().split('\n').filter(text); }
-    // The JSON lines that are events (or readings), without the others.
-    QList<QJsonObject> json(bool events = false) const
+    QList<QByteArray> lines()
     {
-        QList<QJsonObject> objects;
+        const QByteArray text = out();
+        return text.split('\n').mid(0, text.count('\n'));
+    }
+    QStringList messages(const QString &text) { return err().split('\n').filter(text); }
+    // The JSON lines of readings, and the names of the events among them.
+    QList<QJsonObject> json(QStringList *events = nullptr)
+    {
+        QList<QJsonObject> readings;
         for (const QByteArray &line : lines()) {
             const QJsonObject object = QJsonDocument::fromJson(line).object();
-            if (object.contains("event") == events)
-                objects.append(object);
+            if (!object.contains("event"))
+                readings.append(object);
+            else if (events)
+                events->append(object["event"].toString());
         }
-        return objects;
+        return readings;
     }
-    QStringList events() const
+    QStringList events()
     {
         QStringList names;
-        for (const QJsonObject &event : json(true))
-            names.append(event.value("event").toString());
+        json(&names);
         return names;
     }
 
@@ -113,297 +109,218 @@ QString secondsOf(const QJsonObject &reading, const char *format = "yyyy-MM-dd h
 class TestCli : public QObject
 {
     Q_OBJECT
+private:
+    QTemporaryDir m_dir;
+
 private slots:
     void initTestCase() { QVERIFY(m_dir.isValid()); }
-    void csvRunWritesHeaderRowsAndJournal();
-    void jsonlAndStatsAgreeWithTheJournal();
-    void keysReachTheMeter_data();
-    void keysReachTheMeter();
-    void everyReplyGivesMoreReadingsThanTheDefaultRate();
-    void skipRepeatWritesNoRepeatedValue();
-    void interruptEndsCleanly_data();
-    void interruptEndsCleanly();
-    void serialLinkLossEndsTheRunWithFailure();
-    void reconnectsAfterReplug();
-    void unopenableLinkFails_data();
-    void unopenableLinkFails();
-    void badOptionsAreUsageErrors_data();
-    void badOptionsAreUsageErrors();
-    void helpDocumentsEveryOption();
-    void journalHoldsEveryReportedReadingAfterKill();
 
-private:
-    recordsamples::RecordSetup m_setup;
-    QTemporaryDir m_dir;
+    // The journal holds what standard output shows (the fields: below, against the JSON lines); at
+    // start the oldest journals beyond the newest hundred are removed.
+    void csvRunWritesHeaderRowsAndJournal()
+    {
+        const QDir journal(m_dir.filePath("csv-journal"));
+        QVERIFY(journal.mkpath("."));
+        const QDateTime oldest(QDate(2020, 1, 1), QTime(0, 0));
+        for (int i = 0; i < 103; ++i)
+            testfiles::writeAll(
+                journal.filePath(oldest.addSecs(60 * i).toString("yyyy-MM-dd_hh-mm-ss") + ".csv"),
+                "x\n");
+        CliProcess cli(
+            {"--device", "sim", "--samples", "5", "--rate", "0", "--journal", journal.path()});
+        QCOMPARE(cli.finish(), 0);
+        const QList<QStringList> records = csvRecords(cli.out());
+        QCOMPARE(records.size(), 6);
+        QCOMPARE(records.at(0).join(','),
+                 QStringLiteral("No.,Date/Time,Function,Range,Value,Unit"));
+        QCOMPARE(records.last().at(0), QStringLiteral("5"));
+        QCOMPARE(cli.messages("connected to sim").filter(kTimeOfMessage).size(), 1);
+        const QStringList files = journal.entryList({"*.csv"}, QDir::Files, QDir::Name);
+        QCOMPARE(files.size(), 101);
+        QCOMPARE(files.first(), QStringLiteral("2020-01-01_00-03-00.csv"));
+        QCOMPARE(testfiles::readAll(journal.filePath(files.last())), cli.out());
+    }
+
+    // The JSON lines of a run carry every field, agree with the run's journal rows, and the
+    // --stats summary gives the figures of exactly those readings. Keys go in order: the first
+    // MaxMin shows MAX, the second MIN.
+    void jsonlAndStatsAgreeWithTheJournal()
+    {
+        const QString journal = m_dir.filePath("jsonl-journal");
+        CliProcess cli({"--device", "sim", "--samples", "6", "--rate", "0", "--format", "jsonl",
+                        "--stats", "--journal", journal, "--key", "maxmin", "--key", "maxmin"});
+        QCOMPARE(cli.finish(), 0);
+        const QList<QJsonObject> readings = cli.json();
+        QCOMPARE(readings.last()["maxMinText"].toString(), QStringLiteral("MIN"));
+        const QList<QStringList> rows = csvRecords(onlyJournal(journal)).mid(1);
+        QCOMPARE(readings.size(), 6);
+        QCOMPARE(rows.size(), 6);
+        QList<double> values;
+        for (int i = 0; i < rows.size(); ++i) {
+            const QJsonObject &json = readings.at(i);
+            QCOMPARE(json.size(), 18);
+            values << json["value"].toDouble();
+            QCOMPARE(values.last(), json["valueText"].toString().toDouble());
+            QCOMPARE(QStringList({QString::number(i + 1), secondsOf(json),
+                                  json["functionName"].toString(), json["rangeText"].toString(),
+                                  json["valueText"].toString(), json["unitText"].toString()}),
+                     rows.at(i));
+        }
+        const auto figure = [&cli](const char *name) {
+            const QString text = statsField(cli.err(), name);
+            return text.endsWith(" V") ? text.chopped(2).toDouble() : qQNaN();
+        };
+        QCOMPARE(statsField(cli.err(), "readings"), QStringLiteral("6"));
+        QCOMPARE(statsField(cli.err(), "function"), QStringLiteral("DCV (6 numeric, 0 overload)"));
+        QCOMPARE(figure("min"), *std::min_element(values.begin(), values.end()));
+        QCOMPARE(figure("max"), *std::max_element(values.begin(), values.end()));
+        QVERIFY(qAbs(figure("mean") - std::accumulate(values.begin(), values.end(), 0.0) / 6) <
+                1e-9);
+        const char *milliseconds = "yyyy-MM-dd hh:mm:ss.zzz";
+        QCOMPARE(statsField(cli.err(), "first"), secondsOf(readings.first(), milliseconds));
+        QCOMPARE(statsField(cli.err(), "last"), secondsOf(readings.last(), milliseconds));
+    }
+
+    // One reading at once, then one a second; without pacing one per reply (about eight a second).
+    // A journal that cannot be written is reported once and leaves the log going.
+    void everyReplyGivesMoreReadingsThanTheDefaultRate()
+    {
+        const QString blocker =
+            m_dir.filePath("blocker"); // a plain file where the folder should be
+        QVERIFY(testfiles::writeAll(blocker, "x"));
+        CliProcess paced({"--device", "sim", "--time", "3", "--journal", blocker + "/journal"});
+        CliProcess everyReply({"--device", "sim", "--time", "3", "--rate", "0"});
+        QCOMPARE(paced.finish(), 0);
+        QCOMPARE(everyReply.finish(), 0);
+        const int pacedRows = paced.lines().size() - 1,
+                  everyReplyRows = everyReply.lines().size() - 1;
+        QVERIFY2(pacedRows >= 2 && pacedRows <= 4 && everyReplyRows >= 2 * pacedRows,
+                 qPrintable(QStringLiteral("%1, %2").arg(pacedRows).arg(everyReplyRows)));
+        QCOMPARE(paced.messages("journal").size(), 1);
+    }
+
+    // Held, the display repeats one value text; only the first of a run of equal texts is
+    // written (and one taken before Hold reached the meter).
+    void holdWithSkipRepeatWritesNoRepeatedValue()
+    {
+        CliProcess cli({"--device", "sim", "--time", "2", "--rate", "0", "--format", "jsonl",
+                        "--key", "hold", "--skip-repeat"});
+        QCOMPARE(cli.finish(), 0);
+        const QList<QJsonObject> readings = cli.json();
+        QVERIFY(readings.size() == 1 || readings.size() == 2);
+        QVERIFY(readings.last()["hold"].toBool());
+        QVERIFY(readings.first()["valueText"] != readings.last()["valueText"] ||
+                readings.size() == 1);
+    }
+
+    // An interrupted run ends with whole lines, each a valid line of its format, and the summary of
+    // exactly those readings.
+    void interruptEndsCleanly()
+    {
+        CliProcess cli({"--device", "sim", "--rate", "0", "--format", "influx", "--stats"});
+        QTRY_VERIFY_WITH_TIMEOUT(cli.lines().size() >= 5, kWait);
+        cli.signal(SIGTERM);
+        QCOMPARE(cli.finish(), 0);
+        QVERIFY(cli.out().endsWith('\n'));
+        qint64 previous = 0;
+        for (const QByteArray &line : cli.lines()) {
+            const InfluxLine parsed = parseInflux(QString::fromUtf8(line + '\n'));
+            QVERIFY2(parsed.ok && parsed.tags.value("model") == "VX310A", line.constData());
+            QVERIFY(parsed.timestamp >= previous);
+            previous = parsed.timestamp;
+        }
+        QCOMPARE(statsField(cli.err(), "readings"), QString::number(cli.lines().size()));
+    }
+
+    void serialLinkLossEndsTheRunWithFailure()
+    {
+        SimulatorProcess simulator;
+        QVERIFY(simulator.start());
+        CliProcess cli({"--device", simulator.device(), "--rate", "0"});
+        QTRY_VERIFY_WITH_TIMEOUT(cli.lines().size() >= 4, kWait);
+        simulator.unplug();
+        QCOMPARE(cli.finish(), 1);
+        QVERIFY(cli.out().endsWith('\n'));
+        QCOMPARE(cli.messages("lost").filter(kTimeOfMessage).size(), 1);
+    }
+
+    void reconnectsAfterReplug()
+    {
+        const QString link = m_dir.filePath("meter-replugged");
+        SimulatorProcess simulator;
+        QVERIFY(simulator.start({"--link", link}));
+        CliProcess cli(
+            {"--device", "serial:" + link, "--reconnect", "--rate", "0", "--format", "jsonl"});
+        QTRY_VERIFY_WITH_TIMEOUT(cli.json().size() >= 3, kWait);
+        simulator.unplug();
+        QTRY_COMPARE_WITH_TIMEOUT(cli.events(), QStringList({"connected", "disconnected"}), kWait);
+        const int readingsBefore = cli.json().size();
+        QVERIFY(simulator.plugIn());
+        QTRY_COMPARE_WITH_TIMEOUT(cli.events(),
+                                  QStringList({"connected", "disconnected", "connected"}), kWait);
+        QTRY_VERIFY_WITH_TIMEOUT(cli.json().size() >= readingsBefore + 3, kWait);
+        cli.signal(SIGINT); // Ctrl+C ends a run as SIGTERM does
+        QCOMPARE(cli.finish(), 0);
+        // No reading comes between the loss and the reconnection.
+        QCOMPARE(cli.lines().mid(readingsBefore + 1, 2).join('\n').count("\"event\""), 2);
+        // Each connection and loss is reported once, with its time.
+        const QStringList reports = cli.messages("serial:" + link);
+        QCOMPARE(reports.filter(kTimeOfMessage).size(), 3);
+        QVERIFY(reports.size() == 3 && reports.at(1).contains("lost"));
+    }
+
+    // Nothing is written, and the reason is told once; a run that never connected failed, also when
+    // it tried again.
+    void failingRunsWriteNothing_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        const auto usageError = [](const char *name, const QStringList &arguments) {
+            QTest::newRow(name) << QStringList{"--device", "sim"} + arguments << 2
+                                << "Try 'klm704-cli --help'.";
+        };
+        usageError("unknown option", {"--bogus"});
+        usageError("unknown device", {"--device", "usb"});
+        usageError("serial without path", {"--device", "serial:"});
+        usageError("unknown format", {"--format", "xml"});
+        usageError("samples zero", {"--samples", "0"});
+        usageError("negative rate", {"--rate", "-1"});
+        usageError("time not a number", {"--time", "inf"});
+        usageError("unknown key", {"--key", "power"});
+        usageError("stray argument", {"extra"});
+        usageError("journal without folder", {"--journal", ""});
+        const QString missing = "serial:" + m_dir.filePath("no-such-port");
+        const QString failed = "Failed to open device.";
+        QTest::newRow("cannot open") << QStringList{"--device", missing} << 1 << failed;
+        QTest::newRow("cannot open, retried")
+            << QStringList{"--device", missing, "--reconnect", "--time", "2.5"} << 1 << failed;
+    }
+
+    void failingRunsWriteNothing()
+    {
+        QFETCH(QStringList, arguments);
+        CliProcess cli(arguments);
+        QTEST(cli.finish(), "exitCode");
+        QCOMPARE(cli.out(), QByteArray());
+        QFETCH(QString, message);
+        QCOMPARE(cli.messages(message).size(), 1);
+    }
+
+    // Killed mid-recording, the program leaves a journal of whole lines holding every reading it
+    // had written out.
+    void journalHoldsEveryReportedReadingAfterKill()
+    {
+        const QString journal = m_dir.filePath("killed");
+        CliProcess cli({"--device", "sim", "--rate", "0", "--journal", journal});
+        QTRY_VERIFY_WITH_TIMEOUT(cli.lines().size() >= 21, kWait);
+        cli.signal(SIGKILL);
+        QCOMPARE(cli.finish(), -1);
+        QVERIFY(cli.out().endsWith('\n'));
+        const QList<QStringList> reported = csvRecords(cli.out());
+        QCOMPARE(csvRecords(onlyJournal(journal)).mid(0, reported.size()), reported);
+    }
 };
-
-// The journal holds what standard output shows (the fields: below, against the JSON lines); at
-// start the oldest journals beyond the newest hundred are removed.
-void TestCli::csvRunWritesHeaderRowsAndJournal()
-{
-    const QDir journal(m_dir.filePath("csv-journal"));
-    QVERIFY(journal.mkpath("."));
-    const QDateTime oldest(QDate(2020, 1, 1), QTime(0, 0));
-    for (int i = 0; i < 103; ++i)
-        testfiles::writeAll(
-            journal.filePath(oldest.addSecs(60 * i).toString("yyyy-MM-dd_hh-mm-ss") + ".csv"),
-            "x\n");
-    CliProcess cli(
-        {"--device", "sim", "--samples", "5", "--rate", "0", "--journal", journal.path()});
-    QCOMPARE(cli.finish(), 0);
-    const QList<QStringList> records = csvRecords(cli.out());
-    QCOMPARE(records.size(), 6);
-    QCOMPARE(records.at(0).join(','), kHeader);
-    QCOMPARE(records.last().at(0), QStringLiteral("5"));
-    QCOMPARE(cli.messages("connected to sim").filter(kTimeOfMessage).size(), 1);
-    const QStringList files = journal.entryList({"*.csv"}, QDir::Files, QDir::Name);
-    QCOMPARE(files.size(), 101);
-    QCOMPARE(files.first(), QStringLiteral("2020-01-01_00-03-00.csv"));
-    QCOMPARE(testfiles::readAll(journal.filePath(files.last())), cli.out());
-}
-
-// The JSON lines of a run carry every field, agree with the run's journal rows, and the
-// --stats summary gives the figures of exactly those readings.
-void TestCli::jsonlAndStatsAgreeWithTheJournal()
-{
-    const QString journal = m_dir.filePath("jsonl-journal");
-    CliProcess cli({"--device", "sim", "--samples", "6", "--rate", "0", "--format", "jsonl",
-                    "--stats", "--journal", journal});
-    QCOMPARE(cli.finish(), 0);
-    QCOMPARE(cli.events(), QStringList{"connected"});
-    const QList<QJsonObject> readings = cli.json();
-    const QList<QStringList> rows = csvRecords(onlyJournal(journal)).mid(1);
-    QCOMPARE(readings.size(), 6);
-    QCOMPARE(rows.size(), 6);
-    QList<double> values;
-    for (int i = 0; i < rows.size(); ++i) {
-        const QJsonObject &object = readings.at(i);
-        QCOMPARE(object.size(), 18);
-        const FunctionEntry *entry =
-            findEntry(m_setup.defaultTable, quint8(object.value("functionCode").toInt()),
-                      quint8(object.value("rangeCode").toInt()));
-        QVERIFY(entry);
-        values << object.value("value").toDouble();
-        QCOMPARE(values.last(), object.value("valueText").toString().trimmed().toDouble());
-        QCOMPARE(
-            QStringList({QString::number(i + 1), secondsOf(object), entry->name(),
-                         object.value("rangeText").toString(), object.value("valueText").toString(),
-                         entry->prefix() + entry->unit()}),
-            rows.at(i));
-        QCOMPARE(object.value("functionName").toString() + object.value("unitText").toString(),
-                 entry->name() + rows.at(i).last());
-    }
-    const auto figure = [&cli](const char *name) {
-        const QString text = statsField(cli.err(), name);
-        return text.endsWith(" V") ? text.chopped(2).toDouble() : qQNaN();
-    };
-    QCOMPARE(statsField(cli.err(), "readings"), QStringLiteral("6"));
-    QCOMPARE(statsField(cli.err(), "function"), QStringLiteral("DCV (6 numeric, 0 overload)"));
-    QCOMPARE(figure("min"), *std::min_element(values.begin(), values.end()));
-    QCOMPARE(figure("max"), *std::max_element(values.begin(), values.end()));
-    QVERIFY(qAbs(figure("mean") - std::accumulate(values.begin(), values.end(), 0.0) / 6) < 1e-9);
-    const char *milliseconds = "yyyy-MM-dd hh:mm:ss.zzz";
-    QCOMPARE(statsField(cli.err(), "first"), secondsOf(readings.first(), milliseconds));
-    QCOMPARE(statsField(cli.err(), "last"), secondsOf(readings.last(), milliseconds));
-}
-
-void TestCli::keysReachTheMeter_data()
-{
-    QTest::addColumn<QStringList>("keys");
-    QTest::addColumn<QString>("field");
-    QTest::addColumn<QJsonValue>("expected");
-    QTest::newRow("hold") << QStringList{"hold"} << "hold" << QJsonValue(true);
-    QTest::newRow("select") << QStringList{"select"} << "functionName" << QJsonValue("DCmV");
-    // Both presses in order: the first shows MAX, the second MIN.
-    QTest::newRow("maxmin twice") << QStringList{"maxmin", "maxmin"} << "maxMinText"
-                                  << QJsonValue("MIN");
-}
-
-void TestCli::keysReachTheMeter()
-{
-    QFETCH(QStringList, keys);
-    QStringList arguments{"--device", "sim", "--samples", "4", "--rate", "0", "--format", "jsonl"};
-    for (const QString &key : keys)
-        arguments << "--key" << key;
-    CliProcess cli(arguments);
-    QCOMPARE(cli.finish(), 0);
-    QCOMPARE(cli.json().size(), 4);
-    QFETCH(QString, field);
-    QTEST(cli.json().last().value(field), "expected");
-}
-
-// One reading at once, then one a second; without pacing one per reply (about eight a second).
-// A journal that cannot be written is reported once and leaves the log going.
-void TestCli::everyReplyGivesMoreReadingsThanTheDefaultRate()
-{
-    const QString blocker = m_dir.filePath("blocker"); // a plain file where the folder should be
-    QVERIFY(testfiles::writeAll(blocker, "x"));
-    CliProcess paced({"--device", "sim", "--time", "3", "--journal", blocker + "/journal"});
-    CliProcess everyReply({"--device", "sim", "--time", "3", "--rate", "0"});
-    QCOMPARE(paced.finish(), 0);
-    QCOMPARE(everyReply.finish(), 0);
-    const int pacedReadings = paced.lines().size() - 1;
-    const int everyReplyReadings = everyReply.lines().size() - 1;
-    QVERIFY2(pacedReadings >= 2 && pacedReadings <= 4, qPrintable(QString::number(pacedReadings)));
-    QVERIFY2(everyReplyReadings >= 2 * pacedReadings,
-             qPrintable(QString::number(everyReplyReadings)));
-    QCOMPARE(paced.messages("journal").size(), 1);
-}
-
-// The held display repeats one value text; only the first of a run of equal texts is written.
-void TestCli::skipRepeatWritesNoRepeatedValue()
-{
-    CliProcess cli(
-        {"--device", "sim", "--time", "2", "--rate", "0", "--key", "hold", "--skip-repeat"});
-    QCOMPARE(cli.finish(), 0);
-    const QList<QStringList> records = csvRecords(cli.out());
-    // A reading taken before Hold reached the meter may differ from the held one.
-    QVERIFY2(records.size() == 2 || records.size() == 3,
-             qPrintable(QString::number(records.size())));
-    QVERIFY(records.last().at(4) != records.at(records.size() - 2).at(4));
-}
-
-// An interrupted run ends with whole lines, each a valid line of its format, and the summary of
-// exactly those readings.
-void TestCli::interruptEndsCleanly_data()
-{
-    QTest::addColumn<int>("signalNumber");
-    QTest::newRow("SIGTERM") << int(SIGTERM);
-    QTest::newRow("SIGINT") << int(SIGINT);
-}
-
-void TestCli::interruptEndsCleanly()
-{
-    QFETCH(int, signalNumber);
-    CliProcess cli({"--device", "sim", "--rate", "0", "--format", "influx", "--stats"});
-    QTRY_VERIFY_WITH_TIMEOUT(cli.lines().size() >= 5, kWait);
-    cli.signal(signalNumber);
-    QCOMPARE(cli.finish(), 0);
-    QVERIFY(cli.out().endsWith('\n'));
-    qint64 previous = 0;
-    for (const QByteArray &line : cli.lines()) {
-        const InfluxLine parsed = parseInflux(QString::fromUtf8(line + '\n'));
-        QVERIFY2(parsed.ok && parsed.tags.value("model") == "VX310A", line.constData());
-        QVERIFY(parsed.timestamp >= previous);
-        previous = parsed.timestamp;
-    }
-    QCOMPARE(statsField(cli.err(), "readings"), QString::number(cli.lines().size()));
-}
-
-void TestCli::serialLinkLossEndsTheRunWithFailure()
-{
-    SimulatorProcess simulator;
-    QVERIFY(simulator.start());
-    CliProcess cli({"--device", simulator.device(), "--rate", "0"});
-    QTRY_VERIFY_WITH_TIMEOUT(cli.lines().size() >= 4, kWait);
-    QCOMPARE(csvRecords(cli.out()).last().at(2), QStringLiteral("DCV"));
-    QCOMPARE(cli.messages("connected to " + simulator.device()).size(), 1);
-    simulator.unplug();
-    QCOMPARE(cli.finish(), 1);
-    QVERIFY(cli.out().endsWith('\n'));
-    QCOMPARE(cli.messages("lost").filter(kTimeOfMessage).size(), 1);
-}
-
-void TestCli::reconnectsAfterReplug()
-{
-    const QString link = m_dir.filePath("meter-replugged");
-    SimulatorProcess simulator;
-    QVERIFY(simulator.start({"--link", link}));
-    CliProcess cli(
-        {"--device", "serial:" + link, "--reconnect", "--rate", "0", "--format", "jsonl"});
-    QTRY_VERIFY_WITH_TIMEOUT(cli.json().size() >= 3, kWait);
-    simulator.unplug();
-    QTRY_COMPARE_WITH_TIMEOUT(cli.events(), QStringList({"connected", "disconnected"}), kWait);
-    const int readingsBefore = cli.json().size();
-    QVERIFY(simulator.plugIn());
-    QTRY_COMPARE_WITH_TIMEOUT(cli.events(), QStringList({"connected", "disconnected", "connected"}),
-                              kWait);
-    QTRY_VERIFY_WITH_TIMEOUT(cli.json().size() >= readingsBefore + 3, kWait);
-    cli.signal(SIGTERM);
-    QCOMPARE(cli.finish(), 0);
-    // No reading comes between the loss and the reconnection.
-    for (int event : {1, 2})
-        QCOMPARE(
-            QJsonDocument::fromJson(cli.lines().at(event + readingsBefore))["event"].toString(),
-            cli.events().at(event));
-    // Each connection and loss is reported once, with its time.
-    const QStringList reports = cli.messages("serial:" + link);
-    QCOMPARE(reports.size(), 3);
-    QCOMPARE(reports.filter(kTimeOfMessage).size(), 3);
-    QVERIFY(reports.at(0).contains("connected to") && reports.at(2).contains("connected to"));
-    QVERIFY(reports.at(1).contains("lost"));
-}
-
-void TestCli::unopenableLinkFails_data()
-{
-    QTest::addColumn<QStringList>("extraArguments");
-    QTest::newRow("once") << QStringList();
-    // Tried at once and two seconds later, the reason told once: a run never connected failed.
-    QTest::newRow("retried") << QStringList{"--reconnect", "--time", "2.5"};
-}
-
-void TestCli::unopenableLinkFails()
-{
-    QFETCH(QStringList, extraArguments);
-    const QString missing = m_dir.filePath("no-such-port");
-    CliProcess cli(QStringList{"--device", "serial:" + missing} + extraArguments);
-    QCOMPARE(cli.finish(), 1);
-    QCOMPARE(cli.out(), QByteArray());
-    QCOMPARE(cli.messages("Failed to open device.").filter(missing).size(), 1);
-}
-
-void TestCli::badOptionsAreUsageErrors_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("unknown option") << QStringList{"--bogus"};
-    QTest::newRow("unknown device") << QStringList{"--device", "usb"};
-    QTest::newRow("serial without path") << QStringList{"--device", "serial:"};
-    QTest::newRow("unknown format") << QStringList{"--format", "xml"};
-    QTest::newRow("samples zero") << QStringList{"--samples", "0"};
-    QTest::newRow("negative rate") << QStringList{"--rate", "-1"};
-    QTest::newRow("time not a number") << QStringList{"--time", "inf"};
-    QTest::newRow("unknown key") << QStringList{"--key", "power"};
-    QTest::newRow("stray argument") << QStringList{"extra"};
-    QTest::newRow("journal without folder") << QStringList{"--journal", ""};
-}
-
-void TestCli::badOptionsAreUsageErrors()
-{
-    QFETCH(QStringList, arguments);
-    CliProcess cli(QStringList{"--device", "sim"} + arguments);
-    QCOMPARE(cli.finish(), 2);
-    QCOMPARE(cli.out(), QByteArray());
-    QVERIFY(cli.err().contains("Try 'klm704-cli --help'."));
-}
-
-void TestCli::helpDocumentsEveryOption()
-{
-    CliProcess cli({"--help"});
-    QCOMPARE(cli.finish(), 0);
-    const QString help = QString::fromLocal8Bit(cli.out());
-    const QStringList options = {"--device", "--model",     "--samples", "--time",
-                                 "--rate",   "--key",       "--format",  "--output",
-                                 "--stats",  "--reconnect", "--journal", "--skip-repeat"};
-    for (const QString &option : options)
-        QVERIFY2(help.contains(option), qPrintable(option));
-    // Each of them with an example, and examples of whole runs.
-    QVERIFY(help.count("Example:") >= options.size());
-    QVERIFY(help.contains("klm704-cli --device sim --samples 10") && help.contains("Exit status"));
-}
-
-// Killed mid-recording, the program leaves a journal of whole lines holding every reading it
-// had written out.
-void TestCli::journalHoldsEveryReportedReadingAfterKill()
-{
-    const QString journal = m_dir.filePath("killed");
-    CliProcess cli({"--device", "sim", "--rate", "0", "--journal", journal});
-    QTRY_VERIFY_WITH_TIMEOUT(cli.lines().size() >= 21, kWait);
-    cli.signal(SIGKILL);
-    QCOMPARE(cli.finish(), -1);
-    QVERIFY(cli.out().endsWith('\n'));
-    const QList<QStringList> reported = csvRecords(cli.out());
-    QCOMPARE(csvRecords(onlyJournal(journal)).mid(0, reported.size()), reported);
-}
 
 QTEST_GUILESS_MAIN(TestCli)
 #include "tst_cli.moc"

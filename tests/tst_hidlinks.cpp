@@ -14,12 +14,13 @@
 namespace {
 
 const QByteArray kPoll = QByteArray::fromHex("abcd035e01d9");
+const QByteArray kVendorId2Size32 =
+    QByteArray::fromHex("0600ff0901a1018502750895200901810209019102c0");
 const QByteArray kVendorUnnumbered = QByteArray::fromHex("0600ff0901a101150026ff007508954081027508"
                                                          "95409102c0");
 
-// The fake hidapi: devices to enumerate, and the one opened device's state, which the test,
-// the device and the link's reader thread share (standard primitives: the thread checker sees
-// them).
+// The fake hidapi: devices to enumerate, and the opened device's state, shared by the test, the
+// device and the link's reader thread (standard primitives: the thread checker sees them).
 struct FakeHid : HidBackend, std::enable_shared_from_this<FakeHid>
 {
     QList<HIDDeviceInfo> devices;
@@ -43,15 +44,6 @@ struct FakeHid : HidBackend, std::enable_shared_from_this<FakeHid>
     }
     std::unique_ptr<HidDevice> open(const QString &path, OpenError *error,
                                     QString *reason) override;
-    void plug(quint16 vendorId, quint16 productId, const QString &path, qint32 usagePage)
-    {
-        HIDDeviceInfo info;
-        info.vendorId = vendorId;
-        info.productId = productId;
-        info.path = path;
-        info.usagePage = usagePage;
-        devices.append(info);
-    }
     // An input report for the reader, or with none a read error.
     void pushInput(const QByteArray &report = {})
     {
@@ -101,8 +93,8 @@ public:
     {
         std::unique_lock<std::mutex> lock(m_hid->mutex);
         m_hid->reading = true;
-        if (m_hid->inputs.empty() && !m_hid->readFails)
-            m_hid->inputArrived.wait_for(lock, std::chrono::milliseconds(timeoutMs));
+        m_hid->inputArrived.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                     [this] { return !m_hid->inputs.empty() || m_hid->readFails; });
         m_hid->reading = false;
         if (m_hid->readFails || m_hid->inputs.empty())
             return m_hid->readFails ? -1 : 0;
@@ -144,14 +136,16 @@ struct Rig : SelectorProbe
     explicit Rig(const QString &device, const QString &cables = "cp ch")
         : SelectorProbe(device)
     {
-        if (cables.contains("kbd"))
-            hid->plug(0x1A86, 0xE429, "/dev/hidraw-keyboard", 0x01);
-        if (cables.contains("media"))
-            hid->plug(0x1A86, 0xE429, "/dev/hidraw-media", 0x0C);
-        if (cables.contains("cp"))
-            hid->plug(0x10C4, 0xEA80, "/dev/hidraw-cp", 0xFF00);
-        if (cables.contains("ch"))
-            hid->plug(0x1A86, 0xE429, "/dev/hidraw-ch", 0xFF00);
+        for (const char *cable : {"kbd", "media", "cp", "ch"}) {
+            HIDDeviceInfo info;
+            info.path = QStringLiteral("/dev/hidraw-") + cable;
+            info.vendorId = cable == QLatin1String("cp") ? 0x10C4 : 0x1A86;
+            info.productId = cable == QLatin1String("cp") ? 0xEA80 : 0xE429;
+            info.usagePage =
+                QMap<QString, int>{{"kbd", 0x01}, {"media", 0x0C}}.value(cable, 0xFF00);
+            if (cables.split(' ').contains(cable))
+                hid->devices.append(info);
+        }
         selector.setReadTimeout(10);
         std::shared_ptr<FakeHid> backend = hid;
         selector.setLinkFactory(
@@ -159,18 +153,6 @@ struct Rig : SelectorProbe
                 return createLinkWithHid(name, settings, error, backend);
             });
     }
-    // The output reports written since the last look.
-    QList<QByteArray> writtenReports()
-    {
-        QList<QByteArray> reports;
-        for (const QString &event : hid->takeEvents()) {
-            if (!event.startsWith("write "))
-                return {QByteArray("not a write: ") + event.toLatin1()};
-            reports.append(QByteArray::fromHex(event.mid(6).toLatin1()));
-        }
-        return reports;
-    }
-
     std::shared_ptr<FakeHid> hid = std::make_shared<FakeHid>();
 };
 
@@ -216,7 +198,6 @@ void TestHidLinks::everyEndClosesOnce_data()
     QTest::newRow("cp2110, write error")
         << "cp2110" << 9600u << "write" << uart("00002580") << closed;
     QTest::newRow("ch9329, closed") << "ch9329" << 9600u << "close" << QStringList() << closed;
-    QTest::newRow("ch9329, read error") << "ch9329" << 9600u << "read" << QStringList() << closed;
 }
 
 void TestHidLinks::everyEndClosesOnce()
@@ -226,10 +207,8 @@ void TestHidLinks::everyEndClosesOnce()
     QFETCH(QString, end);
     Rig rig(device);
     rig.selector.setBaudrate(baudrate);
-    QSignalSpy opened(&rig.selector, &DeviceSelector::opened);
     QSignalSpy closed(&rig.selector, &DeviceSelector::closed);
     QVERIFY2(rig.selector.open(), qPrintable(rig.selector.errorString()));
-    QCOMPARE(opened.size(), 1);
     QTEST(rig.hid->takeEvents(), "openEvents");
     QTest::qWait(30); // the reader waits for a report
     rig.hid->writeFails = end == "write";
@@ -274,33 +253,29 @@ void TestHidLinks::bridgeFraming_data()
         << QList<QByteArray>{char(3) + reply.left(3), hex("00ffff"),
                              char(16) + reply.mid(3, 16) + hex("eeeeee"), 'x' + QByteArray(63, 'x')}
         << reply;
-    QTest::newRow("ch9329, no descriptor")
-        << "ch9329" << QByteArray() << kPoll << QList<QByteArray>{pollReport + QByteArray(57, 0)}
+    QTest::newRow("ch9329, unnumbered, padded input")
+        << "ch9329" << kVendorUnnumbered << kPoll
+        << QList<QByteArray>{pollReport + QByteArray(57, 0)}
         << QList<QByteArray>{hex("03abcd10") + QByteArray(61, 0)} << hex("abcd10");
-    QTest::newRow("ch9329, unnumbered") << "ch9329" << kVendorUnnumbered << kPoll
-                                        << QList<QByteArray>{pollReport + QByteArray(57, 0)}
-                                        << QList<QByteArray>{hex("03abcd10")} << hex("abcd10");
     QTest::newRow("ch9329, report ID 2, 32 bytes")
-        << "ch9329" << hex("0600ff0901a1018502750895200901810209019102c0") << kPoll
+        << "ch9329" << kVendorId2Size32 << kPoll
         << QList<QByteArray>{hex("0206abcd035e01d9") + QByteArray(25, 0)}
         << QList<QByteArray>{hex("0203abcd10")} << hex("abcd10");
     // Descriptors: a truncated item, a long item to skip, keyboard LEDs before the vendor output.
-    const QList<QByteArray> none;
-    QTest::newRow("truncated descriptor")
-        << "ch9329" << hex("0600") << kPoll << QList<QByteArray>{pollReport + QByteArray(57, 0)}
-        << none << QByteArray();
-    QTest::newRow("long item skipped")
-        << "ch9329" << hex("fe02000102") + kVendorUnnumbered << kPoll
-        << QList<QByteArray>{pollReport + QByteArray(57, 0)} << none << QByteArray();
-    QTest::newRow("keyboard LEDs are not the data")
-        << "ch9329"
-        << hex("05010906a1018501050775019508810295057501050891" // keyboard, LED output
-               "02c00600ff0901a10185037508953f9102c0")          // vendor output, ID 3, 63 bytes
-        << kPoll << QList<QByteArray>{hex("0306abcd035e01d9") + QByteArray(56, 0)} << none
-        << QByteArray();
-    QTest::newRow("numbered, no vendor output")
-        << "ch9329" << hex("05010906a1018504c0") << kPoll
-        << QList<QByteArray>{hex("0406abcd035e01d9") + QByteArray(57, 0)} << none << QByteArray();
+    const auto layout = [](const char *name, const QByteArray &descriptor,
+                           const QByteArray &report) {
+        QTest::newRow(name) << "ch9329" << descriptor << kPoll << QList<QByteArray>{report}
+                            << QList<QByteArray>() << QByteArray();
+    };
+    layout("truncated descriptor", hex("0600"), pollReport + QByteArray(57, 0));
+    layout("long item skipped", hex("fe010007") + kVendorId2Size32,
+           hex("0206abcd035e01d9") + QByteArray(25, 0));
+    layout("keyboard LEDs are not the data",
+           hex("05010906a1018501050775019508810295057501050891" // keyboard, LED output
+               "02c00600ff0901a10185037508953f9102c0"),         // vendor output, ID 3, 63 bytes
+           hex("0306abcd035e01d9") + QByteArray(56, 0));
+    layout("numbered, no vendor output", hex("05010906a1018504c0"),
+           hex("0406abcd035e01d9") + QByteArray(57, 0));
 }
 
 void TestHidLinks::bridgeFraming()
@@ -314,8 +289,12 @@ void TestHidLinks::bridgeFraming()
     QVERIFY(rig.selector.open());
     rig.hid->takeEvents();
     QFETCH(QByteArray, written);
+    QFETCH(QList<QByteArray>, reports);
+    QStringList writes;
+    for (const QByteArray &report : reports)
+        writes << "write " + report.toHex();
     rig.write(written);
-    QTEST(rig.writtenReports(), "reports");
+    QCOMPARE(rig.hid->takeEvents(), writes);
     for (const QByteArray &input : inputs)
         rig.hid->pushInput(input);
     QTRY_COMPARE(rig.received, received);
@@ -358,7 +337,6 @@ void TestHidLinks::openChoosesTheCableOrExplainsTheFix_data()
     row("auto, CP2110 alone", "auto", "cp", E::None, {"/dev/hidraw-cp"});
     row("CH9329 interfaces", "ch9329", "kbd media ch", E::None, {"/dev/hidraw-ch"});
     row("auto, none", "auto", "", E::None, {"No CH9329 or CP2110 meter cable found"});
-    row("cp2110, none", "cp2110", "", E::None, {"No CP2110 meter cable found"});
     row("ch9329, none", "ch9329", "", E::None, {"No CH9329 meter cable found"});
     row("keyboard only", "ch9329", "kbd", E::None, {"has no interface for the meter's data"});
     row("no permission", "ch9329", "cp ch", E::PermissionDenied, udev);
