@@ -65,6 +65,7 @@ const QString None;
 
 void fillDefaultTable(FunctionTable &table)
 {
+    // clang-format off
     appendRows(table, {
         {0, "ACV", {{6, "", V}, {60, "", V}, {600, "", V}, {1000, "", V}}},
         {1, "ACmV", {{60, "m", V}, {600, "m", V}}},
@@ -95,10 +96,12 @@ void fillDefaultTable(FunctionTable &table)
                       {9, "M", Hz}}},
         {23, "Duty Cycle", {{999, "", Pct}}},
     });
+    // clang-format on
 }
 
 void fillETable(FunctionTable &table)
 {
+    // clang-format off
     appendRows(table, {
         {0, "ACV", {{2, "", V}, {22, "", V}, {220, "", V}, {1000, "", V}}},
         {1, "ACmV", {{220, "m", V}}},
@@ -131,6 +134,7 @@ void fillETable(FunctionTable &table)
         {24, "LPF", {{2, "", V}, {22, "", V}, {220, "", V}, {1000, "", V}}},
         {25, "AC+DC", {{2, "", V}, {22, "", V}, {220, "", V}, {1000, "", V}}},
     });
+    // clang-format on
 }
 
 } // namespace

@@ -4,10 +4,17 @@
 #include <algorithm>
 
 const QList<UnitPrefix> unitPrefixes = {
-    {1e12, QStringLiteral("T")}, {1e9, QStringLiteral("G")}, {1e6, QStringLiteral("M")},
-    {1e3, QStringLiteral("k")},  {1e3, QStringLiteral("K")}, {1, QStringLiteral(" ")},
-    {1, QString()},              {1e-3, QStringLiteral("m")}, {1e-6, QStringLiteral("u")},
-    {1e-9, QStringLiteral("n")}, {1e-12, QStringLiteral("p")},
+    {1e12, QStringLiteral("T")},
+    {1e9, QStringLiteral("G")},
+    {1e6, QStringLiteral("M")},
+    {1e3, QStringLiteral("k")},
+    {1e3, QStringLiteral("K")},
+    {1, QStringLiteral(" ")},
+    {1, QString()},
+    {1e-3, QStringLiteral("m")},
+    {1e-6, QStringLiteral("u")},
+    {1e-9, QStringLiteral("n")},
+    {1e-12, QStringLiteral("p")},
 };
 
 double prefixFactor(const QString &prefix)
