@@ -58,8 +58,7 @@ int RecordRowHeader::uniformSectionAt(const QHeaderView &header, int position)
 
 void RecordRowHeader::paintEvent(QPaintEvent *event)
 {
-    if (!hasUniformSections(*this) || sectionsClickable() || orientation() != Qt::Vertical ||
-        textElideMode() != Qt::ElideNone) {
+    if (!hasUniformSections(*this) || sectionsClickable() || textElideMode() != Qt::ElideNone) {
         QHeaderView::paintEvent(event);
         return;
     }
