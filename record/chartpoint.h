@@ -24,11 +24,6 @@ public:
     QString valueText() const { return m_valueText; }
     QVariant label() const { return m_label; }
 
-    void setTime(const QDateTime &time) { m_time = time; }
-    void setValue(double value) { m_value = value; }
-    void setValueText(const QString &text) { m_valueText = text; }
-    void setLabel(const QVariant &label) { m_label = label; }
-
 private:
     QDateTime m_time;
     double m_value = 0;

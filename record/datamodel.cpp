@@ -3,8 +3,6 @@
 #include "meter/dmmdata.h"
 #include "record/columnspec.h"
 
-#include <QMutexLocker>
-
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -110,7 +108,6 @@ bool DataModel::removeRows(int row, int count, const QModelIndex &parent)
     const int last = std::min(row + count - 1, m_rows - 1);
     if (first > last)
         return false;
-    QMutexLocker locker(&m_lock);
     beginRemoveRows(QModelIndex(), first, last);
     const int removed = last - first + 1;
     for (int source = last + 1; source < m_rows; ++source)
@@ -125,7 +122,6 @@ int DataModel::appendRecord(DmmData *record)
     if (!record)
         return m_rows;
     const std::unique_ptr<DmmData> owned(record);
-    QMutexLocker locker(&m_lock);
     const Row packed = packRow(*record);
     beginInsertRows(QModelIndex(), m_rows, m_rows);
     if (m_rows == int(m_blocks.size()) * kBlockRows)
@@ -140,41 +136,12 @@ void DataModel::clearRecords()
 {
     if (m_rows == 0)
         return;
-    QMutexLocker locker(&m_lock);
     beginRemoveRows(QModelIndex(), 0, m_rows - 1);
     shrinkTo(0);
     m_profiles.clear();
     m_profileIndex.clear();
     m_sideTexts.clear();
     endRemoveRows();
-}
-
-DmmData *DataModel::materialize(int row) const
-{
-    if (row < 0 || row >= m_rows)
-        return nullptr;
-    const Row &stored = rowAt(row);
-    const Profile &profile = m_profiles.at(int(stored.profile));
-    auto *record = new DmmData;
-    if (stored.msecs != kNoTime)
-        record->setTimestamp(QDateTime::fromMSecsSinceEpoch(stored.msecs));
-    record->setValue(stored.value);
-    record->setValueText(valueTextOf(stored));
-    record->setOverload(profile.overload);
-    record->setUnitText(profile.unitText);
-    record->setRangeText(profile.rangeText);
-    record->setFunctionName(profile.functionName);
-    record->setEntry(profile.entry);
-    record->setMaxMinText(profile.maxMinText);
-    record->setHold(stored.flags & Hold);
-    record->setRelative(stored.flags & Relative);
-    record->setStatusBit3(stored.flags & StatusBit3);
-    record->setManualRange(stored.flags & ManualRange);
-    record->setLowBattery(stored.flags & LowBattery);
-    record->setStatusBit0(stored.flags & StatusBit0);
-    record->setPeakText(profile.peakText);
-    record->setCouplingText(profile.couplingText);
-    return record;
 }
 
 QString DataModel::cellText(int row, int column) const

@@ -5,7 +5,6 @@
 #include <QAbstractTableModel>
 #include <QHash>
 #include <QList>
-#include <QMutex>
 #include <QString>
 #include <QVector>
 
@@ -50,8 +49,6 @@ public:
     // Removes every row (no signal when the table is already empty).
     void clearRecords();
 
-    // A new reading equal to the one stored in row; the caller owns it. Null outside the table.
-    DmmData *materialize(int row) const;
     // The display text of a cell as the table shows it; empty outside the table.
     QString cellText(int row, int column) const;
 
@@ -94,7 +91,6 @@ private:
     void shrinkTo(int rows);
 
     QList<ColumnSpec *> m_columns;
-    QMutex m_lock;
     std::vector<Block> m_blocks;
     int m_rows = 0;
     QVector<Profile> m_profiles;

@@ -4,7 +4,6 @@
 #include "record/chartpoint.h"
 
 #include <QMouseEvent>
-#include <QMutexLocker>
 #include <QPainter>
 #include <QPolygon>
 #include <QTimer>
@@ -88,17 +87,13 @@ void DMMChart::addPoint(ChartPoint *point, int line)
 
 void DMMChart::clearChart()
 {
-    {
-        QMutexLocker locker(&m_lock);
-        for (ChartLine *line : qAsConst(m_lines))
-            line->clear();
-    }
+    for (ChartLine *line : qAsConst(m_lines))
+        line->clear();
     requestFullRedraw();
 }
 
 bool DMMChart::savePixmap(const QString &fileName)
 {
-    QMutexLocker locker(&m_lock);
     composeLayers();
     return m_final.save(fileName);
 }
@@ -162,10 +157,7 @@ void DMMChart::mouseMoveEvent(QMouseEvent *event)
 
 void DMMChart::paintEvent(QPaintEvent *)
 {
-    {
-        QMutexLocker locker(&m_lock);
-        composeLayers();
-    }
+    composeLayers();
     QPainter painter(this);
     // The same pixels with a clip of the painter's own, but the frame's thin lines are then set
     // directly instead of blended one span at a time.

@@ -7,7 +7,6 @@
 #include <QFrame>
 #include <QLine>
 #include <QList>
-#include <QMutex>
 #include <QPixmap>
 #include <QPoint>
 #include <QRect>
@@ -52,7 +51,6 @@ public:
     // Writes the chart as shown (without the frame) in the format the file suffix names.
     bool savePixmap(const QString &fileName);
 
-    int lineCount() const { return m_lines.size(); }
     ChartLine *line(int index) const { return m_lines.value(index); }
     QRect plotArea() const { return m_plotArea; }
     // Scale and grid of the last full redraw.
@@ -127,7 +125,6 @@ private:
     int m_last = -1;
     QPoint m_selectionStart;
     QPoint m_selectionEnd;
-    QMutex m_lock;
     QColor m_markerColour = QColor(0, 100, 250);
     QString m_xTitle;
     QString m_yTitle;

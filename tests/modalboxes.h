@@ -4,13 +4,11 @@
 #include <functional>
 #include <memory>
 
-// The message boxes the test dismissed; title, text, icon and buttons are the latest one's.
+// The message boxes the test dismissed; text and buttons are the latest one's.
 struct SeenBox
 {
     int count = 0;
-    QString title;
     QString text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons;
     QStringList texts;
 };
@@ -26,9 +24,7 @@ dismissMessageBoxes(SeenBox *seen, QMessageBox::StandardButton answer = QMessage
         if (!box)
             return;
         ++seen->count;
-        seen->title = box->windowTitle();
         seen->text = box->text();
-        seen->icon = box->icon();
         seen->buttons = box->standardButtons();
         seen->texts << box->text();
         if (QAbstractButton *button = box->button(answer))

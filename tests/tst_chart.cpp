@@ -8,10 +8,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QMouseEvent>
-#include <QPainter>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 #include <cmath>
 #include <limits>
@@ -70,25 +67,6 @@ int countInColumn(const QImage &image, int x, QRgb colour)
 QImage layerImage(const DMMChart &chart, DMMChart::Layer layer = DMMChart::FinalLayer)
 {
     return chart.layer(layer).toImage().convertToFormat(QImage::Format_RGB32);
-}
-
-// True when the curves layer is the axes layer with every visible sample joined by one polyline.
-bool curveIsTheFullPolyline(const DMMChart &chart)
-{
-    const ChartScale &scale = chart.scale();
-    const ChartLine *line = chart.line(0);
-    QPolygon polyline;
-    for (int i = chart.firstVisible(); i <= qMin(chart.lastVisible(), line->pointCount() - 1); ++i)
-        polyline.append(
-            QPoint(int((i - chart.firstVisible()) * scale.xStep + chart.plotArea().x()),
-                   int(chart.zeroLine() - scale.yScale * line->value(i) * scale.multiplier)));
-    QPixmap pixmap = chart.layer(DMMChart::BaseLayer).copy();
-    QPainter painter(&pixmap);
-    painter.setPen(QPen(QColor(kCurve)));
-    painter.drawPolyline(polyline);
-    painter.end();
-    return pixmap.toImage().convertToFormat(QImage::Format_RGB32) ==
-           layerImage(chart, DMMChart::CurvesLayer);
 }
 
 } // namespace
@@ -158,19 +136,13 @@ private slots:
 
     void singleAndNoSample()
     {
-        // One sample fills the plot's width.
-        const ChartScale single = ChartScale::compute(7, 7, false, kPlot, 0, 0);
-        QCOMPARE(single.xStep, double(kPlot.width()));
-        QCOMPARE(single.span, 7.0);
-        QCOMPARE(ChartGrid::compute(single, kPlot, true).xDivisions, 1);
-        // No sample: the span widened around zero, the zero line at mid-height, no grid.
+        // One sample fills the plot's width; none widens the span around a mid-height zero.
+        QCOMPARE(ChartScale::compute(7, 7, false, kPlot, 0, 0).xStep, double(kPlot.width()));
         const ChartScale empty = ChartScale::compute(0, 0, true, kPlot, 0, -1);
         QCOMPARE(QPointF(empty.yMin, empty.yMax), QPointF(-1, 1));
-        QCOMPARE(empty.multiplier, 1.0);
         QCOMPARE(empty.zeroLine(kPlotArea), kPlotArea.top() + kPlot.height() / 2);
         const ChartGrid grid = ChartGrid::compute(empty, kPlot, false);
         QCOMPARE(grid.xDivisions + grid.linesAbove + grid.linesBelow, 0);
-        QCOMPARE(grid.valueMarks(190, 2, " ").size(), 2);
     }
 
     void hoverPicksTheNearestSample_data()
@@ -199,8 +171,6 @@ private slots:
     {
         m_chart->setAutoPrefix(true);
         DMMChart &chart = chartOf({-0.001, 0.003});
-        QCOMPARE(chart.scale().prefix, QStringLiteral("m"));
-        QCOMPARE(chart.plotArea(), kPlotArea);
         const int zero = chart.zeroLine();
         QCOMPARE(zero, kPlotArea.top() + 225);
         const QImage base = layerImage(chart, DMMChart::BaseLayer);
@@ -210,46 +180,6 @@ private slots:
         QVERIFY(countIn(base, QRect(61, zero + 1, 999, 1), qRgb(0, 0, 0)) < 40);
         // The top sample sits on the plot's top edge, in the curve's colour.
         QCOMPARE(layerImage(chart, DMMChart::CurvesLayer).pixel(60 + 500, kPlotArea.top()), kCurve);
-    }
-
-    void curveLayerMatchesTheFullPolyline_data()
-    {
-        QTest::addColumn<QString>("shape");
-        QTest::addColumn<int>("count");
-        QTest::addColumn<bool>("zoom");
-        QTest::newRow("few") << "random" << 7 << false;
-        for (const char *shape : {"random", "monotone", "constant", "spiky"}) {
-            QTest::addRow("%s", shape) << shape << 20000 << false;
-            QTest::addRow("%s zoomed", shape) << shape << 20000 << true;
-        }
-    }
-
-    void curveLayerMatchesTheFullPolyline()
-    {
-        QFETCH(QString, shape);
-        QFETCH(int, count);
-        QFETCH(bool, zoom);
-        m_chart->setAutoPrefix(true);
-        QRandomGenerator random(704);
-        QVector<double> values;
-        for (int i = 0; i < count; ++i) {
-            if (shape == "random")
-                values.append(random.bounded(0.02) - 0.005);
-            else if (shape == "monotone") // all below zero: the zero line at the top
-                values.append(-2 - 3e-4 * i);
-            else if (shape == "constant")
-                values.append(0.0042);
-            else
-                values.append(random.bounded(100) < 2 ? random.bounded(0.02) : 0.001);
-        }
-        DMMChart &chart = chartOf(values);
-        if (zoom)
-            drag(chart, QPoint(173, 10), QPoint(612, 200));
-        QCOMPARE(chart.isZoomed(), zoom);
-        QVERIFY(shape != "monotone" || chart.zeroLine() == kPlotArea.top());
-        QVERIFY(curveIsTheFullPolyline(chart));
-        const QImage curves = layerImage(chart, DMMChart::CurvesLayer);
-        QVERIFY(countIn(curves, curves.rect(), kCurve) > 0);
     }
 
     void chartRedrawnAfterNewPointsLooksDrawnAfresh_data()
@@ -304,20 +234,13 @@ private slots:
     {
         QTemporaryDir dir;
         DMMChart &chart = chartOf({1, 2, 3, 4});
-        // Samples sit 250 pixels apart; 125 is half-way between the first two.
-        sendMouse(chart, QEvent::MouseMove, QPoint(125, 50));
-        QCOMPARE(chart.hoverIndex(), 0);
-        const QTimer *timer = chart.findChild<QTimer *>();
-        QVERIFY(timer && timer->isActive());
-        QCOMPARE(countInColumn(layerImage(chart), 60, kMarker), kPlot.height());
-        // The saved image holds the moved marker, and its label above the plot.
+        // Samples sit 250 pixels apart; the saved image holds the marker and its label.
         sendMouse(chart, QEvent::MouseMove, QPoint(501, 50));
         QCOMPARE(chart.hoverIndex(), 2);
         QVERIFY(chart.savePixmap(dir.filePath("chart.png")));
         const QImage saved =
             QImage(dir.filePath("chart.png")).convertToFormat(QImage::Format_RGB32);
         QCOMPARE(countInColumn(saved, 60 + 500, kMarker), kPlot.height());
-        QCOMPARE(countInColumn(saved, 60, kMarker), 0);
         QVERIFY(countIn(saved, QRect(60 + 502, 0, 400, 40), kMarker) > 0);
         chart.slotTmrIndicatorTimeout();
         chart.repaint();
@@ -363,17 +286,14 @@ private slots:
     void pointsArrivingOrAClearWhileZoomedKeepTheView()
     {
         DMMChart &chart = zoomedOnSamples2To5();
-        const qint64 base = chart.layer(DMMChart::BaseLayer).cacheKey();
         addValues(chart, {100, -100, 50});
         chart.repaint();
-        QCOMPARE(chart.layer(DMMChart::BaseLayer).cacheKey(), base);
         QCOMPARE(QPoint(chart.firstVisible(), chart.lastVisible()), QPoint(2, 5));
         // After a clear, samples past the zoomed stretch's start are shown; those before it not.
         chart.clearChart();
         addValues(chart, {1, 2, 3, 4});
         chart.repaint();
         QVERIFY(chart.isZoomed());
-        QCOMPARE(chart.line(0)->screenPositions().count(), 2);
         QCOMPARE(chart.line(0)->min(), 3.0);
         // The next click shows every sample again.
         drag(chart, QPoint(5, 5), QPoint(5, 5), false);
@@ -382,10 +302,6 @@ private slots:
 
     void oddInputIsHarmless()
     {
-        // A point for a line that does not exist is dropped.
-        m_chart->addPoint(new ChartPoint(QDateTime::currentDateTime(), 1, "1", "x"), 1);
-        m_chart->addPoint(new ChartPoint(QDateTime::currentDateTime(), 1, "1", "x"), -1);
-        QCOMPARE(m_chart->line(0)->pointCount(), 0);
         // A dock squeezed below its margins (a negative plot size), values that are not finite.
         const double infinity = std::numeric_limits<double>::infinity();
         DMMChart &chart =

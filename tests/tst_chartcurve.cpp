@@ -13,7 +13,6 @@ private slots:
     void thinnedCurveMatchesFullPolyline_data();
     void thinnedCurveMatchesFullPolyline();
     void manyRandomCurvesMatch();
-    void summariesFollowAppendedAndForgottenRows();
     void denseCurveIsThinnedToFewPointsPerColumn();
 };
 
@@ -35,16 +34,12 @@ QVector<int> makeRows(const QString &shape, int count, int height, quint32 seed)
     return rows;
 }
 
-// The first count rows thinned, by the given decimator or a fresh one.
-QVector<QPoint> thin(const QVector<int> &rows, int count, double xStep, int plotX,
-                     CurveDecimator *decimator = nullptr)
+QVector<QPoint> thin(const QVector<int> &rows, double xStep, int plotX)
 {
-    CurveDecimator fresh;
-    return (decimator ? *decimator : fresh)
-        .thin(count, xStep, plotX, [&rows](int from, int to, auto visit) {
-            for (int k = from; k < to; ++k)
-                visit(rows.at(k));
-        });
+    return CurveDecimator().thin(rows.size(), xStep, plotX, [&rows](int from, int to, auto visit) {
+        for (int k = from; k < to; ++k)
+            visit(rows.at(k));
+    });
 }
 
 QImage render(const QVector<QPoint> &points, const QSize &size)
@@ -66,7 +61,7 @@ bool curvesMatch(const QVector<int> &rows, int plotWidth, int plotHeight)
     for (int k = 0; k < rows.size(); ++k)
         full.append(QPoint(int(k * xStep + plotX), rows.at(k)));
     const QSize size(plotWidth + 2 * plotX, plotHeight + 4);
-    return render(full, size) == render(thin(rows, rows.size(), xStep, plotX), size);
+    return render(full, size) == render(thin(rows, xStep, plotX), size);
 }
 
 } // namespace
@@ -111,25 +106,10 @@ void TestChartCurve::manyRandomCurvesMatch()
     }
 }
 
-// What was summed up before must give the curve of thinning all samples afresh, until the rows
-// change and the decimator is told to forget them.
-void TestChartCurve::summariesFollowAppendedAndForgottenRows()
-{
-    const QVector<int> rows = makeRows("random", 20000, 300, 5);
-    CurveDecimator growing;
-    for (int count : {100, 6400, 6401, 6463, 6464, 6465, 19999, 20000}) {
-        const QVector<QPoint> appended = thin(rows, count, 500.0 / count, 3, &growing);
-        QCOMPARE(appended, thin(rows, count, 500.0 / count, 3));
-    }
-    const QVector<int> other = makeRows("falling", 20000, 300, 6);
-    growing.forgetRows();
-    QCOMPARE(thin(other, 20000, 0.025, 3, &growing), thin(other, 20000, 0.025, 3));
-}
-
 void TestChartCurve::denseCurveIsThinnedToFewPointsPerColumn()
 {
     const QVector<int> rows = makeRows("random", 100000, 500, 1);
-    const QVector<QPoint> thinned = thin(rows, rows.size(), 0.01, 0);
+    const QVector<QPoint> thinned = thin(rows, 0.01, 0);
     // Five points a column, and the curve's first and last stroke kept whole.
     QVERIFY2(thinned.size() <= 5 * 1000 + 2, qPrintable(QString::number(thinned.size())));
     QCOMPARE(thinned.mid(0, 2), (QVector<QPoint>{{0, rows.at(0)}, {0, rows.at(1)}}));

@@ -5,7 +5,6 @@
 #include <QRandomGenerator>
 #include <QtTest>
 #include <cmath>
-#include <limits>
 
 // The compact sample store must give back every sample exactly as it was added.
 class TestChartPointStore : public QObject
@@ -99,38 +98,34 @@ void TestChartPointStore::manyDistinctLabelsComeBackExactly()
         compareSample(store, i, reading(time, i, "1", QString::number(i), "V"));
 }
 
+// Stretches across block edges, beyond both ends and reversed, over values that are not finite.
 void TestChartPointStore::valueRangeMatchesAScanOfTheValues()
 {
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    const double inf = std::numeric_limits<double>::infinity();
     QRandomGenerator random(5);
     ChartPointStore store;
-    QVector<double> values = {nan, 2, inf, -3, -inf};
+    QVector<double> values = {std::nan(""), 2, HUGE_VAL, -3, -HUGE_VAL};
     for (int i = 0; i < 5 * ChartPointStore::kBlockSize; ++i)
         values.append(random.bounded(1000.0) - 300);
     for (double value : values)
         store.append(ChartPoint(QDateTime(), value, QString(), QVariant()));
-    const int n = values.size();
-    QList<QPair<int, int>> stretches = {{0, 0},       {0, 4},       {0, n - 1}, {4095, 4096},
-                                        {4096, 8191}, {4096, 8192}, {-5, 3},    {n - 3, n + 50},
-                                        {5, 4},       {n, n + 10}};
+    const int n = values.size(), block = ChartPointStore::kBlockSize;
+    QList<QPair<int, int>> stretches = {
+        {0, 0}, {0, 4}, {block - 1, block}, {block, 2 * block}, {-5, 3}, {n - 3, n}, {5, 4}};
     for (int i = 0; i < 200; ++i) {
         const int a = int(random.bounded(n));
         stretches.append({a, a + int(random.bounded(n - a))});
     }
-    for (const auto &stretch : stretches) {
-        ChartPointStore::Range scan;
-        for (int i = qMax(stretch.first, 0); i <= qMin(stretch.second, n - 1); ++i) {
+    for (const auto &[first, last] : stretches) {
+        double min = HUGE_VAL, max = -HUGE_VAL;
+        for (int i = qMax(first, 0); i <= qMin(last, n - 1); ++i) {
             if (std::isfinite(values.at(i))) {
-                scan.min = scan.valid ? qMin(scan.min, values.at(i)) : values.at(i);
-                scan.max = scan.valid ? qMax(scan.max, values.at(i)) : values.at(i);
-                scan.valid = true;
+                min = qMin(min, values.at(i));
+                max = qMax(max, values.at(i));
             }
         }
-        const ChartPointStore::Range range = store.valueRange(stretch.first, stretch.second);
-        QCOMPARE(range.valid, scan.valid);
-        QCOMPARE(range.min, scan.min);
-        QCOMPARE(range.max, scan.max);
+        const ChartPointStore::Range range = store.valueRange(first, last);
+        QCOMPARE(range.valid, min <= max);
+        QVERIFY(!range.valid || (range.min == min && range.max == max));
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QImageReader>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QTemporaryDir>
@@ -24,13 +25,6 @@ public slots:
     void open(const QUrl &url) { opened.append(url); }
 };
 
-// The image format a file is written in, by its first bytes.
-QString formatOf(const QString &fileName)
-{
-    const QByteArray start = testfiles::readAll(fileName).left(8);
-    return start.startsWith("\xFF\xD8\xFF") ? "jpeg" : start == "\x89PNG\r\n\x1A\n" ? "png" : "?";
-}
-
 bool hasCurve(const QImage &image)
 {
     for (int y = 0; y < image.height(); ++y)
@@ -48,179 +42,171 @@ Q_DECLARE_METATYPE(QMessageBox::StandardButton)
 class TestOutput : public QObject
 {
     Q_OBJECT
-private slots:
-    void initTestCase();
-    void init();
-    void exportWritesTheTableOrSaysItFailed_data();
-    void exportWritesTheTableOrSaysItFailed();
-    void printOpensThePreviewOfTheTable();
-    void chartsAreSavedUnderTheChosenName_data();
-    void chartsAreSavedUnderTheChosenName();
-    void manualIsLookedUpInTheWorkingDirectory();
-    void testActionReleasesThePendingCommand();
-
-private:
-    void addRows(int count); // DC volts, a second apart
-    // Triggers the action, giving the name to the save-file dialog and answering every message
-    // box with the button; the dialog's caption and filter.
-    QStringList trigger(const char *action, const QString &name,
-                        QMessageBox::StandardButton answer = QMessageBox::Ok);
-
     std::unique_ptr<WindowRig> m_rig;
     DesktopCatcher m_desktop;
     SeenBox m_seen;
     QString m_workingDirectory = QDir::currentPath();
+
+    void addRows(int count) // DC volts, a second apart
+    {
+        for (int i = 0; i < count; ++i)
+            m_rig->deliver(2, QString::fromLatin1(recordsamples::displays().at(i % 2).text));
+    }
+
+    // Triggers the action, giving the name to the save-file dialog and answering every message
+    // box with the button; the dialog's caption and filter.
+    QStringList trigger(const char *action, const QString &name,
+                        QMessageBox::StandardButton answer = QMessageBox::Ok)
+    {
+        QStringList question;
+        m_rig->window->setSaveNameAsker(
+            [&](QWidget *parent, const QString &caption, const QString &filter) {
+                question = QStringList{caption, filter};
+                return parent == m_rig->window.get() ? name : QString();
+            });
+        const auto dismisser = dismissMessageBoxes(&m_seen, answer);
+        m_rig->action(action)->trigger();
+        return question;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        registerResources();
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &m_desktop, "open");
+    }
+
+    void init()
+    {
+        QDir::setCurrent(m_workingDirectory);
+        m_rig = std::make_unique<WindowRig>();
+        m_desktop.opened.clear();
+        m_seen = SeenBox();
+    }
+
+    void exportWritesTheTableOrSaysItFailed_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QMessageBox::StandardButton>("answer");
+        QTest::addColumn<QString>("message"); // empty: no message box
+        const QString written =
+            "The datas is exported successfully.\r\nDo you want to open this file?";
+        QTest::newRow("yes opens the file") << "run.csv" << QMessageBox::Yes << written;
+        QTest::newRow("no leaves it") << "run.csv" << QMessageBox::No << written;
+        QTest::newRow("missing directory")
+            << "missing/run.csv" << QMessageBox::Ok << "The datas is exported failed.";
+        QTest::newRow("cancelled") << "" << QMessageBox::Yes << "";
+    }
+
+    void exportWritesTheTableOrSaysItFailed()
+    {
+        QFETCH(QString, name);
+        QFETCH(QMessageBox::StandardButton, answer);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        const QString file = name.isEmpty() ? name : QDir::cleanPath(dir.filePath(name));
+        addRows(2);
+        QCOMPARE(trigger("actionExport", file, answer),
+                 (QStringList{"Export the data to a CSV file.", "CSV(*.csv)"}));
+        QCOMPARE(m_seen.count, message.isEmpty() ? 0 : 1);
+        QCOMPARE(m_seen.text, message);
+        const bool written = message.startsWith("The datas is exported successfully");
+        if (written) // the buttons that let the user open the file
+            QCOMPARE(m_seen.buttons, QMessageBox::Yes | QMessageBox::No);
+        // The header and the two rows; their layout is the CSV writer's.
+        QCOMPARE(testfiles::readAll(dir.filePath("run.csv")).count('\n'), written ? 3 : 0);
+        const bool opens = written && answer == QMessageBox::Yes;
+        QCOMPARE(m_desktop.opened, opens ? QList<QUrl>{QUrl::fromLocalFile(file)} : QList<QUrl>{});
+    }
+
+    void printOpensThePreviewOfTheTable()
+    {
+        int pages = 0;
+        Qt::WindowStates state;
+        Qt::WindowFlags flags;
+        const auto closer =
+            handleModalDialog<QPrintPreviewDialog>([&](QPrintPreviewDialog *dialog) {
+                const auto *view = dialog->findChild<QPrintPreviewWidget *>();
+                (void)QTest::qWaitFor([view] { return view->pageCount() > 0; }, 5000); // see below
+                pages = view->pageCount();
+                state = dialog->windowState();
+                flags = dialog->windowFlags();
+                dialog->reject();
+            });
+        addRows(200); // enough rows for several pages on any paper size
+        trigger("actionPrint", {});
+        QVERIFY2(pages > 1, qPrintable(QString::number(pages)));
+        // Maximised, and it can be minimised and maximised again.
+        QVERIFY(state & Qt::WindowMaximized);
+        QVERIFY(flags & Qt::WindowMinimizeButtonHint && flags & Qt::WindowMaximizeButtonHint);
+    }
+
+    void chartsAreSavedUnderTheChosenName_data()
+    {
+        QTest::addColumn<bool>("bothCharts");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QString>("format");
+        QTest::newRow("one chart, name kept, png despite the filter")
+            << false << "run.old.png" << QStringList{"run.old.png"} << "png";
+        QTest::newRow("both, numbered")
+            << true << "run.old.jpg" << QStringList{"run_1.jpg", "run_2.jpg"} << "jpeg";
+        QTest::newRow("both, no suffix names no format") << true << "run" << QStringList{} << "";
+    }
+
+    void chartsAreSavedUnderTheChosenName()
+    {
+        QFETCH(bool, bothCharts);
+        QFETCH(QString, name);
+        QFETCH(QStringList, files);
+        QFETCH(QString, format);
+        // Names relative to the working directory, in a folder with a dot in its name.
+        QTemporaryDir dir(QDir::tempPath() + "/klm704.output-XXXXXX");
+        QVERIFY(QDir::setCurrent(dir.path()));
+        addRows(4); // only the first chart has a curve
+        m_rig->child<DMMChart>("chart2")->setVisible(bothCharts);
+        m_rig->window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_rig->window.get()));
+        QCOMPARE(trigger("actionSaveImage", name),
+                 (QStringList{"Export the chart to a JPEG file.", "JPEG File(*.jpg)"}));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), files);
+        for (int i = 0; i < files.size(); ++i) {
+            const QString file = dir.filePath(files.at(i));
+            QCOMPARE(QImageReader::imageFormat(file), format.toLatin1()); // by its first bytes
+            const QImage image = QImage(file).convertToFormat(QImage::Format_RGB32);
+            QCOMPARE(image.size(), m_rig->child<DMMChart>(i == 0 ? "chart" : "chart2")->size());
+            if (format == QLatin1String("png")) // lossless: the curve's colour is exact
+                QCOMPARE(hasCurve(image), i == 0);
+        }
+        QCOMPARE(m_seen.count, 0);
+    }
+
+    // The manual opened is the one in the working directory of the moment, not beside the program.
+
+    void manualIsLookedUpInTheWorkingDirectory()
+    {
+        QTemporaryDir first, second;
+        QList<QUrl> expected;
+        for (const QTemporaryDir *dir : {&first, &second}) {
+            QVERIFY(QDir::setCurrent(dir->path()));
+            m_rig->action("actionManual")->trigger();
+            expected << QUrl::fromLocalFile(dir->filePath("Software User Manual.pdf"));
+        }
+        QCOMPARE(m_desktop.opened, expected);
+    }
+
+    void testActionReleasesThePendingCommand()
+    {
+        m_rig->action("actionTest")->trigger(); // harmless while no command thread runs
+        m_rig->useFakeLinks(FakeScript());      // a meter that never answers
+        m_rig->dmm()->setThreadTiming({600000, 3, 0, 3000}); // unanswered, a poll waits 10 min
+        QVERIFY(m_rig->dmm()->open());
+        QTRY_COMPARE(m_rig->latestLink->written().size(), 1);
+        m_rig->action("actionTest")->trigger();
+        QTRY_COMPARE(m_rig->latestLink->written(),
+                     (QList<QByteArray>{FakeLink::pollFrame(), FakeLink::pollFrame()}));
+    }
 };
-
-void TestOutput::initTestCase()
-{
-    registerResources();
-    QDesktopServices::setUrlHandler(QStringLiteral("file"), &m_desktop, "open");
-}
-
-void TestOutput::init()
-{
-    QDir::setCurrent(m_workingDirectory);
-    m_rig = std::make_unique<WindowRig>();
-    m_desktop.opened.clear();
-    m_seen = SeenBox();
-}
-
-void TestOutput::addRows(int count)
-{
-    for (int i = 0; i < count; ++i)
-        m_rig->deliver(2, QString::fromLatin1(recordsamples::displays().at(i % 2).text));
-}
-
-QStringList TestOutput::trigger(const char *action, const QString &name,
-                                QMessageBox::StandardButton answer)
-{
-    QStringList question;
-    m_rig->window->setSaveNameAsker(
-        [&](QWidget *parent, const QString &caption, const QString &filter) {
-            question = QStringList{caption, filter};
-            return parent == m_rig->window.get() ? name : QString();
-        });
-    const auto dismisser = dismissMessageBoxes(&m_seen, answer);
-    m_rig->action(action)->trigger();
-    return question;
-}
-
-void TestOutput::exportWritesTheTableOrSaysItFailed_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QMessageBox::StandardButton>("answer");
-    QTest::addColumn<QString>("message"); // empty: no message box
-    const QString written = "The datas is exported successfully.\r\nDo you want to open this file?";
-    QTest::newRow("yes opens the file") << "run.csv" << QMessageBox::Yes << written;
-    QTest::newRow("no leaves it") << "run.csv" << QMessageBox::No << written;
-    QTest::newRow("missing directory")
-        << "missing/run.csv" << QMessageBox::Ok << "The datas is exported failed.";
-    QTest::newRow("cancelled") << "" << QMessageBox::Yes << "";
-}
-
-void TestOutput::exportWritesTheTableOrSaysItFailed()
-{
-    QFETCH(QString, name);
-    QFETCH(QMessageBox::StandardButton, answer);
-    QFETCH(QString, message);
-    QTemporaryDir dir;
-    const QString file = name.isEmpty() ? name : QDir::cleanPath(dir.filePath(name));
-    addRows(2);
-    QCOMPARE(trigger("actionExport", file, answer),
-             (QStringList{"Export the data to a CSV file.", "CSV(*.csv)"}));
-    QCOMPARE(m_seen.count, message.isEmpty() ? 0 : 1);
-    QCOMPARE(m_seen.text, message);
-    const bool written = message.startsWith("The datas is exported successfully");
-    if (written) // the buttons that let the user open the file
-        QCOMPARE(m_seen.buttons, QMessageBox::Yes | QMessageBox::No);
-    QCOMPARE(testfiles::readAll(dir.filePath("run.csv")),
-             written ? QByteArray("No.,Date/Time,Function,Range,Value,Unit\n"
-                                  "1,2024-03-05 14:07:09,DCV,6, 1.234 ,V\n"
-                                  "2,2024-03-05 14:07:10,DCV,6,-0.0123,V\n")
-                     : QByteArray("<missing>"));
-    const bool opens = written && answer == QMessageBox::Yes;
-    QCOMPARE(m_desktop.opened, opens ? QList<QUrl>{QUrl::fromLocalFile(file)} : QList<QUrl>{});
-}
-
-void TestOutput::printOpensThePreviewOfTheTable()
-{
-    int pages = 0;
-    const auto closer = handleModalDialog<QPrintPreviewDialog>([&](QPrintPreviewDialog *preview) {
-        const auto *view = preview->findChild<QPrintPreviewWidget *>();
-        (void)QTest::qWaitFor([view] { return view->pageCount() > 0; }, 5000); // checked below
-        pages = view->pageCount();
-        preview->reject();
-    });
-    addRows(200); // enough rows for several pages on any paper size
-    trigger("actionPrint", {});
-    QVERIFY2(pages > 1, qPrintable(QString::number(pages)));
-}
-
-void TestOutput::chartsAreSavedUnderTheChosenName_data()
-{
-    QTest::addColumn<bool>("bothCharts");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QStringList>("files");
-    QTest::addColumn<QString>("format");
-    QTest::newRow("one chart, name kept, png despite the filter")
-        << false << "run.old.png" << QStringList{"run.old.png"} << "png";
-    QTest::newRow("both, numbered")
-        << true << "run.old.jpg" << QStringList{"run_1.jpg", "run_2.jpg"} << "jpeg";
-    QTest::newRow("both, no suffix names no format") << true << "run" << QStringList{} << "";
-}
-
-void TestOutput::chartsAreSavedUnderTheChosenName()
-{
-    QFETCH(bool, bothCharts);
-    QFETCH(QString, name);
-    QFETCH(QStringList, files);
-    QFETCH(QString, format);
-    // Names relative to the working directory, in a folder with a dot in its name.
-    QTemporaryDir dir(QDir::tempPath() + "/klm704.output-XXXXXX");
-    QVERIFY(QDir::setCurrent(dir.path()));
-    addRows(4); // only the first chart has a curve
-    m_rig->child<DMMChart>("chart2")->setVisible(bothCharts);
-    m_rig->window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_rig->window.get()));
-    QCOMPARE(trigger("actionSaveImage", name),
-             (QStringList{"Export the chart to a JPEG file.", "JPEG File(*.jpg)"}));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), files);
-    for (int i = 0; i < files.size(); ++i) {
-        const QString file = dir.filePath(files.at(i));
-        QCOMPARE(formatOf(file), format);
-        const QImage image = QImage(file).convertToFormat(QImage::Format_RGB32);
-        QCOMPARE(image.size(), m_rig->child<DMMChart>(i == 0 ? "chart" : "chart2")->size());
-        if (format == QLatin1String("png")) // lossless: the curve's colour is exact
-            QCOMPARE(hasCurve(image), i == 0);
-    }
-    QCOMPARE(m_seen.count, 0);
-}
-
-// The manual opened is the one in the working directory of the moment, not beside the program.
-void TestOutput::manualIsLookedUpInTheWorkingDirectory()
-{
-    QTemporaryDir first, second;
-    QList<QUrl> expected;
-    for (const QTemporaryDir *dir : {&first, &second}) {
-        QVERIFY(QDir::setCurrent(dir->path()));
-        m_rig->action("actionManual")->trigger();
-        expected << QUrl::fromLocalFile(dir->filePath("Software User Manual.pdf"));
-    }
-    QCOMPARE(m_desktop.opened, expected);
-}
-
-void TestOutput::testActionReleasesThePendingCommand()
-{
-    m_rig->action("actionTest")->trigger();              // harmless while no command thread runs
-    m_rig->useFakeLinks(FakeScript());                   // a meter that never answers
-    m_rig->dmm()->setThreadTiming({600000, 3, 0, 3000}); // unanswered, a poll waits 10 min
-    QVERIFY(m_rig->dmm()->open());
-    QTRY_COMPARE(m_rig->latestLink->written().size(), 1);
-    m_rig->action("actionTest")->trigger();
-    QTRY_COMPARE(m_rig->latestLink->written(),
-                 (QList<QByteArray>{FakeLink::pollFrame(), FakeLink::pollFrame()}));
-}
 
 QTEST_MAIN(TestOutput)
 #include "tst_output.moc"
