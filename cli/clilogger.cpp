@@ -36,6 +36,14 @@ CliLogger::CliLogger(const CliOptions &options, QIODevice *output, QIODevice *lo
     connect(m_dmm.get(), &MyDmm::opened, this, &CliLogger::onOpened);
     connect(m_dmm.get(), &MyDmm::closed, this, &CliLogger::onClosed);
     connect(m_dmm.get(), &MyDmm::display, this, &CliLogger::onReading);
+    connect(m_dmm.get(), &MyDmm::meterSilent, this, [this] {
+        report(QStringLiteral("%1 the meter on %2 does not answer: is it switched on, in the "
+                              "right mode, on this port?")
+                   .arg(now(), m_options.device));
+    });
+    connect(m_dmm.get(), &MyDmm::meterAnswering, this, [this] {
+        report(QStringLiteral("%1 the meter on %2 answers again").arg(now(), m_options.device));
+    });
 
     m_timeLimit.setSingleShot(true);
     m_timeLimit.setTimerType(Qt::PreciseTimer);
@@ -142,8 +150,10 @@ void CliLogger::onReading(const DmmData *data)
 {
     // Every reading the driver emits is ours to delete.
     std::unique_ptr<const DmmData> owned(data);
-    if (data && !m_stopping)
-        handleReading(*data);
+    if (!data || m_stopping)
+        return;
+    m_received = true;
+    handleReading(*data);
 }
 
 // The same admission as the window's recording: the function is followed for every reading,
@@ -193,5 +203,10 @@ void CliLogger::stop(int exitCode)
         m_journal->stop();
     if (m_options.stats)
         m_log->write(m_stats.summary().toLocal8Bit());
+    // A run whose meter never answered has logged nothing, whatever ended it.
+    if (m_everOpened && !m_received) {
+        report(QStringLiteral("no reading received"));
+        exitCode = kFailure;
+    }
     emit finished(m_everOpened ? exitCode : kFailure);
 }

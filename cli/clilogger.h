@@ -67,6 +67,7 @@ private:
     QString m_lastValueText;
     bool m_hasLastValue = false;
     bool m_everOpened = false;
+    bool m_received = false; // a reading has arrived, recorded or skipped as a repeat
     bool m_keysPressed = false;
     bool m_stopping = false;
 };

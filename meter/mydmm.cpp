@@ -155,6 +155,10 @@ MyDmm::MyDmm(DeviceSelector *selector, QObject *parent)
     buildTables(m_defaultTable, m_eTable);
     setModel(kDefaultModel);
     enqueue(m_loopPool.get(), QByteArray(1, commandcode::kPoll), true);
+    connect(&m_silence, &SilenceWatch::silent, this, &MyDmm::meterSilent);
+    connect(&m_silence, &SilenceWatch::answering, this, &MyDmm::meterAnswering);
+    // A link that goes away by itself is not a silent meter.
+    connect(this, &Dmm::closed, &m_silence, &SilenceWatch::stop);
 }
 
 MyDmm::~MyDmm()
@@ -180,6 +184,9 @@ bool MyDmm::open()
     m_thread->start();
     if (m_timerId == 0)
         startSampleTimer();
+    // A link that closed during open() has nothing to watch.
+    if (isOpen())
+        m_silence.start();
     return true;
 }
 
@@ -187,6 +194,7 @@ void MyDmm::close()
 {
     stopThread();
     stopSampleTimer();
+    m_silence.stop();
     m_currentCommand.reset();
     if (isOpen())
         Dmm::close();
@@ -300,6 +308,8 @@ void MyDmm::slotSerialDeviceRead(const uint8_t *data, int len)
     for (QByteArray found = extractFrame(offset); !found.isEmpty(); found = extractFrame(offset))
         frames.append(found);
     m_rxBuffer.remove(0, offset);
+    if (!frames.isEmpty())
+        m_silence.replied();
     for (const QByteArray &frame : frames) {
         qCDebug(lcFrames).noquote() << frame::hexDump(frame);
         if (answersCurrentCommand(frame))

@@ -4,6 +4,7 @@
 #include "meter/commandpoolthread.h"
 #include "meter/dmm.h"
 #include "meter/functionentry.h"
+#include "meter/silencewatch.h"
 
 #include <QDateTime>
 #include <QLatin1String>
@@ -79,6 +80,15 @@ public:
     LoopCommandPool *loopPool() const { return m_loopPool.get(); }
     CommandPtr currentCommand() const { return m_currentCommand; }
     int sampleTimerId() const { return m_timerId; }
+    // How long an open link may bring no reply before meterSilent(); tests shorten it.
+    void setSilenceTimeout(int ms) { m_silence.setTimeout(ms); }
+    bool isMeterSilent() const { return m_silence.isSilent(); }
+
+signals:
+    // The link is open but the meter has not answered for the silence time-out (5 s).
+    void meterSilent();
+    // The meter answers again after meterSilent().
+    void meterAnswering();
 
 public slots:
     void slotSerialDeviceRead(const uint8_t *data, int len) override;
@@ -118,6 +128,7 @@ private:
     int m_samplePoints = 1000;
     bool m_infinite = true;
     CommandPoolThread::Timing m_threadTiming;
+    SilenceWatch m_silence;
     mutable qint64 m_nowMSecs = -1;
     mutable QDateTime m_now;
 };

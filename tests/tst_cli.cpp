@@ -13,7 +13,10 @@
 #include <QtTest>
 #include <numeric>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 namespace {
 
@@ -111,9 +114,16 @@ class TestCli : public QObject
     Q_OBJECT
 private:
     QTemporaryDir m_dir;
+    int m_silentLine = -1; // a pseudo-terminal that nobody answers
 
 private slots:
-    void initTestCase() { QVERIFY(m_dir.isValid()); }
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_silentLine = posix_openpt(O_RDWR | O_NOCTTY);
+        QVERIFY(m_silentLine >= 0 && grantpt(m_silentLine) == 0 && unlockpt(m_silentLine) == 0);
+    }
+    void cleanupTestCase() { ::close(m_silentLine); }
 
     // The journal holds what standard output shows (the fields: below, against the JSON lines); at
     // start the oldest journals beyond the newest hundred are removed.
@@ -269,8 +279,8 @@ private slots:
         QVERIFY(reports.size() == 3 && reports.at(1).contains("lost"));
     }
 
-    // Nothing is written, and the reason is told once; a run that never connected failed, also when
-    // it tried again.
+    // Nothing is written, and each reason (after a bar) is told once; a run that never connected or
+    // never had a reading failed, also when it tried again.
     void failingRunsWriteNothing_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -295,6 +305,11 @@ private slots:
         QTest::newRow("cannot open") << QStringList{"--device", missing} << 1 << failed;
         QTest::newRow("cannot open, retried")
             << QStringList{"--device", missing, "--reconnect", "--time", "2.5"} << 1 << failed;
+        QTest::newRow("silent meter")
+            << QStringList{"--device", QStringLiteral("serial:") + ptsname(m_silentLine),
+                           "--time",   "5.5",
+                           "--format", "influx"}
+            << 1 << "does not answer|no reading received";
     }
 
     void failingRunsWriteNothing()
@@ -304,7 +319,8 @@ private slots:
         QTEST(cli.finish(), "exitCode");
         QCOMPARE(cli.out(), QByteArray());
         QFETCH(QString, message);
-        QCOMPARE(cli.messages(message).size(), 1);
+        for (const QString &reason : message.split('|'))
+            QCOMPARE(cli.messages(reason).size(), 1);
     }
 
     // Killed mid-recording, the program leaves a journal of whole lines holding every reading it
