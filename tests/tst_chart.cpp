@@ -1,13 +1,18 @@
 #include "record/chartgrid.h"
 #include "record/chartline.h"
 #include "record/chartpoint.h"
+#include "record/chartpointstore.h"
 #include "record/chartscale.h"
+#include "record/curvedecimator.h"
 #include "record/dmmchart.h"
 #include "record/screenpositions.h"
+#include "tests/recordsamples.h"
 
 #include <QApplication>
 #include <QImage>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cmath>
@@ -69,9 +74,93 @@ QImage layerImage(const DMMChart &chart, DMMChart::Layer layer = DMMChart::Final
     return chart.layer(layer).toImage().convertToFormat(QImage::Format_RGB32);
 }
 
+ChartPoint reading(const QDateTime &time, double value, const QString &text,
+                   const QString &function, const QString &unit)
+{
+    return ChartPoint(time, value, text, ChartPoint::makeLabel(time, function, text, unit));
+}
+
+void compareSample(const ChartPointStore &store, int index, const ChartPoint &expected)
+{
+    QCOMPARE(store.value(index), expected.value());
+    QCOMPARE(store.time(index), expected.time());
+    QCOMPARE(store.time(index).timeSpec(), expected.time().timeSpec());
+    QCOMPARE(store.valueText(index), expected.valueText());
+    QCOMPARE(store.label(index), expected.label());
+}
+
+// Samples that do not fit the compact form, each for another reason.
+QVector<ChartPoint> unusualSamples()
+{
+    const QDateTime local(QDate(2023, 7, 1), QTime(12, 0, 5, 250));
+    const auto at = [](const QDateTime &time, const QString &text, const QVariant &label) {
+        return ChartPoint(time, -7.25, text, label);
+    };
+    const auto label = [](const QDateTime &time, const char *function, const QString &text) {
+        return QVariant(ChartPoint::makeLabel(time, function, text, "V"));
+    };
+    return {at(local.toUTC(), "1", label(local.toUTC(), "DCV", "1")),
+            at(local.toOffsetFromUtc(3600), "1", label(local, "DCV", "1")),
+            at(QDateTime(), "1", "x"),
+            at(local, "1", 42), // a label that is no text
+            at(local, "1", label(local.addSecs(1), "DCV", "1")),
+            at(local, "1", label(local, "DCV", "9")), // without its value text
+            at(local, "12345678", label(local, "DCV", "12345678")),
+            at(local, "1.2\u03a9", label(local, "Res", "1.2\u03a9")),
+            at(local, "1", label(local, "A 1 B", "1")),
+            at(local, "   ", label(local, "", "   "))};
+}
+
+QVector<int> makeRows(const QString &shape, int count, int height, quint32 seed)
+{
+    QRandomGenerator random(seed);
+    QVector<int> rows(count);
+    for (int k = 0; k < count; ++k) {
+        const int step = (height - 1) * k / qMax(count - 1, 1);
+        const int spike = random.bounded(100) < 2 ? random.bounded(height) : height / 2;
+        rows[k] = shape == "random"     ? random.bounded(height)
+                  : shape == "rising"   ? height - 1 - step
+                  : shape == "falling"  ? step
+                  : shape == "constant" ? height / 3
+                                        : spike;
+    }
+    return rows;
+}
+
+QVector<QPoint> thin(const QVector<int> &rows, double xStep, int plotX)
+{
+    return CurveDecimator().thin(rows.size(), xStep, plotX, [&rows](int from, int to, auto visit) {
+        for (int k = from; k < to; ++k)
+            visit(rows.at(k));
+    });
+}
+
+QImage render(const QVector<QPoint> &points, const QSize &size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setPen(QPen(QColor(250, 150, 0)));
+    painter.drawPolyline(points);
+    return image;
+}
+
+// Both curves rendered with room around the plot; true when every pixel is the same.
+bool curvesMatch(const QVector<int> &rows, int plotWidth, int plotHeight)
+{
+    const int plotX = 7;
+    const double xStep = rows.isEmpty() ? 0 : double(plotWidth) / rows.size();
+    QVector<QPoint> full;
+    for (int k = 0; k < rows.size(); ++k)
+        full.append(QPoint(int(k * xStep + plotX), rows.at(k)));
+    const QSize size(plotWidth + 2 * plotX, plotHeight + 4);
+    return render(full, size) == render(thin(rows, xStep, plotX), size);
+}
+
 } // namespace
 
-// Scale, grid, hover and zoom computations, and the chart widget built on them.
+// Scale, grid, hover and zoom computations, the compact sample store, the thinned curve, and the
+// chart widget built on them.
 class TestChart : public QObject
 {
     Q_OBJECT
@@ -152,7 +241,6 @@ private slots:
         QTest::addColumn<int>("x");
         QTest::addColumn<int>("nearest");
         QTest::newRow("half-way picks the left") << 10.0 << 5 << 15 << 1;
-        QTest::newRow("just past half-way") << 10.0 << 5 << 16 << 2;
         QTest::newRow("right of every sample") << 10.0 << 5 << 300 << 4;
         QTest::newRow("no samples") << 10.0 << 0 << 3 << -1;
         QTest::newRow("rounded positions") << 2.5 << 8 << 3 << 1;          // 0 3 5 8 10 ...
@@ -310,6 +398,132 @@ private slots:
         chartOf({}); // back to full size
         QCOMPARE(chart.scale().span, 2.0);
         QVERIFY(chart.grid().linesAbove > 0);
+    }
+
+    // The compact sample store gives back every sample exactly as it was added.
+    void samplesComeBackExactly()
+    {
+        // Hover points of every function, every 125 ms from just before midnight over three
+        // storage blocks, the unusual samples among them.
+        recordsamples::RecordSetup setup;
+        const QDateTime start(QDate(2024, 3, 30), QTime(23, 59, 58, 900));
+        const QList<DmmData *> readings =
+            recordsamples::everyRowReadings(setup.defaultTable, setup.eTable, start);
+        const QVector<ChartPoint> unusual = unusualSamples();
+        ChartPointStore store;
+        QVector<ChartPoint> added;
+        for (int i = 0; i < 3 * ChartPointStore::kBlockSize + 17; ++i) {
+            const DmmData &r = *readings.at(i % readings.size());
+            added.append(i % 1000 == 7 ? unusual.at(i / 1000 % unusual.size())
+                                       : reading(start.addMSecs(125 * i), r.value(), r.valueText(),
+                                                 r.functionName(), r.unitText()));
+            store.append(added.last());
+        }
+        qDeleteAll(readings);
+        QCOMPARE(store.count(), added.size());
+        for (int i = 0; i < added.size(); ++i)
+            compareSample(store, i, added.at(i));
+
+        store.clear();
+        QCOMPARE(store.count(), 0);
+        QVERIFY(!store.valueRange(0, 10).valid);
+        store.append(added.at(8));
+        compareSample(store, 0, added.at(8));
+    }
+
+    // More function and unit pairs than the compact index can number: the rest are kept whole.
+    void manyDistinctLabelsComeBackExactly()
+    {
+        const QDateTime time(QDate(2022, 1, 2), QTime(3, 4, 5));
+        ChartPointStore store;
+        for (int i = 0; i < 70000; ++i)
+            store.append(reading(time, i, "1", QString::number(i), "V"));
+        for (int i : {0, 65534, 65535, 65536, 69999})
+            compareSample(store, i, reading(time, i, "1", QString::number(i), "V"));
+    }
+
+    // Stretches across block edges, beyond both ends and reversed, over values that are not
+    // finite.
+    void valueRangeMatchesAScanOfTheValues()
+    {
+        QRandomGenerator random(5);
+        ChartPointStore store;
+        QVector<double> values = {std::nan(""), 2, HUGE_VAL, -3, -HUGE_VAL};
+        for (int i = 0; i < 5 * ChartPointStore::kBlockSize; ++i)
+            values.append(random.bounded(1000.0) - 300);
+        for (double value : values)
+            store.append(ChartPoint(QDateTime(), value, QString(), QVariant()));
+        const int n = values.size(), block = ChartPointStore::kBlockSize;
+        QList<QPair<int, int>> stretches = {
+            {0, 0}, {0, 4}, {block - 1, block}, {block, 2 * block}, {-5, 3}, {n - 3, n}, {5, 4}};
+        for (int i = 0; i < 200; ++i) {
+            const int a = int(random.bounded(n));
+            stretches.append({a, a + int(random.bounded(n - a))});
+        }
+        for (const auto &[first, last] : stretches) {
+            double min = HUGE_VAL, max = -HUGE_VAL;
+            for (int i = qMax(first, 0); i <= qMin(last, n - 1); ++i) {
+                if (std::isfinite(values.at(i))) {
+                    min = qMin(min, values.at(i));
+                    max = qMax(max, values.at(i));
+                }
+            }
+            const ChartPointStore::Range range = store.valueRange(first, last);
+            QCOMPARE(range.valid, min <= max);
+            QVERIFY(!range.valid || (range.min == min && range.max == max));
+        }
+    }
+
+    // The thinned curve sets exactly the pixels of the full polyline through every sample.
+    void thinnedCurveMatchesFullPolyline_data()
+    {
+        QTest::addColumn<QString>("shape");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("width");
+        for (const char *shape : {"random", "rising", "falling", "constant", "spiky"}) {
+            for (int count : {1, 2, 5, 999, 1001, 20000}) {
+                for (int width : {1000, 333})
+                    QTest::addRow("%s n=%d w=%d", shape, count, width) << shape << count << width;
+            }
+        }
+    }
+
+    void thinnedCurveMatchesFullPolyline()
+    {
+        QFETCH(QString, shape);
+        QFETCH(int, count);
+        QFETCH(int, width);
+        QVERIFY(curvesMatch(makeRows(shape, count, 500, quint32(count * 31 + width)), width, 500));
+    }
+
+    // Small images make every case of a column's zigzag (runs, repeats, turns) occur; long runs of
+    // one row over a few rows put ties and turns on the edges of the summed-up chunks.
+    void manyRandomCurvesMatch()
+    {
+        QRandomGenerator random(704);
+        for (int round = 0; round < 4300; ++round) {
+            const bool longColumns = round >= 4000;
+            const int minCount = longColumns ? CurveDecimator::kChunkSize : 1;
+            const int width = 2 + int(random.bounded(longColumns ? 9 : 30));
+            const int height = 2 + int(random.bounded(longColumns ? 5 : 12));
+            QVector<int> rows(minCount + int(random.bounded(12 * minCount + 120)));
+            int row = int(random.bounded(height));
+            for (int &r : rows)
+                r = row =
+                    random.bounded(100) < (longColumns ? 15 : 100) ? random.bounded(height) : row;
+            QVERIFY2(curvesMatch(rows, width, height),
+                     qPrintable(QStringLiteral("round %1").arg(round)));
+        }
+    }
+
+    void denseCurveIsThinnedToFewPointsPerColumn()
+    {
+        const QVector<int> rows = makeRows("random", 100000, 500, 1);
+        const QVector<QPoint> thinned = thin(rows, 0.01, 0);
+        // Five points a column, and the curve's first and last stroke kept whole.
+        QVERIFY2(thinned.size() <= 5 * 1000 + 2, qPrintable(QString::number(thinned.size())));
+        QCOMPARE(thinned.mid(0, 2), (QVector<QPoint>{{0, rows.at(0)}, {0, rows.at(1)}}));
+        QCOMPARE(thinned.last(), QPoint(999, rows.last()));
     }
 
 private:

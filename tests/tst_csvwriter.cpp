@@ -1,10 +1,12 @@
 #include "meter/functionentry.h"
 #include "record/csvwriter.h"
 #include "record/datamodel.h"
+#include "record/journal.h"
 #include "recordsamples.h"
 #include "testfiles.h"
 
 #include <QBuffer>
+#include <QSignalSpy>
 #include <QStringListModel>
 #include <QTemporaryDir>
 #include <QTextCodec>
@@ -16,6 +18,13 @@
 #include <sys/sysmacros.h>
 
 namespace {
+
+const QDateTime kStart(QDate(2024, 5, 1), QTime(12, 30, 5));
+
+QStringList journalNames(const QString &directory)
+{
+    return QDir(directory).entryList(QDir::Files, QDir::Name);
+}
 
 QByteArray csvOf(const QAbstractItemModel &model)
 {
@@ -30,7 +39,11 @@ class TestCsvWriter : public QObject
 {
     Q_OBJECT
 private slots:
-    void init() { m_model.reset(new DataModel(m_setup.columns)); }
+    void init()
+    {
+        m_model.reset(new DataModel(m_setup.columns));
+        m_dir.reset(new QTemporaryDir);
+    }
 
     void rowsAreWrittenAsTheTableShowsThem();
     void fieldIsQuotedOnlyWhenNeeded_data();
@@ -38,6 +51,11 @@ private slots:
     void textIsWrittenInLocalEncoding();
     void failedWriteIsReportedAndKeepsTheOldFile_data();
     void failedWriteIsReportedAndKeepsTheOldFile();
+    // The journal: a CSV file written line by line while recording.
+    void eachStartBeginsAFileNamedAfterItsTime();
+    void pruneKeepsTheNewest_data();
+    void pruneKeepsTheNewest();
+    void fullDiskKeepsWholeLinesAndReportsOnce();
 
 private:
     void fillRecordTable(int count)
@@ -49,6 +67,7 @@ private:
 
     recordsamples::RecordSetup m_setup;
     std::unique_ptr<DataModel> m_model;
+    std::unique_ptr<QTemporaryDir> m_dir;
 };
 
 void TestCsvWriter::rowsAreWrittenAsTheTableShowsThem()
@@ -144,6 +163,102 @@ void TestCsvWriter::failedWriteIsReportedAndKeepsTheOldFile()
     // With room again the same export succeeds.
     QVERIFY(writeCsv(m_model.get(), old));
     QCOMPARE(testfiles::readAll(old).count('\n'), 5001);
+}
+
+void TestCsvWriter::eachStartBeginsAFileNamedAfterItsTime()
+{
+    const QString folder = m_dir->filePath("new/folder");
+    Journal journal(folder);
+    QSignalSpy failed(&journal, &Journal::failed);
+    QVERIFY(!journal.append({"before any start"}));
+    // Each line is on disk when append returns; names already taken get a counter.
+    for (const QString &name : QStringList{"12-30-05", "12-31-05", "12-30-05-1", "12-30-05-2"}) {
+        QVERIFY(journal.start({"A"}, kStart.addSecs(name.startsWith("12-31") ? 60 : 0)));
+        QCOMPARE(journal.fileName(), folder + "/2024-05-01_" + name + ".csv");
+        QVERIFY(journal.append({"a,b"}));
+        QCOMPARE(testfiles::readAll(journal.fileName()), QByteArray("A\n\"a,b\"\n"));
+    }
+    journal.stop();
+    QVERIFY(!journal.isActive());
+    QVERIFY(!journal.append({"after the stop"}));
+    QCOMPARE(failed.count(), 0);
+    QCOMPARE(journalNames(folder).size(), 4);
+}
+
+void TestCsvWriter::pruneKeepsTheNewest_data()
+{
+    QTest::addColumn<QString>("files"); // oldest first, name:size; a name ending in / a folder
+    QTest::addColumn<int>("keep");
+    QTest::addColumn<int>("bytes");
+    QTest::addColumn<QString>("left");
+    QTest::addColumn<bool>("running"); // a journal started at kStart runs
+    const QString day = "2024-01-01_00-00-0";
+    // The counter orders journals of one second: "-10" is newer than "-2", newer than none.
+    QTest::newRow("by count") << "2023-12-31_23-59-59.csv:1 " + day + "0.csv:1 " + day +
+                                     "0-2.csv:1 " + day + "0-10.csv:1 " + day + "1.csv:1"
+                              << 3 << 1000 << day + "0-10.csv " + day + "0-2.csv " + day + "1.csv"
+                              << false;
+    // The third newest would pass the limit; the small oldest one goes with it.
+    QTest::newRow("by size") << day + "1.csv:10 " + day + "2.csv:100 " + day + "3.csv:100 " + day +
+                                    "4.csv:100"
+                             << 100 << 250 << day + "3.csv " + day + "4.csv" << false;
+    QTest::newRow("other files stay")
+        << "notes.csv:1 " + day + "0.txt:1 " + day + "0.csv.bak:1 " + day + "0.csv:1 " + day +
+               "1.csv/"
+        << 0 << 0 << day + "0.csv.bak " + day + "0.txt notes.csv" << false;
+    // The oldest by its name, yet never removed.
+    QTest::newRow("running journal stays") << "2024-06-01_00-00-00.csv:1 2024-07-01_00-00-00.csv:1"
+                                           << 0 << 0 << "2024-05-01_12-30-05.csv" << true;
+}
+
+void TestCsvWriter::pruneKeepsTheNewest()
+{
+    QFETCH(QString, files);
+    QFETCH(int, keep);
+    QFETCH(int, bytes);
+    QFETCH(QString, left);
+    QFETCH(bool, running);
+    int journals = 0;
+    for (const QString &file : files.split(' ')) {
+        const QString name = file.section(':', 0, 0);
+        const QByteArray content(file.section(':', 1).toInt(), 'x');
+        QVERIFY(name.endsWith('/') ? QDir(m_dir->path()).mkdir(name)
+                                   : testfiles::writeAll(m_dir->filePath(name), content));
+        journals += name.endsWith(".csv") && name.startsWith('2');
+    }
+    Journal journal(m_dir->path());
+    QVERIFY(!running || journal.start({"A"}, kStart));
+    QCOMPARE(journal.prune(keep, bytes),
+             journals + running - left.split(' ').filter(QRegularExpression("^2.*csv$")).size());
+    QCOMPARE(journalNames(m_dir->path()), left.split(' '));
+    QCOMPARE(journal.prune(keep, bytes), 0);
+    QCOMPARE(journal.append({"still here"}), running);
+}
+
+void TestCsvWriter::fullDiskKeepsWholeLinesAndReportsOnce()
+{
+    Journal journal(m_dir->path());
+    QSignalSpy failed(&journal, &Journal::failed);
+    QVERIFY(journal.start({"No.", "Value"}, kStart));
+    const QByteArray expected = "No.,Value\n1,value-000001\n2,value-000002\n";
+    {
+        // Room for the header and a little more than two lines of 16 bytes.
+        testfiles::FileSizeLimit limit(rlim_t(10 + 40));
+        QVERIFY(limit.isActive());
+        QVERIFY(journal.append({"1", "value-000001"}));
+        QVERIFY(journal.append({"2", "value-000002"}));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("journal"));
+        QVERIFY(!journal.append({"3", "value-000003"}));
+        QVERIFY(!journal.append({"4", "value-000004"}));
+    }
+    QCOMPARE(failed.count(), 1);
+    QVERIFY(!journal.isActive());
+    QCOMPARE(testfiles::readAll(m_dir->filePath("2024-05-01_12-30-05.csv")), expected);
+    // Recording goes on without the journal until the next start, which opens a new file.
+    QVERIFY(!journal.append({"5", "value-000005"}));
+    QVERIFY(journal.start({"No.", "Value"}, kStart));
+    QVERIFY(journal.append({"1", "value-000006"}));
+    QCOMPARE(failed.count(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestCsvWriter)

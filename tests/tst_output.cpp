@@ -54,19 +54,15 @@ class TestOutput : public QObject
     }
 
     // Triggers the action, giving the name to the save-file dialog and answering every message
-    // box with the button; the dialog's caption and filter.
-    QStringList trigger(const char *action, const QString &name,
-                        QMessageBox::StandardButton answer = QMessageBox::Ok)
+    // box with the button.
+    void trigger(const char *action, const QString &name,
+                 QMessageBox::StandardButton answer = QMessageBox::Ok)
     {
-        QStringList question;
-        m_rig->window->setSaveNameAsker(
-            [&](QWidget *parent, const QString &caption, const QString &filter) {
-                question = QStringList{caption, filter};
-                return parent == m_rig->window.get() ? name : QString();
-            });
+        m_rig->window->setSaveNameAsker([&](QWidget *parent, const QString &, const QString &) {
+            return parent == m_rig->window.get() ? name : QString();
+        });
         const auto dismisser = dismissMessageBoxes(&m_seen, answer);
         m_rig->action(action)->trigger();
-        return question;
     }
 
 private slots:
@@ -106,8 +102,7 @@ private slots:
         QTemporaryDir dir;
         const QString file = name.isEmpty() ? name : QDir::cleanPath(dir.filePath(name));
         addRows(2);
-        QCOMPARE(trigger("actionExport", file, answer),
-                 (QStringList{"Export the data to a CSV file.", "CSV(*.csv)"}));
+        trigger("actionExport", file, answer);
         QCOMPARE(m_seen.count, message.isEmpty() ? 0 : 1);
         QCOMPARE(m_seen.text, message);
         const bool written = message.startsWith("The datas is exported successfully");
@@ -167,8 +162,7 @@ private slots:
         m_rig->child<DMMChart>("chart2")->setVisible(bothCharts);
         m_rig->window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_rig->window.get()));
-        QCOMPARE(trigger("actionSaveImage", name),
-                 (QStringList{"Export the chart to a JPEG file.", "JPEG File(*.jpg)"}));
+        trigger("actionSaveImage", name);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), files);
         for (int i = 0; i < files.size(); ++i) {
             const QString file = dir.filePath(files.at(i));
