@@ -36,6 +36,7 @@ OptionDialog::OptionDialog(bool fixedLanguage, QWidget *parent)
     , sbSampleRate(spinBox("sbSampleRate", 0))
     , chkSkipRepeat(named(new QCheckBox, "chkSkipRepeat"))
     , chkInfinite(named(new QCheckBox(tr("Infinite")), "chkInfinite"))
+    , chkReconnect(named(new QCheckBox, "chkReconnect"))
     , btnOk(named(new QPushButton(tr("Ok")), "btnOk"))
     , btnCancel(named(new QPushButton(tr("Cancel")), "btnCancel"))
     , cbbLanguage(named(new QComboBox(this), "cbbLanguage"))
@@ -80,6 +81,8 @@ void OptionDialog::buildLayout()
     grid->addWidget(sbSampleRate, row + 1, 1);
     addLabel(tr("Skip repeat reading"), row + 2);
     grid->addWidget(chkSkipRepeat, row + 2, 1);
+    addLabel(tr("Reconnect a lost link"), row + 3);
+    grid->addWidget(chkReconnect, row + 3, 1);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();

@@ -43,6 +43,8 @@ public:
     QSpinBox *const sbSampleRate;
     QCheckBox *const chkSkipRepeat;
     QCheckBox *const chkInfinite;
+    // Opens a lost link again every 2 s.
+    QCheckBox *const chkReconnect;
 
 private:
     QPushButton *const btnOk;

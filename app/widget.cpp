@@ -46,7 +46,7 @@ Widget::Widget(QWidget *parent)
 
 Widget::~Widget()
 {
-    dmm->close();
+    closeByUser();
     delete ui;
     delete dataModel;
     qDeleteAll(columns);
@@ -82,6 +82,7 @@ void Widget::initConnec()
     connect(dmm, &MyDmm::closed, this, &Widget::slotDmmClosed);
     connect(dmm, &MyDmm::message, this, &Widget::slotMessage);
     connect(dmm, &MyDmm::display, this, &Widget::slotDmmDisplay);
+    setUpStatusBar();
 }
 
 void Widget::initWidget()
@@ -150,7 +151,7 @@ void Widget::showEvent(QShowEvent *event)
 
 void Widget::closeEvent(QCloseEvent *event)
 {
-    dmm->close();
+    closeByUser();
     saveSettings();
     QMainWindow::closeEvent(event);
 }
@@ -179,10 +180,4 @@ void Widget::slotUSBRefreshed(int cnt)
 
 void Widget::on_actionImport_triggered()
 {
-}
-
-void Widget::slotMessage(QString msg)
-{
-    // The driver's messages are deliberately shown nowhere; the status bar stays empty.
-    Q_UNUSED(msg)
 }

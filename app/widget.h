@@ -3,6 +3,7 @@
 #include "app/savenameasker.h"
 #include "record/recordingadmission.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QMainWindow>
 #include <QString>
@@ -15,6 +16,8 @@ class DeviceSelector;
 class DmmData;
 class MyDmm;
 class QAction;
+class QLabel;
+class QTimer;
 class Ui_Widget;
 
 // The program's main window: the live reading panel, the record table and the charts in three
@@ -43,6 +46,15 @@ public:
     void useJournal(const QString &directory);
     // The journal in use, or null.
     Journal *recordingJournal() const { return journal; }
+
+    // The Reconnect option: after the link is lost (closed without Disconnect) the same device
+    // is tried again every 2 s, and recording goes on into the same table and journal.
+    bool reconnectOption() const { return reconnect; }
+    void setReconnectOption(bool on);
+    // --reconnect: reconnects in this run whatever the saved option says.
+    void reconnectForThisRun();
+    bool reconnects() const { return reconnect || reconnectThisRun; }
+    static constexpr int kReconnectIntervalMs = 2000;
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -82,6 +94,8 @@ private:
     void setUpCharts();
     void connectMeter();
     void disconnectMeter();
+    // Closes the link on the user's behalf (Disconnect, closing the window): no loss to report.
+    void closeByUser();
     void updateLcd(const DmmData *data);
     // The recording step for a reading the window owns: it is recorded or deleted.
     void runRecordingStep(DmmData *reading);
@@ -89,6 +103,24 @@ private:
     void recordReading(DmmData *reading);
     // Writes a row just appended to the table to the journal; the first row starts a new file.
     void journalRow(int row);
+
+    // The status bar: the link, the recording, the rows and the recording's span, and on its
+    // left what has just happened.
+    void setUpStatusBar();
+    void showLinkState();
+    void showRecordingState();
+    // The span from the recording's first row to the row just recorded at time.
+    void showElapsed(int row, const QDateTime &time);
+    // Says which function the table now records and where the previous recording is kept.
+    void reportFunctionChange(const QString &function);
+    void slotMeterSilent();
+    void slotMeterAnswering();
+    void tryReconnect();
+    void setPaused(bool paused);
+    // Says that a full table keeps out the reading, once until it has room again.
+    void reportTableFull();
+    // Where the recording in the table is kept once the table is cleared: its journal file.
+    QString recordingPlace() const;
 
     Ui_Widget *ui = nullptr;
     // Hides the language choice in the options dialog.
@@ -108,4 +140,20 @@ private:
     SaveNameAsker askSaveName = askWithFileDialog;
     RecordingAdmission admission;
     Journal *journal = nullptr;
+
+    bool reconnect = false;
+    bool reconnectThisRun = false;
+    // Set while Disconnect or closing the window closes the link: a close without it is a loss.
+    bool closingByUser = false;
+    // When the link was lost, "hh:mm:ss"; empty while the link is open or was closed by the user.
+    QString lostAt;
+    bool paused = false;
+    bool tableFull = false;
+    QDateTime firstRowTime;
+    QAction *actionPause = nullptr;
+    QLabel *linkLabel = nullptr;
+    QLabel *recordingLabel = nullptr;
+    QLabel *rowsLabel = nullptr;
+    QLabel *elapsedLabel = nullptr;
+    QTimer *reconnectTimer = nullptr;
 };

@@ -6,6 +6,7 @@
 #include "meter/mydmm.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QMessageBox>
 #include <QSpinBox>
 
@@ -20,6 +21,7 @@ const QString kSamplePoints = QStringLiteral("SamplePoints");
 const QString kInfinite = QStringLiteral("Infinite");
 const QString kSampleRate = QStringLiteral("SampleRate");
 const QString kSkipRepeat = QStringLiteral("SkipRepeat");
+const QString kReconnect = QStringLiteral("Reconnect");
 
 const QString kEnglish = QStringLiteral("EN");
 const QString kChinese = QStringLiteral("OTHER");
@@ -79,6 +81,8 @@ void Widget::restoreSettings()
             dmm->setSampleRate(settingsInteger(text));
         else if (key == kSkipRepeat)
             dmm->setSkipRepeat(flagValue(text));
+        else if (key == kReconnect)
+            setReconnectOption(flagValue(text));
     });
 }
 
@@ -106,9 +110,15 @@ void Widget::saveSettings()
         {kInfinite, flagText(dmm->isInfinite())},
         {kSampleRate, QString::number(dmm->sampleRate())},
         {kSkipRepeat, flagText(dmm->isSkipRepeat())},
+        {kReconnect, flagText(reconnect)},
     };
-    if (!writeSettingsFile(settingsFilePath(), entries))
-        QMessageBox::warning(this, QString(), tr("Can not open file."));
+    if (writeSettingsFile(settingsFilePath(), entries))
+        return;
+    QMessageBox box(QMessageBox::Warning, QString(), tr("Can not open file."), QMessageBox::Ok,
+                    this);
+    box.setInformativeText(
+        tr("The settings were not saved to %1.").arg(QDir::toNativeSeparators(settingsFilePath())));
+    box.exec();
 }
 
 void Widget::runOptionDialog()
@@ -118,6 +128,7 @@ void Widget::runOptionDialog()
     dialog.chkInfinite->setChecked(dmm->isInfinite());
     dialog.sbSampleRate->setValue(dmm->sampleRate());
     dialog.chkSkipRepeat->setChecked(dmm->isSkipRepeat());
+    dialog.chkReconnect->setChecked(reconnect);
     dialog.sbSamplePoints->setEnabled(!dmm->isInfinite());
     dialog.setLanguageIndex(language == kChinese ? kChineseIndex : kEnglishIndex);
     if (dialog.exec() != QDialog::Accepted)
@@ -128,6 +139,7 @@ void Widget::runOptionDialog()
     dmm->setInfinite(dialog.chkInfinite->isChecked());
     dmm->setSkipRepeat(dialog.chkSkipRepeat->isChecked());
     dmm->setSamplePoints(dialog.sbSamplePoints->value());
+    setReconnectOption(dialog.chkReconnect->isChecked());
     // The new language is kept for the next start; this run keeps its own.
     language = languageForIndex(dialog.languageIndex());
 }

@@ -57,21 +57,48 @@ void Widget::setUpCharts()
 
 void Widget::runRecordingStep(DmmData *reading)
 {
+    // While paused the panel goes on and the table stays as it is.
+    if (paused) {
+        delete reading;
+        return;
+    }
     const bool dual = RecordingAdmission::isDualDisplay(*reading);
     ui->chart2->setVisible(dual);
-    if (admission.switchFunction(RecordingAdmission::functionKey(*reading))) {
+    const bool hadFunction = !admission.lastFunction().isEmpty();
+    const QString function = RecordingAdmission::functionKey(*reading);
+    if (admission.switchFunction(function)) {
+        if (hadFunction)
+            reportFunctionChange(function);
         dataModel->clearRecords();
         currentChart->clearChart();
         if (dual)
             ui->chart2->clearChart();
+        tableFull = false;
     }
     const RecordingAdmission::Limits limits{dmm->samplePoints(), dmm->isInfinite(),
                                             dmm->isSkipRepeat()};
-    if (admission.admit(reading->valueText(), dataModel->rowCount(), limits) ==
-        RecordingAdmission::Verdict::Record)
+    const RecordingAdmission::Verdict verdict =
+        admission.admit(reading->valueText(), dataModel->rowCount(), limits);
+    if (verdict == RecordingAdmission::Verdict::Record) {
+        tableFull = false;
         recordReading(reading);
-    else
+    } else {
+        if (verdict == RecordingAdmission::Verdict::TableFull)
+            reportTableFull();
         delete reading;
+    }
+    showRecordingState();
+}
+
+void Widget::reportFunctionChange(const QString &function)
+{
+    const QString place = recordingPlace();
+    ui->statusBar->showMessage(
+        !place.isEmpty() ? tr("Function changed to %1; the previous recording is kept in %2")
+                               .arg(function, place)
+        : dataModel->rowCount() > 0
+            ? tr("Function changed to %1; the previous recording was cleared").arg(function)
+            : tr("Function changed to %1").arg(function));
 }
 
 void Widget::recordReading(DmmData *reading)
@@ -80,15 +107,17 @@ void Widget::recordReading(DmmData *reading)
     // needs is taken from it first.
     const quint8 function = reading->entry() ? functionCode(reading->entry()) : 0;
     const bool dual = RecordingAdmission::isDualDisplay(*reading);
+    const QDateTime time = reading->timestamp();
     DMMChart *chart =
         RecordingAdmission::belongsOnSecondChart(*reading) ? ui->chart2 : currentChart;
-    auto *point =
-        new ChartPoint(reading->timestamp(), reading->value(), reading->valueText(),
-                       ChartPoint::makeLabel(reading->timestamp(), reading->functionName(),
-                                             reading->valueText(), reading->unitText()));
+    auto *point = new ChartPoint(time, reading->value(), reading->valueText(),
+                                 ChartPoint::makeLabel(time, reading->functionName(),
+                                                       reading->valueText(), reading->unitText()));
 
-    journalRow(dataModel->appendRecord(reading) - 1);
+    const int row = dataModel->appendRecord(reading) - 1;
+    journalRow(row);
     ui->tv->scrollToBottom();
+    showElapsed(row, time);
 
     currentChart->setAutoPrefix(isScaledFunction(function));
     if (dual)
@@ -139,4 +168,6 @@ void Widget::on_actionDelete_triggered()
     dataModel->clearRecords();
     ui->chart->clearChart();
     ui->chart2->clearChart();
+    tableFull = false;
+    showRecordingState();
 }

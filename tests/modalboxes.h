@@ -4,11 +4,12 @@
 #include <functional>
 #include <memory>
 
-// The message boxes the test dismissed; text and buttons are the latest one's.
+// The message boxes the test dismissed; texts and buttons are the latest one's.
 struct SeenBox
 {
     int count = 0;
     QString text;
+    QString informative;
     QMessageBox::StandardButtons buttons;
     QStringList texts;
 };
@@ -25,6 +26,7 @@ dismissMessageBoxes(SeenBox *seen, QMessageBox::StandardButton answer = QMessage
             return;
         ++seen->count;
         seen->text = box->text();
+        seen->informative = box->informativeText();
         seen->buttons = box->standardButtons();
         seen->texts << box->text();
         if (QAbstractButton *button = box->button(answer))

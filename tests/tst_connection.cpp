@@ -1,6 +1,8 @@
 #include "app/resourcebundle.h"
 #include "meter/command.h"
 #include "meter/oncecommandpool.h"
+#include "meter/simlink.h"
+#include "meter/virtualmeter.h"
 #include "record/chartline.h"
 #include "record/csvwriter.h"
 #include "record/datamodel.h"
@@ -153,6 +155,127 @@ private slots:
         }
         QCOMPARE(m_seen.count, link == "refuse" ? 2 : 0);
         QCOMPARE(m_seen.text, link == "refuse" ? "Failed to open device." : "");
+        QCOMPARE(m_seen.informative, link == "refuse" ? "the fake link refuses to open" : "");
+    }
+
+    // The status bar: what just happened | link | recording | rows | span, and a dimmed panel.
+    void statusBarSaysWhatHappens_data()
+    {
+        // Actions by name, readings as in admissionRules; "drop" loses the link, "silent" and
+        // "reopened" wait for the meter's silence and the reconnection, "reply" is the meter's
+        // answer, "reconnect" turns the option on, "full2" limits the table to 2 rows.
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("status");
+        const auto row = [](const char *name, const char *steps, const char *status) {
+            QTest::newRow(name) << steps << status;
+        };
+        row("opened", "Connect", " | auto: open | recording | rows: 0 | ");
+        row("closed by the user", "Connect 1 Disconnect",
+            " | auto: closed | stopped: link closed | rows: 1 | elapsed 0:00:00");
+        row("lost", "Connect 1 2 drop",
+            " | auto: lost at hh:mm:ss | stopped: link closed | rows: 2 | elapsed 0:00:01 | "
+            "dimmed");
+        row("lost, reconnecting", "reconnect Connect drop",
+            " | auto: lost at hh:mm:ss, trying again every 2 s | stopped: link closed | rows: 0 |  "
+            "| dimmed");
+        row("reconnected", "reconnect Connect 1 drop reopened 2",
+            "Reconnected at hh:mm:ss | auto: open | recording | rows: 2 | elapsed 0:00:01");
+        row("silent", "Connect silent",
+            "The meter does not answer: is it switched on, in the right mode, on this port? | "
+            "auto: meter not answering | recording | rows: 0 | ");
+        row("answering again", "Connect silent reply",
+            " | auto: open | recording | rows: 1 | elapsed 0:00:00");
+        row("table full", "full2 Connect 1 2 3 4",
+            "Table full at 2 readings; the recording is kept in J | auto: open | stopped: table "
+            "full at 2 readings | rows: 2 of 2 | elapsed 0:00:01");
+        row("function change", "Connect 1 2 6:3",
+            "Function changed to RES; the previous recording is kept in J | auto: open | recording "
+            "| "
+            "rows: 1 | elapsed 0:00:00");
+        row("paused", "Connect 1 Pause 2 3", " | auto: open | paused | rows: 1 | elapsed 0:00:00");
+        row("resumed", "Connect 1 Pause 2 Pause 3",
+            " | auto: open | recording | rows: 2 | elapsed 0:00:02");
+    }
+
+    void statusBarSaysWhatHappens()
+    {
+        QFETCH(QString, steps);
+        m_rig->pollQuickly();
+        m_rig->useFakeLinks({}); // a meter that never answers
+        MyDmm *dmm = m_rig->dmm();
+        if (steps.contains("silent"))
+            dmm->setSilenceTimeout(100);
+        for (const QString &step : steps.split(' ')) {
+            if (step == "drop")
+                m_rig->latestLink->dropBySelf();
+            else if (step == "silent")
+                QTRY_VERIFY(dmm->isMeterSilent());
+            else if (step == "reopened")
+                QTRY_VERIFY_WITH_TIMEOUT(dmm->isOpen(), 3 * Widget::kReconnectIntervalMs);
+            else if (step == "reply")
+                m_rig->latestLink->inject(replyFrame(2, 0x31, " 1.234 "));
+            else if (step == "reconnect")
+                m_rig->window->setReconnectOption(true);
+            else if (step == "full2")
+                dmm->setSamplePoints(2), dmm->setInfinite(false);
+            else if (step[0].isUpper())
+                m_rig->action(qPrintable("action" + step))->trigger();
+            else
+                m_rig->deliver(quint8(step.contains(':') ? step.section(':', 0, 0).toInt() : 2),
+                               step.section(':', -1));
+        }
+        QStringList parts{m_rig->child<QStatusBar>("statusBar")->currentMessage()};
+        for (const char *name : {"lblLink", "lblRecording", "lblRows", "lblElapsed"})
+            parts << text(name);
+        if (!m_rig->child<QWidget>("dockWidgetContents_3")->isEnabled())
+            parts << "dimmed";
+        QString status = parts.join(" | ");
+        status.replace(QRegularExpression("\\d\\d:\\d\\d:\\d\\d"), "hh:mm:ss");
+        status.replace(
+            QRegularExpression(QRegularExpression::escape(m_journals->path()) + "/\\S+\\.csv"),
+            "J");
+        QTEST(status, "status");
+    }
+
+    // Unplugged and plugged in again with Reconnect on: one table and one journal hold the
+    // readings before and after, each once, and the panel is dimmed in between.
+    void recordingSurvivesAnUnplug()
+    {
+        auto *meter = new VirtualMeter(7, m_rig->window.get());
+        m_rig->window->deviceLink()->setLinkFactory(
+            [meter](const QString &, const LinkSettings &, QString *) -> LinkBackend * {
+                return new SimLink(meter);
+            });
+        m_rig->window->setReconnectOption(true);
+        m_rig->pollQuickly();
+        m_rig->action("actionConnect")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(table()->rowCount() >= 3, 10000);
+        meter->unplug();
+        const auto *panel = m_rig->child<QWidget>("dockWidgetContents_3");
+        QVERIFY(!panel->isEnabled());
+        const int before = table()->rowCount();
+        meter->plugIn();
+        QTRY_VERIFY_WITH_TIMEOUT(table()->rowCount() >= before + 3, 10000);
+        QVERIFY(panel->isEnabled());
+        m_rig->action("actionDisconnect")->trigger();
+
+        // Every reply in order; only those on the wire at the unplug and at Disconnect may be
+        // missing.
+        QStringList sent;
+        for (const VirtualMeter::SentReply &reply : meter->sentReplies())
+            sent << QString::fromLatin1(reply.text);
+        const int rows = table()->rowCount();
+        QVERIFY2(rows <= sent.size() && rows >= sent.size() - 2,
+                 qPrintable(QStringLiteral("%1 rows, %2 sent").arg(rows).arg(sent.size())));
+        for (int row = 0, next = 0; row < rows; ++row) {
+            next = sent.indexOf(table()->index(row, 4).data().toString(), next) + 1;
+            QVERIFY2(next > 0, qPrintable(QStringLiteral("row %1").arg(row + 1)));
+        }
+        QCOMPARE(QDir(m_journals->path()).entryList({"*.csv"}).size(), 1);
+        const QString exported = m_journals->filePath("export.out");
+        QVERIFY(writeCsv(table(), exported));
+        QCOMPARE(testfiles::readAll(m_rig->window->recordingJournal()->fileName()),
+                 testfiles::readAll(exported));
     }
 
     void eachKeyPressQueuesItsCode()

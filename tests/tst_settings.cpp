@@ -1,5 +1,6 @@
 #include "app/optiondialog.h"
 #include "app/resourcebundle.h"
+#include "app/settingsfile.h"
 #include "app/startuplanguage.h"
 #include "app/widget.h"
 #include "meter/deviceselector.h"
@@ -72,7 +73,7 @@ private slots:
                                "    <Model>VX310A</Model>\n    <Version>2.02</Version>\n    "
                                "<SamplePoints>1000</SamplePoints>\n"
                                "    <Infinite>1</Infinite>\n    <SampleRate>1000</SampleRate>\n    "
-                               "<SkipRepeat>0</SkipRepeat>\n"
+                               "<SkipRepeat>0</SkipRepeat>\n    <Reconnect>0</Reconnect>\n"
                                "</options>\n");
             QCOMPARE(
                 testfiles::readAll(m_settings->path()),
@@ -95,7 +96,8 @@ private slots:
     void readValuesAreWrittenBack_data()
     {
         QTest::addColumn<QByteArray>("content");
-        // FixedLanguage, Language, Model, Version, SamplePoints, Infinite, SampleRate, SkipRepeat
+        // FixedLanguage, Language, Model, Version, SamplePoints, Infinite, SampleRate, SkipRepeat,
+        // Reconnect
         QTest::addColumn<QString>("written");
         const auto row = [](const char *name, const char *content, const char *written) {
             QTest::newRow(name) << QByteArray("<options>") + content + "</options>" << written;
@@ -103,20 +105,20 @@ private slots:
         row("any order; Model and Version are not read",
             "<SkipRepeat>1</SkipRepeat><SampleRate>50</SampleRate><X>3</X><Infinite>0</Infinite>"
             "<Model>VX310E</Model><Version>9.99</Version><SamplePoints>20</SamplePoints>"
-            "<Language>OTHER</Language><FixedLanguage>1</FixedLanguage>",
-            "1 OTHER VX310A 2.02 20 0 50 1");
+            "<Language>OTHER</Language><FixedLanguage>1</FixedLanguage><Reconnect>1</Reconnect>",
+            "1 OTHER VX310A 2.02 20 0 50 1 1");
         row("not a number reads as 0",
             "<SamplePoints>abc</SamplePoints><SampleRate>12ms</SampleRate><Infinite>yes</Infinite>"
             "<FixedLanguage>true</FixedLanguage>",
-            "0  VX310A 2.02 0 0 0 0");
+            "0  VX310A 2.02 0 0 0 0 0");
         row("the last value counts, unchecked and as written; blanks change nothing; 2 and -1 true",
             "<SamplePoints>5</SamplePoints><SamplePoints>-5</SamplePoints><Language>EN</Language>"
             "<Language> other </Language><Language> </Language><SampleRate/><Infinite>2</Infinite>"
             "<SkipRepeat>-1</SkipRepeat>",
-            "0  other  VX310A 2.02 -5 1 1000 1");
+            "0  other  VX310A 2.02 -5 1 1000 1 0");
         row("malformed: what came before counts",
             "<SamplePoints>5</SamplePoints>6<Bad a=><SampleRate>9</SampleRate>",
-            "0  VX310A 2.02 5 1 1000 0");
+            "0  VX310A 2.02 5 1 1000 0 0");
     }
 
     void readValuesAreWrittenBack()
@@ -128,7 +130,7 @@ private slots:
         QVERIFY(window.close());
         QStringList written;
         for (const char *key : {"FixedLanguage", "Language", "Model", "Version", "SamplePoints",
-                                "Infinite", "SampleRate", "SkipRepeat"})
+                                "Infinite", "SampleRate", "SkipRepeat", "Reconnect"})
             written << m_settings->values().value(key);
         QTEST(written.join(' '), "written");
     }
@@ -161,6 +163,7 @@ private slots:
             window.findChild<QAction *>("actionClose")->trigger();
         }
         QCOMPARE(m_seen.texts, QStringList{"Can not open file."});
+        QCOMPARE(m_seen.informative, "The settings were not saved to " + settingsFilePath() + ".");
         QVERIFY(!window.isVisible());
         // The old file is whole, with no half-written copy beside it.
         QCOMPARE(testfiles::readAll(path), previous);
@@ -230,6 +233,7 @@ private slots:
             QVERIFY(dialog->sbSamplePoints->isEnabled());
             dialog->sbSampleRate->setValue(sampleRate);
             dialog->chkSkipRepeat->setChecked(true);
+            dialog->chkReconnect->setChecked(true);
         });
         window.findChild<QAction *>("actionOption")->trigger();
         QVERIFY(handled);
@@ -244,6 +248,7 @@ private slots:
         QCOMPARE(timers.isEmpty() ? 0 : timers.first().interval, period);
         QVERIFY(window.close());
         QTEST(m_settings->values().value("Language"), "saved");
+        QCOMPARE(m_settings->values().value("Reconnect"), accepted ? "1" : "0");
     }
 
     void everyTextHasAFinishedTranslation()

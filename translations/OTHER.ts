@@ -66,6 +66,10 @@
         <source>Please restart application for translation to take effect.</source>
         <translation>请重新启动程序，新的语言设置才会生效。</translation>
     </message>
+    <message>
+        <source>Reconnect a lost link</source>
+        <translation>自动重新连接</translation>
+    </message>
 </context>
 <context>
     <name>Widget</name>
@@ -261,6 +265,94 @@ Do you want to open this file?</source>
     <message>
         <source>Export the chart to a JPEG file.</source>
         <translation>将图表导出为 JPEG 文件。</translation>
+    </message>
+    <message>
+        <source>The settings were not saved to %1.</source>
+        <translation>设置未保存到 %1。</translation>
+    </message>
+    <message>
+        <source>Reconnected at %1</source>
+        <translation>已于 %1 重新连接</translation>
+    </message>
+    <message>
+        <source>%1: meter not answering</source>
+        <translation>%1：仪表无应答</translation>
+    </message>
+    <message>
+        <source>%1: open</source>
+        <translation>%1：已连接</translation>
+    </message>
+    <message>
+        <source>%1: closed</source>
+        <translation>%1：已断开</translation>
+    </message>
+    <message>
+        <source>%1: lost at %2, trying again every 2 s</source>
+        <translation>%1：于 %2 断开，每 2 秒重试</translation>
+    </message>
+    <message>
+        <source>%1: lost at %2</source>
+        <translation>%1：于 %2 断开</translation>
+    </message>
+    <message>
+        <source>paused</source>
+        <translation>已暂停</translation>
+    </message>
+    <message>
+        <source>stopped: table full at %1 readings</source>
+        <translation>已停止：表格已满（%1 条读数）</translation>
+    </message>
+    <message>
+        <source>stopped: link closed</source>
+        <translation>已停止：连接已断开</translation>
+    </message>
+    <message>
+        <source>recording</source>
+        <translation>正在记录</translation>
+    </message>
+    <message>
+        <source>rows: %1</source>
+        <translation>行数：%1</translation>
+    </message>
+    <message>
+        <source>rows: %1 of %2</source>
+        <translation>行数：%1 / %2</translation>
+    </message>
+    <message>
+        <source>elapsed %1</source>
+        <translation>已用时间 %1</translation>
+    </message>
+    <message>
+        <source>The meter does not answer: is it switched on, in the right mode, on this port?</source>
+        <translation>仪表无应答：请检查仪表是否已开机、处于正确模式、连接在此端口上。</translation>
+    </message>
+    <message>
+        <source>Resume</source>
+        <translation>继续</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>暂停</translation>
+    </message>
+    <message>
+        <source>Table full at %1 readings; raise Sample points or press Delete to record more</source>
+        <translation>表格已满（%1 条读数）；请增大采样点数或按删除以继续记录</translation>
+    </message>
+    <message>
+        <source>Table full at %1 readings; the recording is kept in %2</source>
+        <translation>表格已满（%1 条读数）；记录保存在 %2</translation>
+    </message>
+    <message>
+        <source>Function changed to %1; the previous recording is kept in %2</source>
+        <translation>功能已切换为 %1；之前的记录保存在 %2</translation>
+    </message>
+    <message>
+        <source>Function changed to %1; the previous recording was cleared</source>
+        <translation>功能已切换为 %1；之前的记录已清除</translation>
+    </message>
+    <message>
+        <source>Function changed to %1</source>
+        <translation>功能已切换为 %1</translation>
     </message>
 </context>
 </TS>
