@@ -1,9 +1,11 @@
 #include "cli/clilogger.h"
 
 #include "cli/clijournal.h"
+#include "cli/jsonlformatter.h"
 #include "meter/deviceselector.h"
 #include "meter/dmmdata.h"
 #include "meter/mydmm.h"
+#include "mqtt/mqttpublisher.h"
 
 #include <QIODevice>
 #include <limits>
@@ -24,7 +26,7 @@ CliLogger::CliLogger(const CliOptions &options, QIODevice *output, QIODevice *lo
     , m_options(options)
     , m_output(output)
     , m_log(log)
-    , m_formatter(ReadingFormatter::create(options.format, options.model))
+    , m_formatter(ReadingFormatter::create(options.format, options.model, options.name))
     , m_selector(std::make_unique<DeviceSelector>())
 {
     if (!options.journalDir.isEmpty())
@@ -64,6 +66,8 @@ void CliLogger::start()
 {
     if (m_journal)
         m_journal->prune();
+    if (m_options.mqtt)
+        startPublisher();
     tryOpen();
     // Counted from the first try, so that even the shortest run has had its chance to connect.
     if (m_options.seconds > 0 && !m_stopping) {
@@ -171,6 +175,8 @@ void CliLogger::handleReading(const DmmData &data)
     if (m_journal)
         m_journal->append(data);
     write(m_formatter->reading(m_written, data));
+    if (m_publisher)
+        publish(data);
     m_stats.add(data);
     if (m_options.samples > 0 && m_written >= m_options.samples)
         stop(0);
@@ -201,12 +207,74 @@ void CliLogger::stop(int exitCode)
     m_dmm->close();
     if (m_journal)
         m_journal->stop();
-    if (m_options.stats)
-        m_log->write(m_stats.summary().toLocal8Bit());
+    if (m_options.stats) {
+        QString summary = m_stats.summary();
+        if (m_publisher)
+            summary += QStringLiteral("mqtt dropped: %1\n").arg(m_publisher->dropped());
+        m_log->write(summary.toLocal8Bit());
+    }
     // A run whose meter never answered has logged nothing, whatever ended it.
     if (m_everOpened && !m_received) {
         report(QStringLiteral("no reading received"));
         exitCode = kFailure;
     }
-    emit finished(m_everOpened ? exitCode : kFailure);
+    m_exitCode = m_everOpened ? exitCode : kFailure;
+    if (m_publisher) {
+        if (m_publisher->dropped() > 0)
+            report(QStringLiteral("MQTT: %1 readings dropped").arg(m_publisher->dropped()));
+        m_publisher->finish(kMqttFinishMs); // finished() follows from there
+        return;
+    }
+    emit finished(m_exitCode);
+}
+
+void CliLogger::startPublisher()
+{
+    const MqttSettings &settings = m_options.mqttSettings;
+    const QString broker = QStringLiteral("%1:%2").arg(settings.host).arg(settings.port);
+    m_mqttFormatter = std::make_unique<JsonlFormatter>(m_options.name);
+    m_publisher = std::make_unique<MqttPublisher>(settings);
+    connect(m_publisher.get(), &MqttPublisher::connected, this, [this, broker] {
+        report(QStringLiteral("%1 MQTT connected to %2").arg(now(), broker));
+    });
+    connect(m_publisher.get(), &MqttPublisher::unreachable, this,
+            [this, broker](const QString &reason) {
+                report(QStringLiteral("%1 MQTT broker %2 not reachable: %3; trying again")
+                           .arg(now(), broker, reason));
+            });
+    connect(m_publisher.get(), &MqttPublisher::connectionLost, this,
+            [this, broker](const QString &reason) {
+                report(QStringLiteral("%1 MQTT connection to %2 lost: %3; trying again")
+                           .arg(now(), broker, reason));
+            });
+    connect(m_publisher.get(), &MqttPublisher::refused, this, [this](const QString &reason) {
+        report(QStringLiteral("The MQTT broker refused the login: %1").arg(reason));
+        stop(kFailure);
+    });
+    connect(m_publisher.get(), &MqttPublisher::finished, this, &CliLogger::onPublisherFinished);
+    QString error;
+    if (!m_publisher->start(&error)) {
+        report(error);
+        m_publisher.reset();
+        stop(kFailure);
+    }
+}
+
+// The reading's JSON line without its line feed; the queue's first drop is reported at once.
+void CliLogger::publish(const DmmData &data)
+{
+    m_publisher->publish(m_mqttFormatter->reading(m_written, data).chopped(1));
+    if (!m_dropReported && m_publisher->dropped() > 0) {
+        m_dropReported = true;
+        report(QStringLiteral("%1 MQTT queue full (%2 readings): dropping the oldest")
+                   .arg(now())
+                   .arg(m_options.mqttSettings.queueLimit));
+    }
+}
+
+void CliLogger::onPublisherFinished(qint64 undelivered)
+{
+    if (undelivered > 0)
+        report(QStringLiteral("MQTT: %1 readings not delivered").arg(undelivered));
+    emit finished(m_exitCode);
 }

@@ -10,6 +10,8 @@
 #include <memory>
 
 class CliJournal;
+class JsonlFormatter;
+class MqttPublisher;
 class DeviceSelector;
 class DmmData;
 class MyDmm;
@@ -24,6 +26,8 @@ class CliLogger : public QObject
     Q_OBJECT
 public:
     static constexpr int kReconnectIntervalMs = 2000;
+    // How long the end of a run waits for the broker to take the readings still queued.
+    static constexpr int kMqttFinishMs = 15000;
 
     // Readings go to output (written one whole line per write); messages to log.
     CliLogger(const CliOptions &options, QIODevice *output, QIODevice *log,
@@ -50,6 +54,9 @@ private:
     void write(const QByteArray &bytes);
     void report(const QString &message);
     void armTimeLimit();
+    void startPublisher();
+    void publish(const DmmData &data);
+    void onPublisherFinished(qint64 undelivered);
 
     CliOptions m_options;
     QIODevice *m_output;
@@ -58,6 +65,8 @@ private:
     std::unique_ptr<CliJournal> m_journal;
     std::unique_ptr<DeviceSelector> m_selector;
     std::unique_ptr<MyDmm> m_dmm;
+    std::unique_ptr<JsonlFormatter> m_mqttFormatter;
+    std::unique_ptr<MqttPublisher> m_publisher;
     ReadingStats m_stats;
     QDeadlineTimer m_deadline;
     QTimer m_timeLimit;
@@ -70,4 +79,6 @@ private:
     bool m_received = false; // a reading has arrived, recorded or skipped as a repeat
     bool m_keysPressed = false;
     bool m_stopping = false;
+    bool m_dropReported = false;
+    int m_exitCode = 0;
 };

@@ -3,6 +3,7 @@
 #include "meter/meterkeys.h"
 
 #include <QCommandLineParser>
+#include <QFile>
 
 namespace {
 
@@ -21,10 +22,14 @@ const char kDescription[] =
     "      press Hold on the meter, then log JSON lines until Ctrl+C\n"
     "  klm704-cli --format influx --reconnect | telegraf --config meter.conf\n"
     "      feed a time-series database, reconnecting after an unplug\n"
+    "  klm704-cli --device ch9329 --name bench-1 --mqtt mqtt://broker.lan/lab\n"
+    "      also publish every reading to the topic lab/bench-1/reading\n"
     "\n"
     "Diagnostics of the link are off; QT_LOGGING_RULES=\"klm704.*=true\" shows them.\n"
+    "The MQTT password comes from the environment variable KLM704_MQTT_PASSWORD or from "
+    "--mqtt-password-file, never from the command line.\n"
     "Exit status: 0 success, 1 the link could not be opened or was lost (with --reconnect: "
-    "never opened), 2 usage error.";
+    "never opened) or the broker refused the login, 2 usage error.";
 
 const QString kSerialPrefix = QStringLiteral("serial:");
 
@@ -55,6 +60,109 @@ QStringList keyNames()
     for (const meterkeys::NamedKey &key : meterkeys::kNamedKeys)
         names << QLatin1String(key.name);
     return names;
+}
+
+// The options of the meter's name and of the broker.
+struct MqttOptions
+{
+    const QCommandLineOption name{
+        "name",
+        "The meter's name in the jsonl (\"meter\") and influx (tag meter) lines and in the MQTT "
+        "topics; default: the host name and the device, e.g. bench-pc-ch9329. Example: --name "
+        "bench-1",
+        "NAME"};
+    const QCommandLineOption url{
+        "mqtt",
+        "Also publishes every reading written, as its JSON object, to <prefix>/<name>/reading "
+        "(QoS 1), and a retained <prefix>/<name>/status of online or offline (also the last "
+        "will). mqtts:// uses TLS with the system's certificates. Readings wait while the "
+        "broker is away. Example: --mqtt mqtt://broker.lan:1883/lab",
+        "URL"};
+    const QCommandLineOption ca{
+        "mqtt-ca",
+        "Trusts the certificate authority in FILE for mqtts:// instead of the "
+        "system's. Example: --mqtt-ca ca.crt",
+        "FILE"};
+    const QCommandLineOption user{"mqtt-user",
+                                  "The user name for the broker. Example: "
+                                  "--mqtt-user logger",
+                                  "USER"};
+    const QCommandLineOption passwordFile{
+        "mqtt-password-file",
+        "Reads the broker password from the first line of FILE. Example: --mqtt-password-file "
+        "~/.mqtt-password",
+        "FILE"};
+    const QCommandLineOption queue{
+        "mqtt-queue",
+        "At most N readings wait for an unreachable broker; beyond that the oldest are dropped "
+        "and counted (default 100000). Example: --mqtt-queue 1000",
+        "N"};
+
+    QList<QCommandLineOption> all() const { return {name, url, ca, user, passwordFile, queue}; }
+    bool read(const QCommandLineParser &parser, CliOptions *options, QString *error) const;
+};
+
+QString passwordFromFile(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error =
+            QStringLiteral("Cannot read the password file %1: %2").arg(path, file.errorString());
+        return QString();
+    }
+    QByteArray line = file.readLine();
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    return QString::fromUtf8(line);
+}
+
+bool MqttOptions::read(const QCommandLineParser &parser, CliOptions *options, QString *error) const
+{
+    options->name =
+        parser.isSet(name) ? parser.value(name) : MqttSettings::defaultName(options->device);
+    if (!MqttSettings::isValidName(options->name)) {
+        *error = QStringLiteral("--name needs a name without /, + or #");
+        return false;
+    }
+    MqttSettings &settings = options->mqttSettings;
+    settings.name = options->name;
+    options->mqtt = parser.isSet(url);
+    if (!options->mqtt) {
+        for (const QCommandLineOption &option : {ca, user, passwordFile, queue}) {
+            if (parser.isSet(option)) {
+                *error = QStringLiteral("--%1 needs --mqtt").arg(option.names().first());
+                return false;
+            }
+        }
+        return true;
+    }
+    if (!MqttSettings::fromUrl(parser.value(url), &settings, error))
+        return false;
+    settings.caFile = parser.value(ca);
+    if (!settings.caFile.isEmpty() && !settings.tls) {
+        *error = QStringLiteral("--mqtt-ca needs an mqtts:// address");
+        return false;
+    }
+    if (parser.isSet(user))
+        settings.user = parser.value(user);
+    settings.password = parser.isSet(passwordFile)
+                            ? passwordFromFile(parser.value(passwordFile), error)
+                            : qEnvironmentVariable("KLM704_MQTT_PASSWORD");
+    if (!error->isEmpty())
+        return false;
+    if (!settings.password.isEmpty() && settings.user.isEmpty()) {
+        *error = QStringLiteral("A broker password needs a user name (--mqtt-user)");
+        return false;
+    }
+    bool ok = true;
+    if (parser.isSet(queue)) {
+        settings.queueLimit = parser.value(queue).toInt(&ok);
+        if (!ok || settings.queueLimit < 1) {
+            *error = QStringLiteral("--mqtt-queue needs a whole number of at least 1");
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -117,6 +225,8 @@ bool CliOptions::parse(const QStringList &arguments, CliOptions *options, QStrin
         "DIR");
     parser.addOptions({help, version, device, model, samples, time, rate, skipRepeat, key, format,
                        output, stats, reconnect, journal});
+    const MqttOptions mqtt;
+    parser.addOptions(mqtt.all());
 
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -188,5 +298,5 @@ bool CliOptions::parse(const QStringList &arguments, CliOptions *options, QStrin
     options->stats = parser.isSet(stats);
     options->reconnect = parser.isSet(reconnect);
     options->journalDir = parser.value(journal);
-    return true;
+    return mqtt.read(parser, options, error);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "mqtt/mqttsettings.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -26,6 +28,9 @@ struct CliOptions
     bool stats = false;
     bool reconnect = false;
     QString journalDir; // empty: no journal
+    QString name;       // the meter's name in jsonl, influx and MQTT
+    bool mqtt = false;  // publish to the broker of mqttSettings
+    MqttSettings mqttSettings;
 
     // Parses the arguments (program name first). On a usage error returns false with *error
     // set; --help and --version set *exitNow and fill *text with what to print.

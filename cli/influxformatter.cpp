@@ -5,8 +5,9 @@
 #include <QLocale>
 #include <cmath>
 
-InfluxFormatter::InfluxFormatter(const QString &model)
+InfluxFormatter::InfluxFormatter(const QString &model, const QString &meter)
     : m_model(model)
+    , m_meter(meter)
 {
 }
 
@@ -62,6 +63,7 @@ QByteArray InfluxFormatter::reading(qint64 number, const DmmData &data) const
     Q_UNUSED(number)
     QString line = QStringLiteral("meter");
     appendTag(line, "model", m_model);
+    appendTag(line, "meter", m_meter);
     appendTag(line, "function", data.functionName());
     appendTag(line, "unit", data.unitText());
     line += ' ';

@@ -2,12 +2,12 @@
 
 #include "cli/readingformatter.h"
 
-// InfluxDB line protocol: measurement "meter", tags model, function and unit, the reading's
-// number and flags as fields, the time stamp in nanoseconds.
+// InfluxDB line protocol: measurement "meter", tags model, meter (its name), function and unit, the
+// reading's number and flags as fields, the time stamp in nanoseconds.
 class InfluxFormatter : public ReadingFormatter
 {
 public:
-    explicit InfluxFormatter(const QString &model);
+    InfluxFormatter(const QString &model, const QString &meter);
 
     QByteArray reading(qint64 number, const DmmData &data) const override;
 
@@ -20,4 +20,5 @@ public:
 
 private:
     QString m_model;
+    QString m_meter;
 };

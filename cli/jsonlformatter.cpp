@@ -16,6 +16,11 @@ QByteArray line(const QJsonObject &object)
 
 } // namespace
 
+JsonlFormatter::JsonlFormatter(const QString &meter)
+    : m_meter(meter)
+{
+}
+
 QString JsonlFormatter::isoTimestamp(const QDateTime &time)
 {
     return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODateWithMs);
@@ -25,6 +30,7 @@ QByteArray JsonlFormatter::reading(qint64 number, const DmmData &data) const
 {
     Q_UNUSED(number)
     QJsonObject object{
+        {"meter", m_meter},
         {"timestamp", isoTimestamp(data.timestamp())},
         // JSON has no infinity or NaN; such a value is written as null.
         {"value", std::isfinite(data.value()) ? QJsonValue(data.value()) : QJsonValue()},
@@ -52,5 +58,5 @@ QByteArray JsonlFormatter::reading(qint64 number, const DmmData &data) const
 
 QByteArray JsonlFormatter::event(const QString &name, const QDateTime &time) const
 {
-    return line(QJsonObject{{"event", name}, {"timestamp", isoTimestamp(time)}});
+    return line(QJsonObject{{"event", name}, {"meter", m_meter}, {"timestamp", isoTimestamp(time)}});
 }

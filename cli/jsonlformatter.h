@@ -6,9 +6,15 @@
 class JsonlFormatter : public ReadingFormatter
 {
 public:
+    // Every line names its meter, so that the lines of several meters can be told apart.
+    explicit JsonlFormatter(const QString &meter);
+
     QByteArray reading(qint64 number, const DmmData &data) const override;
     QByteArray event(const QString &name, const QDateTime &time) const override;
 
     // ISO 8601 local time with milliseconds and the UTC offset.
     static QString isoTimestamp(const QDateTime &time);
+
+private:
+    QString m_meter;
 };

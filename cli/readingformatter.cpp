@@ -11,14 +11,14 @@ QByteArray ReadingFormatter::event(const QString &name, const QDateTime &time) c
     return QByteArray();
 }
 
-std::unique_ptr<ReadingFormatter> ReadingFormatter::create(CliOptions::Format format,
-                                                           const QString &model)
+std::unique_ptr<ReadingFormatter>
+ReadingFormatter::create(CliOptions::Format format, const QString &model, const QString &meter)
 {
     switch (format) {
     case CliOptions::Format::Jsonl:
-        return std::make_unique<JsonlFormatter>();
+        return std::make_unique<JsonlFormatter>(meter);
     case CliOptions::Format::Influx:
-        return std::make_unique<InfluxFormatter>(model);
+        return std::make_unique<InfluxFormatter>(model, meter);
     case CliOptions::Format::Csv:
         break;
     }

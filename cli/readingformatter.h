@@ -22,5 +22,5 @@ public:
     virtual QByteArray event(const QString &name, const QDateTime &time) const;
 
     static std::unique_ptr<ReadingFormatter> create(CliOptions::Format format,
-                                                    const QString &model);
+                                                    const QString &model, const QString &meter);
 };

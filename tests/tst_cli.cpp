@@ -168,7 +168,7 @@ private slots:
         QList<double> values;
         for (int i = 0; i < rows.size(); ++i) {
             const QJsonObject &json = readings.at(i);
-            QCOMPARE(json.size(), 18);
+            QCOMPARE(json.size(), 19);
             values << json["value"].toDouble();
             QCOMPARE(values.last(), json["valueText"].toString().toDouble());
             QCOMPARE(QStringList({QString::number(i + 1), secondsOf(json),

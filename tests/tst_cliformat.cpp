@@ -82,49 +82,58 @@ private slots:
     void jsonlCarriesEveryField()
     {
         const auto data = reading(2, 0x31, "-12.345", -12.345, 13); // MAX, P-MAX, bits 0, 2, 3
-        const QByteArray line = JsonlFormatter().reading(1, *data);
+        const QByteArray line = JsonlFormatter("bench 1").reading(1, *data);
         QJsonObject object = QJsonDocument::fromJson(line).object();
         const QString time = object.take("timestamp").toString();
         QCOMPARE(QDateTime::fromString(time, Qt::ISODateWithMs), data->timestamp());
-        QCOMPARE(object, QJsonDocument::fromJson(R"({"value": -12.345, "valueText": "-12.345",
+        QCOMPARE(object, QJsonDocument::fromJson(
+                             R"({"meter": "bench 1", "value": -12.345, "valueText": "-12.345",
             "overload": 0, "unitText": "V", "rangeText": "60", "functionName": "DCV",
             "maxMinText": "MAX", "hold": true, "relative": false, "statusBit3": true,
             "manualRange": true, "lowBattery": false, "statusBit0": false, "peakText": "P-MAX",
             "couplingText": "", "functionCode": 2, "rangeCode": 49})")
                              .object());
-        QCOMPARE(JsonlFormatter().event("disconnected", data->timestamp()),
-                 "{\"event\":\"disconnected\",\"timestamp\":\"" + time.toLatin1() + "\"}\n");
+        QCOMPARE(JsonlFormatter("bench 1").event("disconnected", data->timestamp()),
+                 "{\"event\":\"disconnected\",\"meter\":\"bench 1\",\"timestamp\":\"" +
+                     time.toLatin1() + "\"}\n");
     }
 
     void influxEscapesTagsAndFields_data()
     {
         QTest::addColumn<QString>("model");
+        QTest::addColumn<QString>("meter");
         QTest::addColumn<int>("function");
         QTest::addColumn<QByteArray>("valueText");
-        QTest::addColumn<QString>("parsed"); // model tag|function tag|unit tag|value text field
-        const auto row = [](const char *name, const char *model, int function,
+        // model tag|meter tag|function tag|unit tag|value text field
+        QTest::addColumn<QString>("parsed");
+        const auto row = [](const char *name, const char *model, const char *meter, int function,
                             const char *valueText, const char *parsed) {
-            QTest::newRow(name) << QString(model) << function << QByteArray(valueText)
-                                << QString::fromUtf8(parsed);
+            QTest::newRow(name) << QString(model) << QString::fromUtf8(meter) << function
+                                << QByteArray(valueText) << QString::fromUtf8(parsed);
         };
-        row("duty cycle has a space", "VX310A", 5, " 50.0 ", "VX310A|Duty Cycle|%| 50.0 ");
-        row("ohms, model with comma and space", "VX 310,A", 6, "1.234", "VX 310,A|RES|Ω|1.234");
-        row("unit-less has no unit tag", "VX310A", 18, " 123", "VX310A|hFE|(none)| 123");
-        row("quote, backslash, line breaks", "VX\n310=A\\", 2, "1\"2\\3\r\n",
-            "VX 310=A\\|DCV|V|1\"2\\3  ");
+        row("duty cycle has a space", "VX310A", "bench-pc-ch9329", 5, " 50.0 ",
+            "VX310A|bench-pc-ch9329|Duty Cycle|%| 50.0 ");
+        row("ohms, model and meter with comma, space, equals", "VX 310,A", "bench 1,a=b", 6,
+            "1.234", "VX 310,A|bench 1,a=b|RES|Ω|1.234");
+        row("unit-less has no unit tag, empty meter none", "VX310A", "", 18, " 123",
+            "VX310A|(none)|hFE|(none)| 123");
+        row("quote, backslash, line breaks", "VX\n310=A\\", "a\\b\r", 2, "1\"2\\3\r\n",
+            "VX 310=A\\|a\\b |DCV|V|1\"2\\3  ");
     }
 
     void influxEscapesTagsAndFields()
     {
         QFETCH(QString, model);
+        QFETCH(QString, meter);
         QFETCH(int, function);
         QFETCH(QByteArray, valueText);
         const auto data = reading(quint8(function), 0x30, valueText, 1.5, 2); // relative
         const InfluxLine line =
-            parseInflux(QString::fromUtf8(InfluxFormatter(model).reading(1, *data)));
+            parseInflux(QString::fromUtf8(InfluxFormatter(model, meter).reading(1, *data)));
         QVERIFY(line.ok);
-        QTEST(QStringList({line.tags.value("model"), line.tags.value("function"),
-                           line.tags.value("unit", "(none)"), line.fields.value("valueText")})
+        QTEST(QStringList({line.tags.value("model"), line.tags.value("meter", "(none)"),
+                           line.tags.value("function"), line.tags.value("unit", "(none)"),
+                           line.fields.value("valueText")})
                   .join('|'),
               "parsed");
         QCOMPARE(QStringList({line.fields["value"], line.fields["overload"],
