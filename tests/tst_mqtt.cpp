@@ -51,14 +51,16 @@ int tcpPort(int port, bool listen)
     return ok ? ntohs(address.sin_port) : 0;
 }
 
-// A process whose standard output is read as lines.
+// A program whose standard output goes to a file; killed when it is destroyed.
 class Program : public QProcess
 {
 public:
-    Program(const QString &program, const QStringList &arguments,
+    Program(const QString &program, const QStringList &arguments, const QString &outFile,
             const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+        : m_outFile(outFile)
     {
         setProcessEnvironment(environment);
+        setStandardOutputFile(outFile);
         start(program, arguments);
     }
     ~Program() override
@@ -71,27 +73,31 @@ public:
         const bool ended = waitForFinished(kWait) && exitStatus() == QProcess::NormalExit;
         return ended ? exitCode() : -1;
     }
-    QList<QByteArray> lines()
+    // The complete lines written; with readingsOnly, neither events nor the subscriber's probes.
+    QList<QByteArray> lines(bool readingsOnly = true) const
     {
-        m_out += readAllStandardOutput();
-        return m_out.split('\n').mid(0, m_out.count('\n'));
+        const QByteArray out = testfiles::readAll(m_outFile);
+        QList<QByteArray> lines = out.split('\n').mid(0, out.count('\n'));
+        if (readingsOnly)
+            lines.erase(std::remove_if(lines.begin(), lines.end(),
+                                       [](const QByteArray &line) {
+                                           return line == "probe" || line.startsWith("{\"event");
+                                       }),
+                        lines.end());
+        return lines;
     }
-    QString err() { return QString::fromLocal8Bit(m_err += readAllStandardError()); }
+    QString err() { return m_err += QString::fromLocal8Bit(readAllStandardError()); }
 
 private:
-    QByteArray m_out;
-    QByteArray m_err;
+    QString m_outFile;
+    QString m_err;
 };
 
 // Mosquitto with a config file of its own, at a free port, its sessions kept across a restart.
 class Broker
 {
 public:
-    Broker()
-        : m_port(tcpPort(0, true))
-    {
-        writeConfig(QStringLiteral("allow_anonymous true\n"));
-    }
+    Broker() { writeConfig(QStringLiteral("allow_anonymous true\n")); }
     // Only this user with this password may log in.
     bool requireLogin(const QString &user, const QString &password)
     {
@@ -100,13 +106,9 @@ public:
                writeConfig("allow_anonymous false\npassword_file " + path("passwords") + '\n');
     }
     QString path(const QString &name) const { return m_dir.filePath(name); }
-    QString url() const { return QStringLiteral("mqtt://127.0.0.1:%1/lab").arg(m_port); }
-    QStringList at() const { return {"-h", "127.0.0.1", "-p", QString::number(m_port)}; }
-
     bool start()
     {
-        m_process = std::make_unique<Program>(QStringLiteral(MOSQUITTO_PATH),
-                                              QStringList{"-c", path("mosquitto.conf")});
+        m_process = program(MOSQUITTO_PATH, {"-c", path("mosquitto.conf")});
         return waitFor([this] { return tcpPort(m_port, false) != 0; });
     }
     // Ends it as a shutdown would (its sessions saved), and waits until it is gone.
@@ -115,25 +117,35 @@ public:
         m_process->terminate();
         return m_process->finish() == 0;
     }
-
-    // A subscriber with a session the broker keeps while it is away; its lines are the payloads.
-    // Ready once a probe it has subscribed for has come back.
-    std::unique_ptr<Program> subscribe(const QString &topic) const
+    // A subscriber with a session the broker keeps while it is away, ready once a probe it has
+    // subscribed for has come back.
+    std::unique_ptr<Program> subscribe(const QString &topic)
     {
-        auto subscriber = std::make_unique<Program>(
-            "mosquitto_sub", at() + QStringList{"-t", topic, "-q", "1", "-c", "-i", "tst_mqtt"});
-        bool probed = waitFor([&] {
-            QProcess::execute("mosquitto_pub", at() + QStringList{"-t", topic, "-m", "probe"});
-            return subscriber->lines().contains("probe");
+        auto subscriber =
+            program("mosquitto_sub", {"-t", topic, "-q", "1", "-c", "-i", "tst_mqtt"}, true);
+        const bool probed = waitFor([&] {
+            program("mosquitto_pub", {"-t", topic, "-m", "probe"}, true)->finish();
+            return subscriber->lines(false).contains("probe");
         });
         return probed ? std::move(subscriber) : nullptr;
     }
     // The retained message of the topic, as a new subscriber gets it.
-    QByteArray retained(const QString &topic) const
+    QByteArray retained(const QString &topic)
     {
-        Program reader("mosquitto_sub", at() + QStringList{"-t", topic, "-C", "1", "-W", "5"});
-        reader.finish();
-        return reader.lines().value(0, "<none>");
+        const auto reader = program("mosquitto_sub", {"-t", topic, "-C", "1", "-W", "5"}, true);
+        reader->finish();
+        return reader->lines().value(0, "<none>");
+    }
+    std::unique_ptr<Program>
+    cli(const QStringList &arguments,
+        const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+    {
+        const QString url = QStringLiteral("mqtt://127.0.0.1:%1/lab").arg(m_port);
+        return program(KLM704_CLI_PATH,
+                       QStringList{"--device", "sim", "--rate", "0", "--name", kName, "--mqtt", url,
+                                   "--format", "jsonl"} +
+                           arguments,
+                       false, environment);
     }
 
 private:
@@ -141,44 +153,36 @@ private:
     {
         // Started as root, Mosquitto would become another user that cannot read the test's files.
         const QString config =
-            QStringLiteral("listener %1 127.0.0.1\npersistence true\n"
-                           "persistence_location %2/\n%3%4")
+            QStringLiteral(
+                "listener %1 127.0.0.1\npersistence true\npersistence_location %2/\n%3%4")
                 .arg(m_port)
                 .arg(m_dir.path(), access, ::geteuid() == 0 ? QStringLiteral("user root\n") : "");
         return testfiles::writeAll(path("mosquitto.conf"), config.toUtf8());
     }
+    // The client programs get the broker's address.
+    std::unique_ptr<Program>
+    program(const QString &name, QStringList arguments, bool client = false,
+            const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+    {
+        if (client)
+            arguments << "-h"
+                      << "127.0.0.1"
+                      << "-p" << QString::number(m_port);
+        return std::make_unique<Program>(name, arguments, path(QString::number(++m_files)),
+                                         environment);
+    }
 
     QTemporaryDir m_dir;
-    int m_port;
+    const int m_port = tcpPort(0, true);
+    int m_files = 0;
     std::unique_ptr<Program> m_process;
 };
 
-std::unique_ptr<Program>
-cli(const Broker &broker, const QStringList &arguments,
-    const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
-{
-    return std::make_unique<Program>(
-        QStringLiteral(KLM704_CLI_PATH),
-        QStringList{"--device", "sim", "--rate", "0", "--name", kName, "--mqtt", broker.url()} +
-            arguments,
-        environment);
-}
-
-// The readings among the JSON lines, event lines left out.
-QList<QByteArray> readingLines(const QList<QByteArray> &lines)
-{
-    QList<QByteArray> readings;
-    for (const QByteArray &line : lines)
-        if (!line.startsWith("{\"event\"") && line != "probe")
-            readings.append(line);
-    return readings;
-}
-
-// Each payload once, in the order first received: QoS 1 may bring one again after a restart.
+// Each line once, in the order first seen: QoS 1 may bring one again after a restart.
 QList<QByteArray> firstOfEach(const QList<QByteArray> &lines)
 {
     QList<QByteArray> unique;
-    for (const QByteArray &line : readingLines(lines))
+    for (const QByteArray &line : lines)
         if (!unique.contains(line))
             unique.append(line);
     return unique;
@@ -190,43 +194,30 @@ class TestMqtt : public QObject
 {
     Q_OBJECT
 private slots:
-    // Whatever the format on standard output, the broker gets each reading once, in order, as its
-    // JSON object with the meter's name; the status is online during the run, offline after it.
-    void everyReadingArrivesOnceInOrder_data()
-    {
-        QTest::addColumn<QString>("format");
-        QTest::newRow("jsonl") << "jsonl";
-        QTest::newRow("influx") << "influx";
-    }
+    // With influx lines on standard output, the broker gets each reading once, in order, as its
+    // JSON line with the meter's name; the status is online during the run, offline after it.
     void everyReadingArrivesOnceInOrder()
     {
-        QFETCH(QString, format);
         Broker broker;
         QVERIFY(broker.start());
         const auto subscriber = broker.subscribe(kReadings);
         QVERIFY(subscriber);
-        const auto run = cli(broker, {"--samples", "6", "--format", format});
-        QVERIFY(waitFor([&] { return readingLines(subscriber->lines()).size() >= 1; }));
+        const auto run = broker.cli({"--samples", "6", "--format", "influx"});
+        QVERIFY(waitFor([&] { return !subscriber->lines().isEmpty(); }));
         QCOMPARE(broker.retained(kStatus), "online");
         QCOMPARE(run->finish(), 0);
-        QVERIFY(waitFor([&] { return readingLines(subscriber->lines()).size() >= 6; }));
+        QVERIFY(waitFor([&] { return subscriber->lines().size() >= 6; }));
         QCOMPARE(broker.retained(kStatus), "offline"); // by now any seventh would be here too
-        const QList<QByteArray> received = readingLines(subscriber->lines());
+        const QList<QByteArray> received = subscriber->lines();
         QCOMPARE(received.size(), 6);
-        const QList<QByteArray> written = readingLines(run->lines());
-        QCOMPARE(written.size(), 6);
-        for (int i = 0; i < received.size(); ++i) {
+        for (int i = 0; i < 6; ++i) { // the same time stamp ends the influx line, in nanoseconds
             const QJsonObject object = QJsonDocument::fromJson(received.at(i)).object();
-            QCOMPARE(object.value("meter").toString(), kName);
             QCOMPARE(object.size(), 19);
-            if (format == "jsonl") {
-                QCOMPARE(received.at(i), written.at(i));
-            } else { // the same time stamp, in nanoseconds at the end of the line
-                const QDateTime time =
-                    QDateTime::fromString(object["timestamp"].toString(), Qt::ISODateWithMs);
-                QVERIFY(written.at(i).endsWith(
-                    ' ' + QByteArray::number(time.toMSecsSinceEpoch() * 1000000)));
-            }
+            QCOMPARE(object.value("meter").toString(), kName);
+            const QDateTime time =
+                QDateTime::fromString(object["timestamp"].toString(), Qt::ISODateWithMs);
+            QVERIFY(run->lines().at(i).endsWith(
+                ' ' + QByteArray::number(time.toMSecsSinceEpoch() * 1000000)));
         }
     }
 
@@ -237,7 +228,7 @@ private slots:
         QVERIFY(broker.start());
         const auto status = broker.subscribe(kStatus);
         QVERIFY(status);
-        const auto run = cli(broker, {});
+        const auto run = broker.cli({});
         QVERIFY(waitFor([&] { return status->lines().contains("online"); }));
         ::kill(pid_t(run->processId()), SIGKILL);
         QVERIFY(waitFor([&] { return status->lines().endsWith("offline"); }));
@@ -264,61 +255,46 @@ private slots:
         Broker broker;
         QVERIFY(broker.start());
         const auto subscriber = broker.subscribe(kReadings);
-        QVERIFY(subscriber);
-        if (stopAfter == 0)
-            QVERIFY(broker.stop());
-        const auto run =
-            cli(broker, queue + QStringList{"--samples", "12", "--stats", "--format", "jsonl"});
-        const auto written = [&run](int count) {
-            return waitFor([&] { return readingLines(run->lines()).size() >= count; });
-        };
-        if (stopAfter > 0) {
-            QVERIFY(written(stopAfter));
-            QVERIFY(broker.stop());
-        }
-        QVERIFY(written(restartAfter));
+        QVERIFY(subscriber && (stopAfter > 0 || broker.stop()));
+        const auto run = broker.cli(queue + QStringList{"--samples", "12", "--stats"});
+        QVERIFY(waitFor([&] { return run->lines().size() >= stopAfter; }));
+        QVERIFY(stopAfter == 0 || broker.stop());
+        QVERIFY(waitFor([&] { return run->lines().size() >= restartAfter; }));
         QVERIFY(broker.start());
         QCOMPARE(run->finish(), 0);
         QVERIFY(waitFor([&] { return firstOfEach(subscriber->lines()).size() >= 12 - dropped; }));
-        QCOMPARE(firstOfEach(subscriber->lines()), readingLines(run->lines()).mid(dropped));
+        QCOMPARE(firstOfEach(subscriber->lines()), run->lines().mid(dropped));
         QVERIFY2(run->err().contains(QStringLiteral("mqtt dropped: %1\n").arg(dropped)),
                  qPrintable(run->err()));
         QCOMPARE(run->err().contains(QStringLiteral("MQTT: %1 readings dropped").arg(dropped)),
                  dropped > 0);
     }
 
-    // The password from a file or the environment, never the command line; a refused login ends
-    // the run with exit 1 and the broker's reason.
+    // The password from a file (before the environment) or the environment, never the command
+    // line; a refused login ends the run with exit 1 and the broker's reason.
     void loginWithPassword_data()
     {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<QString>("environment");
+        QTest::addColumn<QByteArray>("file");
         QTest::addColumn<int>("exitCode");
-        QTest::newRow("file") << "secret 1\n"
-                              << "wrong" << 0;
-        QTest::newRow("environment, wrong") << ""
-                                            << "wrong" << 1;
+        QTest::newRow("file") << QByteArray("secret 1\n") << 0;
+        QTest::newRow("environment, wrong") << QByteArray() << 1;
     }
     void loginWithPassword()
     {
-        QFETCH(QString, file);
-        QFETCH(QString, environment);
+        QFETCH(QByteArray, file);
         QFETCH(int, exitCode);
         Broker broker;
-        QVERIFY(broker.requireLogin("logger", "secret 1"));
-        QVERIFY(broker.start());
+        QVERIFY(broker.requireLogin("logger", "secret 1") && broker.start());
         QStringList arguments = {"--samples", "2", "--mqtt-user", "logger"};
-        if (!file.isEmpty()) {
-            QVERIFY(testfiles::writeAll(broker.path("password"), file.toUtf8()));
+        if (!file.isEmpty() && testfiles::writeAll(broker.path("password"), file))
             arguments << "--mqtt-password-file" << broker.path("password");
-        }
         QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
-        variables.insert("KLM704_MQTT_PASSWORD", environment);
-        const auto run = cli(broker, arguments, variables);
+        variables.insert("KLM704_MQTT_PASSWORD", "wrong");
+        const auto run = broker.cli(arguments, variables);
         QCOMPARE(run->finish(), exitCode);
-        const QString refusal = "The MQTT broker refused the login: Connection Refused: not "
-                                "authorised.\n";
-        QCOMPARE(run->err().contains(refusal), exitCode == 1);
+        QCOMPARE(run->err().contains("The MQTT broker refused the login: Connection Refused: not "
+                                     "authorised.\n"),
+                 exitCode == 1);
         QCOMPARE(run->err().contains("MQTT connected"), exitCode == 0);
     }
 };
