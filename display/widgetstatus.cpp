@@ -31,6 +31,8 @@ QLabel *statusLabel(const char *name)
 {
     auto *label = new QLabel();
     label->setObjectName(QLatin1String(name));
+    // Apart enough to be read as four fields.
+    label->setContentsMargins(6, 0, 6, 0);
     return label;
 }
 
