@@ -5,6 +5,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
@@ -37,6 +38,8 @@ OptionDialog::OptionDialog(bool fixedLanguage, QWidget *parent)
     , chkSkipRepeat(named(new QCheckBox, "chkSkipRepeat"))
     , chkInfinite(named(new QCheckBox(tr("Infinite")), "chkInfinite"))
     , chkReconnect(named(new QCheckBox, "chkReconnect"))
+    , leMqttUrl(named(new QLineEdit, "leMqttUrl"))
+    , leMqttName(named(new QLineEdit, "leMqttName"))
     , btnOk(named(new QPushButton(tr("Ok")), "btnOk"))
     , btnCancel(named(new QPushButton(tr("Cancel")), "btnCancel"))
     , cbbLanguage(named(new QComboBox(this), "cbbLanguage"))
@@ -83,6 +86,11 @@ void OptionDialog::buildLayout()
     grid->addWidget(chkSkipRepeat, row + 2, 1);
     addLabel(tr("Reconnect a lost link"), row + 3);
     grid->addWidget(chkReconnect, row + 3, 1);
+    addLabel(tr("MQTT broker"), row + 4);
+    leMqttUrl->setPlaceholderText(tr("mqtt://host/prefix; empty: off"));
+    grid->addWidget(leMqttUrl, row + 4, 1, 1, 2);
+    addLabel(tr("Meter name"), row + 5);
+    grid->addWidget(leMqttName, row + 5, 1, 1, 2);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();

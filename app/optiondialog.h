@@ -4,6 +4,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLineEdit;
 class QPushButton;
 class QSpinBox;
 
@@ -45,6 +46,9 @@ public:
     QCheckBox *const chkInfinite;
     // Opens a lost link again every 2 s.
     QCheckBox *const chkReconnect;
+    // The MQTT broker readings are published to (empty: none) and the meter's name there.
+    QLineEdit *const leMqttUrl;
+    QLineEdit *const leMqttName;
 
 private:
     QPushButton *const btnOk;

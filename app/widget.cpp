@@ -141,6 +141,8 @@ void Widget::showEvent(QShowEvent *event)
     if (!layoutRestored) {
         layoutRestored = true;
         restoreUI();
+        // By now the device is set, which the default meter name is made of.
+        startPublishing();
     }
     const bool named = !appName.isEmpty() && !version.isEmpty();
     setWindowTitle(
@@ -153,6 +155,7 @@ void Widget::closeEvent(QCloseEvent *event)
 {
     closeByUser();
     saveSettings();
+    stopPublishing();
     QMainWindow::closeEvent(event);
 }
 

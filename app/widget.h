@@ -14,6 +14,7 @@ class Journal;
 class DMMChart;
 class DeviceSelector;
 class DmmData;
+class MqttPublisher;
 class MyDmm;
 class QAction;
 class QLabel;
@@ -55,6 +56,11 @@ public:
     void reconnectForThisRun();
     bool reconnects() const { return reconnect || reconnectThisRun; }
     static constexpr int kReconnectIntervalMs = 2000;
+
+    // The broker that recorded readings are published to (mqtt://host[:port]/prefix, empty:
+    // none) and the meter's name in its topics (empty: the host name and the device).
+    QString mqttBroker() const { return mqttUrl; }
+    void setMqttBroker(const QString &url, const QString &name);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -121,6 +127,11 @@ private:
     void reportTableFull();
     // Where the recording in the table is kept once the table is cleared: its journal file.
     QString recordingPlace() const;
+    // (Re)connects to the broker of the settings, or ends publishing when none is named.
+    void startPublishing();
+    // What the broker has not yet taken gets a moment; then the status says offline.
+    void stopPublishing();
+    void publishReading(const DmmData &reading);
 
     Ui_Widget *ui = nullptr;
     // Hides the language choice in the options dialog.
@@ -156,4 +167,8 @@ private:
     QLabel *rowsLabel = nullptr;
     QLabel *elapsedLabel = nullptr;
     QTimer *reconnectTimer = nullptr;
+    QString mqttUrl;
+    QString mqttName;
+    MqttPublisher *publisher = nullptr;
+    QString publishedName; // the name in the topics of the publisher in use
 };

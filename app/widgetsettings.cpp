@@ -3,10 +3,13 @@
 #include "app/optiondialog.h"
 #include "app/settingsfile.h"
 #include "app/widget.h"
+#include "meter/deviceselector.h"
 #include "meter/mydmm.h"
+#include "mqtt/mqttsettings.h"
 
 #include <QCheckBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QSpinBox>
 
@@ -22,6 +25,8 @@ const QString kInfinite = QStringLiteral("Infinite");
 const QString kSampleRate = QStringLiteral("SampleRate");
 const QString kSkipRepeat = QStringLiteral("SkipRepeat");
 const QString kReconnect = QStringLiteral("Reconnect");
+const QString kMqttUrl = QStringLiteral("MqttUrl");
+const QString kMqttName = QStringLiteral("MqttName");
 
 const QString kEnglish = QStringLiteral("EN");
 const QString kChinese = QStringLiteral("OTHER");
@@ -83,6 +88,10 @@ void Widget::restoreSettings()
             dmm->setSkipRepeat(flagValue(text));
         else if (key == kReconnect)
             setReconnectOption(flagValue(text));
+        else if (key == kMqttUrl)
+            mqttUrl = text.trimmed();
+        else if (key == kMqttName)
+            mqttName = text.trimmed();
     });
 }
 
@@ -111,6 +120,8 @@ void Widget::saveSettings()
         {kSampleRate, QString::number(dmm->sampleRate())},
         {kSkipRepeat, flagText(dmm->isSkipRepeat())},
         {kReconnect, flagText(reconnect)},
+        {kMqttUrl, mqttUrl},
+        {kMqttName, mqttName},
     };
     if (writeSettingsFile(settingsFilePath(), entries))
         return;
@@ -129,6 +140,9 @@ void Widget::runOptionDialog()
     dialog.sbSampleRate->setValue(dmm->sampleRate());
     dialog.chkSkipRepeat->setChecked(dmm->isSkipRepeat());
     dialog.chkReconnect->setChecked(reconnect);
+    dialog.leMqttUrl->setText(mqttUrl);
+    dialog.leMqttName->setText(mqttName);
+    dialog.leMqttName->setPlaceholderText(MqttSettings::defaultName(deviceSelector->device()));
     dialog.sbSamplePoints->setEnabled(!dmm->isInfinite());
     dialog.setLanguageIndex(language == kChinese ? kChineseIndex : kEnglishIndex);
     if (dialog.exec() != QDialog::Accepted)
@@ -140,6 +154,9 @@ void Widget::runOptionDialog()
     dmm->setSkipRepeat(dialog.chkSkipRepeat->isChecked());
     dmm->setSamplePoints(dialog.sbSamplePoints->value());
     setReconnectOption(dialog.chkReconnect->isChecked());
+    if (dialog.leMqttUrl->text().trimmed() != mqttUrl ||
+        dialog.leMqttName->text().trimmed() != mqttName)
+        setMqttBroker(dialog.leMqttUrl->text(), dialog.leMqttName->text());
     // The new language is kept for the next start; this run keeps its own.
     language = languageForIndex(dialog.languageIndex());
 }

@@ -114,6 +114,7 @@ void Widget::recordReading(DmmData *reading)
                                  ChartPoint::makeLabel(time, reading->functionName(),
                                                        reading->valueText(), reading->unitText()));
 
+    publishReading(*reading);
     const int row = dataModel->appendRecord(reading) - 1;
     journalRow(row);
     ui->tv->scrollToBottom();

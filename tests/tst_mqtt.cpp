@@ -136,14 +136,25 @@ public:
         reader->finish();
         return reader->lines().value(0, "<none>");
     }
+    // The window, publishing as its settings file says.
+    std::unique_ptr<Program> window(QByteArray settings)
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("KLM704_SETTINGS_FILE", path("options.xml"));
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        return testfiles::writeAll(path("options.xml"), settings.replace("URL", url().toUtf8()))
+                   ? program(KLM704_WINDOW_PATH, {"--device", "sim", "--connect", "--no-journal"},
+                             false, environment)
+                   : nullptr;
+    }
+    QString url() const { return QStringLiteral("mqtt://127.0.0.1:%1/lab").arg(m_port); }
     std::unique_ptr<Program>
     cli(const QStringList &arguments,
         const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
     {
-        const QString url = QStringLiteral("mqtt://127.0.0.1:%1/lab").arg(m_port);
         return program(KLM704_CLI_PATH,
-                       QStringList{"--device", "sim", "--rate", "0", "--name", kName, "--mqtt", url,
-                                   "--format", "jsonl"} +
+                       QStringList{"--device", "sim", "--rate", "0", "--name", kName, "--mqtt",
+                                   url(), "--format", "jsonl"} +
                            arguments,
                        false, environment);
     }
@@ -219,6 +230,25 @@ private slots:
             QVERIFY(run->lines().at(i).endsWith(
                 ' ' + QByteArray::number(time.toMSecsSinceEpoch() * 1000000)));
         }
+    }
+
+    // The window publishes the readings it records when its settings name a broker, and says
+    // offline when it is closed (here by SIGTERM).
+    void windowPublishes()
+    {
+        Broker broker;
+        QVERIFY(broker.start());
+        const auto subscriber = broker.subscribe(kReadings);
+        QVERIFY(subscriber);
+        const auto window =
+            broker.window("<options><MqttUrl>URL</MqttUrl><MqttName>bench 1</MqttName></options>");
+        QVERIFY(window && waitFor([&] { return subscriber->lines().size() >= 2; }));
+        const QJsonObject object = QJsonDocument::fromJson(subscriber->lines().at(1)).object();
+        QCOMPARE(object.value("meter").toString(), kName);
+        QCOMPARE(object.value("functionName").toString(), QStringLiteral("DCV"));
+        window->terminate();
+        QCOMPARE(window->finish(), 0);
+        QCOMPARE(broker.retained(kStatus), "offline");
     }
 
     // A logger that dies without a goodbye leaves its last will: offline.

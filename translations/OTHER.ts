@@ -70,6 +70,18 @@
         <source>Reconnect a lost link</source>
         <translation>自动重新连接</translation>
     </message>
+    <message>
+        <source>MQTT broker</source>
+        <translation>MQTT 代理服务器</translation>
+    </message>
+    <message>
+        <source>mqtt://host/prefix; empty: off</source>
+        <translation>mqtt://主机/前缀；留空：关闭</translation>
+    </message>
+    <message>
+        <source>Meter name</source>
+        <translation>仪表名称</translation>
+    </message>
 </context>
 <context>
     <name>Widget</name>
@@ -353,6 +365,26 @@ Do you want to open this file?</source>
     <message>
         <source>Function changed to %1</source>
         <translation>功能已切换为 %1</translation>
+    </message>
+    <message>
+        <source>MQTT: the meter name must not hold /, + or #</source>
+        <translation>MQTT：仪表名称不能包含 /、+ 或 #</translation>
+    </message>
+    <message>
+        <source>MQTT: %1</source>
+        <translation>MQTT：%1</translation>
+    </message>
+    <message>
+        <source>Publishing to %1 as %2</source>
+        <translation>正在以 %2 的名称发布到 %1</translation>
+    </message>
+    <message>
+        <source>MQTT broker %1 not reachable: %2; trying again</source>
+        <translation>无法连接 MQTT 代理服务器 %1：%2；正在重试</translation>
+    </message>
+    <message>
+        <source>The MQTT broker refused the login: %1</source>
+        <translation>MQTT 代理服务器拒绝登录：%1</translation>
     </message>
 </context>
 </TS>
