@@ -58,5 +58,6 @@ QByteArray JsonlFormatter::reading(qint64 number, const DmmData &data) const
 
 QByteArray JsonlFormatter::event(const QString &name, const QDateTime &time) const
 {
-    return line(QJsonObject{{"event", name}, {"meter", m_meter}, {"timestamp", isoTimestamp(time)}});
+    return line(
+        QJsonObject{{"event", name}, {"meter", m_meter}, {"timestamp", isoTimestamp(time)}});
 }
