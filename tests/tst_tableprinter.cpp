@@ -152,6 +152,9 @@ private slots:
                     shown += m_model->cellText(row, column);
             const QRegularExpression blank("\\s");
             QCOMPARE(texts.mid(9).join(QString()).remove(blank), shown.remove(blank));
+            // A rule above the header and under it and each row, one left of each column and at
+            // the right end.
+            QCOMPARE(pages.at(page).shapes, rowsPerPage.at(page) + 2 + 7);
             first += rowsPerPage.at(page);
         }
         if (rows == 0)
