@@ -474,32 +474,21 @@ private slots:
         }
     }
 
-    // The thinned curve sets exactly the pixels of the full polyline through every sample.
-    void thinnedCurveMatchesFullPolyline_data()
+    // The thinned curve sets exactly the pixels of the full polyline through every sample: long
+    // curves of every shape on a wide and a narrow plot; then small images, which make every case
+    // of a column's zigzag (runs, repeats, turns) occur, and long runs of one row over a few rows,
+    // which put ties and turns on the edges of the summed-up chunks.
+    void thinnedCurveMatchesFullPolyline()
     {
-        QTest::addColumn<QString>("shape");
-        QTest::addColumn<int>("count");
-        QTest::addColumn<int>("width");
         for (const char *shape : {"random", "rising", "falling", "constant", "spiky"}) {
             for (int count : {1, 2, 5, 999, 1001, 20000}) {
                 for (int width : {1000, 333})
-                    QTest::addRow("%s n=%d w=%d", shape, count, width) << shape << count << width;
+                    QVERIFY2(curvesMatch(makeRows(shape, count, 500, quint32(count * 31 + width)),
+                                         width, 500),
+                             qPrintable(
+                                 QStringLiteral("%1 n=%2 w=%3").arg(shape).arg(count).arg(width)));
             }
         }
-    }
-
-    void thinnedCurveMatchesFullPolyline()
-    {
-        QFETCH(QString, shape);
-        QFETCH(int, count);
-        QFETCH(int, width);
-        QVERIFY(curvesMatch(makeRows(shape, count, 500, quint32(count * 31 + width)), width, 500));
-    }
-
-    // Small images make every case of a column's zigzag (runs, repeats, turns) occur; long runs of
-    // one row over a few rows put ties and turns on the edges of the summed-up chunks.
-    void manyRandomCurvesMatch()
-    {
         QRandomGenerator random(704);
         for (int round = 0; round < 4300; ++round) {
             const bool longColumns = round >= 4000;
