@@ -1,4 +1,4 @@
 #include "app/appname.h"
 
 const QString appName = QStringLiteral("KLM-704");
-const QString appVersion = QStringLiteral("2.02");
+const QString appVersion = QStringLiteral(KLM704_VERSION);

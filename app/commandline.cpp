@@ -1,12 +1,39 @@
 #include "app/commandline.h"
 
 #include "app/appname.h"
+#include "meter/linkfactory.h"
 
 #include <QFileInfo>
 
 namespace {
 const QString kDefaultDevice = QStringLiteral("auto");
+
+// The toolkit's own options, which the application object takes out of the command line.
+const QStringList kToolkitOptionsWithValue = {
+    "platform",     "platformpluginpath", "platformtheme", "plugin",  "qwindowgeometry",
+    "qwindowicon",  "qwindowtitle",       "session",       "display", "geometry",
+    "style",        "stylesheet",         "name",          "title",   "visual",
+    "qmljsdebugger"};
+const QStringList kToolkitFlags = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
 } // namespace
+
+QStringList CommandLine::withoutToolkitOptions(const QStringList &arguments)
+{
+    QStringList kept;
+    for (int i = 0; i < arguments.size(); ++i) {
+        QString name = arguments.at(i);
+        if (i == 0 || !name.startsWith(QLatin1Char('-')) || name.startsWith(QStringLiteral("--"))) {
+            kept << name;
+            continue;
+        }
+        name = name.mid(1).section(QLatin1Char('='), 0, 0);
+        if (kToolkitOptionsWithValue.contains(name) && !arguments.at(i).contains('='))
+            ++i; // its value
+        else if (!kToolkitOptionsWithValue.contains(name) && !kToolkitFlags.contains(name))
+            kept << arguments.at(i);
+    }
+    return kept;
+}
 
 CommandLine::CommandLine()
     : m_helpOption({QStringLiteral("h"), QStringLiteral("help")},
@@ -58,6 +85,10 @@ CommandLine::Outcome CommandLine::parse(const QStringList &arguments)
     if (!m_parser.positionalArguments().isEmpty()) {
         m_errorText = QStringLiteral("%1: unexpected argument '%2'.\n%3")
                           .arg(program, m_parser.positionalArguments().first(), hint);
+        return Outcome::UsageError;
+    }
+    if (!isDeviceName(device())) {
+        m_errorText = QStringLiteral("%1: %2\n%3").arg(program, unknownDeviceText(device()), hint);
         return Outcome::UsageError;
     }
     return Outcome::Run;

@@ -24,6 +24,9 @@ public:
 
     // arguments include the program name first, as QCoreApplication::arguments() gives them.
     Outcome parse(const QStringList &arguments);
+    // The arguments without the toolkit's own options (-platform NAME, -style NAME, -reverse...),
+    // as the window's application object leaves them: for reading the command line before it.
+    static QStringList withoutToolkitOptions(const QStringList &arguments);
 
     // Which link the device selector opens: "auto" unless --device names another.
     QString device() const;

@@ -11,8 +11,6 @@ public:
     // Takes ownership of baseStyle, like every QProxyStyle; null wraps the desktop style.
     iconned_dock_style(const QIcon &icon, QStyle *baseStyle = nullptr);
 
-    const QIcon &dockIcon() const { return icon; }
-
     void drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
                      const QWidget *widget = nullptr) const override;
 

@@ -52,27 +52,18 @@ void closeOnTermination(UnixSignalWatcher &watcher, Widget &window)
     });
 }
 
-// True when the command line asks only for a text (help or version), which must be answered
-// also where there is no display to open a window on.
-bool asksForTextOnly(int argc, char *argv[])
-{
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray argument(argv[i]);
-        if (argument == "-h" || argument == "--help" || argument == "--help-all" ||
-            argument == "-v" || argument == "--version")
-            return true;
-    }
-    return false;
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    if (asksForTextOnly(argc, argv)) {
+    // Help, version and usage errors are answered before anything needs a display.
+    {
         QCoreApplication core(argc, argv);
         CommandLine commandLine;
-        return answerWithoutWindow(commandLine, commandLine.parse(QCoreApplication::arguments()));
+        const CommandLine::Outcome outcome =
+            commandLine.parse(CommandLine::withoutToolkitOptions(QCoreApplication::arguments()));
+        if (outcome != CommandLine::Outcome::Run)
+            return answerWithoutWindow(commandLine, outcome);
     }
 
     QApplication application(argc, argv);

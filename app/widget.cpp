@@ -19,14 +19,6 @@
 namespace {
 const QString kModelName = QStringLiteral("VX310A");
 
-// USB identifiers of the two bridges the meter's cable may carry, and the meter's UART link.
-constexpr ushort kCh9329Vid = 0x1A86;
-constexpr ushort kCh9329Pid = 0xE429;
-constexpr ushort kCp2110Vid = 0x10C4;
-constexpr ushort kCp2110Pid = 0xEA80;
-constexpr uint kBaudrate = 9600;
-constexpr uint kLinkTimeoutMs = 100;
-
 constexpr QSize kInitialSize(1000, 600);
 } // namespace
 
@@ -56,14 +48,16 @@ Widget::~Widget()
 
 void Widget::initObj()
 {
+    // The bridges' USB identifiers, the meter's UART speed and the time-outs of the link.
+    const LinkSettings link;
     deviceSelector = new DeviceSelector();
-    deviceSelector->setCh9329VID(kCh9329Vid);
-    deviceSelector->setCh9329PID(kCh9329Pid);
-    deviceSelector->setCp2110VID(kCp2110Vid);
-    deviceSelector->setCp2110PID(kCp2110Pid);
-    deviceSelector->setBaudrate(kBaudrate);
-    deviceSelector->setReadTimeout(kLinkTimeoutMs);
-    deviceSelector->setWriteTimeout(kLinkTimeoutMs);
+    deviceSelector->setCh9329VID(link.ch9329Vid);
+    deviceSelector->setCh9329PID(link.ch9329Pid);
+    deviceSelector->setCp2110VID(link.cp2110Vid);
+    deviceSelector->setCp2110PID(link.cp2110Pid);
+    deviceSelector->setBaudrate(link.baudrate);
+    deviceSelector->setReadTimeout(link.readTimeout);
+    deviceSelector->setWriteTimeout(link.writeTimeout);
 
     dmm = new MyDmm(deviceSelector);
     dmm->setModel(modelName);

@@ -1,8 +1,8 @@
 #include "cli/clijournal.h"
 
 #include "cli/csvformatter.h"
-#include "cli/readingstats.h"
 #include "meter/dmmdata.h"
+#include "record/recordingadmission.h"
 
 CliJournal::CliJournal(const QString &directory)
     : m_journal(directory)
@@ -16,7 +16,7 @@ void CliJournal::prune()
 
 void CliJournal::follow(const DmmData &data)
 {
-    const QString function = ReadingStats::functionKey(data);
+    const QString function = RecordingAdmission::functionKey(data);
     if (m_hasFunction && function == m_function)
         return;
     m_function = function;

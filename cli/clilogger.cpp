@@ -160,16 +160,16 @@ void CliLogger::onReading(const DmmData *data)
     handleReading(*data);
 }
 
-// The same admission as the window's recording: the function is followed for every reading,
-// repeats are compared on the value text alone.
+// The same admission as the window's recording, without its table's bound: the function is
+// followed for every reading, repeats are compared on the value text alone.
 void CliLogger::handleReading(const DmmData &data)
 {
     if (m_journal)
         m_journal->follow(data);
-    if (m_options.skipRepeat && m_hasLastValue && data.valueText() == m_lastValueText)
+    RecordingAdmission::Limits limits;
+    limits.skipRepeat = m_options.skipRepeat;
+    if (m_admission.admit(data.valueText(), 0, limits) != RecordingAdmission::Verdict::Record)
         return;
-    m_lastValueText = data.valueText();
-    m_hasLastValue = true;
     ++m_written;
     // Journal first: whatever the output shows is on disk already, should the process die.
     if (m_journal)

@@ -3,6 +3,7 @@
 #include "cli/clioptions.h"
 #include "cli/readingformatter.h"
 #include "cli/readingstats.h"
+#include "record/recordingadmission.h"
 
 #include <QDeadlineTimer>
 #include <QObject>
@@ -73,8 +74,7 @@ private:
     QTimer m_reconnectTimer;
     QString m_lastFailure; // the message of the last failed open since the link was last open
     qint64 m_written = 0;
-    QString m_lastValueText;
-    bool m_hasLastValue = false;
+    RecordingAdmission m_admission;
     bool m_everOpened = false;
     bool m_received = false; // a reading has arrived, recorded or skipped as a repeat
     bool m_keysPressed = false;

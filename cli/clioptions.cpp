@@ -1,9 +1,12 @@
 #include "cli/clioptions.h"
 
+#include "meter/linkfactory.h"
 #include "meter/meterkeys.h"
+#include "meter/mydmm.h"
 
 #include <QCommandLineParser>
 #include <QFile>
+#include <algorithm>
 
 namespace {
 
@@ -31,28 +34,8 @@ const char kDescription[] =
     "Exit status: 0 success, 1 the link could not be opened or was lost (with --reconnect: "
     "never opened) or the broker refused the login, 2 usage error.";
 
-const QString kSerialPrefix = QStringLiteral("serial:");
-
-bool isDeviceName(const QString &device)
-{
-    static const QStringList kNames = {"auto", "sim", "cp2110", "ch9329"};
-    return kNames.contains(device) ||
-           (device.startsWith(kSerialPrefix) && device.size() > kSerialPrefix.size());
-}
-
 // A timer counts milliseconds in an int; longer runs are timed in steps, but a year is enough.
 constexpr double kMaxSeconds = 366.0 * 24 * 3600;
-
-bool parseKey(const QString &name, QByteArray *keys)
-{
-    for (const meterkeys::NamedKey &key : meterkeys::kNamedKeys) {
-        if (name == QLatin1String(key.name)) {
-            keys->append(char(key.code));
-            return true;
-        }
-    }
-    return false;
-}
 
 QStringList keyNames()
 {
@@ -165,138 +148,242 @@ bool MqttOptions::read(const QCommandLineParser &parser, CliOptions *options, QS
     return true;
 }
 
-} // namespace
-
-bool CliOptions::parse(const QStringList &arguments, CliOptions *options, QString *error,
-                       bool *exitNow, QString *text)
+// The command line's options, and its values read one at a time. A value that cannot be
+// used leaves its default; the first such complaint is kept as the usage error.
+class ArgumentReader
 {
-    *exitNow = false;
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QString::fromLatin1(kDescription));
-    const QCommandLineOption help({"h", "help"}, "Shows this help and exits.");
-    const QCommandLineOption version("version", "Prints the version and exits.");
-    const QCommandLineOption device(
+public:
+    ArgumentReader();
+    // False with the error set when an option is unknown or an argument is left over.
+    bool read(const QStringList &arguments);
+    QString printText() const;
+
+    QString device();
+    QString model();
+    qint64 samples();
+    double seconds();
+    int rate();
+    QByteArray keys();
+    CliOptions::Format format();
+    QString journalDir();
+    // The meter's name and the broker's settings, which depend on the device.
+    void readMqtt(CliOptions *options);
+    QString output() const { return m_parser.value(m_output); }
+    bool skipRepeat() const { return m_parser.isSet(m_skipRepeat); }
+    bool stats() const { return m_parser.isSet(m_stats); }
+    bool reconnect() const { return m_parser.isSet(m_reconnect); }
+
+    QString error() const { return m_error; }
+
+private:
+    const QCommandLineOption m_help{{"h", "help"}, "Shows this help and exits."};
+    const QCommandLineOption m_version{{"v", "version"}, "Prints the version and exits."};
+    const QCommandLineOption m_device{
         "device",
         "The link to the meter: auto (the first cable found, CH9329 before CP2110), sim "
         "(built-in virtual meter), serial:PATH (9600 baud 8N1), cp2110, ch9329. "
         "Example: --device serial:/dev/ttyUSB0",
-        "DEVICE", options->device);
-    const QCommandLineOption model(
+        "DEVICE", CliOptions().device};
+    const QCommandLineOption m_model{
         "model",
-        "The meter model; selects its function table (a name with an E: the E variant's). "
-        "Example: --model VX310A",
-        "NAME", options->model);
-    const QCommandLineOption samples(
-        "samples", "Stops after N readings have been written. Example: --samples 100", "N");
-    const QCommandLineOption time(
-        "time", "Stops after SECONDS (fractions allowed). Example: --time 3600", "SECONDS");
-    const QCommandLineOption rate(
+        "The meter model, which selects its function table: " + MyDmm::knownModels().join(", ") +
+            ". Example: --model VX310A",
+        "NAME", CliOptions().model};
+    const QCommandLineOption m_samples{
+        "samples", "Stops after N readings have been written. Example: --samples 100", "N"};
+    const QCommandLineOption m_time{
+        "time", "Stops after SECONDS (fractions allowed). Example: --time 3600", "SECONDS"};
+    const QCommandLineOption m_rate{
         "rate", "At most one reading per MS milliseconds; 0 takes every reply. Example: --rate 0",
-        "MS", QString::number(options->rate));
-    const QCommandLineOption skipRepeat(
+        "MS", QString::number(CliOptions().rate)};
+    const QCommandLineOption m_skipRepeat{
         "skip-repeat", "Skips a reading whose value text equals the last one written, as the "
-                       "window's recording does. Example: --skip-repeat --rate 0");
-    const QCommandLineOption key("key",
-                                 "Presses a meter key after connecting; repeatable. NAME is one "
-                                 "of: " +
-                                     keyNames().join(", ") + ". Example: --key hold",
-                                 "NAME");
-    const QCommandLineOption format("format",
-                                    "Output format: csv (as the window's export), jsonl (one "
-                                    "JSON object per reading with every field, and an "
-                                    "\"event\" line on each connect and disconnect) or influx "
-                                    "(InfluxDB line protocol). Example: --format jsonl",
-                                    "FORMAT", "csv");
-    const QCommandLineOption output(
-        "output", "Writes to FILE instead of standard output. Example: --output log.csv", "FILE");
-    const QCommandLineOption stats(
+                       "window's recording does. Example: --skip-repeat --rate 0"};
+    const QCommandLineOption m_key{"key",
+                                   "Presses a meter key after connecting; repeatable. NAME is "
+                                   "one of: " +
+                                       keyNames().join(", ") + ". Example: --key hold",
+                                   "NAME"};
+    const QCommandLineOption m_format{"format",
+                                      "Output format: csv (as the window's export), jsonl (one "
+                                      "JSON object per reading with every field, and an "
+                                      "\"event\" line on each connect and disconnect) or influx "
+                                      "(InfluxDB line protocol). Example: --format jsonl",
+                                      "FORMAT", "csv"};
+    const QCommandLineOption m_output{
+        "output", "Writes to FILE instead of standard output. Example: --output log.csv", "FILE"};
+    const QCommandLineOption m_stats{
         "stats", "At the end, prints a summary on standard error: the number of readings, the "
                  "first and last time, and min, max, mean and standard deviation of the numeric "
-                 "readings of the last function (overloads counted apart). Example: --stats");
-    const QCommandLineOption reconnect(
+                 "readings of the last function (overloads counted apart). Example: --stats"};
+    const QCommandLineOption m_reconnect{
         "reconnect", "Tries a link that cannot be opened or is lost again every 2 seconds, until "
                      "the time limit or an interrupt; each loss and reconnection is reported "
-                     "on standard error. Example: --reconnect --time 86400");
-    const QCommandLineOption journal(
+                     "on standard error. Example: --reconnect --time 86400"};
+    const QCommandLineOption m_journal{
         "journal",
         "Also writes every reading at once into a journal in DIR, in the CSV layout, one file "
         "per measuring function named after its start time; the newest 100 journals (1 GiB) "
         "are kept. Example: --journal ~/meter-journal",
-        "DIR");
-    parser.addOptions({help, version, device, model, samples, time, rate, skipRepeat, key, format,
-                       output, stats, reconnect, journal});
-    const MqttOptions mqtt;
-    parser.addOptions(mqtt.all());
+        "DIR"};
+    const MqttOptions m_mqtt;
 
-    if (!parser.parse(arguments)) {
-        *error = parser.errorText();
-        return false;
-    }
-    if (!parser.positionalArguments().isEmpty()) {
-        *error =
-            QStringLiteral("Unexpected argument: %1").arg(parser.positionalArguments().first());
-        return false;
-    }
-    if (parser.isSet(help) || parser.isSet(version)) {
-        *exitNow = true;
-        *text = parser.isSet(help) ? parser.helpText() : QStringLiteral("klm704-cli 2.02\n");
-        return true;
+    void complain(const QString &text)
+    {
+        if (m_error.isEmpty())
+            m_error = text;
     }
 
-    options->device = parser.value(device);
-    if (!isDeviceName(options->device)) {
-        *error = QStringLiteral("Unknown device \"%1\"; use auto, sim, serial:PATH, cp2110 or "
-                                "ch9329")
-                     .arg(options->device);
-        return false;
+    QCommandLineParser m_parser;
+    QString m_error;
+};
+
+ArgumentReader::ArgumentReader()
+{
+    m_parser.setApplicationDescription(QString::fromLatin1(kDescription));
+    m_parser.addOptions({m_help, m_version, m_device, m_model, m_samples, m_time, m_rate,
+                         m_skipRepeat, m_key, m_format, m_output, m_stats, m_reconnect, m_journal});
+    m_parser.addOptions(m_mqtt.all());
+}
+
+bool ArgumentReader::read(const QStringList &arguments)
+{
+    if (!m_parser.parse(arguments))
+        complain(m_parser.errorText());
+    else if (!m_parser.positionalArguments().isEmpty())
+        complain(
+            QStringLiteral("Unexpected argument: %1").arg(m_parser.positionalArguments().first()));
+    return m_error.isEmpty();
+}
+
+QString ArgumentReader::printText() const
+{
+    if (m_parser.isSet(m_help))
+        return m_parser.helpText();
+    return m_parser.isSet(m_version) ? QStringLiteral("klm704-cli " KLM704_VERSION "\n")
+                                     : QString();
+}
+
+QString ArgumentReader::device()
+{
+    const QString name = m_parser.value(m_device);
+    if (!isDeviceName(name))
+        complain(unknownDeviceText(name));
+    return name;
+}
+
+QString ArgumentReader::model()
+{
+    const QString name = m_parser.value(m_model);
+    if (!MyDmm::knownModels().contains(name))
+        complain(QStringLiteral("Unknown model \"%1\"; use %2.")
+                     .arg(name, MyDmm::knownModels().join(QStringLiteral(", "))));
+    return name;
+}
+
+qint64 ArgumentReader::samples()
+{
+    if (!m_parser.isSet(m_samples))
+        return 0;
+    bool ok = false;
+    const qint64 samples = m_parser.value(m_samples).toLongLong(&ok);
+    if (!ok || samples < 1)
+        complain(QStringLiteral("--samples needs a whole number of at least 1"));
+    return samples;
+}
+
+double ArgumentReader::seconds()
+{
+    if (!m_parser.isSet(m_time))
+        return 0;
+    bool ok = false;
+    const double seconds = m_parser.value(m_time).toDouble(&ok);
+    if (!ok || !(seconds > 0) || !(seconds <= kMaxSeconds))
+        complain(QStringLiteral("--time needs a number of seconds above 0, at most a year"));
+    return seconds;
+}
+
+int ArgumentReader::rate()
+{
+    bool ok = false;
+    const int rate = m_parser.value(m_rate).toInt(&ok);
+    if (!ok || rate < 0)
+        complain(QStringLiteral("--rate needs a whole number of milliseconds, 0 or more"));
+    return rate;
+}
+
+QByteArray ArgumentReader::keys()
+{
+    QByteArray codes;
+    for (const QString &name : m_parser.values(m_key)) {
+        const auto known = std::find_if(
+            meterkeys::kNamedKeys.begin(), meterkeys::kNamedKeys.end(),
+            [&name](const meterkeys::NamedKey &key) { return name == QLatin1String(key.name); });
+        if (known == meterkeys::kNamedKeys.end())
+            complain(QStringLiteral("Unknown key \"%1\"; known keys: %2")
+                         .arg(name, keyNames().join(", ")));
+        else
+            codes.append(char(known->code));
     }
-    options->model = parser.value(model);
-    bool ok = true;
-    if (parser.isSet(samples)) {
-        options->samples = parser.value(samples).toLongLong(&ok);
-        if (!ok || options->samples < 1) {
-            *error = QStringLiteral("--samples needs a whole number of at least 1");
-            return false;
+    return codes;
+}
+
+CliOptions::Format ArgumentReader::format()
+{
+    const QString name = m_parser.value(m_format);
+    if (name == "jsonl")
+        return CliOptions::Format::Jsonl;
+    if (name == "influx")
+        return CliOptions::Format::Influx;
+    if (name != "csv")
+        complain(QStringLiteral("Unknown format \"%1\"; use csv, jsonl or influx").arg(name));
+    return CliOptions::Format::Csv;
+}
+
+QString ArgumentReader::journalDir()
+{
+    if (m_parser.isSet(m_journal) && m_parser.value(m_journal).isEmpty())
+        complain(QStringLiteral("--journal needs a folder"));
+    return m_parser.value(m_journal);
+}
+
+void ArgumentReader::readMqtt(CliOptions *options)
+{
+    QString error;
+    if (!m_mqtt.read(m_parser, options, &error))
+        complain(error);
+}
+
+} // namespace
+
+CliOptions::Parsed CliOptions::parse(const QStringList &arguments)
+{
+    Parsed parsed;
+    ArgumentReader reader;
+    if (reader.read(arguments)) {
+        parsed.text = reader.printText();
+        if (!parsed.text.isEmpty()) {
+            parsed.outcome = Parsed::Outcome::Print;
+            return parsed;
         }
+        CliOptions &options = parsed.options;
+        options.device = reader.device();
+        options.model = reader.model();
+        options.samples = reader.samples();
+        options.seconds = reader.seconds();
+        options.rate = reader.rate();
+        options.skipRepeat = reader.skipRepeat();
+        options.keys = reader.keys();
+        options.format = reader.format();
+        options.output = reader.output();
+        options.stats = reader.stats();
+        options.reconnect = reader.reconnect();
+        options.journalDir = reader.journalDir();
+        reader.readMqtt(&options);
     }
-    if (parser.isSet(time)) {
-        options->seconds = parser.value(time).toDouble(&ok);
-        if (!ok || !(options->seconds > 0) || !(options->seconds <= kMaxSeconds)) {
-            *error = QStringLiteral("--time needs a number of seconds above 0, at most a year");
-            return false;
-        }
+    if (!reader.error().isEmpty()) {
+        parsed.outcome = Parsed::Outcome::UsageError;
+        parsed.text = reader.error();
     }
-    options->rate = parser.value(rate).toInt(&ok);
-    if (!ok || options->rate < 0) {
-        *error = QStringLiteral("--rate needs a whole number of milliseconds, 0 or more");
-        return false;
-    }
-    options->skipRepeat = parser.isSet(skipRepeat);
-    for (const QString &name : parser.values(key)) {
-        if (!parseKey(name, &options->keys)) {
-            *error = QStringLiteral("Unknown key \"%1\"; known keys: %2")
-                         .arg(name, keyNames().join(", "));
-            return false;
-        }
-    }
-    const QString formatName = parser.value(format);
-    if (formatName == "csv")
-        options->format = Format::Csv;
-    else if (formatName == "jsonl")
-        options->format = Format::Jsonl;
-    else if (formatName == "influx")
-        options->format = Format::Influx;
-    else {
-        *error = QStringLiteral("Unknown format \"%1\"; use csv, jsonl or influx").arg(formatName);
-        return false;
-    }
-    options->output = parser.value(output);
-    if (parser.isSet(journal) && parser.value(journal).isEmpty()) {
-        *error = QStringLiteral("--journal needs a folder");
-        return false;
-    }
-    options->stats = parser.isSet(stats);
-    options->reconnect = parser.isSet(reconnect);
-    options->journalDir = parser.value(journal);
-    return mqtt.read(parser, options, error);
+    return parsed;
 }

@@ -32,8 +32,22 @@ struct CliOptions
     bool mqtt = false;  // publish to the broker of mqttSettings
     MqttSettings mqttSettings;
 
-    // Parses the arguments (program name first). On a usage error returns false with *error
-    // set; --help and --version set *exitNow and fill *text with what to print.
-    static bool parse(const QStringList &arguments, CliOptions *options, QString *error,
-                      bool *exitNow, QString *text);
+    // What a command line asks for: a run with these options, a text to print (--help,
+    // --version), or nothing but the complaint about a usage error.
+    struct Parsed;
+    // Parses the arguments, program name first.
+    static Parsed parse(const QStringList &arguments);
+};
+
+struct CliOptions::Parsed
+{
+    enum class Outcome
+    {
+        Run,
+        Print,
+        UsageError
+    };
+    Outcome outcome = Outcome::Run;
+    CliOptions options;
+    QString text; // what to print, or what is wrong
 };

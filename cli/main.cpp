@@ -43,19 +43,18 @@ int main(int argc, char *argv[])
     QFile log;
     log.open(STDERR_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
 
-    CliOptions options;
-    QString error;
-    QString text;
-    bool exitNow = false;
-    if (!CliOptions::parse(app.arguments(), &options, &error, &exitNow, &text)) {
-        log.write(
-            QStringLiteral("klm704-cli: %1\nTry 'klm704-cli --help'.\n").arg(error).toLocal8Bit());
+    const CliOptions::Parsed parsed = CliOptions::parse(app.arguments());
+    if (parsed.outcome == CliOptions::Parsed::Outcome::UsageError) {
+        log.write(QStringLiteral("klm704-cli: %1\nTry 'klm704-cli --help'.\n")
+                      .arg(parsed.text)
+                      .toLocal8Bit());
         return kUsageError;
     }
-    if (exitNow) {
-        std::fputs(text.toLocal8Bit().constData(), stdout);
+    if (parsed.outcome == CliOptions::Parsed::Outcome::Print) {
+        std::fputs(parsed.text.toLocal8Bit().constData(), stdout);
         return 0;
     }
+    const CliOptions &options = parsed.options;
 
     QFile output;
     if (!openOutput(output, options.output, log))

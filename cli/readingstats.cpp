@@ -2,6 +2,7 @@
 
 #include "meter/dmmdata.h"
 #include "meter/functionentry.h"
+#include "record/recordingadmission.h"
 
 #include <QtMath>
 
@@ -10,7 +11,7 @@ void ReadingStats::add(const DmmData &data)
     if (m_readings++ == 0)
         m_first = data.timestamp();
     m_last = data.timestamp();
-    if (functionKey(data) != m_function || m_readings == 1)
+    if (RecordingAdmission::functionKey(data) != m_function || m_readings == 1)
         restartFunction(data);
     if (data.overload() != 0) {
         ++m_overloads;
@@ -30,16 +31,9 @@ void ReadingStats::add(const DmmData &data)
     m_sumSquares += delta * (value - m_mean);
 }
 
-QString ReadingStats::functionKey(const DmmData &data)
-{
-    const FunctionEntry *entry = data.entry();
-    return entry && entry->functionCode() == functions::kAcPlusDc ? entry->name()
-                                                                  : data.functionName();
-}
-
 void ReadingStats::restartFunction(const DmmData &data)
 {
-    m_function = functionKey(data);
+    m_function = RecordingAdmission::functionKey(data);
     // Values of the self-scaling functions are in the unit without its prefix.
     const FunctionEntry *entry = data.entry();
     m_unit = entry && isScaledFunction(entry->functionCode()) ? entry->unit() : data.unitText();

@@ -28,10 +28,6 @@ public:
     // The summary as printed at the end of a run.
     QString summary() const;
 
-    // What counts as one measuring function, as for the window's table: the two couplings of
-    // the AC+DC function are one.
-    static QString functionKey(const DmmData &data);
-
 private:
     void restartFunction(const DmmData &data);
 

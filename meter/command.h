@@ -27,19 +27,3 @@ private:
 // holds one keeps it alive, so a command handed out is never read after it was freed.
 using CommandPtr = QSharedPointer<Command>;
 Q_DECLARE_METATYPE(CommandPtr)
-
-// The codes the meter understands; every command carries one of them as its only payload byte.
-namespace commandcode {
-constexpr char kPoll = 0x5E; // asks for the current display
-constexpr char kMaxMin = 0x41;
-constexpr char kExitMaxMin = 0x42;
-constexpr char kRangeManual = 0x46;
-constexpr char kRangeAuto = 0x47;
-constexpr char kRelative = 0x48;
-constexpr char kHz = 0x49;
-constexpr char kHold = 0x4A;
-constexpr char kLight = 0x4B;
-constexpr char kSelect = 0x4C;
-constexpr char kPeak = 0x4D;
-constexpr char kExitPeak = 0x4E;
-} // namespace commandcode

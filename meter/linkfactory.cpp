@@ -9,6 +9,15 @@
 namespace {
 
 const QString kSerialPrefix = QStringLiteral("serial:");
+const QString kAuto = QStringLiteral("auto");
+const QString kSim = QStringLiteral("sim");
+const QString kCp2110 = QStringLiteral("cp2110");
+const QString kCh9329 = QStringLiteral("ch9329");
+
+bool isSerialName(const QString &device)
+{
+    return device.startsWith(kSerialPrefix) && device.size() > kSerialPrefix.size();
+}
 
 void setError(QString *error, const QString &text)
 {
@@ -36,6 +45,23 @@ LinkBackend *autoLink(const LinkSettings &settings, QString *error,
 
 } // namespace
 
+QStringList deviceNames()
+{
+    return {kAuto, kSim, kSerialPrefix + QStringLiteral("PATH"), kCp2110, kCh9329};
+}
+
+bool isDeviceName(const QString &device)
+{
+    return device == kAuto || device == kSim || device == kCp2110 || device == kCh9329 ||
+           isSerialName(device);
+}
+
+QString unknownDeviceText(const QString &device)
+{
+    return QStringLiteral("Unknown device \"%1\"; use %2.")
+        .arg(device, deviceNames().join(QStringLiteral(", ")));
+}
+
 LinkBackend *createLink(const QString &device, const LinkSettings &settings, QString *error)
 {
     return createLinkWithHid(device, settings, error, nullptr);
@@ -44,23 +70,19 @@ LinkBackend *createLink(const QString &device, const LinkSettings &settings, QSt
 LinkBackend *createLinkWithHid(const QString &device, const LinkSettings &settings, QString *error,
                                std::shared_ptr<HidBackend> hid)
 {
-    if (device == QLatin1String("sim"))
-        return new SimLink;
-    if (device.startsWith(kSerialPrefix) && device.size() > kSerialPrefix.size())
-        return new SerialLink(device.mid(kSerialPrefix.size()), settings);
-    const bool bridge = device == QLatin1String("auto") || device == QLatin1String("cp2110") ||
-                        device == QLatin1String("ch9329");
-    if (!bridge) {
-        setError(error, QStringLiteral("Unknown device \"%1\"; use auto, sim, serial:PATH, cp2110 "
-                                       "or ch9329.")
-                            .arg(device));
+    if (!isDeviceName(device)) {
+        setError(error, unknownDeviceText(device));
         return nullptr;
     }
+    if (device == kSim)
+        return new SimLink;
+    if (isSerialName(device))
+        return new SerialLink(device.mid(kSerialPrefix.size()), settings);
     if (!hid)
         hid = std::make_shared<HidapiBackend>();
-    if (device == QLatin1String("cp2110"))
+    if (device == kCp2110)
         return new Cp2110Link(hid, settings);
-    if (device == QLatin1String("ch9329"))
+    if (device == kCh9329)
         return new Ch9329Link(hid, settings);
     return autoLink(settings, error, hid);
 }

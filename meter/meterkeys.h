@@ -3,8 +3,11 @@
 #include <QLatin1String>
 #include <array>
 
-// The meter's keys as one-byte command codes, with the names the command line knows them by.
+// The codes the meter understands, each the only payload byte of a command frame: the poll
+// for the current display and the keys, with the names the command line knows the keys by.
 namespace meterkeys {
+
+constexpr unsigned char kPoll = 0x5E;
 
 constexpr unsigned char kMaxMin = 0x41;
 constexpr unsigned char kExitMaxMin = 0x42;

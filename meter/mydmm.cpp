@@ -4,6 +4,7 @@
 #include "meter/dmmdata.h"
 #include "meter/frame.h"
 #include "meter/loopcommandpool.h"
+#include "meter/meterkeys.h"
 #include "meter/meterlog.h"
 #include "meter/oncecommandpool.h"
 #include "meter/unitprefix.h"
@@ -154,7 +155,7 @@ MyDmm::MyDmm(DeviceSelector *selector, QObject *parent)
 {
     buildTables(m_defaultTable, m_eTable);
     setModel(kDefaultModel);
-    enqueue(m_loopPool.get(), QByteArray(1, commandcode::kPoll), true);
+    enqueue(m_loopPool.get(), QByteArray(1, char(meterkeys::kPoll)), true);
     connect(&m_silence, &SilenceWatch::silent, this, &MyDmm::meterSilent);
     connect(&m_silence, &SilenceWatch::answering, this, &MyDmm::meterAnswering);
     // A link that goes away by itself is not a silent meter.
@@ -229,12 +230,17 @@ void MyDmm::notifyReply()
 
 void MyDmm::sendHold()
 {
-    sendKey(QByteArray(1, commandcode::kHold));
+    sendKey(QByteArray(1, char(meterkeys::kHold)));
 }
 
 void MyDmm::sendRangeManual()
 {
-    sendKey(QByteArray(1, commandcode::kRangeManual));
+    sendKey(QByteArray(1, char(meterkeys::kRangeManual)));
+}
+
+QStringList MyDmm::knownModels()
+{
+    return {QStringLiteral("VX310A"), QStringLiteral("VX310E"), kDefaultModel};
 }
 
 void MyDmm::setModel(const QString &name)
@@ -330,7 +336,7 @@ bool MyDmm::answersCurrentCommand(const QByteArray &frame) const
 {
     // Any reply answers the poll; only an acknowledgement answers a key command.
     return m_currentCommand && m_currentCommand->needsReply() &&
-           (m_currentCommand->code() == commandcode::kPoll || isAcknowledgement(frame));
+           (m_currentCommand->code() == meterkeys::kPoll || isAcknowledgement(frame));
 }
 
 void MyDmm::handleFrame(const QByteArray &frame)

@@ -8,6 +8,7 @@
 
 #include <QDateTime>
 #include <QLatin1String>
+#include <QStringList>
 #include <memory>
 
 class CommandPool;
@@ -47,6 +48,8 @@ public:
     // Chooses the function table: the "E" variants (any case) use their own.
     void setModel(const QString &name);
     QString meterModel() const { return m_meterModel; }
+    // The model names the command line accepts: the window's, the E variant's, the driver's own.
+    static QStringList knownModels();
 
     int samplePoints() const { return m_samplePoints; }
     void setSamplePoints(int points) { m_samplePoints = points; }

@@ -41,7 +41,7 @@ UnixSignalWatcher::UnixSignalWatcher(QObject *parent)
 {
     if (signalPipe[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
         return;
-    if (!installHandler(SIGINT) || !installHandler(SIGTERM))
+    if (!watch(SIGINT) || !watch(SIGTERM))
         return;
     m_notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &UnixSignalWatcher::readSignal);
@@ -51,17 +51,29 @@ UnixSignalWatcher::~UnixSignalWatcher()
 {
     if (!m_notifier)
         return;
-    restoreDefault(SIGINT);
-    restoreDefault(SIGTERM);
+    for (const int signalNumber : qAsConst(m_watched))
+        restoreDefault(signalNumber);
     delete m_notifier;
     ::close(signalPipe[0]);
     ::close(signalPipe[1]);
     signalPipe[0] = signalPipe[1] = -1;
 }
 
+bool UnixSignalWatcher::watch(int signalNumber)
+{
+    if (signalPipe[0] < 0 || !installHandler(signalNumber))
+        return false;
+    m_watched.append(signalNumber);
+    return true;
+}
+
 void UnixSignalWatcher::readSignal()
 {
     char number = 0;
-    if (::read(signalPipe[1], &number, 1) == 1)
+    if (::read(signalPipe[1], &number, 1) != 1)
+        return;
+    if (number == SIGINT || number == SIGTERM)
         emit terminationRequested(int(number));
+    else
+        emit received(int(number));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QVector>
 
 class QSocketNotifier;
 
@@ -16,12 +17,16 @@ public:
 
     // False when the signal pipe or the handlers could not be installed.
     bool isActive() const { return m_notifier != nullptr; }
+    // Catches one more signal (SIGUSR1...), delivered through received(); false when it cannot.
+    bool watch(int signalNumber);
 
 signals:
     void terminationRequested(int signalNumber);
+    void received(int signalNumber);
 
 private:
     void readSignal();
 
     QSocketNotifier *m_notifier = nullptr;
+    QVector<int> m_watched;
 };

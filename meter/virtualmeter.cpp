@@ -1,6 +1,7 @@
 #include "meter/virtualmeter.h"
 
 #include "meter/frame.h"
+#include "meter/meterkeys.h"
 
 #include <algorithm>
 
@@ -44,7 +45,7 @@ void VirtualMeter::receive(const QByteArray &bytes)
 
 void VirtualMeter::handleCommand(quint8 code)
 {
-    if (code == kPollCode) {
+    if (code == meterkeys::kPoll) {
         answerPoll();
     } else if (m_state.pressKey(code)) {
         if (takeDrop())

@@ -38,7 +38,6 @@ public:
         bool intact;
     };
 
-    static constexpr quint8 kPollCode = 0x5E;
     static constexpr quint8 kAckCode = 0xFF;
     // A byte on the wire at 9600 baud: start bit, eight data bits, stop bit.
     static constexpr double kByteMicroseconds = 1e6 * 10 / 9600;

@@ -1,5 +1,6 @@
 #include "meter/virtualmeterstate.h"
 
+#include "meter/meterkeys.h"
 #include "meter/unitprefix.h"
 
 #include <QtMath>
@@ -108,39 +109,39 @@ void VirtualMeterState::setInput(double value)
 bool VirtualMeterState::pressKey(quint8 code)
 {
     switch (code) {
-    case kSelect:
+    case meterkeys::kSelect:
         stepFunction();
         return true;
-    case kRangeManual:
+    case meterkeys::kRangeManual:
         m_range = (m_range + 1) % m_ranges.size();
         m_manualRange = true;
         return true;
-    case kRangeAuto:
+    case meterkeys::kRangeAuto:
         m_manualRange = false;
         return true;
-    case kRel:
+    case meterkeys::kRel:
         m_relative = !m_relative;
         m_reference = m_lastSample;
         return true;
-    case kHz:
+    case meterkeys::kHz:
         pressHz();
         return true;
-    case kHold:
+    case meterkeys::kHold:
         m_hold = !m_hold;
         return true;
-    case kLight:
+    case meterkeys::kLight:
         m_backlight = !m_backlight;
         return true;
-    case kMaxMin:
+    case meterkeys::kMaxMin:
         enterExtreme(m_maxMin, m_peak);
         return true;
-    case kExitMaxMin:
+    case meterkeys::kExitMaxMin:
         m_maxMin = Extreme::Off;
         return true;
-    case kPeak:
+    case meterkeys::kPeak:
         enterExtreme(m_peak, m_maxMin);
         return true;
-    case kExitPeak:
+    case meterkeys::kExitPeak:
         m_peak = Extreme::Off;
         return true;
     default:

@@ -12,19 +12,6 @@
 class VirtualMeterState
 {
 public:
-    // The key codes of the command frames.
-    static constexpr quint8 kMaxMin = 0x41;
-    static constexpr quint8 kExitMaxMin = 0x42;
-    static constexpr quint8 kRangeManual = 0x46;
-    static constexpr quint8 kRangeAuto = 0x47;
-    static constexpr quint8 kRel = 0x48;
-    static constexpr quint8 kHz = 0x49;
-    static constexpr quint8 kHold = 0x4A;
-    static constexpr quint8 kLight = 0x4B;
-    static constexpr quint8 kSelect = 0x4C;
-    static constexpr quint8 kPeak = 0x4D;
-    static constexpr quint8 kExitPeak = 0x4E;
-
     // The first range code of every function.
     static constexpr quint8 kFirstRange = 0x30;
     // What the display shows past the range, with a minus sign when the input is negative.
@@ -52,15 +39,8 @@ public:
 
     quint8 function() const { return m_function; }
     quint8 rangeCode() const { return quint8(kFirstRange + m_range); }
-    bool isManualRange() const { return m_manualRange; }
-    bool isHold() const { return m_hold; }
-    bool isRelative() const { return m_relative; }
-    bool isBacklightOn() const { return m_backlight; }
-    bool isLowBattery() const { return m_lowBattery; }
     Extreme maxMin() const { return m_maxMin; }
     Extreme peak() const { return m_peak; }
-    // The seven characters the display showed at the last sample.
-    QByteArray displayText() const { return m_display; }
 
     // Switches to a function of the meter's table with automatic range and every key mode off,
     // and puts a typical input for it on the probes; false for a code the table lacks.

@@ -1,43 +1,16 @@
 // vx310a-sim: the virtual meter on a serial line, for trying the program and testing its
 // serial link without a meter.
 
+#include "meter/unixsignalwatcher.h"
 #include "sim/simsession.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QRandomGenerator>
-#include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
-
-// Each caught signal writes its number into this pair; the event loop reads it and acts.
-int signalPair[2] = {-1, -1};
-
-void onSignal(int signalNumber)
-{
-    const char byte = char(signalNumber);
-    const ssize_t written = ::write(signalPair[0], &byte, 1);
-    (void)written; // nothing can be done about a full pipe inside a handler
-}
-
-bool catchSignals(const std::initializer_list<int> &signalNumbers)
-{
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPair) != 0)
-        return false;
-    struct sigaction action = {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (const int signalNumber : signalNumbers) {
-        if (sigaction(signalNumber, &action, nullptr) != 0)
-            return false;
-    }
-    return true;
-}
 
 int fail(const QString &message)
 {
@@ -55,18 +28,13 @@ bool plugIn(SimSession &session)
     return true;
 }
 
-// SIGINT and SIGTERM end the program; SIGUSR1 pulls the cable, SIGUSR2 plugs it in again.
-void actOnSignal(QCoreApplication &app, SimSession &session)
+// SIGUSR1 pulls the cable, SIGUSR2 plugs it in again.
+void actOnSignal(int signalNumber, SimSession &session)
 {
-    char signalNumber = 0;
-    if (::read(signalPair[1], &signalNumber, 1) != 1)
-        return;
     if (signalNumber == SIGUSR1)
         session.unplug();
     else if (signalNumber == SIGUSR2 && !plugIn(session))
         fail(session.errorString());
-    else if (signalNumber == SIGINT || signalNumber == SIGTERM)
-        app.quit();
 }
 
 } // namespace
@@ -126,13 +94,16 @@ int main(int argc, char *argv[])
     if (!arguments.isEmpty())
         session.setDevice(arguments.first(), baudrate);
     session.setLinkName(parser.value(linkOption));
-    if (!catchSignals({SIGINT, SIGTERM, SIGUSR1, SIGUSR2}))
+    // SIGINT and SIGTERM end the program.
+    UnixSignalWatcher watcher;
+    if (!watcher.isActive() || !watcher.watch(SIGUSR1) || !watcher.watch(SIGUSR2))
         return fail(QStringLiteral("cannot catch its signals"));
+    QObject::connect(&watcher, &UnixSignalWatcher::terminationRequested, &app,
+                     &QCoreApplication::quit);
+    QObject::connect(&watcher, &UnixSignalWatcher::received, &app,
+                     [&session](int signalNumber) { actOnSignal(signalNumber, session); });
     if (!plugIn(session))
         return fail(session.errorString());
-    QSocketNotifier notifier(signalPair[1], QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, &app,
-                     [&app, &session] { actOnSignal(app, session); });
     QObject::connect(&session, &SimSession::failed, &app, [&app](const QString &reason) {
         fail(reason);
         app.exit(1);

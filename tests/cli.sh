@@ -7,14 +7,13 @@ errors=$(mktemp)
 trap 'rm -f "$errors"' EXIT
 failures=0
 
-# check DESCRIPTION EXIT_CODE PATTERN ARGS...: the pattern is looked for on standard output (help
-# and version need no display), or for a usage error on standard error, with nothing on standard
-# output.
+# check DESCRIPTION EXIT_CODE PATTERN ARGS...: the pattern is looked for on standard output, or for
+# a usage error on standard error, with nothing on standard output. None of these answers needs a
+# display; PLATFORM=offscreen gives the program one.
 check() {
-    local description=$1 expected=$2 pattern=$3 platform=offscreen out code
+    local description=$1 expected=$2 pattern=$3 out code
     shift 3
-    [ "$expected" = 0 ] && platform=
-    out=$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=$platform "$program" "$@" 2>"$errors")
+    out=$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=${PLATFORM:-} "$program" "$@" 2>"$errors")
     code=$?
     if [ "$expected" != 0 ]; then
         [ -z "$out" ] || pattern="^nothing on standard output$"
@@ -27,9 +26,15 @@ check() {
 }
 
 check "--version" 0 '^KLM-704 2\.02$' --version
+check "-v" 0 '^KLM-704 2\.02$' -v
 check "--help" 0 '--device.*--connect|--connect.*--device' --help
 check "unknown option" 2 'no-such-option' --no-such-option
+PLATFORM=offscreen check "unknown option with a display" 2 'bogus' --bogus
+check "toolkit option kept apart" 2 'bogus' -platform offscreen --bogus
 check "stray argument" 2 '.' stray
+check "unknown device" 2 'Unknown device "foo"; use auto, sim, serial:PATH, cp2110, ch9329' \
+    --device foo
+check "serial without path" 2 'Unknown device' --device serial:
 
 [ "$failures" -eq 0 ] && echo "PASS: command-line answers"
 exit "$failures"

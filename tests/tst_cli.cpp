@@ -279,20 +279,27 @@ private slots:
         QVERIFY(reports.size() == 3 && reports.at(1).contains("lost"));
     }
 
-    // Nothing is written, and each reason (after a bar) is told once; a run that never connected or
+    // Nothing is logged, and each reason (after a bar) is told once; a run that never connected or
     // never had a reading failed, also when it tried again.
-    void failingRunsWriteNothing_data()
+    void answersWithoutLogging_data()
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("message");
-        const auto usageError = [](const char *name, const QStringList &arguments) {
-            QTest::newRow(name) << QStringList{"--device", "sim"} + arguments << 2
-                                << "Try 'klm704-cli --help'.";
+        QTest::addColumn<QByteArray>("output");
+        const auto usageError = [](const char *name, const QStringList &arguments,
+                                   const QString &message = "Try 'klm704-cli --help'.") {
+            QTest::newRow(name) << QStringList{"--device", "sim"} + arguments << 2 << message
+                                << QByteArray();
         };
+        QTest::newRow("-v") << QStringList{"-v"} << 0 << QString()
+                            << QByteArray("klm704-cli 2.02\n");
         usageError("unknown option", {"--bogus"});
-        usageError("unknown device", {"--device", "usb"});
+        usageError("unknown device", {"--device", "usb"},
+                   "Unknown device \"usb\"; use auto, sim, serial:PATH, cp2110, ch9329.");
         usageError("serial without path", {"--device", "serial:"});
+        usageError("unknown model", {"--model", "XYZ"},
+                   "Unknown model \"XYZ\"; use VX310A, VX310E, VX52C+.");
         usageError("unknown format", {"--format", "xml"});
         usageError("samples zero", {"--samples", "0"});
         usageError("negative rate", {"--rate", "-1"});
@@ -302,24 +309,28 @@ private slots:
         usageError("journal without folder", {"--journal", ""});
         const QString missing = "serial:" + m_dir.filePath("no-such-port");
         const QString failed = "Failed to open device.";
-        QTest::newRow("cannot open") << QStringList{"--device", missing} << 1 << failed;
+        QTest::newRow("cannot open")
+            << QStringList{"--device", missing} << 1 << failed << QByteArray();
         QTest::newRow("cannot open, retried")
-            << QStringList{"--device", missing, "--reconnect", "--time", "2.5"} << 1 << failed;
+            << QStringList{"--device", missing, "--reconnect", "--time", "2.5"} << 1 << failed
+            << QByteArray();
         QTest::newRow("silent meter")
             << QStringList{"--device", QStringLiteral("serial:") + ptsname(m_silentLine),
                            "--time",   "5.5",
                            "--format", "influx"}
-            << 1 << "does not answer|no reading received";
+            << 1 << "does not answer|no reading received" << QByteArray();
     }
 
-    void failingRunsWriteNothing()
+    void answersWithoutLogging()
     {
         QFETCH(QStringList, arguments);
         CliProcess cli(arguments);
         QTEST(cli.finish(), "exitCode");
-        QCOMPARE(cli.out(), QByteArray());
+        QTEST(cli.out(), "output");
         QFETCH(QString, message);
-        for (const QString &reason : message.split('|'))
+        if (message.isEmpty())
+            QCOMPARE(cli.err(), QString());
+        for (const QString &reason : message.split('|', Qt::SkipEmptyParts))
             QCOMPARE(cli.messages(reason).size(), 1);
     }
 

@@ -1,6 +1,7 @@
 #include "meter/commandpoolthread.h"
 #include "meter/eventpair.h"
 #include "meter/loopcommandpool.h"
+#include "meter/meterkeys.h"
 #include "meter/mydmm.h"
 #include "meter/oncecommandpool.h"
 
@@ -8,9 +9,9 @@
 
 namespace {
 
-CommandPtr key(char code, bool needsReply = true)
+CommandPtr key(unsigned char code, bool needsReply = true)
 {
-    return CommandPtr::create(MyDmm::buildFrame(QByteArray(1, code)), needsReply);
+    return CommandPtr::create(MyDmm::buildFrame(QByteArray(1, char(code))), needsReply);
 }
 
 // A command thread over its own pools, the loop pool holding the poll. The commands it hands
@@ -32,7 +33,7 @@ struct Rig
 
     std::shared_ptr<OnceCommandPool> oncePool = std::make_shared<OnceCommandPool>();
     std::shared_ptr<LoopCommandPool> loopPool = std::make_shared<LoopCommandPool>();
-    const CommandPtr poll = key(commandcode::kPoll);
+    const CommandPtr poll = key(meterkeys::kPoll);
     CommandPoolThread thread{oncePool, loopPool};
     QObject receiver;
     QList<CommandPtr> emitted;
@@ -70,7 +71,7 @@ private slots:
     void silentMeterGetsThreeTriesThenRestAndPollingGoesOn()
     {
         Rig rig(20, 1000);
-        const CommandPtr hold = key(commandcode::kHold);
+        const CommandPtr hold = key(meterkeys::kHold);
         rig.oncePool->append(hold);
         rig.thread.start();
         QTRY_COMPARE(rig.emitted.size(), 3);
@@ -86,8 +87,8 @@ private slots:
     void keysGoBeforeThePollInArrivalOrder()
     {
         Rig rig(60000, 50, true);
-        const CommandPtr first = key(commandcode::kRangeManual);
-        const CommandPtr second = key(commandcode::kHold);
+        const CommandPtr first = key(meterkeys::kRangeManual);
+        const CommandPtr second = key(meterkeys::kHold);
         rig.oncePool->append(first);
         rig.oncePool->append(second);
         rig.thread.start();
@@ -95,7 +96,7 @@ private slots:
         QCOMPARE(rig.emitted.mid(0, 4), (QList<CommandPtr>{first, second, rig.poll, rig.poll}));
         // A key pressed while polling goes out once, at most after the poll on its way and the
         // one not yet arrived here.
-        const CommandPtr light = key(commandcode::kLight);
+        const CommandPtr light = key(meterkeys::kLight);
         const int before = rig.emitted.size();
         rig.oncePool->append(light);
         QTRY_VERIFY(rig.emitted.contains(light) && rig.oncePool->isEmpty());
@@ -106,7 +107,7 @@ private slots:
     void commandWithoutReplyIsNotWaitedFor()
     {
         Rig rig(60000, 1);
-        const CommandPtr quiet = key(commandcode::kSelect, false);
+        const CommandPtr quiet = key(meterkeys::kSelect, false);
         rig.oncePool->append(quiet);
         rig.thread.start();
         // The unanswered poll after it waits the full minute: two emissions only.

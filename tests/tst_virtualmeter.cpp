@@ -1,4 +1,5 @@
 #include "meter/frame.h"
+#include "meter/meterkeys.h"
 #include "meter/virtualmeter.h"
 #include "tests/selectorprobe.h"
 
@@ -11,7 +12,7 @@ QByteArray command(quint8 code)
 {
     return frame::build(QByteArray(1, char(code)));
 }
-const QByteArray kPoll = command(VirtualMeter::kPollCode);
+const QByteArray kPoll = command(meterkeys::kPoll);
 
 // Everything the meter put on the line, in the order it did.
 QByteArray joined(const QSignalSpy &spy)
@@ -176,7 +177,7 @@ private slots:
         VirtualMeter meter(5);
         QElapsedTimer clock;
         clock.start();
-        const auto frames = exchange(meter, kPoll + command(VirtualMeterState::kHold) + kPoll, 3);
+        const auto frames = exchange(meter, kPoll + command(meterkeys::kHold) + kPoll, 3);
         const double minimumUs =
             VirtualMeter::kAnswerDelayMicroseconds + 3 * 19 * VirtualMeter::kByteMicroseconds;
         QVERIFY2(clock.elapsed() >= qint64(minimumUs / 1000), QByteArray::number(clock.elapsed()));
@@ -199,7 +200,7 @@ private slots:
     {
         QuietMeter meter;
         meter.dropNextReplies(2);
-        const auto frames = exchange(meter, command(VirtualMeterState::kHold) + kPoll + kPoll);
+        const auto frames = exchange(meter, command(meterkeys::kHold) + kPoll + kPoll);
         QCOMPARE(look(frames), QStringLiteral("  5.000|0230|020000")); // the lost key still acted
         QCOMPARE(meter.commandsDropped(), 2);
         meter.corruptNextReplies(1);
