@@ -47,6 +47,9 @@ CommandLine::CommandLine()
                      QStringLiteral("DEVICE"), kDefaultDevice)
     , m_connectOption(QStringLiteral("connect"),
                       QStringLiteral("Connect to the meter as soon as the window is shown."))
+    , m_reconnectOption(QStringLiteral("reconnect"),
+                        QStringLiteral("When the link is lost, open it again every 2 s and go on "
+                                       "recording (for this run; Options saves it for good)."))
     , m_journalOption(QStringLiteral("journal"),
                       QStringLiteral("Write the recording journal into DIR. Default: the "
                                      "journal folder of the user's data folder."),
@@ -59,6 +62,7 @@ CommandLine::CommandLine()
     m_parser.addOption(m_versionOption);
     m_parser.addOption(m_deviceOption);
     m_parser.addOption(m_connectOption);
+    m_parser.addOption(m_reconnectOption);
     m_parser.addOption(m_journalOption);
     m_parser.addOption(m_noJournalOption);
 }
@@ -102,6 +106,11 @@ QString CommandLine::device() const
 bool CommandLine::connectAtStart() const
 {
     return m_parser.isSet(m_connectOption);
+}
+
+bool CommandLine::reconnects() const
+{
+    return m_parser.isSet(m_reconnectOption);
 }
 
 bool CommandLine::keepsJournal() const

@@ -32,6 +32,8 @@ public:
     QString device() const;
     // Whether the window connects at start-up, as a press of Connect would.
     bool connectAtStart() const;
+    // Whether a lost link is opened again every 2 s in this run, whatever the options say.
+    bool reconnects() const;
     // Whether recorded readings are also written to a journal (unless --no-journal), and the
     // folder --journal names for it (empty: the default folder).
     bool keepsJournal() const;
@@ -48,6 +50,7 @@ private:
     QCommandLineOption m_versionOption;
     QCommandLineOption m_deviceOption;
     QCommandLineOption m_connectOption;
+    QCommandLineOption m_reconnectOption;
     QCommandLineOption m_journalOption;
     QCommandLineOption m_noJournalOption;
     QString m_errorText;

@@ -82,6 +82,8 @@ int main(int argc, char *argv[])
 
     Widget window;
     window.deviceLink()->setDevice(commandLine.device());
+    if (commandLine.reconnects())
+        window.reconnectForThisRun();
     if (commandLine.keepsJournal()) {
         const QString directory = commandLine.journalDirectory();
         window.useJournal(directory.isEmpty() ? Journal::defaultDirectory() : directory);

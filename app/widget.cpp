@@ -143,6 +143,8 @@ void Widget::showEvent(QShowEvent *event)
         QStringLiteral("%1 %2%3 ").arg(appName, named ? QStringLiteral("v") : QString(), version));
     QApplication::setApplicationName(appName);
     QApplication::setApplicationDisplayName(appName);
+    // The device is named on the command line after the window was built.
+    showLinkState();
 }
 
 void Widget::closeEvent(QCloseEvent *event)
