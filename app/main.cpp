@@ -91,7 +91,12 @@ int main(int argc, char *argv[])
     window.show();
     UnixSignalWatcher signalWatcher;
     closeOnTermination(signalWatcher, window);
-    if (commandLine.connectAtStart())
-        QTimer::singleShot(0, &window, &Widget::pressConnect);
+    // A recording cut short is offered before anything connects and records anew.
+    const bool connect = commandLine.connectAtStart();
+    QTimer::singleShot(0, &window, [&window, connect] {
+        window.offerUnclosedRecording();
+        if (connect)
+            window.pressConnect();
+    });
     return application.exec();
 }

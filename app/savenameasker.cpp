@@ -6,3 +6,8 @@ QString askWithFileDialog(QWidget *parent, const QString &caption, const QString
 {
     return QFileDialog::getSaveFileName(parent, caption, QString(), filter);
 }
+
+QString askOpenWithFileDialog(QWidget *parent, const QString &caption, const QString &filter)
+{
+    return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
+}

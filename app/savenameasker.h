@@ -14,3 +14,6 @@ using SaveNameAsker =
 
 // Asks with the toolkit's save-file dialog, starting in its default directory.
 QString askWithFileDialog(QWidget *parent, const QString &caption, const QString &filter);
+
+// Asks with the toolkit's open-file dialog for an existing file to read.
+QString askOpenWithFileDialog(QWidget *parent, const QString &caption, const QString &filter);

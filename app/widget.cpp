@@ -152,6 +152,8 @@ void Widget::closeEvent(QCloseEvent *event)
     closeByUser();
     saveSettings();
     stopPublishing();
+    // A clean close: the running recording's journal is complete.
+    noteRunningJournal(QString());
     QMainWindow::closeEvent(event);
 }
 
@@ -175,8 +177,4 @@ void Widget::slotUSBRefreshed(int cnt)
 {
     // Bridges coming and going are not shown anywhere.
     Q_UNUSED(cnt)
-}
-
-void Widget::on_actionImport_triggered()
-{
 }

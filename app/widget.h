@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/savenameasker.h"
+#include "record/journal.h"
 #include "record/recordingadmission.h"
 
 #include <QDateTime>
@@ -10,7 +11,6 @@
 
 class ColumnSpec;
 class DataModel;
-class Journal;
 class DMMChart;
 class DeviceSelector;
 class DmmData;
@@ -38,6 +38,8 @@ public:
     DataModel *recordModel() const { return dataModel; }
     // Replaces the save-file dialog of Export and Save (tests answer in the user's place).
     void setSaveNameAsker(SaveNameAsker asker) { askSaveName = std::move(asker); }
+    // Replaces the open-file dialog of Import.
+    void setOpenNameAsker(SaveNameAsker asker) { askOpenName = std::move(asker); }
 
     // Connects as a press of Connect does; main calls it for --connect once the window is shown.
     void pressConnect();
@@ -47,6 +49,11 @@ public:
     void useJournal(const QString &directory);
     // The journal in use, or null.
     Journal *recordingJournal() const { return journal; }
+    // How many bytes the journals may take together; the oldest beyond it are removed.
+    qint64 journalQuotaBytes() const { return journalQuota; }
+    // When the journal folder notes a recording that was never closed (the program was killed
+    // or crashed), offers to open its journal. main calls it once the window is shown.
+    void offerUnclosedRecording();
 
     // The Reconnect option: after the link is lost (closed without Disconnect) the same device
     // is tried again every 2 s, and recording goes on into the same table and journal.
@@ -109,6 +116,14 @@ private:
     void recordReading(DmmData *reading);
     // Writes a row just appended to the table to the journal; the first row starts a new file.
     void journalRow(int row);
+    // Removes the oldest journals beyond the quota, naming each in the status bar as well.
+    void pruneJournals();
+    // Notes in the journal folder which journal the running recording writes; empty: none.
+    void noteRunningJournal(const QString &fileName);
+    QString runningNotePath() const;
+    // Replaces the table and the charts with the readings of a recording's CSV file; a refused
+    // or cancelled file leaves them as they were.
+    bool importRecording(const QString &fileName);
 
     // The status bar: the link, the recording, the rows and the recording's span, and on its
     // left what has just happened.
@@ -149,6 +164,7 @@ private:
     // The saved geometry and dock layout are applied on the first show only.
     bool layoutRestored = false;
     SaveNameAsker askSaveName = askWithFileDialog;
+    SaveNameAsker askOpenName = askOpenWithFileDialog;
     RecordingAdmission admission;
     Journal *journal = nullptr;
 
@@ -171,4 +187,5 @@ private:
     QString mqttName;
     MqttPublisher *publisher = nullptr;
     QString publishedName; // the name in the topics of the publisher in use
+    qint64 journalQuota = Journal::kDefaultQuota;
 };

@@ -25,6 +25,7 @@ const QString kInfinite = QStringLiteral("Infinite");
 const QString kSampleRate = QStringLiteral("SampleRate");
 const QString kSkipRepeat = QStringLiteral("SkipRepeat");
 const QString kReconnect = QStringLiteral("Reconnect");
+const QString kJournalQuota = QStringLiteral("JournalQuota");
 const QString kMqttUrl = QStringLiteral("MqttUrl");
 const QString kMqttName = QStringLiteral("MqttName");
 
@@ -88,6 +89,8 @@ void Widget::restoreSettings()
             dmm->setSkipRepeat(flagValue(text));
         else if (key == kReconnect)
             setReconnectOption(flagValue(text));
+        else if (key == kJournalQuota)
+            Journal::parseQuota(text, &journalQuota);
         else if (key == kMqttUrl)
             mqttUrl = text.trimmed();
         else if (key == kMqttName)
@@ -120,6 +123,7 @@ void Widget::saveSettings()
         {kSampleRate, QString::number(dmm->sampleRate())},
         {kSkipRepeat, flagText(dmm->isSkipRepeat())},
         {kReconnect, flagText(reconnect)},
+        {kJournalQuota, QString::number(journalQuota)},
         {kMqttUrl, mqttUrl},
         {kMqttName, mqttName},
     };

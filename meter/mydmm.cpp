@@ -112,14 +112,6 @@ double overloadValue(const FunctionEntry &entry, MyDmm::DisplayKind kind)
     return temperature ? entry.fullScale() : -entry.fullScale();
 }
 
-QString rangeTextOf(const FunctionEntry &entry)
-{
-    const quint8 function = entry.functionCode();
-    if (hasNoRangeFigure(function))
-        return QStringLiteral("-");
-    return QString::number(isTemperature(function) ? entry.upper().toInt() : entry.fullScale());
-}
-
 void decodeStatus(const QByteArray &frame, DmmData &data)
 {
     const uchar mode = byteAt(frame, kModeStatusOffset);
@@ -367,19 +359,32 @@ DmmData *MyDmm::decode(const QByteArray &frame) const
     data->setUnitText(entry->prefix() + entry->unit());
     const QLatin1String display(frame.constData() + kDisplayOffset, kDisplaySize);
     data->setValueText(display);
-    const DisplayKind kind = classifyDisplay(display);
-    data->setOverload(kind == DisplayKind::Numeric            ? 0
-                      : kind == DisplayKind::PositiveOverload ? 1
-                                                              : -1);
-    double value =
-        kind == DisplayKind::Numeric ? displayNumber(display) : overloadValue(*entry, kind);
-    if (isScaledFunction(entry->functionCode()))
-        value *= prefixFactor(entry->prefix());
-    data->setValue(value);
-    data->setRangeText(rangeTextOf(*entry));
+    int overload = 0;
+    data->setValue(displayValue(*entry, display, &overload));
+    data->setOverload(overload);
+    data->setRangeText(rangeText(*entry));
     data->setFunctionName(entry->name());
     decodeStatus(frame, *data);
     return data;
+}
+
+double MyDmm::displayValue(const FunctionEntry &entry, QLatin1String display, int *overload)
+{
+    const DisplayKind kind = classifyDisplay(display);
+    *overload = kind == DisplayKind::Numeric ? 0 : kind == DisplayKind::PositiveOverload ? 1 : -1;
+    double value =
+        kind == DisplayKind::Numeric ? displayNumber(display) : overloadValue(entry, kind);
+    if (isScaledFunction(entry.functionCode()))
+        value *= prefixFactor(entry.prefix());
+    return value;
+}
+
+QString MyDmm::rangeText(const FunctionEntry &entry)
+{
+    const quint8 function = entry.functionCode();
+    if (hasNoRangeFigure(function))
+        return QStringLiteral("-");
+    return QString::number(isTemperature(function) ? entry.upper().toInt() : entry.fullScale());
 }
 
 QDateTime MyDmm::localNow() const

@@ -65,6 +65,11 @@ public:
     // the active table. The caller owns the result.
     DmmData *decode(const QByteArray &frame) const;
     static DisplayKind classifyDisplay(QLatin1String text);
+    // The number a reading of the row with this display text stands for (in the unit without
+    // prefix for the scaled functions), and its overload: -1, 0 or +1.
+    static double displayValue(const FunctionEntry &entry, QLatin1String display, int *overload);
+    // The range column's text for a reading of the row.
+    static QString rangeText(const FunctionEntry &entry);
     static QByteArray buildFrame(const QByteArray &payload);
     // Builds a command around the payload and appends it to pool (nothing with a null pool).
     static void enqueue(CommandPool *pool, const QByteArray &payload, bool needsReply);

@@ -57,6 +57,13 @@ void ChartLine::clear()
     m_decimator.forgetRows();
 }
 
+void ChartLine::takePoints(ChartPointStore &points)
+{
+    m_store.swap(points);
+    points.clear();
+    m_decimator.forgetRows();
+}
+
 void ChartLine::updateRange(int first, int last)
 {
     const ChartPointStore::Range range = m_store.valueRange(first, last);

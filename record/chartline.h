@@ -38,6 +38,8 @@ public:
     // Takes the point over; it is kept in compact form and deleted at once.
     void append(ChartPoint *point);
     void clear();
+    // Replaces the samples with those of points, which is left empty.
+    void takePoints(ChartPointStore &points);
 
     int pointCount() const { return m_store.count(); }
     ChartPoint point(int index) const { return m_store.point(index); }

@@ -1,18 +1,26 @@
 #include "record/chartpointstore.h"
 
 #include <cmath>
+#include <utility>
 
 ChartPointStore::ChartPointStore() = default;
 ChartPointStore::~ChartPointStore() = default;
 
-void ChartPointStore::append(const ChartPoint &point)
+ChartPointStore::Block &ChartPointStore::nextBlock(double value)
 {
     const int slot = m_count % kBlockSize;
     if (slot == 0)
         m_blocks.push_back(std::make_unique<Block>());
     Block &b = *m_blocks.back();
-    b.values[slot] = point.value();
-    widen(b.range, point.value());
+    b.values[slot] = value;
+    widen(b.range, value);
+    return b;
+}
+
+void ChartPointStore::append(const ChartPoint &point)
+{
+    const int slot = m_count % kBlockSize;
+    Block &b = nextBlock(point.value());
 
     const QDateTime time = point.time();
     b.times[slot] = time.toMSecsSinceEpoch();
@@ -27,6 +35,34 @@ void ChartPointStore::append(const ChartPoint &point)
     if (pieces == kWholePoint)
         m_whole.insert(m_count, point);
     ++m_count;
+}
+
+void ChartPointStore::append(qint64 msecs, double value, const QString &valueText,
+                             const QString &functionName, const QString &unitText)
+{
+    const int slot = m_count % kBlockSize;
+    Block &b = nextBlock(value);
+    b.times[slot] = msecs;
+    b.pieces[slot] =
+        packText(valueText, b.texts[slot]) ? internPieces(functionName, unitText) : kWholePoint;
+    if (b.pieces[slot] == kWholePoint) {
+        const QDateTime time = QDateTime::fromMSecsSinceEpoch(msecs);
+        m_whole.insert(m_count,
+                       ChartPoint(time, value, valueText,
+                                  ChartPoint::makeLabel(time, functionName, valueText, unitText)));
+    }
+    ++m_count;
+}
+
+void ChartPointStore::swap(ChartPointStore &other)
+{
+    std::swap(m_blocks, other.m_blocks);
+    std::swap(m_count, other.m_count);
+    std::swap(m_pieces, other.m_pieces);
+    std::swap(m_pieceIndex, other.m_pieceIndex);
+    std::swap(m_whole, other.m_whole);
+    std::swap(m_cachedSecond, other.m_cachedSecond);
+    std::swap(m_cachedTimeText, other.m_cachedTimeText);
 }
 
 void ChartPointStore::clear()

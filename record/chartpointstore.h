@@ -33,7 +33,12 @@ public:
     ChartPointStore &operator=(const ChartPointStore &) = delete;
 
     void append(const ChartPoint &point);
+    // Appends the sample a reading at the local instant msecs gives, with the hover label
+    // ChartPoint::makeLabel makes for it, without building that label.
+    void append(qint64 msecs, double value, const QString &valueText, const QString &functionName,
+                const QString &unitText);
     void clear();
+    void swap(ChartPointStore &other);
 
     int count() const { return m_count; }
     double value(int index) const { return block(index).values[index % kBlockSize]; }
@@ -62,6 +67,8 @@ private:
     };
 
     const Block &block(int index) const { return *m_blocks[size_t(index / kBlockSize)]; }
+    // The block for the next sample, with its value counted in the block's range.
+    Block &nextBlock(double value);
     bool packText(const QString &text, char *bytes) const;
     bool splitLabel(const ChartPoint &point, QString *functionName, QString *unitText);
     const QString &labelTimeText(qint64 msecs, const QDateTime &time);

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // One column of the record table: its translated title and its share of the printed width.
 class ColumnSpec
@@ -20,3 +21,5 @@ private:
 // The six columns of the record table (number, time, function, range, value, unit) with their
 // titles translated in the window's context. The caller owns the returned objects.
 QList<ColumnSpec *> createRecordColumns();
+// The same titles untranslated, as an English user interface shows them.
+QStringList englishRecordColumnTitles();

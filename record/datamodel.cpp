@@ -5,11 +5,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
+#include <utility>
 
 namespace {
 
-constexpr qint64 kNoTime = std::numeric_limits<qint64>::min();
 constexpr int kDisplayLength = 7;
 
 // Annunciator bits of Row::flags.
@@ -122,7 +121,13 @@ int DataModel::appendRecord(DmmData *record)
     if (!record)
         return m_rows;
     const std::unique_ptr<DmmData> owned(record);
-    const Row packed = packRow(*record);
+    const QDateTime timestamp = record->timestamp();
+    return appendReading(*record, timestamp.isValid() ? timestamp.toMSecsSinceEpoch() : kNoTime);
+}
+
+int DataModel::appendReading(const DmmData &reading, qint64 msecs)
+{
+    const Row packed = packRow(reading, msecs);
     beginInsertRows(QModelIndex(), m_rows, m_rows);
     if (m_rows == int(m_blocks.size()) * kBlockRows)
         m_blocks.emplace_back(new Row[kBlockRows]);
@@ -142,6 +147,20 @@ void DataModel::clearRecords()
     m_profileIndex.clear();
     m_sideTexts.clear();
     endRemoveRows();
+}
+
+void DataModel::takeRecords(DataModel &source)
+{
+    beginResetModel();
+    source.beginResetModel();
+    m_blocks = std::move(source.m_blocks);
+    m_rows = std::exchange(source.m_rows, 0);
+    m_profiles = std::exchange(source.m_profiles, {});
+    m_profileIndex = std::exchange(source.m_profileIndex, {});
+    m_sideTexts = std::exchange(source.m_sideTexts, {});
+    source.m_blocks.clear();
+    source.endResetModel();
+    endResetModel();
 }
 
 QString DataModel::cellText(int row, int column) const
@@ -204,11 +223,10 @@ quint32 DataModel::internProfile(const DmmData &record)
     return index;
 }
 
-DataModel::Row DataModel::packRow(const DmmData &record)
+DataModel::Row DataModel::packRow(const DmmData &record, qint64 msecs)
 {
     Row row;
-    const QDateTime timestamp = record.timestamp();
-    row.msecs = timestamp.isValid() ? timestamp.toMSecsSinceEpoch() : kNoTime;
+    row.msecs = msecs;
     row.value = record.value();
     row.profile = internProfile(record);
     row.flags = flagsOf(record);

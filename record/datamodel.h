@@ -8,6 +8,7 @@
 #include <QString>
 #include <QVector>
 
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -44,8 +45,16 @@ public:
     bool removeRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
+    // The instant of a row without time stamp.
+    static constexpr qint64 kNoTime = std::numeric_limits<qint64>::min();
+
     // Takes ownership of the reading, keeps its contents and deletes it; returns the row count.
     int appendRecord(DmmData *record);
+    // Appends a copy of the reading, at the instant msecs (kNoTime: none) in place of its time
+    // stamp, which spares a time zone conversion per row; returns the row count.
+    int appendReading(const DmmData &reading, qint64 msecs);
+    // Takes over every row of source, which is left empty; views see the table reset.
+    void takeRecords(DataModel &source);
     // Removes every row (no signal when the table is already empty).
     void clearRecords();
 
@@ -86,7 +95,7 @@ private:
     const Row &rowAt(int row) const;
     Row &rowAt(int row);
     quint32 internProfile(const DmmData &record);
-    Row packRow(const DmmData &record);
+    Row packRow(const DmmData &record, qint64 msecs);
     QString valueTextOf(const Row &row) const;
     void shrinkTo(int rows);
 

@@ -92,6 +92,14 @@ void DMMChart::clearChart()
     requestFullRedraw();
 }
 
+void DMMChart::replacePoints(ChartPointStore &points, int line)
+{
+    if (line < 0 || line >= m_lines.size())
+        return;
+    m_lines.at(line)->takePoints(points);
+    requestFullRedraw();
+}
+
 bool DMMChart::savePixmap(const QString &fileName)
 {
     composeLayers();

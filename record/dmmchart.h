@@ -15,6 +15,7 @@
 
 class ChartLine;
 class ChartPoint;
+class ChartPointStore;
 class QTimer;
 
 // Chart of the recorded readings against their sample position: automatic value axis with an
@@ -48,6 +49,9 @@ public:
     // exist is deleted).
     void addPoint(ChartPoint *point, int line = 0);
     void clearChart();
+    // Replaces the samples of a line with points (left empty), as if they had been added one by
+    // one to a cleared chart.
+    void replacePoints(ChartPointStore &points, int line = 0);
     // Writes the chart as shown (without the frame) in the format the file suffix names.
     bool savePixmap(const QString &fileName);
 

@@ -9,6 +9,7 @@
 #include <QtDebug>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -68,6 +69,22 @@ QString Journal::defaultDirectory()
            QStringLiteral("/journal");
 }
 
+bool Journal::parseQuota(const QString &text, qint64 *bytes)
+{
+    static const QString kSuffixes = QStringLiteral("KMG");
+    QString number = text.trimmed();
+    const int power = number.isEmpty() ? -1 : kSuffixes.indexOf(number.back().toUpper());
+    if (power >= 0)
+        number.chop(1);
+    bool ok = false;
+    const qint64 count = number.toLongLong(&ok);
+    const int shift = 10 * (power + 1);
+    if (!ok || count < 0 || count > (std::numeric_limits<qint64>::max() >> shift))
+        return false;
+    *bytes = count << shift;
+    return true;
+}
+
 bool Journal::start(const QStringList &headerFields, const QDateTime &startTime)
 {
     stop();
@@ -97,23 +114,26 @@ QString Journal::fileName() const
     return isActive() ? m_file.fileName() : QString();
 }
 
-int Journal::prune(int maxFiles, qint64 maxBytes)
+QStringList Journal::prune(qint64 quota)
 {
     const QString running = isActive() ? QFileInfo(m_file).absoluteFilePath() : QString();
-    int kept = 0;
-    qint64 keptBytes = 0;
-    bool beyondLimits = false;
-    int removed = 0;
-    for (const JournalFile &file : journalFiles(m_directory)) {
-        const bool isRunning = file.info.absoluteFilePath() == running;
-        beyondLimits =
-            beyondLimits || kept + 1 > maxFiles || keptBytes + file.info.size() > maxBytes;
-        if (beyondLimits && !isRunning) {
-            removed += QFile::remove(file.info.absoluteFilePath()) ? 1 : 0;
+    QList<JournalFile> files = journalFiles(m_directory);
+    qint64 total = 0;
+    for (const JournalFile &file : qAsConst(files))
+        total += file.info.size();
+    QStringList removed;
+    // Oldest first, until what is left fits.
+    while (total > quota && !files.isEmpty()) {
+        const JournalFile oldest = files.takeLast();
+        if (oldest.info.absoluteFilePath() == running ||
+            !QFile::remove(oldest.info.absoluteFilePath()))
             continue;
-        }
-        ++kept;
-        keptBytes += file.info.size();
+        total -= oldest.info.size();
+        removed.append(tr("Removed the journal %1 (%2 bytes) to keep the journals within %3 bytes.")
+                           .arg(oldest.info.absoluteFilePath())
+                           .arg(oldest.info.size())
+                           .arg(quota));
+        qWarning().noquote() << removed.last();
     }
     return removed;
 }

@@ -12,8 +12,8 @@ class Journal : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int kMaxFiles = 100;
-    static constexpr qint64 kMaxBytes = qint64(1) << 30;
+    // How many bytes the journals of a folder may take together unless told otherwise: 1 GiB.
+    static constexpr qint64 kDefaultQuota = qint64(1) << 30;
 
     // A journal in the folder "journal" of the application's local data folder.
     explicit Journal(QObject *parent = nullptr);
@@ -21,6 +21,9 @@ public:
     ~Journal() override;
 
     static QString defaultDirectory();
+    // A quota as bytes, or with K, M or G (powers of 1024) after the number: "1G", "500M".
+    // False for anything else, a negative number included.
+    static bool parseQuota(const QString &text, qint64 *bytes);
     QString directory() const { return m_directory; }
 
     // Ends any running journal and begins a new file named after the start time
@@ -38,9 +41,10 @@ public:
     QString fileName() const;
     QString errorString() const { return m_errorString; }
 
-    // Removes the oldest journals of the folder beyond the newest maxFiles files or maxBytes
-    // bytes in all; the running journal is always kept. Returns how many were removed.
-    int prune(int maxFiles = kMaxFiles, qint64 maxBytes = kMaxBytes);
+    // Removes the oldest journals of the folder until the rest take at most quota bytes; the
+    // running journal is always kept. Each removal is named on standard error (and returned,
+    // oldest first, as the sentence that names it).
+    QStringList prune(qint64 quota = kDefaultQuota);
 
 signals:
     // A journal could not be created or written; emitted once per failure.

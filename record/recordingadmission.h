@@ -39,6 +39,9 @@ public:
     Verdict admit(const QString &valueText, int rows, const Limits &limits);
 
     QString lastFunction() const { return m_lastFunction; }
+    // Forgets the function, so that the next reading starts a new recording whatever its
+    // function (after the table was filled from elsewhere).
+    void forgetFunction() { m_lastFunction.clear(); }
 
 private:
     QString m_lastFunction;

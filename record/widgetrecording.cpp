@@ -130,7 +130,7 @@ void Widget::useJournal(const QString &directory)
 {
     delete journal;
     journal = new Journal(directory, this);
-    journal->prune();
+    pruneJournals();
 }
 
 void Widget::journalRow(int row)
@@ -139,8 +139,10 @@ void Widget::journalRow(int row)
         return;
     // Row 1 is the first reading after start-up, a Delete or a change of function: a new
     // recording, so a new file. A journal that failed tries again there.
-    if (row == 0)
-        journal->start(csvHeaderFields(dataModel));
+    if (row == 0 && journal->start(csvHeaderFields(dataModel))) {
+        noteRunningJournal(journal->fileName());
+        pruneJournals();
+    }
     if (journal->isActive())
         journal->append(csvRowFields(dataModel, row));
 }

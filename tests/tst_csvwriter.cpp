@@ -176,52 +176,57 @@ private slots:
     void pruneKeepsTheNewest_data()
     {
         QTest::addColumn<QString>("files"); // oldest first, name:size; a name ending in / a folder
-        QTest::addColumn<int>("keep");
-        QTest::addColumn<int>("bytes");
+        QTest::addColumn<int>("quota");
         QTest::addColumn<QString>("left");
         QTest::addColumn<bool>("running"); // a journal started at kStart runs
         const QString day = "2024-01-01_00-00-0";
+        QStringList hundred;
+        for (int i = 0; i < 100; ++i)
+            hundred << QString("2024-01-01_%1-%2-00.csv")
+                           .arg(i / 60, 2, 10, QChar('0'))
+                           .arg(i % 60, 2, 10, QChar('0'));
+        // No limit by number: a hundred short recordings fill a tenth of a small quota.
+        QTest::newRow("a hundred files")
+            << hundred.join(":10 ") + ":10" << 10000 << hundred.join(' ') << false;
         // The counter orders journals of one second: "-10" is newer than "-2", newer than none.
-        QTest::newRow("by count") << "2023-12-31_23-59-59.csv:1 " + day + "0.csv:1 " + day +
-                                         "0-2.csv:1 " + day + "0-10.csv:1 " + day + "1.csv:1"
-                                  << 3 << 1000
-                                  << day + "0-10.csv " + day + "0-2.csv " + day + "1.csv" << false;
-        // The third newest would pass the limit; the small oldest one goes with it.
-        QTest::newRow("by size") << day + "1.csv:10 " + day + "2.csv:100 " + day + "3.csv:100 " +
-                                        day + "4.csv:100"
-                                 << 100 << 250 << day + "3.csv " + day + "4.csv" << false;
+        // The newest that fit stay; the oldest go first, the small oldest one too.
+        QTest::newRow("by size, oldest first")
+            << "2023-12-31_23-59-59.csv:1 " + day + "0-10.csv:100 " + day + "0.csv:100 " + day +
+                   "0-2.csv:100 " + day + "1.csv:100"
+            << 250 << day + "0-10.csv " + day + "1.csv" << false;
         QTest::newRow("other files stay")
             << "notes.csv:1 " + day + "0.txt:1 " + day + "0.csv.bak:1 " + day + "0.csv:1 " + day +
                    "1.csv/"
-            << 0 << 0 << day + "0.csv.bak " + day + "0.txt notes.csv" << false;
+            << 0 << day + "0.csv.bak " + day + "0.txt notes.csv" << false;
         // The oldest by its name, yet never removed.
         QTest::newRow("running journal stays")
-            << "2024-06-01_00-00-00.csv:1 2024-07-01_00-00-00.csv:1" << 0 << 0
+            << "2024-06-01_00-00-00.csv:1 2024-07-01_00-00-00.csv:1" << 0
             << "2024-05-01_12-30-05.csv" << true;
     }
 
     void pruneKeepsTheNewest()
     {
         QFETCH(QString, files);
-        QFETCH(int, keep);
-        QFETCH(int, bytes);
+        QFETCH(int, quota);
         QFETCH(QString, left);
         QFETCH(bool, running);
-        int journals = 0;
+        QStringList removable; // oldest first
         for (const QString &file : files.split(' ')) {
             const QString name = file.section(':', 0, 0);
             const QByteArray content(file.section(':', 1).toInt(), 'x');
             QVERIFY(name.endsWith('/') ? QDir(m_dir->path()).mkdir(name)
                                        : testfiles::writeAll(m_dir->filePath(name), content));
-            journals += name.endsWith(".csv") && name.startsWith('2');
+            if (name.endsWith(".csv") && name.startsWith('2') && !left.split(' ').contains(name))
+                removable << name;
         }
         Journal journal(m_dir->path());
         QVERIFY(!running || journal.start({"A"}, kStart));
-        QCOMPARE(journal.prune(keep, bytes),
-                 journals + running -
-                     left.split(' ').filter(QRegularExpression("^2.*csv$")).size());
+        const QStringList removed = journal.prune(quota);
+        QCOMPARE(removed.size(), removable.size());
+        for (int i = 0; i < removed.size(); ++i)
+            QVERIFY2(removed[i].contains(m_dir->filePath(removable[i])), qPrintable(removed[i]));
         QCOMPARE(journalNames(m_dir->path()), left.split(' '));
-        QCOMPARE(journal.prune(keep, bytes), 0);
+        QCOMPARE(journal.prune(quota), QStringList());
         QCOMPARE(journal.append({"still here"}), running);
     }
 

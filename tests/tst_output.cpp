@@ -1,6 +1,10 @@
 #include "app/resourcebundle.h"
+#include "record/chartline.h"
+#include "record/csvformat.h"
+#include "record/datamodel.h"
 #include "record/dmmchart.h"
 #include "tests/modalboxes.h"
+#include "tests/replyframe.h"
 #include "tests/testfiles.h"
 #include "tests/windowrig.h"
 
@@ -38,6 +42,42 @@ bool hasCurve(const QImage &image)
 
 Q_DECLARE_METATYPE(QMessageBox::StandardButton)
 
+namespace {
+
+struct Shown
+{
+    QStringList cells;
+    QStringList samples;
+    QImage first;
+    QImage second;
+    bool dual = false;
+};
+
+Shown shown(const WindowRig &rig)
+{
+    Shown result;
+    const DataModel *model = rig.window->recordModel();
+    for (int row = 0; row < model->rowCount(); ++row)
+        for (int column = 0; column < model->columnCount(); ++column)
+            result.cells << model->cellText(row, column);
+    const auto *first = rig.child<DMMChart>("chart");
+    const auto *second = rig.child<DMMChart>("chart2");
+    for (const DMMChart *chart : {first, second})
+        for (int i = 0; i < chart->line(0)->pointCount(); ++i) {
+            const ChartPoint point = chart->line(0)->point(i);
+            result.samples << QString("%1 %2 %3 %4")
+                                  .arg(point.time().toString(Qt::ISODateWithMs))
+                                  .arg(point.value())
+                                  .arg(point.valueText(), point.label().toString());
+        }
+    result.first = const_cast<DMMChart *>(first)->grab().toImage();
+    result.second = const_cast<DMMChart *>(second)->grab().toImage();
+    result.dual = !second->isHidden();
+    return result;
+}
+
+} // namespace
+
 // The window's output actions: CSV export, printing, chart images, the manual and Test.
 class TestOutput : public QObject
 {
@@ -63,6 +103,17 @@ class TestOutput : public QObject
         });
         const auto dismisser = dismissMessageBoxes(&m_seen, answer);
         m_rig->action(action)->trigger();
+    }
+
+    // Imports the file into the window, answering every box with Yes.
+    void import(WindowRig &rig, const QString &name)
+    {
+        rig.window->setOpenNameAsker([&](QWidget *, const QString &caption, const QString &filter) {
+            return caption == "Open a recording from a CSV file." && filter == "CSV(*.csv)" ? name
+                                                                                            : "";
+        });
+        const auto dismisser = dismissMessageBoxes(&m_seen, QMessageBox::Yes);
+        rig.action("actionImport")->trigger();
     }
 
 private slots:
@@ -199,6 +250,109 @@ private slots:
         m_rig->action("actionTest")->trigger();
         QTRY_COMPARE(m_rig->latestLink->written(),
                      (QList<QByteArray>{FakeLink::pollFrame(), FakeLink::pollFrame()}));
+    }
+
+    void importGivesBackTheExportedRecording_data()
+    {
+        QTest::addColumn<bool>("eTable");
+        QTest::addColumn<int>("function");
+        for (const bool eTable : {false, true})
+            for (int function = 0; function <= 25; ++function)
+                QTest::addRow("%s %d", eTable ? "E" : "default", function) << eTable << function;
+    }
+
+    // Readings decoded from the meter's frames, every range of one function with every kind of
+    // display text, recorded by the window, exported, and opened in a second window.
+    void importGivesBackTheExportedRecording()
+    {
+        QFETCH(bool, eTable);
+        QFETCH(int, function);
+        MyDmm *dmm = m_rig->dmm();
+        dmm->setModel(eTable ? "VX310E" : "VX310A");
+        const QDateTime start(QDate(2024, 3, 5), QTime(23, 59, 30));
+        int readings = 0;
+        for (int range = 0x30; range <= 0x37; ++range)
+            for (const recordsamples::Display &display : recordsamples::displays()) {
+                // AC+DC shows its couplings in turn; both belong to the one recording.
+                const quint8 coupling = readings % 2 ? 0x08 : 0;
+                DmmData *reading =
+                    dmm->decode(replyFrame(function, range, display.text, 0, 0, coupling));
+                if (!reading)
+                    continue;
+                reading->setTimestamp(
+                    start.addSecs(readings++ * 7)); // the file keeps whole seconds
+                m_rig->deliver(reading);
+            }
+        if (readings == 0)
+            QSKIP("the table has no such function");
+        const Shown recorded = shown(*m_rig);
+        QTemporaryDir dir;
+        trigger("actionExport", dir.filePath("run.csv"), QMessageBox::No);
+
+        WindowRig other;
+        other.dmm()->setModel("VX310A"); // the rows are found in either table
+        other.deliver(3);                // a table to be replaced, after the question
+        import(other, dir.filePath("run.csv"));
+        QCOMPARE(m_seen.texts.mid(1), QStringList{"Are you sure you want to delete this data?"});
+        const Shown imported = shown(other);
+        QCOMPARE(imported.cells, recorded.cells);
+        QCOMPARE(imported.samples, recorded.samples);
+        QCOMPARE(imported.dual, recorded.dual);
+        QVERIFY(imported.first == recorded.first);
+        QVERIFY(imported.second == recorded.second);
+    }
+
+    void importRefusesWhatIsNotARecording_data()
+    {
+        QTest::addColumn<QByteArray>("content"); // "<none>": the file does not exist
+        QTest::addColumn<QString>("error");      // empty: read, the cut last line left out
+        const QByteArray header = "No.,Date/Time,Function,Range,Value,Unit\n";
+        const QByteArray dcv = "1,2024-03-05 14:07:09,DCV,6, 1.234 ,V\n";
+        QTest::newRow("cut journal") << header + dcv + "2,2024-03-05 14:07:1"
+                                     << "";
+        QTest::newRow("mixed functions")
+            << header + dcv + dcv + "3,2024-03-05 14:07:11,ACV,6, 1.234 ,V\n"
+            << "Line 4: the function changes from DCV to ACV; a recording holds one function.";
+        QTest::newRow("foreign") << QByteArray("Name,Price\nTea,3\n")
+                                 << "Line 1: the header is not that of a recording "
+                                    "(No.,Date/Time,Function,Range,Value,Unit).";
+        QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1A\n\0\0\0\rIHDR\xFF\x00", 18)
+                                << "Line 1: the header is not that of a recording "
+                                   "(No.,Date/Time,Function,Range,Value,Unit).";
+        QTest::newRow("empty") << QByteArray() << "Line 1: the file is empty.";
+        QTest::newRow("vanished") << QByteArray("<none>") << "No such file or directory.";
+        QTest::newRow("unknown unit") << header + dcv + "2,2024-03-05 14:07:10,DCV,6, 1.234 ,A\n"
+                                      << "Line 3: the meter has no function \"DCV\" with range "
+                                         "\"6\" and unit \"A\".";
+        QTest::newRow("bad time") << header + "1,2024-02-30 14:07:09,DCV,6, 1.234 ,V\n"
+                                  << "Line 2: \"2024-02-30 14:07:09\" is not a date and time.";
+        QTest::newRow("quote inside") << header + "1,2024-03-05 14:07:09,\"DCV\"x,6,1,V\n"
+                                      << "Line 2: a double quote is out of place.";
+    }
+
+    // A file that is refused says where and why, and leaves the table and chart as they were.
+    void importRefusesWhatIsNotARecording()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, error);
+        QTemporaryDir dir;
+        const QString file = dir.filePath("in.csv");
+        QVERIFY(content == "<none>" || testfiles::writeAll(file, content));
+        addRows(3);
+        const Shown before = shown(*m_rig);
+        import(*m_rig, file);
+        const Shown after = shown(*m_rig);
+        if (error.isEmpty()) {
+            QCOMPARE(m_seen.text, "The last line (line 3) of " + QDir::toNativeSeparators(file) +
+                                      " is incomplete and was left out.");
+            QCOMPARE(after.cells,
+                     QStringList({"1", "2024-03-05 14:07:09", "DCV", "6", " 1.234 ", "V"}));
+            return;
+        }
+        QCOMPARE(m_seen.text, "The recording " + QDir::toNativeSeparators(file) +
+                                  " cannot be opened.\n" + error);
+        QCOMPARE(after.cells, before.cells);
+        QCOMPARE(after.samples, before.samples);
     }
 };
 

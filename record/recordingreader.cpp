@@ -1,0 +1,450 @@
+#include "record/recordingreader.h"
+
+#include "meter/dmmdata.h"
+#include "meter/mydmm.h"
+#include "record/chartpoint.h"
+#include "record/chartpointstore.h"
+#include "record/datamodel.h"
+#include "record/recordingadmission.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QHash>
+#include <QTextCodec>
+#include <QTextDecoder>
+#include <QVarLengthArray>
+
+#include <memory>
+
+namespace {
+
+constexpr QChar kQuote = QLatin1Char('"');
+constexpr QChar kComma = QLatin1Char(',');
+constexpr QChar kLineFeed = QLatin1Char('\n');
+constexpr QChar kReturn = QLatin1Char('\r');
+// No line the program writes comes near this; a longer one is not a recording, and refusing it
+// keeps a file without line ends from being gathered whole in memory.
+constexpr int kMaxRecordChars = 64 * 1024;
+// The display texts of the meter have seven characters; longer ones are read as they are.
+constexpr int kDisplayChars = 16;
+
+// What a function, range and unit text of a line mean in the function tables.
+struct Match
+{
+    const FunctionEntry *entry = nullptr;
+    QString functionName;
+    QString rangeText;
+    QString unitText;
+    QString couplingText;
+    QString functionKey;
+};
+
+int digitsAt(const QStringRef &text, int at, int count)
+{
+    int number = 0;
+    for (int i = at; i < at + count; ++i) {
+        const ushort c = text.at(i).unicode();
+        if (c < '0' || c > '9')
+            return -1;
+        number = number * 10 + (c - '0');
+    }
+    return number;
+}
+
+} // namespace
+
+// Cuts the text into records and fields, keeps the line count, and turns each line after the
+// header into a reading in the stores.
+class RecordingReader::Parser
+{
+public:
+    Parser(RecordingReader &reader, const Stores &stores)
+        : m_reader(reader)
+        , m_stores(stores)
+    {
+    }
+
+    // Takes every complete record from the front of text and removes it; at the end of the
+    // file whatever remains is an incomplete line. False once the file is refused.
+    bool feed(QString &text, bool atEnd);
+    Result &result() { return m_result; }
+    bool sawHeader() const { return m_sawHeader; }
+    int line() const { return m_line; }
+
+private:
+    enum class Cut
+    {
+        Record,
+        NeedMore,
+        Malformed
+    };
+
+    Cut cutPlain(const QString &text, int from, int end);
+    Cut cutQuoted(const QString &text, int from, int *end, int *lineFeeds);
+    bool takeRecord();
+    bool takeHeader();
+    bool takeReading();
+    bool readTime(const QStringRef &text, qint64 *msecs);
+    const Match *match(const QStringRef &function, const QStringRef &range, const QStringRef &unit);
+    const Match *lookUp(const QString &function, const QString &range, const QString &unit);
+    bool refuse(const QString &reason)
+    {
+        m_result.outcome = Outcome::Refused;
+        m_result.line = m_line;
+        m_result.reason = reason;
+        return false;
+    }
+
+    RecordingReader &m_reader;
+    const Stores m_stores;
+    Result m_result;
+    int m_line = 1; // of the record being taken
+    bool m_sawHeader = false;
+    QVarLengthArray<QStringRef, 8> m_fields;
+    QStringList m_unquoted; // the texts of quoted fields, which m_fields point into
+    const Match *m_match = nullptr;
+    QHash<QString, Match> m_matches;
+    QString m_minuteKey;
+    qint64 m_minuteMSecs = 0;
+    DmmData m_reading;
+};
+
+bool RecordingReader::Parser::feed(QString &text, bool atEnd)
+{
+    int from = 0;
+    while (from < text.size()) {
+        const int lineEnd = text.indexOf(kLineFeed, from);
+        const int scanEnd = lineEnd < 0 ? text.size() : lineEnd;
+        int end = lineEnd;
+        int lineFeeds = 1;
+        Cut cut = text.midRef(from, scanEnd - from).contains(kQuote)
+                      ? cutQuoted(text, from, &end, &lineFeeds)
+                      : (lineEnd < 0 ? Cut::NeedMore : cutPlain(text, from, lineEnd));
+        if (cut == Cut::Malformed)
+            return refuse(tr("a double quote is out of place"));
+        if (cut == Cut::NeedMore) {
+            if (text.size() - from > kMaxRecordChars)
+                return refuse(tr("the line is too long for a recording"));
+            break;
+        }
+        if (!takeRecord())
+            return false;
+        m_line += lineFeeds;
+        from = end + 1;
+    }
+    text.remove(0, from);
+    if (atEnd && !text.isEmpty()) {
+        if (!m_sawHeader)
+            return refuse(tr("the header line is incomplete"));
+        m_result.skippedLine = m_line;
+        text.clear();
+    }
+    return true;
+}
+
+RecordingReader::Parser::Cut RecordingReader::Parser::cutPlain(const QString &text, int from,
+                                                               int end)
+{
+    m_fields.clear();
+    if (end > from && text.at(end - 1) == kReturn)
+        --end;
+    int start = from;
+    for (int comma = text.indexOf(kComma, start); comma >= 0 && comma < end;
+         comma = text.indexOf(kComma, start)) {
+        m_fields.append(text.midRef(start, comma - start));
+        start = comma + 1;
+    }
+    m_fields.append(text.midRef(start, end - start));
+    return Cut::Record;
+}
+
+// A record with quotes, which may hold line ends inside them: read character by character.
+RecordingReader::Parser::Cut RecordingReader::Parser::cutQuoted(const QString &text, int from,
+                                                                int *end, int *lineFeeds)
+{
+    m_fields.clear();
+    m_unquoted.clear();
+    QString field;
+    bool quoted = false;    // inside quotes
+    bool wasQuoted = false; // the field began with a quote
+    *lineFeeds = 0;
+    const auto closeField = [&] {
+        m_unquoted.append(field);
+        field.clear();
+        wasQuoted = false;
+    };
+    for (int i = from; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (quoted) {
+            if (c == kQuote) {
+                if (i + 1 < text.size() && text.at(i + 1) == kQuote) {
+                    field += kQuote;
+                    ++i;
+                } else if (i + 1 == text.size()) {
+                    return Cut::NeedMore; // the next chunk tells a doubled quote from an end
+                } else {
+                    quoted = false;
+                }
+                continue;
+            }
+            *lineFeeds += c == kLineFeed ? 1 : 0;
+            field += c;
+            continue;
+        }
+        if (c == kComma) {
+            closeField();
+        } else if (c == kLineFeed) {
+            if (!wasQuoted && field.endsWith(kReturn))
+                field.chop(1);
+            closeField();
+            ++*lineFeeds;
+            *end = i;
+            for (const QString &unquoted : qAsConst(m_unquoted))
+                m_fields.append(QStringRef(&unquoted));
+            return Cut::Record;
+        } else if (c == kQuote) {
+            if (!field.isEmpty() || wasQuoted)
+                return Cut::Malformed;
+            quoted = wasQuoted = true;
+        } else if (!wasQuoted) {
+            field += c;
+        } else if (c != kReturn) {
+            return Cut::Malformed; // text after a closing quote
+        } else if (i + 1 == text.size()) {
+            return Cut::NeedMore;
+        } else if (text.at(i + 1) != kLineFeed) {
+            return Cut::Malformed;
+        }
+    }
+    return Cut::NeedMore;
+}
+
+bool RecordingReader::Parser::takeRecord()
+{
+    if (!m_sawHeader)
+        return takeHeader();
+    if (m_fields.size() != m_reader.m_headers.first().size())
+        return refuse(tr("the line has %1 fields where a recording has %2")
+                          .arg(m_fields.size())
+                          .arg(m_reader.m_headers.first().size()));
+    return takeReading();
+}
+
+bool RecordingReader::Parser::takeHeader()
+{
+    m_sawHeader = true;
+    if (m_fields.size() == 1 && m_fields.first().isEmpty())
+        return refuse(tr("the file is empty"));
+    for (const QStringList &header : qAsConst(m_reader.m_headers)) {
+        if (header.size() != m_fields.size())
+            continue;
+        bool same = true;
+        for (int i = 0; same && i < header.size(); ++i)
+            same = m_fields.at(i) == header.at(i);
+        if (same)
+            return true;
+    }
+    return refuse(tr("the header is not that of a recording (%1)")
+                      .arg(m_reader.m_headers.first().join(kComma)));
+}
+
+bool RecordingReader::Parser::takeReading()
+{
+    qint64 msecs = DataModel::kNoTime;
+    const QStringRef time = m_fields.at(DataModel::TimeColumn);
+    if (!time.isEmpty() && !readTime(time, &msecs))
+        return refuse(tr("\"%1\" is not a date and time").arg(time.toString()));
+    const Match *found =
+        match(m_fields.at(DataModel::FunctionColumn), m_fields.at(DataModel::RangeColumn),
+              m_fields.at(DataModel::UnitColumn));
+    if (!found)
+        return refuse(tr("the meter has no function \"%1\" with range \"%2\" and unit \"%3\"")
+                          .arg(m_fields.at(DataModel::FunctionColumn).toString(),
+                               m_fields.at(DataModel::RangeColumn).toString(),
+                               m_fields.at(DataModel::UnitColumn).toString()));
+    if (m_reader.m_entry == nullptr) {
+        m_reader.m_entry = found->entry;
+        m_reader.m_functionKey = found->functionKey;
+    } else if (found->functionKey != m_reader.m_functionKey) {
+        return refuse(tr("the function changes from %1 to %2; a recording holds one function")
+                          .arg(m_reader.m_functionKey, found->functionKey));
+    }
+
+    const QStringRef valueRef = m_fields.at(DataModel::ValueColumn);
+    const QString valueText = valueRef.toString();
+    char display[kDisplayChars];
+    const int length = qMin(valueText.size(), kDisplayChars);
+    for (int i = 0; i < length; ++i) {
+        const ushort c = valueText.at(i).unicode();
+        display[i] = c <= 0xFF ? char(c) : '?';
+    }
+    int overload = 0;
+    const double value =
+        valueText.size() > kDisplayChars
+            ? 0
+            : MyDmm::displayValue(*found->entry, QLatin1String(display, length), &overload);
+
+    if (m_match != found) {
+        m_match = found;
+        m_reading.setEntry(found->entry);
+        m_reading.setFunctionName(found->functionName);
+        m_reading.setRangeText(found->rangeText);
+        m_reading.setUnitText(found->unitText);
+        m_reading.setCouplingText(found->couplingText);
+    }
+    m_reading.setValueText(valueText);
+    m_reading.setValue(value);
+    m_reading.setOverload(overload);
+    m_stores.table->appendReading(m_reading, msecs);
+
+    const bool second = RecordingAdmission::belongsOnSecondChart(m_reading);
+    ChartPointStore *chart = second ? m_stores.secondChart : m_stores.chart;
+    if (msecs != DataModel::kNoTime) {
+        chart->append(msecs, value, valueText, found->functionName, found->unitText);
+    } else {
+        chart->append(ChartPoint(
+            QDateTime(), value, valueText,
+            ChartPoint::makeLabel(QDateTime(), found->functionName, valueText, found->unitText)));
+    }
+    ++m_result.rows;
+    return true;
+}
+
+// "yyyy-MM-dd hh:mm:ss" in local time. Readings come in time order, so the instant of the
+// minute is worked out once per minute and the seconds are added to it.
+bool RecordingReader::Parser::readTime(const QStringRef &text, qint64 *msecs)
+{
+    static const QString kShape = QStringLiteral("0000-00-00 00:00:00");
+    if (text.size() != kShape.size())
+        return false;
+    for (int i = 0; i < kShape.size(); ++i) {
+        if (kShape.at(i) != QLatin1Char('0') && text.at(i) != kShape.at(i))
+            return false;
+    }
+    const int seconds = digitsAt(text, 17, 2);
+    if (seconds < 0 || seconds > 59)
+        return false;
+    const QStringRef minute = text.left(16);
+    if (m_minuteKey.isNull() || minute != m_minuteKey) {
+        const QDate date(digitsAt(text, 0, 4), digitsAt(text, 5, 2), digitsAt(text, 8, 2));
+        const QTime time(digitsAt(text, 11, 2), digitsAt(text, 14, 2));
+        if (!date.isValid() || !time.isValid())
+            return false;
+        m_minuteKey = minute.toString();
+        m_minuteMSecs = QDateTime(date, time, Qt::LocalTime).toMSecsSinceEpoch();
+    }
+    *msecs = m_minuteMSecs + seconds * 1000;
+    return true;
+}
+
+const Match *RecordingReader::Parser::match(const QStringRef &function, const QStringRef &range,
+                                            const QStringRef &unit)
+{
+    // A recording repeats the same three texts on nearly every line.
+    if (m_match && function == m_match->functionName && range == m_match->rangeText &&
+        unit == m_match->unitText)
+        return m_match;
+    return lookUp(function.toString(), range.toString(), unit.toString());
+}
+
+const Match *RecordingReader::Parser::lookUp(const QString &function, const QString &range,
+                                             const QString &unit)
+{
+    const QString key = function + kLineFeed + range + kLineFeed + unit;
+    const auto known = m_matches.constFind(key);
+    if (known != m_matches.constEnd())
+        return &known.value();
+    for (const FunctionTable *table : qAsConst(m_reader.m_tables)) {
+        for (const FunctionEntry *entry : *table) {
+            if (entry->prefix() + entry->unit() != unit || MyDmm::rangeText(*entry) != range)
+                continue;
+            Match found;
+            found.entry = entry;
+            found.functionName = function;
+            found.rangeText = range;
+            found.unitText = unit;
+            found.functionKey = function;
+            if (entry->functionCode() == functions::kAcPlusDc) {
+                for (const QString &coupling : {QStringLiteral("AC"), QStringLiteral("DC")}) {
+                    if (function == QStringLiteral("%1: %2").arg(entry->name(), coupling))
+                        found.couplingText = coupling;
+                }
+                if (found.couplingText.isEmpty())
+                    continue;
+                found.functionKey = entry->name();
+            } else if (entry->name() != function) {
+                continue;
+            }
+            return &m_matches.insert(key, found).value();
+        }
+    }
+    return nullptr;
+}
+
+RecordingReader::RecordingReader(const QList<const FunctionTable *> &tables,
+                                 const QList<QStringList> &headers)
+    : m_tables(tables)
+    , m_headers(headers)
+{
+}
+
+void RecordingReader::setProgress(std::function<void(qint64, qint64)> progress)
+{
+    m_progress = std::move(progress);
+}
+
+RecordingReader::Result RecordingReader::read(const QString &fileName, const Stores &stores)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        Result result;
+        result.reason = file.errorString();
+        return result;
+    }
+    return read(file, file.size(), stores);
+}
+
+RecordingReader::Result RecordingReader::read(QIODevice &device, qint64 size, const Stores &stores)
+{
+    m_cancelled = false;
+    m_entry = nullptr;
+    m_functionKey.clear();
+    Parser parser(*this, stores);
+    const std::unique_ptr<QTextDecoder> decoder(QTextCodec::codecForLocale()->makeDecoder());
+    QByteArray chunk(m_chunkSize, Qt::Uninitialized);
+    QString text;
+    qint64 done = 0;
+    for (;;) {
+        if (m_cancelled) {
+            parser.result().outcome = Outcome::Cancelled;
+            return parser.result();
+        }
+        const qint64 got = device.read(chunk.data(), chunk.size());
+        if (got < 0) {
+            parser.result() = {Outcome::Refused, parser.line(), device.errorString()};
+            return parser.result();
+        }
+        if (got == 0)
+            break;
+        done += got;
+        text += decoder->toUnicode(chunk.constData(), int(got));
+        if (!parser.feed(text, false))
+            return parser.result();
+        if (m_progress)
+            m_progress(done, size);
+    }
+    if (done < size) {
+        parser.result() = {Outcome::Refused, parser.line(),
+                           tr("the file ended early: it was changed or removed while it was "
+                              "read")};
+        return parser.result();
+    }
+    if (!parser.feed(text, true))
+        return parser.result();
+    if (!parser.sawHeader()) {
+        parser.result() = {Outcome::Refused, 1, tr("the file is empty")};
+        return parser.result();
+    }
+    parser.result().outcome = Outcome::Read;
+    return parser.result();
+}
