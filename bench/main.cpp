@@ -21,6 +21,7 @@ int main(int argc, char *argv[])
         {QStringLiteral("meter"), runMeterBenchmarks},
         {QStringLiteral("chart"), runChartBenchmarks},
         {QStringLiteral("window"), runWindowBenchmarks},
+        {QStringLiteral("import"), runImportBenchmarks},
         // Last: the object-per-reading reference frees a heap full of small blocks that the C
         // library keeps, and memory figures measured after it would reuse that heap.
         {QStringLiteral("record"), runRecordBenchmarks},

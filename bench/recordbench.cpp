@@ -2,13 +2,21 @@
 
 #include "bench/bench.h"
 #include "record/chartpoint.h"
+#include "record/chartpointstore.h"
 #include "record/columnspec.h"
+#include "record/csvformat.h"
 #include "record/csvwriter.h"
 #include "record/datamodel.h"
+#include "record/recordingreader.h"
 #include "tests/recordsamples.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+
+#include <ctime>
+#include <malloc.h>
+#include <memory>
 
 namespace {
 
@@ -76,7 +84,108 @@ void benchObjectPerReading(Bench &bench)
     qDeleteAll(readings);
 }
 
+// Heap bytes in use: exact, unlike the resident size, which follows the allocator's moods.
+qint64 heapBytes()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return qint64(info.uordblks + info.hblkhd);
+}
+
+// A recording of rows DC volt readings as the export writes it, written without a table.
+bool writeRecordingFile(const QString &fileName, int rows)
+{
+    const Tables tables;
+    const QList<ColumnSpec *> columns = createRecordColumns();
+    DataModel header(columns);
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QString chunk = csvLine(csvHeaderFields(&header));
+    const FunctionEntry *row = findEntry(tables.defaultTable, 2, 0x31);
+    const qint64 start = kStart.toMSecsSinceEpoch();
+    for (int i = 0; i < rows; ++i) {
+        const QString time =
+            QDateTime::fromMSecsSinceEpoch(start + 1000LL * i).toString("yyyy-MM-dd hh:mm:ss");
+        const recordsamples::Display &display =
+            recordsamples::displays().at(i % recordsamples::displays().size());
+        appendCsvLine(chunk, {QString::number(i + 1), time, row->name(), QStringLiteral("60"),
+                              QString::fromLatin1(display.text), row->unit()});
+        if (chunk.size() > (1 << 20) || i + 1 == rows) {
+            file.write(encodeCsv(chunk));
+            chunk.clear();
+        }
+    }
+    qDeleteAll(columns);
+    return true;
+}
+
+// Import of a recording of rows readings into a table and a chart, and the heap it takes per
+// reading against the same readings recorded (table and chart, as the recording step keeps them).
+void benchImport(Bench &bench, int rows, const QString &suffix, bool withMemory)
+{
+    const Tables tables;
+    const QList<ColumnSpec *> columns = createRecordColumns();
+    QTemporaryDir dir;
+    const QString fileName = dir.filePath(QStringLiteral("recording.csv"));
+    if (!writeRecordingFile(fileName, rows))
+        return;
+    RecordingReader reader({&tables.defaultTable, &tables.eTable}, {englishRecordColumnTitles()});
+    bool read = true;
+    int readRows = 0;
+    const double ms = Bench::bestMilliseconds(withMemory ? 3 : 1, [&] {
+        DataModel model(columns);
+        ChartPointStore chart;
+        ChartPointStore second;
+        const RecordingReader::Result result = reader.read(fileName, {&model, &chart, &second});
+        read = read && result.outcome == RecordingReader::Outcome::Read;
+        readRows = model.rowCount();
+    });
+    bench.report(QStringLiteral("import_s_") + suffix, read && readRows == rows ? ms / 1000 : -1,
+                 QStringLiteral("s"));
+    // The processor time of one more import: on a busy machine the wall clock counts the waits.
+    {
+        DataModel model(columns);
+        ChartPointStore chart;
+        ChartPointStore second;
+        const std::clock_t start = std::clock();
+        reader.read(fileName, {&model, &chart, &second});
+        bench.report(QStringLiteral("import_cpu_s_") + suffix,
+                     double(std::clock() - start) / CLOCKS_PER_SEC, QStringLiteral("s"));
+    }
+    if (withMemory) {
+        qint64 before = heapBytes();
+        auto imported = std::make_unique<DataModel>(columns);
+        auto importedChart = std::make_unique<ChartPointStore>();
+        ChartPointStore second;
+        reader.read(fileName, {imported.get(), importedChart.get(), &second});
+        bench.report(QStringLiteral("bytes_per_imported_reading_") + suffix,
+                     double(heapBytes() - before) / rows, QStringLiteral("bytes"));
+        imported.reset();
+        importedChart.reset();
+
+        before = heapBytes();
+        DataModel recorded(columns);
+        ChartPointStore recordedChart;
+        recordsamples::generateRecording(tables.defaultTable, rows, kStart, [&](DmmData *reading) {
+            recordedChart.append(
+                ChartPoint(reading->timestamp(), reading->value(), reading->valueText(),
+                           ChartPoint::makeLabel(reading->timestamp(), reading->functionName(),
+                                                 reading->valueText(), reading->unitText())));
+            recorded.appendRecord(reading);
+        });
+        bench.report(QStringLiteral("bytes_per_recorded_reading_") + suffix,
+                     double(heapBytes() - before) / rows, QStringLiteral("bytes"));
+    }
+    qDeleteAll(columns);
+}
+
 } // namespace
+
+void runImportBenchmarks(Bench &bench)
+{
+    benchImport(bench, kRows, QStringLiteral("1M"), true);
+    benchImport(bench, 10 * kRows, QStringLiteral("10M"), false);
+}
 
 void runRecordBenchmarks(Bench &bench)
 {

@@ -60,6 +60,7 @@ void ChartPointStore::swap(ChartPointStore &other)
     std::swap(m_count, other.m_count);
     std::swap(m_pieces, other.m_pieces);
     std::swap(m_pieceIndex, other.m_pieceIndex);
+    std::swap(m_lastPieces, other.m_lastPieces);
     std::swap(m_whole, other.m_whole);
     std::swap(m_cachedSecond, other.m_cachedSecond);
     std::swap(m_cachedTimeText, other.m_cachedTimeText);
@@ -71,6 +72,7 @@ void ChartPointStore::clear()
     m_count = 0;
     m_pieces.clear();
     m_pieceIndex.clear();
+    m_lastPieces = kWholePoint;
     m_whole.clear();
     m_cachedTimeText.clear();
 }
@@ -182,13 +184,20 @@ const QString &ChartPointStore::labelTimeText(qint64 msecs, const QDateTime &tim
 
 quint16 ChartPointStore::internPieces(const QString &functionName, const QString &unitText)
 {
+    // A recording nearly always repeats the pieces of the sample before.
+    if (m_lastPieces < m_pieces.size() && m_pieces.at(m_lastPieces).first == functionName &&
+        m_pieces.at(m_lastPieces).second == unitText)
+        return quint16(m_lastPieces);
     const QPair<QString, QString> key(functionName, unitText);
     const auto found = m_pieceIndex.constFind(key);
-    if (found != m_pieceIndex.constEnd())
+    if (found != m_pieceIndex.constEnd()) {
+        m_lastPieces = found.value();
         return found.value();
+    }
     if (m_pieces.size() >= kWholePoint)
         return kWholePoint;
     const quint16 index = quint16(m_pieces.size());
+    m_lastPieces = index;
     m_pieces.append(key);
     m_pieceIndex.insert(key, index);
     return index;

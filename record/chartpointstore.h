@@ -80,6 +80,7 @@ private:
     // Function name and unit text pairs of the hover labels, by index.
     QVector<QPair<QString, QString>> m_pieces;
     QHash<QPair<QString, QString>, quint16> m_pieceIndex;
+    int m_lastPieces = kWholePoint; // the index internPieces handed out last
     // Samples kept whole, by index.
     QHash<int, ChartPoint> m_whole;
     // The label time text of the second last asked for, reused by the samples of that second.

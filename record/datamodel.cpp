@@ -233,7 +233,8 @@ DataModel::Row DataModel::packRow(const DmmData &record, qint64 msecs)
     const QString text = record.valueText();
     if (fitsDisplay(text)) {
         row.sideText = 0;
-        std::memcpy(row.text, text.toLatin1().constData(), kDisplayLength);
+        for (int i = 0; i < kDisplayLength; ++i)
+            row.text[i] = char(text.at(i).unicode());
     } else {
         m_sideTexts.append(text);
         row.sideText = quint32(m_sideTexts.size());
