@@ -5,6 +5,7 @@
 #include "record/dmmchart.h"
 #include "tests/modalboxes.h"
 #include "tests/replyframe.h"
+#include "tests/scratchsettings.h"
 #include "tests/testfiles.h"
 #include "tests/windowrig.h"
 
@@ -16,6 +17,8 @@
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QtTest>
+
+#include <csignal>
 
 namespace {
 
@@ -353,6 +356,45 @@ private slots:
                                   " cannot be opened.\n" + error);
         QCOMPARE(after.cells, before.cells);
         QCOMPARE(after.samples, before.samples);
+    }
+
+    // The window program records from the virtual meter until it is killed; the next window finds
+    // the note, offers the journal once, and opening it shows every reading the journal holds.
+    void killedRecordingIsOfferedAtTheNextStart()
+    {
+        ScratchSettings settings;
+        QVERIFY(
+            settings.write("<options><Infinite>1</Infinite><SampleRate>0</SampleRate></options>"));
+        const QString folder = settings.filePath("journal");
+        QProcess child;
+        child.setEnvironment(QProcess::systemEnvironment() << "QT_QPA_PLATFORM=offscreen");
+        child.start(KLM704_PROGRAM, {"--device", "sim", "--connect", "--journal", folder});
+        QVERIFY(child.waitForStarted());
+        const auto journal = [&folder] {
+            const QStringList names = QDir(folder).entryList({"*.csv"});
+            return names.size() == 1 ? folder + '/' + names.first() : QString();
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(testfiles::readAll(journal()).count('\n') > 4, 30000);
+        ::kill(pid_t(child.processId()), SIGKILL);
+        QVERIFY(child.waitForFinished());
+        const QList<QByteArray> lines = testfiles::readAll(journal()).split('\n').mid(1, -1);
+        const int readings = lines.size() - 1; // after the last line end: nothing, or a cut line
+
+        WindowRig rig;
+        rig.window->useJournal(folder);
+        const auto dismisser = dismissMessageBoxes(&m_seen, QMessageBox::Yes);
+        rig.window->offerUnclosedRecording();
+        QCOMPARE(m_seen.texts,
+                 QStringList(QString("The last recording (%1 readings, until %2) was not "
+                                     "closed. Open it?")
+                                 .arg(readings)
+                                 .arg(QString(lines.at(readings - 1).split(',').at(1).mid(11)))));
+        const DataModel *model = rig.window->recordModel();
+        QCOMPARE(model->rowCount(), readings);
+        for (int row = 0; row < readings; ++row)
+            QCOMPARE(encodeCsv(csvLine(csvRowFields(model, row))), lines.at(row) + '\n');
+        rig.window->offerUnclosedRecording(); // asked once only
+        QCOMPARE(m_seen.count, 1);
     }
 };
 
