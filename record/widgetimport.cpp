@@ -13,6 +13,7 @@
 #include "record/recordingreader.h"
 #include "ui_widget.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -145,6 +146,14 @@ bool Widget::importRecording(const QString &fileName)
     if (dual)
         ui->chart2->setAutoPrefix(false);
     ui->tv->scrollToBottom();
+    tableFull = false;
+    showRecordingState();
+    const int rows = dataModel->rowCount();
+    for (const int row : {0, rows - 1}) {
+        const QString time = dataModel->cellText(row, DataModel::TimeColumn);
+        if (!time.isEmpty())
+            showElapsed(row, QDateTime::fromString(time, QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+    }
     // The recording read is closed: the next reading from the meter starts a new one.
     admission.forgetFunction();
     if (journal)

@@ -74,6 +74,7 @@ private slots:
                                "<SamplePoints>1000</SamplePoints>\n"
                                "    <Infinite>1</Infinite>\n    <SampleRate>1000</SampleRate>\n    "
                                "<SkipRepeat>0</SkipRepeat>\n    <Reconnect>0</Reconnect>\n"
+                               "    <JournalQuota>1073741824</JournalQuota>\n"
                                "    <MqttUrl></MqttUrl>\n    <MqttName></MqttName>\n"
                                "</options>\n");
             QCOMPARE(
@@ -98,7 +99,7 @@ private slots:
     {
         QTest::addColumn<QByteArray>("content");
         // FixedLanguage, Language, Model, Version, SamplePoints, Infinite, SampleRate, SkipRepeat,
-        // Reconnect, MqttUrl, MqttName
+        // Reconnect, JournalQuota, MqttUrl, MqttName
         QTest::addColumn<QString>("written");
         const auto row = [](const char *name, const char *content, const char *written) {
             QTest::newRow(name) << QByteArray("<options>") + content + "</options>" << written;
@@ -107,20 +108,21 @@ private slots:
             "<SkipRepeat>1</SkipRepeat><SampleRate>50</SampleRate><X>3</X><Infinite>0</Infinite>"
             "<Model>VX310E</Model><Version>9.99</Version><SamplePoints>20</SamplePoints>"
             "<Language>OTHER</Language><FixedLanguage>1</FixedLanguage><Reconnect>1</Reconnect>"
-            "<MqttName> bench 1 </MqttName><MqttUrl>mqtt://127.0.0.1:1/lab</MqttUrl>",
-            "1 OTHER VX310A 2.02 20 0 50 1 1 mqtt://127.0.0.1:1/lab bench 1");
+            "<MqttName> bench 1 </MqttName><MqttUrl>mqtt://127.0.0.1:1/lab</MqttUrl>"
+            "<JournalQuota>500M</JournalQuota>",
+            "1 OTHER VX310A 2.02 20 0 50 1 1 524288000 mqtt://127.0.0.1:1/lab bench 1");
         row("not a number reads as 0",
             "<SamplePoints>abc</SamplePoints><SampleRate>12ms</SampleRate><Infinite>yes</Infinite>"
-            "<FixedLanguage>true</FixedLanguage>",
-            "0  VX310A 2.02 0 0 0 0 0  ");
+            "<FixedLanguage>true</FixedLanguage><JournalQuota>-1</JournalQuota>",
+            "0  VX310A 2.02 0 0 0 0 0 1073741824  ");
         row("the last value counts, unchecked and as written; blanks change nothing; 2 and -1 true",
             "<SamplePoints>5</SamplePoints><SamplePoints>-5</SamplePoints><Language>EN</Language>"
             "<Language> other </Language><Language> </Language><SampleRate/><Infinite>2</Infinite>"
             "<SkipRepeat>-1</SkipRepeat>",
-            "0  other  VX310A 2.02 -5 1 1000 1 0  ");
+            "0  other  VX310A 2.02 -5 1 1000 1 0 1073741824  ");
         row("malformed: what came before counts",
             "<SamplePoints>5</SamplePoints>6<Bad a=><SampleRate>9</SampleRate>",
-            "0  VX310A 2.02 5 1 1000 0 0  ");
+            "0  VX310A 2.02 5 1 1000 0 0 1073741824  ");
     }
 
     void readValuesAreWrittenBack()
@@ -133,7 +135,7 @@ private slots:
         QStringList written;
         for (const char *key :
              {"FixedLanguage", "Language", "Model", "Version", "SamplePoints", "Infinite",
-              "SampleRate", "SkipRepeat", "Reconnect", "MqttUrl", "MqttName"})
+              "SampleRate", "SkipRepeat", "Reconnect", "JournalQuota", "MqttUrl", "MqttName"})
             written << m_settings->values().value(key);
         QTEST(written.join(' '), "written");
     }

@@ -19,6 +19,10 @@
         <source>Cannot write the journal %1: %2</source>
         <translation>无法写入记录日志 %1：%2</translation>
     </message>
+    <message>
+        <source>Removed the journal %1 (%2 bytes) to keep the journals within %3 bytes.</source>
+        <translation>已删除日志 %1（%2 字节），使日志总量不超过 %3 字节。</translation>
+    </message>
 </context>
 <context>
     <name>OptionDialog</name>
@@ -81,6 +85,49 @@
     <message>
         <source>Meter name</source>
         <translation>仪表名称</translation>
+    </message>
+</context>
+<context>
+    <name>RecordingReader</name>
+    <message>
+        <source>a double quote is out of place</source>
+        <translation>双引号位置不正确</translation>
+    </message>
+    <message>
+        <source>the line is too long for a recording</source>
+        <translation>该行过长，不是记录数据</translation>
+    </message>
+    <message>
+        <source>the header line is incomplete</source>
+        <translation>标题行不完整</translation>
+    </message>
+    <message>
+        <source>the line has %1 fields where a recording has %2</source>
+        <translation>该行有 %1 个字段，而记录应有 %2 个</translation>
+    </message>
+    <message>
+        <source>the file is empty</source>
+        <translation>文件为空</translation>
+    </message>
+    <message>
+        <source>the header is not that of a recording (%1)</source>
+        <translation>标题行不是记录数据的标题行（%1）</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a date and time</source>
+        <translation>“%1”不是日期和时间</translation>
+    </message>
+    <message>
+        <source>the meter has no function &quot;%1&quot; with range &quot;%2&quot; and unit &quot;%3&quot;</source>
+        <translation>仪表没有量程为“%2”、单位为“%3”的功能“%1”</translation>
+    </message>
+    <message>
+        <source>the function changes from %1 to %2; a recording holds one function</source>
+        <translation>功能从 %1 变为 %2；一份记录只能包含一种功能</translation>
+    </message>
+    <message>
+        <source>the file ended early: it was changed or removed while it was read</source>
+        <translation>文件提前结束：读取期间文件被修改或删除</translation>
     </message>
 </context>
 <context>
@@ -385,6 +432,42 @@ Do you want to open this file?</source>
     <message>
         <source>The MQTT broker refused the login: %1</source>
         <translation>MQTT 代理服务器拒绝登录：%1</translation>
+    </message>
+    <message>
+        <source>A recording can be opened only while the meter is disconnected. Disconnect now?</source>
+        <translation>只有在仪表断开连接时才能打开记录。现在断开连接吗？</translation>
+    </message>
+    <message>
+        <source>Open a recording from a CSV file.</source>
+        <translation>从 CSV 文件打开记录。</translation>
+    </message>
+    <message>
+        <source>Opening %1 …</source>
+        <translation>正在打开 %1 …</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>The recording %1 cannot be opened.
+Line %2: %3.</source>
+        <translation>无法打开记录 %1。
+第 %2 行：%3。</translation>
+    </message>
+    <message>
+        <source>The recording %1 cannot be opened.
+%2.</source>
+        <translation>无法打开记录 %1。
+%2。</translation>
+    </message>
+    <message>
+        <source>The last line (line %1) of %2 is incomplete and was left out.</source>
+        <translation>%2 的最后一行（第 %1 行）不完整，已略去。</translation>
+    </message>
+    <message>
+        <source>The last recording (%1 readings, until %2) was not closed. Open it?</source>
+        <translation>上次的记录（%1 个读数，截至 %2）未正常结束。要打开它吗？</translation>
     </message>
 </context>
 </TS>
