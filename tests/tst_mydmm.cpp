@@ -43,11 +43,8 @@ struct Rig
     }
     int written() const { return link()->written().size(); }
     int writtenPolls() const { return link()->written().count(FakeLink::pollFrame()); }
-    // Open, command thread, sample timer.
-    QList<bool> running() const
-    {
-        return {dmm.isOpen(), dmm.commandThread() != nullptr, dmm.sampleTimerId() != 0};
-    }
+    // Open, command thread.
+    QList<bool> running() const { return {dmm.isOpen(), dmm.commandThread() != nullptr}; }
 
     FakeScript script;
     DeviceSelector selector;
@@ -55,7 +52,7 @@ struct Rig
     QStringList values; // of the readings emitted
 };
 
-const QList<bool> kStopped{false, false, false}, kRunning{true, true, true};
+const QList<bool> kStopped{false, false}, kRunning{true, true};
 
 } // namespace
 
@@ -154,31 +151,26 @@ private slots:
         QCOMPARE(rig.values.size(), 2);
     }
 
-    void sampleTimerLimitsReadings()
+    // With a rate, the first reply is a reading at once and the next only after the rate;
+    // without one (0, or below), every reply is.
+    void sampleRateLimitsReadings()
     {
         Rig rig;
-        rig.dmm.setSampleRate(-5); // no rate: every reply a reading, no timer
+        rig.dmm.setSampleRate(-5);
         QCOMPARE(rig.dmm.sampleRate(), 0);
         rig.dmm.setSampleRate(100000); // set while closed, the rate waits for the open
-        QVERIFY(!rig.dmm.sampleTimerId());
         QVERIFY(rig.dmm.open());
-        rig.feed(reading("  1.000") + reading("  1.100")); // the first reply is due at once
-        QTimerEvent otherTimer(rig.dmm.sampleTimerId() + 1000);
-        QCoreApplication::sendEvent(&rig.dmm, &otherTimer);
-        rig.feed(reading("  1.200"));
-        QTimerEvent tick(rig.dmm.sampleTimerId()); // as if the sample timer ran out
-        QCoreApplication::sendEvent(&rig.dmm, &tick);
-        rig.feed(FakeLink::acknowledgement()); // never takes the due sample
-        rig.feed(reading("  2.000") + reading("  2.100"));
-        QCOMPARE(rig.values, (QStringList{"  1.000", "  2.000"}));
-        rig.dmm.setSampleRate(10); // changed while open: at once
-        QTRY_VERIFY((rig.feed(reading("  3.000")), rig.values.size() >= 4));
-        rig.dmm.setSampleRate(0);
-        QVERIFY(!rig.dmm.sampleTimerId());
+        rig.feed(reading("  1.000") + FakeLink::acknowledgement() + reading("  1.100"));
+        QCOMPARE(rig.values, QStringList{"  1.000"});
+        rig.dmm.setSampleRate(0); // changed while open: at once
         rig.feed(reading("  4.000") + reading("  4.000"));
-        QCOMPARE(rig.values.mid(rig.values.size() - 2), (QStringList{"  4.000", "  4.000"}));
-        rig.dmm.setSampleRate(10); // from no rate to one while open
-        QVERIFY(rig.dmm.sampleTimerId());
+        QCOMPARE(rig.values, (QStringList{"  1.000", "  4.000", "  4.000"}));
+        rig.dmm.setSampleRate(30);
+        for (int i = 0; i < 3; ++i) {
+            QTest::qWait(40);
+            rig.feed(reading("  5.000") + reading("  5.100"));
+        }
+        QCOMPARE(rig.values.mid(3), (QStringList{"  5.000", "  5.000", "  5.000"}));
     }
 
     // Each poll waits a minute unless its reply releases it, due as a reading or not. A link
