@@ -1,6 +1,6 @@
 #pragma once
 
-// The simulator program vx310a-sim, run by the tests of the serial link and of the command line.
+// The simulator program vx310a-sim, run by the command line's tests.
 
 #include <QProcess>
 #include <QStringList>
@@ -32,7 +32,6 @@ public:
         return readPath();
     }
     QString device() const { return QStringLiteral("serial:") + m_path; }
-    QProcess &process() { return m_process; }
 
 private:
     bool readPath()

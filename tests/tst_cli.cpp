@@ -283,8 +283,8 @@ private slots:
         usageError("journal without folder", {"--journal", ""});
         const QString missing = "serial:" + m_dir.filePath("no-such-port");
         const QString failed = "Failed to open device.";
-        QTest::newRow("cannot open")
-            << QStringList{"--device", missing} << 1 << failed << QByteArray();
+        QTest::newRow("cannot open, says why")
+            << QStringList{"--device", missing} << 1 << failed + "|not found" << QByteArray();
         QTest::newRow("cannot open, retried")
             << QStringList{"--device", missing, "--reconnect", "--time", "2.5"} << 1 << failed
             << QByteArray();
