@@ -57,10 +57,13 @@ private slots:
                  qPrintable(got));
     }
 
-    void firstRunWindowIsCentred()
+    void firstRunWindowIsCentredWithPeakKeys()
     {
         const QWidget *desktop = QApplication::desktop();
         QCOMPARE(m_window->geometry().center(), desktop->rect().center());
+        // Only the B variants lack them.
+        for (const char *name : {"actionPeak", "actionExitPeak"})
+            QVERIFY(m_window->findChild<QAction *>(name)->isVisible());
     }
 
     void manualPdfHasAPageForEveryFewSections()
