@@ -107,6 +107,7 @@ void Widget::initSelf()
     ui->mainToolBar->insertWidget(ui->actionOption, spacer);
 
     addDockIcons();
+    setUpMenus();
 }
 
 void Widget::addDockIcons()

@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QString>
 
 class ColumnSpec;
@@ -39,7 +40,7 @@ public:
     // Replaces the save-file dialog of Export and Save (tests answer in the user's place).
     void setSaveNameAsker(SaveNameAsker asker) { askSaveName = std::move(asker); }
     // Replaces the open-file dialog of Import.
-    void setOpenNameAsker(SaveNameAsker asker) { askOpenName = std::move(asker); }
+    void setOpenNameAsker(OpenNameAsker asker) { askOpenName = std::move(asker); }
 
     // Connects as a press of Connect does; main calls it for --connect once the window is shown.
     void pressConnect();
@@ -100,6 +101,19 @@ private slots:
 
 private:
     void addDockIcons();
+    // The View menu, the keyboard shortcuts and the About box.
+    void setUpMenus();
+    void showAbout();
+    // Asks for the name of a file to write, starting in the last folder used (the documents
+    // folder at first) with a name from the recording's start; the filter's suffix is added to
+    // a bare name. Empty when cancelled.
+    QString askOutputName(const QString &caption, const QString &filter);
+    // Tells the user that a file could not be written or opened: the text, then in smaller print
+    // each file's name followed by the reason.
+    void reportFileFailure(QMessageBox::Icon icon, const QString &text,
+                           const QStringList &filesAndReasons);
+    // Opens the file in the desktop's viewer; a missing file or viewer is reported.
+    void openDocument(const QString &fileName);
     void runOptionDialog();
     void setUpKeyActions();
     void setUpPanel();
@@ -164,7 +178,9 @@ private:
     // The saved geometry and dock layout are applied on the first show only.
     bool layoutRestored = false;
     SaveNameAsker askSaveName = askWithFileDialog;
-    SaveNameAsker askOpenName = askOpenWithFileDialog;
+    OpenNameAsker askOpenName = askOpenWithFileDialog;
+    // Where the next file dialog starts; empty until the first one.
+    QString outputFolder;
     RecordingAdmission admission;
     Journal *journal = nullptr;
 

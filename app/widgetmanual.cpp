@@ -1,10 +1,12 @@
-// The window's Manual and Test actions.
+// The window's Manual and Test actions, and documents opened in the desktop's viewer.
 
 #include "app/widget.h"
 #include "meter/mydmm.h"
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
 #include <QUrl>
 
 namespace {
@@ -14,8 +16,23 @@ const QString kManualFile = QStringLiteral("Software User Manual.pdf");
 
 void Widget::on_actionManual_triggered()
 {
-    // The desktop's viewer reports a missing manual itself; the program keeps no state about it.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::current().absoluteFilePath(kManualFile)));
+    // The program keeps no state about the opened document.
+    openDocument(QDir::current().absoluteFilePath(kManualFile));
+}
+
+void Widget::openDocument(const QString &fileName)
+{
+    // The desktop starts its opener whether or not the file exists, and the opener fails
+    // unseen; only a missing opener is reported back.
+    QString reason;
+    if (!QFileInfo(fileName).isFile())
+        reason = tr("The file does not exist.");
+    else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(fileName)))
+        reason = tr("No program to open it was found.");
+    else
+        return;
+    reportFileFailure(QMessageBox::Warning, tr("Can not open file."),
+                      {QDir::toNativeSeparators(fileName), reason});
 }
 
 void Widget::on_actionTest_triggered()

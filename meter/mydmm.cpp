@@ -133,8 +133,7 @@ void decodeStatus(const QByteArray &frame, DmmData &data)
                                      : QString());
     if (data.entry()->functionCode() == functions::kAcPlusDc) {
         data.setCouplingText(bit(extra, 3) ? QStringLiteral("AC") : QStringLiteral("DC"));
-        data.setFunctionName(
-            QStringLiteral("%1: %2").arg(data.entry()->name(), data.couplingText()));
+        data.setFunctionName(MyDmm::dualFunctionName(*data.entry(), data.couplingText()));
     }
 }
 
@@ -385,6 +384,11 @@ QString MyDmm::rangeText(const FunctionEntry &entry)
     if (hasNoRangeFigure(function))
         return QStringLiteral("-");
     return QString::number(isTemperature(function) ? entry.upper().toInt() : entry.fullScale());
+}
+
+QString MyDmm::dualFunctionName(const FunctionEntry &entry, const QString &coupling)
+{
+    return QStringLiteral("%1: %2").arg(entry.name(), coupling);
 }
 
 QDateTime MyDmm::localNow() const

@@ -70,6 +70,8 @@ public:
     static double displayValue(const FunctionEntry &entry, QLatin1String display, int *overload);
     // The range column's text for a reading of the row.
     static QString rangeText(const FunctionEntry &entry);
+    // The function name of an AC+DC reading, which names the coupling shown ("AC" or "DC").
+    static QString dualFunctionName(const FunctionEntry &entry, const QString &coupling);
     static QByteArray buildFrame(const QByteArray &payload);
     // Builds a command around the payload and appends it to pool (nothing with a null pool).
     static void enqueue(CommandPool *pool, const QByteArray &payload, bool needsReply);

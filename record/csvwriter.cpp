@@ -26,12 +26,20 @@ bool isSpecialFile(const QString &fileName)
     return info.exists() && !info.isFile() && !info.isDir();
 }
 
-bool writeInPlace(const QAbstractItemModel *model, const QString &fileName)
+// Keeps the device's reason for a failure.
+bool succeeded(bool done, const QIODevice &device, QString *error)
+{
+    if (!done && error)
+        *error = device.errorString();
+    return done;
+}
+
+bool writeInPlace(const QAbstractItemModel *model, const QString &fileName, QString *error)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
-        return false;
-    return writeCsv(model, file);
+        return succeeded(false, file, error);
+    return succeeded(writeCsv(model, file), file, error);
 }
 
 } // namespace
@@ -53,14 +61,14 @@ bool writeCsv(const QAbstractItemModel *model, QIODevice &device)
     return writeChunk(device, chunk);
 }
 
-bool writeCsv(QAbstractItemModel *model, const QString &fileName)
+bool writeCsv(QAbstractItemModel *model, const QString &fileName, QString *error)
 {
     if (isSpecialFile(fileName))
-        return writeInPlace(model, fileName);
+        return writeInPlace(model, fileName, error);
     QSaveFile file(fileName);
     // Unbuffered, so that every failing write is seen here and not later in a silent flush.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
+        return succeeded(false, file, error);
     // A failed write leaves the file uncommitted, and the unfinished copy is discarded with it.
-    return writeCsv(model, file) && file.commit();
+    return succeeded(writeCsv(model, file) && file.commit(), file, error);
 }

@@ -3,6 +3,7 @@
 #include "record/chartline.h"
 #include "record/chartpoint.h"
 
+#include <QImageWriter>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPolygon>
@@ -100,10 +101,17 @@ void DMMChart::replacePoints(ChartPointStore &points, int line)
     requestFullRedraw();
 }
 
-bool DMMChart::savePixmap(const QString &fileName)
+bool DMMChart::savePixmap(const QString &fileName, QString *error)
 {
     composeLayers();
-    return m_final.save(fileName);
+    QImageWriter writer(fileName);
+    if (writer.write(m_final.toImage()))
+        return true;
+    if (error) // a file that cannot be created says why; the writer only says it could not
+        *error = writer.error() == QImageWriter::DeviceError && writer.device()
+                     ? writer.device()->errorString()
+                     : writer.errorString();
+    return false;
 }
 
 const QPixmap &DMMChart::layer(Layer which) const

@@ -52,8 +52,9 @@ public:
     // Replaces the samples of a line with points (left empty), as if they had been added one by
     // one to a cleared chart.
     void replacePoints(ChartPointStore &points, int line = 0);
-    // Writes the chart as shown (without the frame) in the format the file suffix names.
-    bool savePixmap(const QString &fileName);
+    // Writes the chart as shown (without the frame) in the format the file suffix names; false
+    // with the reason in error, when one is given, if no image is written.
+    bool savePixmap(const QString &fileName, QString *error = nullptr);
 
     ChartLine *line(int index) const { return m_lines.value(index); }
     QRect plotArea() const { return m_plotArea; }

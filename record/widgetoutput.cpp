@@ -1,6 +1,7 @@
 // The window's output actions: the record table as a CSV file and on paper, the charts as images.
 
 #include "app/widget.h"
+#include "meter/dmmdata.h"
 #include "record/csvwriter.h"
 #include "record/datamodel.h"
 #include "record/dmmchart.h"
@@ -8,28 +9,62 @@
 #include "record/tableprinter.h"
 #include "ui_widget.h"
 
-#include <QDesktopServices>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
-#include <QUrl>
+#include <QStandardPaths>
+
+#include <memory>
+
+namespace {
+
+// Suggested file names carry the time the recording started, in a form every file system takes.
+const QString kSuggestedNameFormat = QStringLiteral("yyyy-MM-dd_hh-mm-ss");
+
+} // namespace
+
+QString Widget::askOutputName(const QString &caption, const QString &filter)
+{
+    if (outputFolder.isEmpty())
+        outputFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const std::unique_ptr<DmmData> first(dataModel->materialize(0));
+    const QDateTime start = first ? first->timestamp() : QDateTime::currentDateTime();
+    const QString suggested =
+        withFilterSuffix(QDir(outputFolder).filePath(start.toString(kSuggestedNameFormat)), filter);
+    const QString fileName =
+        withFilterSuffix(askSaveName(this, caption, filter, suggested), filter);
+    if (!fileName.isEmpty())
+        outputFolder = QFileInfo(fileName).absolutePath();
+    return fileName;
+}
+
+void Widget::reportFileFailure(QMessageBox::Icon icon, const QString &text,
+                               const QStringList &filesAndReasons)
+{
+    QMessageBox box(icon, QString(), text, QMessageBox::Ok, this);
+    box.setInformativeText(filesAndReasons.join(QLatin1Char('\n')));
+    box.exec();
+}
 
 void Widget::on_actionExport_triggered()
 {
     const QString fileName =
-        askSaveName(this, tr("Export the data to a CSV file."), QStringLiteral("CSV(*.csv)"));
+        askOutputName(tr("Export the data to a CSV file."), QStringLiteral("CSV(*.csv)"));
     if (fileName.isEmpty())
         return;
-    if (!writeCsv(dataModel, fileName)) {
-        QMessageBox::information(this, QString(), tr("The datas is exported failed."),
-                                 QMessageBox::Ok);
+    QString error;
+    if (!writeCsv(dataModel, fileName, &error)) {
+        reportFileFailure(QMessageBox::Information, tr("The datas is exported failed."),
+                          {QDir::toNativeSeparators(fileName), error});
         return;
     }
     const QMessageBox::StandardButton answer = QMessageBox::question(
         this, QString(),
         tr("The datas is exported successfully.\r\nDo you want to open this file?"),
         QMessageBox::Yes | QMessageBox::No);
-    // Whether a viewer opens is the desktop's business; the export itself has succeeded.
     if (answer == QMessageBox::Yes)
-        QDesktopServices::openUrl(QUrl::fromLocalFile(fileName));
+        openDocument(fileName);
 }
 
 void Widget::on_actionPrint_triggered()
@@ -42,17 +77,24 @@ void Widget::on_actionPrint_triggered()
 
 void Widget::on_actionSaveImage_triggered()
 {
-    const QString fileName = askSaveName(this, tr("Export the chart to a JPEG file."),
-                                         QStringLiteral("JPEG File(*.jpg)"));
+    const QString fileName =
+        askOutputName(tr("Export the chart to a JPEG file."), QStringLiteral("JPEG File(*.jpg)"));
     if (fileName.isEmpty())
         return;
     // The second chart is shown only for the meter's dual display; then both are saved. The
-    // file suffix names the image format, and a save that fails is not reported.
-    if (ui->chart2->isHidden()) {
-        ui->chart->savePixmap(fileName);
-        return;
+    // file suffix names the image format.
+    QList<std::pair<DMMChart *, QString>> saves{{ui->chart, fileName}};
+    if (!ui->chart2->isHidden()) {
+        const ChartImageNames names = chartImageNames(fileName);
+        saves = {{ui->chart, names.first}, {ui->chart2, names.second}};
     }
-    const ChartImageNames names = chartImageNames(fileName);
-    ui->chart->savePixmap(names.first);
-    ui->chart2->savePixmap(names.second);
+    QStringList failures;
+    for (const auto &[chart, name] : saves) {
+        QString error;
+        if (!chart->savePixmap(name, &error))
+            failures << QDir::toNativeSeparators(name) << error;
+    }
+    if (!failures.isEmpty())
+        reportFileFailure(QMessageBox::Warning, tr("The chart image could not be saved."),
+                          failures);
 }

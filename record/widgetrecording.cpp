@@ -6,6 +6,7 @@
 #include "meter/functionentry.h"
 #include "meter/mydmm.h"
 #include "record/chartpoint.h"
+#include "record/columnfit.h"
 #include "record/csvformat.h"
 #include "record/datamodel.h"
 #include "record/dmmchart.h"
@@ -39,6 +40,12 @@ void Widget::setUpRecordTable()
     tv->setModel(dataModel);
     for (int column = 0; column < int(std::size(kColumnWidths)); ++column)
         tv->setColumnWidth(column, kColumnWidths[column]);
+    // The widths above suit a smaller font than the desktop's usual one: widened once to what
+    // the columns can hold, the time stamp and the long function names are not cut.
+    QList<const FunctionEntry *> entries;
+    for (const FunctionTable *table : {&dmm->defaultTable(), &dmm->eTable()})
+        entries.append(QList<const FunctionEntry *>(table->begin(), table->end()));
+    widenColumnsToFit(tv, recordColumnTexts(entries));
 }
 
 void Widget::setUpCharts()

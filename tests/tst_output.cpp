@@ -14,6 +14,7 @@
 #include <QImageReader>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QtTest>
@@ -89,6 +90,8 @@ class TestOutput : public QObject
     DesktopCatcher m_desktop;
     SeenBox m_seen;
     QString m_workingDirectory = QDir::currentPath();
+    QString m_suggested; // by the last save-file dialog
+    const QString m_documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
 
     void addRows(int count) // DC volts, a second apart
     {
@@ -101,9 +104,11 @@ class TestOutput : public QObject
     void trigger(const char *action, const QString &name,
                  QMessageBox::StandardButton answer = QMessageBox::Ok)
     {
-        m_rig->window->setSaveNameAsker([&](QWidget *parent, const QString &, const QString &) {
-            return parent == m_rig->window.get() ? name : QString();
-        });
+        m_rig->window->setSaveNameAsker(
+            [&](QWidget *parent, const QString &, const QString &, const QString &suggested) {
+                m_suggested = suggested;
+                return parent == m_rig->window.get() ? name : QString();
+            });
         const auto dismisser = dismissMessageBoxes(&m_seen, answer);
         m_rig->action(action)->trigger();
     }
@@ -143,6 +148,7 @@ private slots:
             "The datas is exported successfully.\r\nDo you want to open this file?";
         QTest::newRow("yes opens the file") << "run.csv" << QMessageBox::Yes << written;
         QTest::newRow("no leaves it") << "run.csv" << QMessageBox::No << written;
+        QTest::newRow("bare name gets .csv") << "run" << QMessageBox::Yes << written;
         QTest::newRow("missing directory")
             << "missing/run.csv" << QMessageBox::Ok << "The datas is exported failed.";
         QTest::newRow("cancelled") << "" << QMessageBox::Yes << "";
@@ -157,15 +163,24 @@ private slots:
         const QString file = name.isEmpty() ? name : QDir::cleanPath(dir.filePath(name));
         addRows(2);
         trigger("actionExport", file, answer);
+        // The first dialog starts in the documents folder, named after the first reading.
+        QCOMPARE(m_suggested, QDir(m_documents).filePath("2024-03-05_14-07-09.csv"));
         QCOMPARE(m_seen.count, message.isEmpty() ? 0 : 1);
         QCOMPARE(m_seen.text, message);
         const bool written = message.startsWith("The datas is exported successfully");
         if (written) // the buttons that let the user open the file
             QCOMPARE(m_seen.buttons, QMessageBox::Yes | QMessageBox::No);
+        else if (!message.isEmpty()) // the file and the system's reason
+            QVERIFY2(m_seen.informative.startsWith(file + "\nNo such file"),
+                     qPrintable(m_seen.informative));
         // The header and the two rows; their layout is the CSV writer's.
         QCOMPARE(testfiles::readAll(dir.filePath("run.csv")).count('\n'), written ? 3 : 0);
         const bool opens = written && answer == QMessageBox::Yes;
-        QCOMPARE(m_desktop.opened, opens ? QList<QUrl>{QUrl::fromLocalFile(file)} : QList<QUrl>{});
+        QCOMPARE(m_desktop.opened,
+                 opens ? QList<QUrl>{QUrl::fromLocalFile(dir.filePath("run.csv"))} : QList<QUrl>{});
+        trigger("actionExport", QString()); // the next one starts where this one ended
+        QCOMPARE(QFileInfo(m_suggested).path(),
+                 file.isEmpty() ? m_documents : QFileInfo(file).path());
     }
 
     void printOpensThePreviewOfTheTable()
@@ -196,11 +211,20 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QStringList>("files");
         QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("failed"); // the files named in the box
         QTest::newRow("one chart, name kept, png despite the filter")
-            << false << "run.old.png" << QStringList{"run.old.png"} << "png";
+            << false << "run.old.png" << QStringList{"run.old.png"} << "png"
+            << "";
         QTest::newRow("both, numbered")
-            << true << "run.old.jpg" << QStringList{"run_1.jpg", "run_2.jpg"} << "jpeg";
-        QTest::newRow("both, no suffix names no format") << true << "run" << QStringList{} << "";
+            << true << "run.old.jpg" << QStringList{"run_1.jpg", "run_2.jpg"} << "jpeg"
+            << "";
+        QTest::newRow("both, bare name gets .jpg")
+            << true << "run" << QStringList{"run_1.jpg", "run_2.jpg"} << "jpeg"
+            << "";
+        QTest::newRow("unknown format") << false << "run.xyz" << QStringList{} << ""
+                                        << "run.xyz";
+        QTest::newRow("both into a missing folder") << true << "no/run.png" << QStringList{} << ""
+                                                    << "no/run_1.png no/run_2.png";
     }
 
     void chartsAreSavedUnderTheChosenName()
@@ -209,6 +233,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QStringList, files);
         QFETCH(QString, format);
+        QFETCH(QString, failed);
         // Names relative to the working directory, in a folder with a dot in its name.
         QTemporaryDir dir(QDir::tempPath() + "/klm704.output-XXXXXX");
         QVERIFY(QDir::setCurrent(dir.path()));
@@ -226,21 +251,30 @@ private slots:
             if (format == QLatin1String("png")) // lossless: the curve's colour is exact
                 QCOMPARE(hasCurve(image), i == 0);
         }
-        QCOMPARE(m_seen.count, 0);
+        QCOMPARE(m_seen.text, failed.isEmpty() ? "" : "The chart image could not be saved.");
+        QStringList named; // every second line is a reason
+        for (const QString &line : m_seen.informative.split('\n', Qt::SkipEmptyParts))
+            if (line.startsWith('/'))
+                named << QDir(dir.path()).relativeFilePath(line);
+        QCOMPARE(named.join(' '), failed);
     }
 
-    // The manual opened is the one in the working directory of the moment, not beside the program.
-
+    // The manual opened is the one in the working directory of the moment, not beside the program;
+    // one that is missing is reported with its path.
     void manualIsLookedUpInTheWorkingDirectory()
     {
         QTemporaryDir first, second;
-        QList<QUrl> expected;
+        const QString manual = first.filePath("Software User Manual.pdf");
+        QVERIFY(QFile(manual).open(QIODevice::WriteOnly));
+        const auto dismisser = dismissMessageBoxes(&m_seen);
         for (const QTemporaryDir *dir : {&first, &second}) {
             QVERIFY(QDir::setCurrent(dir->path()));
             m_rig->action("actionManual")->trigger();
-            expected << QUrl::fromLocalFile(dir->filePath("Software User Manual.pdf"));
         }
-        QCOMPARE(m_desktop.opened, expected);
+        QCOMPARE(m_desktop.opened, QList<QUrl>{QUrl::fromLocalFile(manual)});
+        QCOMPARE(m_seen.texts, QStringList{"Can not open file."});
+        QCOMPARE(m_seen.informative,
+                 second.filePath("Software User Manual.pdf") + "\nThe file does not exist.");
     }
 
     void testActionReleasesThePendingCommand()

@@ -1,8 +1,10 @@
 #include "app/commandline.h"
 #include "app/resourcebundle.h"
 #include "app/widget.h"
+#include "tests/modalboxes.h"
 #include "tests/scratchsettings.h"
 #include "tests/testfiles.h"
+#include "tests/windowrig.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -64,6 +66,103 @@ private slots:
         // Only the B variants lack them.
         for (const char *name : {"actionPeak", "actionExitPeak"})
             QVERIFY(m_window->findChild<QAction *>(name)->isVisible());
+    }
+
+    void menusHoldTheirActionsInOrder_data()
+    {
+        QTest::addColumn<QString>("actions"); // "-" for a separator; toggles by their text
+        QTest::newRow("menuFile") << "Import Export Print SaveImage - Option - Close";
+        QTest::newRow("menuMeter") << "Connect Disconnect - Select RangeManual RangeAuto Rel Hz "
+                                      "Hold Light Peak ExitPeak MaxMin ExitMaxMin";
+        QTest::newRow("menuView") << "LCD Record Chart - Toolbar Command";
+        QTest::newRow("menuHelp") << "Manual - About";
+    }
+
+    void menusHoldTheirActionsInOrder()
+    {
+        QStringList names;
+        for (const QAction *action :
+             m_window->findChild<QMenu *>(QTest::currentDataTag())->actions())
+            names << (action->objectName().startsWith("action") ? action->objectName().mid(6)
+                      : action->isSeparator()                   ? QStringLiteral("-")
+                                                                : action->text());
+        QTEST(names.join(' '), "actions");
+    }
+
+    // A key bound twice triggers neither action; a bound key is named in the tooltip.
+    void shortcutsAreUniqueAndShown()
+    {
+        QMap<QKeySequence, QString> owners;
+        for (const QAction *action : m_window->findChildren<QAction *>()) {
+            for (const QKeySequence &key : action->shortcuts()) {
+                QVERIFY2(!owners.contains(key), qPrintable(owners.value(key)));
+                owners.insert(key, action->objectName());
+                QVERIFY(action->toolTip().contains(
+                    action->shortcut().toString(QKeySequence::NativeText)));
+            }
+        }
+        for (const char *name : {"actionConnect", "actionExport", "actionPrint", "actionManual"})
+            QVERIFY2(owners.values().contains(name), name);
+        SeenBox seen;
+        const auto dismisser = dismissMessageBoxes(&seen);
+        m_window->findChild<QAction *>("actionAbout")->trigger();
+        QVERIFY(seen.text.contains("KLM-704 2.02") && seen.text.contains(qVersion()));
+    }
+
+    void fullRowIsNotCutAtStart_data()
+    {
+        QTest::addColumn<bool>("chinese");
+        QTest::newRow("English") << false;
+        QTest::newRow("Chinese") << true;
+    }
+
+    // Every function's texts in turn: in the window of a first run, each cell in sight has room
+    // for its whole text inside the rectangle the style draws it in.
+    void fullRowIsNotCutAtStart()
+    {
+        QFETCH(bool, chinese);
+        QTranslator translator;
+        QVERIFY(!chinese || translator.load(KLM704_CATALOGUE));
+        QCoreApplication::installTranslator(&translator);
+        WindowRig rig;
+        rig.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(rig.window.get()));
+        QCoreApplication::removeTranslator(&translator);
+        QCOMPARE(rig.child<QDockWidget>("dwRecord")->windowTitle() == "Record", !chinese);
+        const auto *tv = rig.child<QTableView>("tv");
+        const recordsamples::Display value{"-12.345", -12.345, 0};
+        const QDateTime late(QDate(2026, 12, 28), QTime(23, 58, 58));
+        int rows = 0;
+        int cells = 0;
+        for (const FunctionTable *table : {&rig.dmm()->defaultTable(), &rig.dmm()->eTable()}) {
+            for (const FunctionEntry *entry : *table) {
+                const bool dual = entry->functionCode() == functions::kAcPlusDc;
+                rig.deliver(recordsamples::makeReading(entry, value, 0, late, dual ? "DC" : ""));
+                const int row = tv->model()->rowCount() - 1;
+                for (int column = 0; column < tv->model()->columnCount(); ++column) {
+                    const QModelIndex index = tv->model()->index(row, column);
+                    QStyleOptionViewItem option;
+                    option.initFrom(tv);
+                    option.font = tv->font();
+                    option.displayAlignment = Qt::AlignCenter;
+                    option.rect = tv->visualRect(index); // the cell less its grid line
+                    option.text = index.data().toString();
+                    option.features = QStyleOptionViewItem::HasDisplay;
+                    if (!tv->viewport()->rect().intersects(option.rect))
+                        continue; // scrolled out of sight
+                    ++cells;
+                    const QRect text =
+                        tv->style()->subElementRect(QStyle::SE_ItemViewItemText, &option, tv);
+                    // The text goes inside the text rectangle less a margin each side.
+                    const int margin = tv->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1;
+                    QVERIFY2(tv->fontMetrics().horizontalAdvance(option.text) <=
+                                 text.width() - 2 * margin,
+                             qPrintable(option.text));
+                }
+                ++rows;
+            }
+        }
+        QVERIFY(rows > 40 && cells >= 4 * rows); // the time stamp and function are in sight
     }
 
     void manualPdfHasAPageForEveryFewSections()
