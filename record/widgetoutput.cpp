@@ -1,7 +1,6 @@
 // The window's output actions: the record table as a CSV file and on paper, the charts as images.
 
 #include "app/widget.h"
-#include "meter/dmmdata.h"
 #include "record/csvwriter.h"
 #include "record/datamodel.h"
 #include "record/dmmchart.h"
@@ -15,12 +14,16 @@
 #include <QMessageBox>
 #include <QStandardPaths>
 
-#include <memory>
-
 namespace {
 
 // Suggested file names carry the time the recording started, in a form every file system takes.
 const QString kSuggestedNameFormat = QStringLiteral("yyyy-MM-dd_hh-mm-ss");
+
+// A file's name as a box shows it: whole, whatever the folder the program was started from.
+QString shownName(const QString &fileName)
+{
+    return QDir::toNativeSeparators(QFileInfo(fileName).absoluteFilePath());
+}
 
 } // namespace
 
@@ -28,8 +31,11 @@ QString Widget::askOutputName(const QString &caption, const QString &filter)
 {
     if (outputFolder.isEmpty())
         outputFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    const std::unique_ptr<DmmData> first(dataModel->materialize(0));
-    const QDateTime start = first ? first->timestamp() : QDateTime::currentDateTime();
+    // The table shows the first reading's time; an empty table has not started yet.
+    QDateTime start = QDateTime::fromString(dataModel->cellText(0, DataModel::TimeColumn),
+                                            QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    if (!start.isValid())
+        start = QDateTime::currentDateTime();
     const QString suggested =
         withFilterSuffix(QDir(outputFolder).filePath(start.toString(kSuggestedNameFormat)), filter);
     const QString fileName =
@@ -56,7 +62,7 @@ void Widget::on_actionExport_triggered()
     QString error;
     if (!writeCsv(dataModel, fileName, &error)) {
         reportFileFailure(QMessageBox::Information, tr("The datas is exported failed."),
-                          {QDir::toNativeSeparators(fileName), error});
+                          {shownName(fileName), error});
         return;
     }
     const QMessageBox::StandardButton answer = QMessageBox::question(
@@ -92,7 +98,7 @@ void Widget::on_actionSaveImage_triggered()
     for (const auto &[chart, name] : saves) {
         QString error;
         if (!chart->savePixmap(name, &error))
-            failures << QDir::toNativeSeparators(name) << error;
+            failures << shownName(name) << error;
     }
     if (!failures.isEmpty())
         reportFileFailure(QMessageBox::Warning, tr("The chart image could not be saved."),

@@ -61,8 +61,10 @@ private slots:
             QVERIFY(QTest::qWaitForWindowExposed(&window));
             window.resize(700, 578); // inside the 800x600 screen, tall enough for the docks
             window.move(40, 18);
-            window.addDockWidget(Qt::LeftDockWidgetArea,
-                                 window.findChild<QDockWidget *>("dwChart"));
+            // Beside the record table: three docks one above the other and the menu bar would
+            // not fit the screen's height.
+            window.tabifyDockWidget(window.findChild<QDockWidget *>("dwRecord"),
+                                    window.findChild<QDockWidget *>("dwChart"));
             QVERIFY(window.close());
             saved = window.geometry();
             const QString written =

@@ -469,5 +469,49 @@ Line %2: %3.</source>
         <source>The last recording (%1 readings, until %2) was not closed. Open it?</source>
         <translation>上次的记录（%1 个读数，截至 %2）未正常结束。要打开它吗？</translation>
     </message>
+    <message>
+        <source>&amp;File</source>
+        <translation>文件(&amp;F)</translation>
+    </message>
+    <message>
+        <source>&amp;Meter</source>
+        <translation>仪表(&amp;M)</translation>
+    </message>
+    <message>
+        <source>&amp;View</source>
+        <translation>视图(&amp;V)</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>帮助(&amp;H)</translation>
+    </message>
+    <message>
+        <source>The file does not exist.</source>
+        <translation>文件不存在。</translation>
+    </message>
+    <message>
+        <source>No program to open it was found.</source>
+        <translation>没有找到可以打开它的程序。</translation>
+    </message>
+    <message>
+        <source>Companion program for the %1 multimeter.</source>
+        <translation>%1 万用表的配套程序。</translation>
+    </message>
+    <message>
+        <source>Built with Qt %1, running with Qt %2.</source>
+        <translation>使用 Qt %1 构建，运行于 Qt %2。</translation>
+    </message>
+    <message>
+        <source>It uses these libraries under their licences:</source>
+        <translation>本程序按各自的许可证使用以下库：</translation>
+    </message>
+    <message>
+        <source>About %1</source>
+        <translation>关于 %1</translation>
+    </message>
+    <message>
+        <source>The chart image could not be saved.</source>
+        <translation>无法保存图表图像。</translation>
+    </message>
 </context>
 </TS>
