@@ -30,7 +30,8 @@ QString withFilterSuffix(const QString &name, const QString &filter)
     return name.endsWith(QLatin1Char('.')) ? name + suffix : name + QLatin1Char('.') + suffix;
 }
 
-QString askOpenWithFileDialog(QWidget *parent, const QString &caption, const QString &filter)
+QString askOpenWithFileDialog(QWidget *parent, const QString &caption, const QString &filter,
+                              const QString &folder)
 {
-    return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
+    return QFileDialog::getOpenFileName(parent, caption, folder, filter);
 }

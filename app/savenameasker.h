@@ -11,9 +11,9 @@ class QWidget;
 // cancels. The window asks through one of these so that tests can answer in the user's place.
 using SaveNameAsker = std::function<QString(QWidget *parent, const QString &caption,
                                             const QString &filter, const QString &suggested)>;
-// Asks the user for a file to read, the same way without a suggestion.
-using OpenNameAsker =
-    std::function<QString(QWidget *parent, const QString &caption, const QString &filter)>;
+// Asks the user for a file to read, the same way, starting in folder.
+using OpenNameAsker = std::function<QString(QWidget *parent, const QString &caption,
+                                            const QString &filter, const QString &folder)>;
 
 // Asks with the toolkit's save-file dialog, which adds the filter's suffix to a bare name.
 QString askWithFileDialog(QWidget *parent, const QString &caption, const QString &filter,
@@ -27,4 +27,5 @@ QString filterSuffix(const QString &filter);
 QString withFilterSuffix(const QString &name, const QString &filter);
 
 // Asks with the toolkit's open-file dialog for an existing file to read.
-QString askOpenWithFileDialog(QWidget *parent, const QString &caption, const QString &filter);
+QString askOpenWithFileDialog(QWidget *parent, const QString &caption, const QString &filter,
+                              const QString &folder);

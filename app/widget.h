@@ -108,6 +108,8 @@ private:
     // folder at first) with a name from the recording's start; the filter's suffix is added to
     // a bare name. Empty when cancelled.
     QString askOutputName(const QString &caption, const QString &filter);
+    // The folder the next file dialog starts in: the last one used, at first the documents folder.
+    QString dialogFolder();
     // Tells the user that a file could not be written or opened: the text, then in smaller print
     // each file's name followed by the reason.
     void reportFileFailure(QMessageBox::Icon icon, const QString &text,
@@ -179,7 +181,7 @@ private:
     bool layoutRestored = false;
     SaveNameAsker askSaveName = askWithFileDialog;
     OpenNameAsker askOpenName = askOpenWithFileDialog;
-    // Where the next file dialog starts; empty until the first one.
+    // Where the next file dialog starts; empty until the first one. Set by saving and opening.
     QString outputFolder;
     RecordingAdmission admission;
     Journal *journal = nullptr;

@@ -94,10 +94,12 @@ void Widget::on_actionImport_triggered()
         if (answer != QMessageBox::Yes)
             return;
     }
-    const QString fileName =
-        askOpenName(this, tr("Open a recording from a CSV file."), QStringLiteral("CSV(*.csv)"));
-    if (!fileName.isEmpty())
-        importRecording(fileName);
+    const QString fileName = askOpenName(this, tr("Open a recording from a CSV file."),
+                                         QStringLiteral("CSV(*.csv)"), dialogFolder());
+    if (fileName.isEmpty())
+        return;
+    outputFolder = QFileInfo(fileName).absolutePath();
+    importRecording(fileName);
 }
 
 bool Widget::importRecording(const QString &fileName)

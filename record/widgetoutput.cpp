@@ -27,17 +27,22 @@ QString shownName(const QString &fileName)
 
 } // namespace
 
-QString Widget::askOutputName(const QString &caption, const QString &filter)
+QString Widget::dialogFolder()
 {
     if (outputFolder.isEmpty())
         outputFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return outputFolder;
+}
+
+QString Widget::askOutputName(const QString &caption, const QString &filter)
+{
     // The table shows the first reading's time; an empty table has not started yet.
     QDateTime start = QDateTime::fromString(dataModel->cellText(0, DataModel::TimeColumn),
                                             QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     if (!start.isValid())
         start = QDateTime::currentDateTime();
-    const QString suggested =
-        withFilterSuffix(QDir(outputFolder).filePath(start.toString(kSuggestedNameFormat)), filter);
+    const QString suggested = withFilterSuffix(
+        QDir(dialogFolder()).filePath(start.toString(kSuggestedNameFormat)), filter);
     const QString fileName =
         withFilterSuffix(askSaveName(this, caption, filter, suggested), filter);
     if (!fileName.isEmpty())

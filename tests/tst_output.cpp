@@ -116,7 +116,8 @@ class TestOutput : public QObject
     // Imports the file into the window, answering every box with Yes.
     void import(WindowRig &rig, const QString &name)
     {
-        rig.window->setOpenNameAsker([&](QWidget *, const QString &caption, const QString &filter) {
+        rig.window->setOpenNameAsker([&](QWidget *, const QString &caption, const QString &filter,
+                                         const QString &) {
             return caption == "Open a recording from a CSV file." && filter == "CSV(*.csv)" ? name
                                                                                             : "";
         });
