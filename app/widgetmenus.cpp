@@ -60,6 +60,8 @@ void Widget::showAbout()
         QStringLiteral("Qt %1: GNU LGPL version 3").arg(QLatin1String(qVersion())),
         QStringLiteral("hidapi: BSD licence (offered also under GPL version 3 and its original "
                        "licence)"),
+        QStringLiteral("libmosquitto: Eclipse Public License 2.0 or Eclipse Distribution "
+                       "License 1.0"),
     };
     const QString text =
         QStringLiteral("<h3>%1 %2</h3><p>%3</p><p>%4</p><p>%5<br>%6</p>")
