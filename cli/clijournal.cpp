@@ -4,14 +4,15 @@
 #include "meter/dmmdata.h"
 #include "record/recordingadmission.h"
 
-CliJournal::CliJournal(const QString &directory)
+CliJournal::CliJournal(const QString &directory, qint64 quota)
     : m_journal(directory)
+    , m_quota(quota)
 {
 }
 
 void CliJournal::prune()
 {
-    m_journal.prune();
+    m_journal.prune(m_quota);
 }
 
 void CliJournal::follow(const DmmData &data)
@@ -25,7 +26,8 @@ void CliJournal::follow(const DmmData &data)
     // The file is named after the first reading of the function.
     const QDateTime start =
         data.timestamp().isValid() ? data.timestamp() : QDateTime::currentDateTime();
-    m_journal.start(CsvFormatter::headerFields(), start);
+    if (m_journal.start(CsvFormatter::headerFields(), start))
+        prune();
 }
 
 void CliJournal::append(const DmmData &data)

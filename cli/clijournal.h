@@ -14,9 +14,9 @@ class DmmData;
 class CliJournal
 {
 public:
-    explicit CliJournal(const QString &directory);
+    CliJournal(const QString &directory, qint64 quota);
 
-    // Removes the oldest journals of the folder beyond the journal's limits.
+    // Removes the oldest journals of the folder beyond the quota, naming each on standard error.
     void prune();
     // Notes a reading the meter delivered, written or not: a change of function begins a new
     // file, at the moment the window's table would start again at row 1.
@@ -27,6 +27,7 @@ public:
 
 private:
     Journal m_journal;
+    qint64 m_quota;
     QString m_function;
     bool m_hasFunction = false;
     qint64 m_rows = 0;

@@ -30,7 +30,7 @@ CliLogger::CliLogger(const CliOptions &options, QIODevice *output, QIODevice *lo
     , m_selector(std::make_unique<DeviceSelector>())
 {
     if (!options.journalDir.isEmpty())
-        m_journal = std::make_unique<CliJournal>(options.journalDir);
+        m_journal = std::make_unique<CliJournal>(options.journalDir, options.journalQuota);
     m_selector->setDevice(options.device);
     m_dmm = std::make_unique<MyDmm>(m_selector.get());
     m_dmm->setModel(options.model);

@@ -3,6 +3,7 @@
 #include "meter/linkfactory.h"
 #include "meter/meterkeys.h"
 #include "meter/mydmm.h"
+#include "record/journal.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -166,6 +167,7 @@ public:
     QByteArray keys();
     CliOptions::Format format();
     QString journalDir();
+    qint64 journalQuota();
     // The meter's name and the broker's settings, which depend on the device.
     void readMqtt(CliOptions *options);
     QString output() const { return m_parser.value(m_output); }
@@ -223,9 +225,16 @@ private:
     const QCommandLineOption m_journal{
         "journal",
         "Also writes every reading at once into a journal in DIR, in the CSV layout, one file "
-        "per measuring function named after its start time; the newest 100 journals (1 GiB) "
-        "are kept. Example: --journal ~/meter-journal",
+        "per measuring function named after its start time; the oldest journals beyond the "
+        "quota (--journal-quota) are removed, each named on standard error. "
+        "Example: --journal ~/meter-journal",
         "DIR"};
+    const QCommandLineOption m_journalQuota{
+        "journal-quota",
+        "The bytes the journals of the --journal folder may take together, with K, M or G for "
+        "powers of 1024 (default 1G); the running journal is never removed. "
+        "Example: --journal-quota 200M",
+        "SIZE", QStringLiteral("1G")};
     const MqttOptions m_mqtt;
 
     void complain(const QString &text)
@@ -242,7 +251,8 @@ ArgumentReader::ArgumentReader()
 {
     m_parser.setApplicationDescription(QString::fromLatin1(kDescription));
     m_parser.addOptions({m_help, m_version, m_device, m_model, m_samples, m_time, m_rate,
-                         m_skipRepeat, m_key, m_format, m_output, m_stats, m_reconnect, m_journal});
+                         m_skipRepeat, m_key, m_format, m_output, m_stats, m_reconnect, m_journal,
+                         m_journalQuota});
     m_parser.addOptions(m_mqtt.all());
 }
 
@@ -347,6 +357,14 @@ QString ArgumentReader::journalDir()
     return m_parser.value(m_journal);
 }
 
+qint64 ArgumentReader::journalQuota()
+{
+    qint64 bytes = Journal::kDefaultQuota;
+    if (!Journal::parseQuota(m_parser.value(m_journalQuota), &bytes))
+        complain(QStringLiteral("--journal-quota needs a size such as 1G, 500M or 1048576"));
+    return bytes;
+}
+
 void ArgumentReader::readMqtt(CliOptions *options)
 {
     QString error;
@@ -379,6 +397,7 @@ CliOptions::Parsed CliOptions::parse(const QStringList &arguments)
         options.stats = reader.stats();
         options.reconnect = reader.reconnect();
         options.journalDir = reader.journalDir();
+        options.journalQuota = reader.journalQuota();
         reader.readMqtt(&options);
     }
     if (!reader.error().isEmpty()) {

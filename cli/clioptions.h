@@ -27,9 +27,10 @@ struct CliOptions
     QString output; // empty: standard output
     bool stats = false;
     bool reconnect = false;
-    QString journalDir; // empty: no journal
-    QString name;       // the meter's name in jsonl, influx and MQTT
-    bool mqtt = false;  // publish to the broker of mqttSettings
+    QString journalDir;                    // empty: no journal
+    qint64 journalQuota = qint64(1) << 30; // bytes the journals may take together
+    QString name;                          // the meter's name in jsonl, influx and MQTT
+    bool mqtt = false;                     // publish to the broker of mqttSettings
     MqttSettings mqttSettings;
 
     // What a command line asks for: a run with these options, a text to print (--help,

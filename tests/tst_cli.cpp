@@ -122,18 +122,23 @@ private slots:
         const QDir journal(m_dir.filePath("csv-journal"));
         QVERIFY(journal.mkpath("."));
         const QDateTime oldest(QDate(2020, 1, 1), QTime(0, 0));
-        for (int i = 0; i < 103; ++i)
-            testfiles::writeAll(
-                journal.filePath(oldest.addSecs(60 * i).toString("yyyy-MM-dd_hh-mm-ss") + ".csv"),
-                "x\n");
-        CliProcess cli(
-            {"--device", "sim", "--samples", "5", "--rate", "0", "--journal", journal.path()});
+        const auto name = [&](int i) {
+            return oldest.addSecs(60 * i).toString("yyyy-MM-dd_hh-mm-ss") + ".csv";
+        };
+        for (int i = 0; i < 103; ++i) // 1030 bytes, beyond the quota of 1024 at once
+            testfiles::writeAll(journal.filePath(name(i)), QByteArray(10, 'x'));
+        CliProcess cli({"--device", "sim", "--samples", "5", "--rate", "0", "--journal",
+                        journal.path(), "--journal-quota", "1K"});
         QCOMPARE(cli.finish(), 0);
         QCOMPARE(cli.lines().size(), 1 + 5); // the header, the readings
         QCOMPARE(cli.messages("connected to sim").filter(kTimeOfMessage).size(), 1);
         const QStringList files = journal.entryList({"*.csv"}, QDir::Files, QDir::Name);
-        QCOMPARE(files.size(), 101);
-        QCOMPARE(files.first(), QStringLiteral("2020-01-01_00-03-00.csv"));
+        // The oldest went first, each named; the new journal's header took a few more.
+        const int removed = 104 - files.size();
+        QVERIFY2(removed >= 4 && removed < 10, qPrintable(files.first()));
+        QCOMPARE(files.first(), name(removed));
+        for (int i = 0; i < removed; ++i)
+            QCOMPARE(cli.messages(journal.filePath(name(i))).size(), 1);
         QCOMPARE(testfiles::readAll(journal.filePath(files.last())), cli.out());
     }
 
@@ -281,6 +286,8 @@ private slots:
         usageError("unknown key", {"--key", "power"});
         usageError("stray argument", {"extra"});
         usageError("journal without folder", {"--journal", ""});
+        usageError("quota not a size", {"--journal", "j", "--journal-quota", "1T"},
+                   "--journal-quota needs a size such as 1G, 500M or 1048576");
         const QString missing = "serial:" + m_dir.filePath("no-such-port");
         const QString failed = "Failed to open device.";
         QTest::newRow("cannot open, says why")

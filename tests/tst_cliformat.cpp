@@ -56,7 +56,7 @@ private slots:
     {
         QTemporaryDir dir;
         QList<std::shared_ptr<DmmData>> readings; // DCV, DCV, AC+DC AC, AC+DC DC, RES, DCV
-        auto journal = std::make_unique<CliJournal>(dir.path());
+        auto journal = std::make_unique<CliJournal>(dir.path(), Journal::kDefaultQuota);
         for (const auto &[function, coupling] : QList<QPair<int, QString>>{
                  {2, ""}, {2, ""}, {25, "AC"}, {25, "DC"}, {6, ""}, {2, ""}}) {
             readings.append(reading(quint8(function), 0x30, "1", 1, 0, coupling));
