@@ -11,10 +11,7 @@
 #include <QFile>
 #include <QHash>
 #include <QTextCodec>
-#include <QTextDecoder>
 #include <QVarLengthArray>
-
-#include <memory>
 
 namespace {
 
@@ -80,7 +77,7 @@ private:
     };
 
     Cut cutPlain(const QString &text, int from, int end);
-    Cut cutQuoted(const QString &text, int from, int *end, int *lineFeeds);
+    Cut cutQuoted(const QString &text, int from, int window, int *end, int *lineFeeds);
     bool takeRecord();
     bool takeHeader();
     bool takeReading();
@@ -113,17 +110,22 @@ bool RecordingReader::Parser::feed(QString &text, bool atEnd)
 {
     int from = 0;
     while (from < text.size()) {
-        const int lineEnd = text.indexOf(kLineFeed, from);
-        const int scanEnd = lineEnd < 0 ? text.size() : lineEnd;
+        // A record is judged by its first kMaxRecordChars + 1 characters at most, so that the
+        // verdict is the same however the file arrives in chunks.
+        const int window = qMin(text.size(), from + kMaxRecordChars + 1);
+        int lineEnd = text.indexOf(kLineFeed, from);
+        if (lineEnd >= window)
+            lineEnd = -1;
+        const int scanEnd = lineEnd < 0 ? window : lineEnd;
         int end = lineEnd;
         int lineFeeds = 1;
         Cut cut = text.midRef(from, scanEnd - from).contains(kQuote)
-                      ? cutQuoted(text, from, &end, &lineFeeds)
+                      ? cutQuoted(text, from, window, &end, &lineFeeds)
                       : (lineEnd < 0 ? Cut::NeedMore : cutPlain(text, from, lineEnd));
         if (cut == Cut::Malformed)
             return refuse(tr("a double quote is out of place"));
         if (cut == Cut::NeedMore) {
-            if (text.size() - from > kMaxRecordChars)
+            if (window - from > kMaxRecordChars)
                 return refuse(tr("the line is too long for a recording"));
             break;
         }
@@ -160,7 +162,8 @@ RecordingReader::Parser::Cut RecordingReader::Parser::cutPlain(const QString &te
 
 // A record with quotes, which may hold line ends inside them: read character by character.
 RecordingReader::Parser::Cut RecordingReader::Parser::cutQuoted(const QString &text, int from,
-                                                                int *end, int *lineFeeds)
+                                                                int window, int *end,
+                                                                int *lineFeeds)
 {
     m_fields.clear();
     m_unquoted.clear();
@@ -173,14 +176,14 @@ RecordingReader::Parser::Cut RecordingReader::Parser::cutQuoted(const QString &t
         field.clear();
         wasQuoted = false;
     };
-    for (int i = from; i < text.size(); ++i) {
+    for (int i = from; i < window; ++i) {
         const QChar c = text.at(i);
         if (quoted) {
             if (c == kQuote) {
-                if (i + 1 < text.size() && text.at(i + 1) == kQuote) {
+                if (i + 1 < window && text.at(i + 1) == kQuote) {
                     field += kQuote;
                     ++i;
-                } else if (i + 1 == text.size()) {
+                } else if (i + 1 == window) {
                     return Cut::NeedMore; // the next chunk tells a doubled quote from an end
                 } else {
                     quoted = false;
@@ -210,7 +213,7 @@ RecordingReader::Parser::Cut RecordingReader::Parser::cutQuoted(const QString &t
             field += c;
         } else if (c != kReturn) {
             return Cut::Malformed; // text after a closing quote
-        } else if (i + 1 == text.size()) {
+        } else if (i + 1 == window) {
             return Cut::NeedMore;
         } else if (text.at(i + 1) != kLineFeed) {
             return Cut::Malformed;
@@ -318,7 +321,8 @@ bool RecordingReader::Parser::readTime(const QStringRef &text, qint64 *msecs)
     if (text.size() != kShape.size())
         return false;
     for (int i = 0; i < kShape.size(); ++i) {
-        if (kShape.at(i) != QLatin1Char('0') && text.at(i) != kShape.at(i))
+        const bool digit = text.at(i) >= QLatin1Char('0') && text.at(i) <= QLatin1Char('9');
+        if (kShape.at(i) == QLatin1Char('0') ? !digit : text.at(i) != kShape.at(i))
             return false;
     }
     const int seconds = digitsAt(text, 17, 2);
@@ -410,8 +414,9 @@ RecordingReader::Result RecordingReader::read(QIODevice &device, qint64 size, co
     m_entry = nullptr;
     m_functionKey.clear();
     Parser parser(*this, stores);
-    const std::unique_ptr<QTextDecoder> decoder(QTextCodec::codecForLocale()->makeDecoder());
+    const QTextCodec *codec = QTextCodec::codecForLocale();
     QByteArray chunk(m_chunkSize, Qt::Uninitialized);
+    QByteArray raw; // bytes after the last line end, decoded once their line is whole
     QString text;
     qint64 done = 0;
     for (;;) {
@@ -427,7 +432,14 @@ RecordingReader::Result RecordingReader::read(QIODevice &device, qint64 size, co
         if (got == 0)
             break;
         done += got;
-        text += decoder->toUnicode(chunk.constData(), int(got));
+        // A line feed is never part of a longer character in the local 8-bit encodings, so
+        // whole lines decode the same however the file was cut into chunks. A line too long to
+        // be a recording's is decoded all the same, for the parser to refuse.
+        raw.append(chunk.constData(), int(got));
+        const int cut =
+            raw.size() > 4 * (kMaxRecordChars + 1) ? raw.size() : raw.lastIndexOf('\n') + 1;
+        text += codec->toUnicode(raw.constData(), cut);
+        raw.remove(0, cut);
         if (!parser.feed(text, false))
             return parser.result();
         if (m_progress)
@@ -439,6 +451,7 @@ RecordingReader::Result RecordingReader::read(QIODevice &device, qint64 size, co
                               "read")};
         return parser.result();
     }
+    text += codec->toUnicode(raw);
     if (!parser.feed(text, true))
         return parser.result();
     if (!parser.sawHeader()) {

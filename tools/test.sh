@@ -17,7 +17,7 @@ root=$PWD
 stages=${KLM704_STAGES:-main asan tsan fuzz soak}
 fuzz_seconds=${KLM704_FUZZ_SECONDS:-60}
 export KLM704_SOAK_SECONDS=${KLM704_SOAK_SECONDS:-120}
-fuzz_targets=(receive decode settings csv)
+fuzz_targets=(receive decode settings csv import)
 
 passed=0
 failed=0
