@@ -1,6 +1,7 @@
 #include "bench/bench.h"
 #include "bench/chartbench.h"
 #include "bench/meterbench.h"
+#include "bench/mqttbench.h"
 #include "bench/recordbench.h"
 #include "bench/windowbench.h"
 
@@ -22,6 +23,7 @@ int main(int argc, char *argv[])
         {QStringLiteral("chart"), runChartBenchmarks},
         {QStringLiteral("window"), runWindowBenchmarks},
         {QStringLiteral("import"), runImportBenchmarks},
+        {QStringLiteral("mqtt"), runMqttBenchmarks},
         // Last: the object-per-reading reference frees a heap full of small blocks that the C
         // library keeps, and memory figures measured after it would reuse that heap.
         {QStringLiteral("record"), runRecordBenchmarks},

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
@@ -209,6 +210,33 @@ void benchWithJournal(Bench &bench)
 }
 
 } // namespace
+
+void benchRecordStepWithMqtt(Bench &bench, const QString &url)
+{
+    constexpr int kRounds = 3;
+    BenchWindow rig;
+    fill(rig, kTimedReadings);
+    StepTimes without;
+    StepTimes with;
+    for (int round = 0; round < kRounds; ++round) {
+        for (const bool publishing : {false, true}) {
+            rig.window().setMqttBroker(publishing ? url : QString(), QStringLiteral("bench"));
+            // Time to connect; readings handed over before would wait in the queue all the same.
+            runInEventLoop([] { QThread::msleep(200); });
+            StepTimes &times = publishing ? with : without;
+            const StepTimes round = timeSteps(rig, kTimedReadings);
+            times.step.insert(times.step.end(), round.step.begin(), round.step.end());
+        }
+        // The table is kept at about the same length for every round.
+        rig.window().recordModel()->clearRecords();
+        fill(rig, kTimedReadings);
+    }
+    rig.window().setMqttBroker(QString(), QString());
+    bench.report(QStringLiteral("record_step_no_repaint_us_1k_without_mqtt"), median(without.step),
+                 QStringLiteral("us"));
+    bench.report(QStringLiteral("record_step_no_repaint_us_1k_mqtt"), median(with.step),
+                 QStringLiteral("us"));
+}
 
 void runWindowBenchmarks(Bench &bench)
 {
