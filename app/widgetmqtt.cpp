@@ -3,8 +3,11 @@
 #include "app/widget.h"
 #include "cli/jsonlformatter.h"
 #include "meter/deviceselector.h"
+#include "meter/dmmdata.h"
 #include "mqtt/mqttpublisher.h"
 #include "ui_widget.h"
+
+#include <memory>
 
 void Widget::setMqttBroker(const QString &url, const QString &name)
 {
@@ -61,8 +64,29 @@ void Widget::startPublishing()
     }
 }
 
+// The JSON line is made on the publisher's thread, from a copy: the recording step only queues.
 void Widget::publishReading(const DmmData &reading)
 {
-    if (publisher)
-        publisher->publish(JsonlFormatter(publishedName).reading(0, reading).chopped(1));
+    if (!publisher)
+        return;
+    auto copy = std::make_shared<DmmData>();
+    copy->setTimestamp(reading.timestamp());
+    copy->setValue(reading.value());
+    copy->setValueText(reading.valueText());
+    copy->setOverload(reading.overload());
+    copy->setUnitText(reading.unitText());
+    copy->setRangeText(reading.rangeText());
+    copy->setFunctionName(reading.functionName());
+    copy->setEntry(reading.entry()); // the function tables live as long as the program
+    copy->setMaxMinText(reading.maxMinText());
+    copy->setHold(reading.hold());
+    copy->setRelative(reading.relative());
+    copy->setStatusBit3(reading.statusBit3());
+    copy->setManualRange(reading.manualRange());
+    copy->setLowBattery(reading.lowBattery());
+    copy->setStatusBit0(reading.statusBit0());
+    copy->setPeakText(reading.peakText());
+    copy->setCouplingText(reading.couplingText());
+    publisher->publish(
+        [copy, name = publishedName] { return JsonlFormatter(name).reading(0, *copy).chopped(1); });
 }

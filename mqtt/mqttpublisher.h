@@ -8,6 +8,7 @@
 #include <QString>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -15,28 +16,35 @@
 struct mosquitto;
 
 // Publishes readings to <prefix>/<name>/reading (QoS 1) and keeps a retained <prefix>/<name>/status
-// of "online" while connected and "offline" after (also the connection's last will). The network
-// runs on a thread of its own: publish() never waits for the broker. While the broker cannot be
-// reached, readings wait in a bounded queue (the oldest dropped and counted when it is full) and
-// the client reconnects with a growing delay; the queue goes out in order once it is back.
+// of "online" while connected and "offline" after (also the connection's last will). Everything
+// that talks to the broker runs on a thread of its own: publish() only queues the reading and
+// wakes that thread. While the broker cannot be reached, readings wait in a bounded queue (the
+// oldest dropped and counted when it is full) and the client reconnects with a growing delay; the
+// queue goes out in order once the broker is back.
 class MqttPublisher : public QObject
 {
     Q_OBJECT
 public:
+    // Makes a reading's payload; called on the network thread, so that the caller does not pay
+    // for the formatting.
+    using Payload = std::function<QByteArray()>;
+
     // Readings handed to the client library at once while it awaits their acknowledgements.
     static constexpr int kInFlight = 64;
     static constexpr int kFirstRetryMs = 500;
     static constexpr int kLastRetryMs = 8000;
 
     explicit MqttPublisher(const MqttSettings &settings, QObject *parent = nullptr);
-    // Ends the connection without waiting; finish() first for an orderly end.
+    // Gives the broker up to 2 s for what is queued and the offline status; finish() for an end
+    // that does not block.
     ~MqttPublisher() override;
 
     // Starts connecting in the background; false with *error when the client cannot be set up
     // (a certificate file that cannot be read, for example).
     bool start(QString *error);
-    // Hands one reading (a JSON object) over; it goes out in order, or waits in the queue.
+    // Hands one reading over; it goes out in order, or waits in the queue.
     void publish(const QByteArray &payload);
+    void publish(Payload payload);
     // Delivers what is queued and the offline status, then disconnects; finished() follows once
     // everything is acknowledged or after waitMs, whatever comes first.
     void finish(int waitMs);
@@ -65,7 +73,10 @@ private:
     };
 
     void run();
-    void pump(std::unique_lock<std::mutex> &lock);
+    int serve();
+    // Whether a reading was handed over.
+    bool pump(std::unique_lock<std::mutex> &lock);
+    void wake();
     void onConnect(int rc);
     void onDisconnect(int rc);
     void onPublish(int mid);
@@ -82,14 +93,18 @@ private:
     const QByteArray m_statusTopic;
     mosquitto *m_mosq = nullptr;
     std::thread m_thread;
+    int m_wakeFd = -1; // an eventfd that the network thread polls beside the broker's socket
 
     mutable std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::deque<QByteArray> m_queue; // not yet handed to the client library
-    std::set<int> m_inFlight;       // message ids of readings awaiting their acknowledgement
+    std::condition_variable m_changed;
+    std::deque<Payload> m_queue; // not yet handed to the client library
+    std::set<int> m_inFlight;    // message ids of readings awaiting their acknowledgement
+    bool m_offlineWanted = false;
     int m_offlineMid = -1;
     bool m_offlineAcked = false;
     bool m_connected = false;
+    bool m_napping = false; // the network thread sleeps long and needs a wake-up for a reading
+    bool m_hadConnection = false; // since the network thread last looked
     bool m_stop = false;
     bool m_refused = false;
     qint64 m_dropped = 0;
