@@ -400,7 +400,8 @@ void RecordingReader::setProgress(std::function<void(qint64, qint64)> progress)
 RecordingReader::Result RecordingReader::read(const QString &fileName, const Stores &stores)
 {
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
+    // Unbuffered: the chunks are large, and a file that shrinks meanwhile is seen at once.
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         Result result;
         result.reason = file.errorString();
         return result;
