@@ -1,6 +1,7 @@
 #include "app/appname.h"
 #include "app/commandline.h"
 #include "app/resourcebundle.h"
+#include "app/shippedfiles.h"
 #include "app/startuplanguage.h"
 #include "app/widget.h"
 #include "meter/deviceselector.h"
@@ -76,9 +77,13 @@ int main(int argc, char *argv[])
     if (outcome != CommandLine::Outcome::Run)
         return answerWithoutWindow(commandLine, outcome);
 
-    // Declared before the window, so it is destroyed after it and before the application.
+    // Declared before the window, so they are destroyed after it and before the application.
     QTranslator translator;
-    installStartupTranslator(translator, readStartupLanguage());
+    QTranslator toolkitTranslator;
+    // The standard buttons follow the window's language, never a missing catalogue.
+    if (installStartupTranslator(translator, readStartupLanguage()))
+        installToolkitTranslator(toolkitTranslator);
+    reportFileLocations();
 
     Widget window;
     window.deviceLink()->setDevice(commandLine.device());

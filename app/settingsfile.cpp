@@ -1,9 +1,13 @@
 #include "app/settingsfile.h"
 
+#include "app/shippedfiles.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+#include <QStandardPaths>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
@@ -18,7 +22,17 @@ QString settingsFilePath()
     const QString chosen = qEnvironmentVariable(kPathVariable);
     if (!chosen.isEmpty())
         return chosen;
-    return QDir(QCoreApplication::applicationDirPath()).filePath(kFileName);
+    return chooseSettingsFile(QCoreApplication::applicationDirPath(), runsInstalled(),
+                              QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+}
+
+QString chooseSettingsFile(const QString &programFolder, bool installed,
+                           const QString &configFolder)
+{
+    const QString beside = QDir(programFolder).filePath(kFileName);
+    if (QFileInfo::exists(beside) || (!installed && QFileInfo(programFolder).isWritable()))
+        return beside;
+    return QDir(configFolder).filePath(kFileName);
 }
 
 bool readSettingsFile(const QString &path, const SettingsVisitor &visit)
@@ -47,6 +61,8 @@ bool readSettingsFile(const QString &path, const SettingsVisitor &visit)
 
 bool writeSettingsFile(const QString &path, const SettingsEntries &entries)
 {
+    // The user's config folder may not exist yet.
+    QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;

@@ -9,8 +9,14 @@
 
 // Where the settings live: options.xml in the directory of the executable, independent of the
 // working directory. The environment variable KLM704_SETTINGS_FILE names another file, so that
-// tests and trial runs never touch the settings beside the program.
+// tests and trial runs never touch the settings beside the program. An installed program keeps
+// them in the user's config folder instead (see chooseSettingsFile).
 QString settingsFilePath();
+
+// options.xml beside the program when it exists there (a portable copy) or when the program's
+// folder is writable and not an installed one; otherwise options.xml in configFolder.
+QString chooseSettingsFile(const QString &programFolder, bool installed,
+                           const QString &configFolder);
 
 // Called with each key and its text, in file order; blank texts are not reported.
 using SettingsVisitor = std::function<void(const QString &key, const QString &text)>;

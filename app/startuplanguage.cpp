@@ -1,13 +1,17 @@
 #include "app/startuplanguage.h"
 
 #include "app/settingsfile.h"
+#include "app/shippedfiles.h"
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QTranslator>
 
 namespace {
 const QString kChinese = QStringLiteral("OTHER");
 const QString kCatalogue = QStringLiteral("OTHER.qm");
+// The toolkit's own texts (the standard buttons of the message boxes) in Chinese.
+const QString kToolkitCatalogue = QStringLiteral("qtbase_zh_CN.qm");
 const QString kLanguageKey = QStringLiteral("Language");
 } // namespace
 
@@ -30,9 +34,16 @@ bool installStartupTranslator(QTranslator &translator, const QString &language)
 {
     if (language != kChinese)
         return false;
-    // The bare name is looked up in the working directory, where the catalogue is shipped
-    // beside the manual.
-    const bool loaded = translator.load(kCatalogue);
+    const bool loaded =
+        translator.load(findShippedFile(kCatalogue, {installedTranslationsFolder()}));
     QCoreApplication::installTranslator(&translator);
     return loaded;
+}
+
+bool installToolkitTranslator(QTranslator &translator)
+{
+    const QString path = findShippedFile(
+        kToolkitCatalogue,
+        {installedTranslationsFolder(), QLibraryInfo::location(QLibraryInfo::TranslationsPath)});
+    return translator.load(path) && QCoreApplication::installTranslator(&translator);
 }

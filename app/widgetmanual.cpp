@@ -1,5 +1,6 @@
 // The window's Manual and Test actions, and documents opened in the desktop's viewer.
 
+#include "app/shippedfiles.h"
 #include "app/widget.h"
 #include "meter/mydmm.h"
 
@@ -9,15 +10,11 @@
 #include <QMessageBox>
 #include <QUrl>
 
-namespace {
-// The manual lies in the directory the program is started from, not beside the executable.
-const QString kManualFile = QStringLiteral("Software User Manual.pdf");
-} // namespace
-
 void Widget::on_actionManual_triggered()
 {
-    // The program keeps no state about the opened document.
-    openDocument(QDir::current().absoluteFilePath(kManualFile));
+    // A manual in the working directory comes first, then the one beside the program, then the
+    // installed one. The program keeps no state about the opened document.
+    openDocument(manualFilePath());
 }
 
 void Widget::openDocument(const QString &fileName)

@@ -1,6 +1,7 @@
 #include "app/optiondialog.h"
 #include "app/resourcebundle.h"
 #include "app/settingsfile.h"
+#include "app/shippedfiles.h"
 #include "app/startuplanguage.h"
 #include "app/widget.h"
 #include "meter/deviceselector.h"
@@ -294,7 +295,70 @@ private slots:
         QVERIFY(finished > 40);
     }
 
-    void onlyOtherWithCatalogueInWorkingDirectoryShowsChinese_data()
+    // Shipped files are taken from the working directory, then from beside the program, then
+    // from the installed folder, which the build passes relative to the program's folder.
+    void shippedFileIsFoundHereThenBesideTheProgramThenInstalled_data()
+    {
+        QTest::addColumn<QStringList>("holders");
+        QTest::addColumn<QString>("found");
+        QTest::newRow("everywhere") << QStringList{"here", "program", "installed"} << "here";
+        QTest::newRow("not here") << QStringList{"program", "installed"} << "program";
+        QTest::newRow("installed only") << QStringList{"installed"} << "installed";
+        QTest::newRow("nowhere") << QStringList{} << "here";
+    }
+
+    void shippedFileIsFoundHereThenBesideTheProgramThenInstalled()
+    {
+        QFETCH(QStringList, holders);
+        QFETCH(QString, found);
+        QTemporaryDir here, installed;
+        const QString program = QCoreApplication::applicationDirPath();
+        const QHash<QString, QString> folders{
+            {"here", here.path()}, {"program", program}, {"installed", installed.path()}};
+        const QString name = QStringLiteral("lookup-%1.qm").arg(QCoreApplication::applicationPid());
+        const auto removeFromProgramFolder =
+            qScopeGuard([&] { QFile::remove(QDir(program).filePath(name)); });
+        for (const QString &holder : holders)
+            QVERIFY(testfiles::writeAll(QDir(folders.value(holder)).filePath(name), "qm"));
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(here.path()));
+        const QString path = findShippedFile(
+            name, {QStringLiteral("missing"), QDir(program).relativeFilePath(installed.path())});
+        QDir::setCurrent(before);
+        QCOMPARE(QDir::cleanPath(path), QDir(folders.value(found)).filePath(name));
+    }
+
+    // options.xml beside the program as before, except for an installed program or one whose
+    // folder cannot be written, which use the config folder; a file beside it always wins.
+    void settingsFileIsBesideTheProgramUnlessInstalled_data()
+    {
+        QTest::addColumn<bool>("fileBeside");
+        QTest::addColumn<bool>("installed");
+        QTest::addColumn<bool>("writable");
+        QTest::addColumn<bool>("beside");
+        QTest::newRow("build tree") << false << false << true << true;
+        QTest::newRow("installed") << false << true << true << false;
+        QTest::newRow("portable copy") << true << true << true << true;
+        QTest::newRow("folder not writable") << false << false << false << false;
+    }
+
+    void settingsFileIsBesideTheProgramUnlessInstalled()
+    {
+        QFETCH(bool, fileBeside);
+        QFETCH(bool, installed);
+        QFETCH(bool, writable);
+        QFETCH(bool, beside);
+        // A folder that does not exist stands for one that cannot be written (root writes any).
+        const QString program = m_settings->filePath(writable ? "bin" : "missing");
+        QVERIFY(QDir().mkpath(m_settings->filePath("bin")));
+        if (fileBeside)
+            QVERIFY(testfiles::writeAll(QDir(program).filePath("options.xml"), "<options/>"));
+        const QString config = m_settings->filePath("config");
+        QCOMPARE(chooseSettingsFile(program, installed, config),
+                 QDir(beside ? program : config).filePath("options.xml"));
+    }
+
+    void onlyOtherWithACatalogueShowsChineseWithChineseButtons_data()
     {
         QTest::addColumn<QByteArray>("settings");
         QTest::addColumn<bool>("catalogueHere");
@@ -306,11 +370,12 @@ private slots:
                                  << true << true;
         QTest::newRow("lower case")
             << QByteArray("<options><Language>other</Language></options>") << true << false;
-        QTest::newRow("catalogue elsewhere")
-            << QByteArray("<options><Language>OTHER</Language></options>") << false << false;
+        // Started from another folder, the program takes the catalogue that lies beside it.
+        QTest::newRow("catalogue beside the program")
+            << QByteArray("<options><Language>OTHER</Language></options>") << false << true;
     }
 
-    void onlyOtherWithCatalogueInWorkingDirectoryShowsChinese()
+    void onlyOtherWithACatalogueShowsChineseWithChineseButtons()
     {
         QFETCH(QByteArray, settings);
         QFETCH(bool, catalogueHere);
@@ -322,9 +387,13 @@ private slots:
         const QString before = QDir::currentPath();
         QVERIFY(QDir::setCurrent(catalogueHere ? m_settings->folder() : elsewhere.path()));
         QTranslator translator;
+        QTranslator toolkit;
         const bool installed = installStartupTranslator(translator, readStartupLanguage());
+        QCOMPARE(installed && installToolkitTranslator(toolkit), chinese);
         QDir::setCurrent(before);
         QCOMPARE(installed, chinese);
+        QMessageBox box(QMessageBox::Question, "", "", QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(box.button(QMessageBox::Yes)->text() != "&Yes", chinese);
         Widget window;
         const auto text = [&window](const char *action) {
             return window.findChild<QAction *>(QLatin1String(action))->text();

@@ -6,6 +6,8 @@ packages=(
     qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev qttools5-dev qttools5-dev-tools
     libhidapi-dev libmosquitto-dev mosquitto mosquitto-clients
     xvfb xauth x11-utils imagemagick fonts-wqy-microhei fonts-dejavu-core
+    # installing: the toolkit's Chinese texts, the Debian package and its checkers
+    qttranslations5-l10n dpkg-dev lintian desktop-file-utils
 )
 missing=()
 for p in "${packages[@]}"; do

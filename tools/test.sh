@@ -5,6 +5,7 @@
 #   tsan   the meter and link tests under the thread checker (build-tsan/)
 #   fuzz   each fuzz target on its seed inputs, then for a while on new ones (build-fuzz/)
 #   soak   the driver against a misbehaving virtual meter (build/)
+#   install  the main build installed into a temporary folder, and as a Debian package (build/)
 # Fails when any stage fails; the last line sums up the tests of all stages.
 #
 #   KLM704_STAGES        the stages to run (default: all of them, in the order above)
@@ -14,7 +15,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-stages=${KLM704_STAGES:-main asan tsan fuzz soak}
+stages=${KLM704_STAGES:-main asan tsan fuzz soak install}
 fuzz_seconds=${KLM704_FUZZ_SECONDS:-60}
 export KLM704_SOAK_SECONDS=${KLM704_SOAK_SECONDS:-120}
 fuzz_targets=(receive decode settings csv import)
@@ -146,6 +147,22 @@ stage_fuzz() {
 stage_soak() {
     [ -x build/tst_soak ] || build build -- || return 1
     counted_ctest build --verbose -L soak
+}
+
+# The install checks, each one test: the installed tree and program, then the package.
+stage_install() {
+    build build -- || return 1
+    local status=0
+    local check
+    for check in install_tree install_package; do
+        if bash "tests/$check.sh" build; then
+            passed=$((passed + 1))
+        else
+            failed=$((failed + 1))
+            status=1
+        fi
+    done
+    return "$status"
 }
 
 bash tools/install-deps.sh || exit 1

@@ -64,6 +64,19 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+// The window icon in the desktop's icon theme layout: SIZExSIZE/apps/klm704.png.
+bool writeThemeIcons(const QDir &folder)
+{
+    bool ok = true;
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString apps = QStringLiteral("%1x%1/apps").arg(size);
+        ok &=
+            folder.mkpath(apps) && writeFile(folder.filePath(apps + QStringLiteral("/klm704.png")),
+                                             pngBytes(render(drawMeter, size)));
+    }
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -73,14 +86,22 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication application(argc, argv);
     QTextStream err(stderr);
-    const QStringList arguments = QGuiApplication::arguments();
+    QStringList arguments = QGuiApplication::arguments();
+    const bool theme = arguments.removeAll(QStringLiteral("--theme")) > 0;
     if (arguments.size() != 2) {
-        err << "usage: icongen OUTPUT_FOLDER\n";
+        err << "usage: icongen [--theme] OUTPUT_FOLDER\n"
+               "  --theme  only the window icon, as an icon theme's SIZExSIZE/apps folders\n";
         return 2;
     }
     const QDir folder(arguments.at(1));
     if (!folder.mkpath(QStringLiteral("."))) {
         err << "cannot create " << folder.path() << "\n";
+        return 1;
+    }
+    if (theme) {
+        if (writeThemeIcons(folder))
+            return 0;
+        err << "could not write the theme icons into " << folder.path() << "\n";
         return 1;
     }
     bool ok = true;

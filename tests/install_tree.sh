@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Installs a build into a temporary DESTDIR, checks the installed tree, then starts the installed
+# program on a virtual X display from another working directory, in Chinese: it must find its
+# manual and both catalogues in the installed folders and write its settings into the user's
+# config folder. usage: install_tree.sh BUILD_DIR
+set -euo pipefail
+build=$(realpath "$1")
+source "$(dirname "$0")/xvfb.sh"
+require_tools Xvfb xwininfo desktop-file-validate
+start_xvfb
+prefix=$workdir/dest$(cmake -L -N "$build" | sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p')
+DESTDIR=$workdir/dest cmake --install "$build" >/dev/null
+fail() { echo "FAIL: $*"; exit 1; }
+
+for file in bin/klm704 bin/klm704-cli bin/vx310a-sim share/klm704/translations/OTHER.qm \
+    "share/doc/klm704/Software User Manual.pdf" share/applications/klm704.desktop \
+    share/icons/hicolor/{16x16,22x22,24x24,32x32,48x48,64x64,128x128,256x256}/apps/klm704.png \
+    share/man/man1/klm704.1.gz share/man/man1/klm704-cli.1.gz lib/udev/rules.d/70-klm704.rules; do
+    [ -s "$prefix/$file" ] || fail "$file is not installed"
+done
+desktop-file-validate "$prefix/share/applications/klm704.desktop" || fail "desktop entry"
+grep -qx 'Name\[zh_CN\]=.*' "$prefix/share/applications/klm704.desktop" || fail "no Chinese name"
+
+export XDG_CONFIG_HOME=$workdir/config QT_LOGGING_RULES="klm704.files=true"
+unset KLM704_SETTINGS_FILE
+settings=$XDG_CONFIG_HOME/KLM-704/options.xml
+mkdir -p "$(dirname "$settings")" "$workdir/elsewhere"
+echo '<options><Language>OTHER</Language></options>' >"$settings"
+cd "$workdir/elsewhere"
+"$prefix/bin/klm704" --device sim >"$workdir/out.log" 2>&1 &
+pid=$!
+wait_for_window "$pid"
+kill -TERM "$pid"
+wait "$pid" || fail "the program failed: $(cat "$workdir/out.log")"
+for found in "\"OTHER.qm\" found at \"$prefix/share/klm704/translations/OTHER.qm\"" \
+    "\"qtbase_zh_CN.qm\" found at \"" \
+    "\"Software User Manual.pdf\" found at \"$prefix/share/doc/klm704/Software User Manual.pdf\"" \
+    "settings file \"$settings\""; do
+    grep -qF "$found" "$workdir/out.log" || fail "no line '$found' in: $(cat "$workdir/out.log")"
+done
+grep -q "<Geometry>" "$settings" || fail "the settings were not written to $settings"
+[ ! -e "$prefix/bin/options.xml" ] || fail "settings written beside the installed program"
+echo "PASS: installed tree complete; the installed program found its files and wrote $settings"
