@@ -22,9 +22,9 @@ QDir programFolder()
 QString findShippedFile(const QString &fileName, const QStringList &installedFolders)
 {
     const QString here = QDir::current().absoluteFilePath(fileName);
-    QStringList candidates{programFolder().absoluteFilePath(fileName), here};
+    QStringList candidates{here, programFolder().absoluteFilePath(fileName)};
     for (const QString &folder : installedFolders)
-        candidates << QDir(folder).absoluteFilePath(fileName);
+        candidates << QDir(programFolder().absoluteFilePath(folder)).absoluteFilePath(fileName);
     for (const QString &candidate : qAsConst(candidates)) {
         if (QFileInfo(candidate).isFile()) {
             qCDebug(lcFiles) << fileName << "found at" << QDir::cleanPath(candidate);
