@@ -48,36 +48,26 @@ Q_DECLARE_METATYPE(QMessageBox::StandardButton)
 
 namespace {
 
-struct Shown
+// What the window shows of a recording: every table cell, the samples and hover labels of both
+// charts, and the charts as drawn (value axis with its prefix, time axis, curve).
+QStringList shown(const WindowRig &rig)
 {
-    QStringList cells;
-    QStringList samples;
-    QImage first;
-    QImage second;
-    bool dual = false;
-};
-
-Shown shown(const WindowRig &rig)
-{
-    Shown result;
+    QStringList shown;
     const DataModel *model = rig.window->recordModel();
     for (int row = 0; row < model->rowCount(); ++row)
         for (int column = 0; column < model->columnCount(); ++column)
-            result.cells << model->cellText(row, column);
-    const auto *first = rig.child<DMMChart>("chart");
-    const auto *second = rig.child<DMMChart>("chart2");
-    for (const DMMChart *chart : {first, second})
+            shown << model->cellText(row, column);
+    for (DMMChart *chart : {rig.child<DMMChart>("chart"), rig.child<DMMChart>("chart2")}) {
         for (int i = 0; i < chart->line(0)->pointCount(); ++i) {
             const ChartPoint point = chart->line(0)->point(i);
-            result.samples << QString("%1 %2 %3 %4")
-                                  .arg(point.time().toString(Qt::ISODateWithMs))
-                                  .arg(point.value())
-                                  .arg(point.valueText(), point.label().toString());
+            shown << point.time().toString(Qt::ISODateWithMs) + QString::number(point.value()) +
+                         point.valueText() + point.label().toString();
         }
-    result.first = const_cast<DMMChart *>(first)->grab().toImage();
-    result.second = const_cast<DMMChart *>(second)->grab().toImage();
-    result.dual = !second->isHidden();
-    return result;
+        const QImage image = chart->grab().toImage();
+        shown << QString::number(qHashBits(image.constBits(), size_t(image.sizeInBytes())))
+              << QString::number(chart->isHidden());
+    }
+    return shown;
 }
 
 } // namespace
@@ -325,7 +315,7 @@ private slots:
             }
         if (readings == 0)
             QSKIP("the table has no such function");
-        const Shown recorded = shown(*m_rig);
+        const QStringList recorded = shown(*m_rig);
         QTemporaryDir dir;
         trigger("actionExport", dir.filePath("run.csv"), QMessageBox::No);
 
@@ -334,12 +324,7 @@ private slots:
         other.deliver(3);                // a table to be replaced, after the question
         import(other, dir.filePath("run.csv"));
         QCOMPARE(m_seen.texts.mid(1), QStringList{"Are you sure you want to delete this data?"});
-        const Shown imported = shown(other);
-        QCOMPARE(imported.cells, recorded.cells);
-        QCOMPARE(imported.samples, recorded.samples);
-        QCOMPARE(imported.dual, recorded.dual);
-        QVERIFY(imported.first == recorded.first);
-        QVERIFY(imported.second == recorded.second);
+        QCOMPARE(shown(other), recorded);
     }
 
     void importRefusesWhatIsNotARecording_data()
@@ -366,8 +351,6 @@ private slots:
                                          "\"6\" and unit \"A\".";
         QTest::newRow("bad time") << header + "1,2024-02-30 14:07:09,DCV,6, 1.234 ,V\n"
                                   << "Line 2: \"2024-02-30 14:07:09\" is not a date and time.";
-        QTest::newRow("quote inside") << header + "1,2024-03-05 14:07:09,\"DCV\"x,6,1,V\n"
-                                      << "Line 2: a double quote is out of place.";
     }
 
     // A file that is refused says where and why, and leaves the table and chart as they were.
@@ -379,20 +362,22 @@ private slots:
         const QString file = dir.filePath("in.csv");
         QVERIFY(content == "<none>" || testfiles::writeAll(file, content));
         addRows(3);
-        const Shown before = shown(*m_rig);
+        m_rig->window->show(); // laid out, as the box of a refusal would lay it out
+        QVERIFY(QTest::qWaitForWindowExposed(m_rig->window.get()));
+        const QStringList before = shown(*m_rig);
         import(*m_rig, file);
-        const Shown after = shown(*m_rig);
-        if (error.isEmpty()) {
-            QCOMPARE(m_seen.text, "The last line (line 3) of " + QDir::toNativeSeparators(file) +
-                                      " is incomplete and was left out.");
-            QCOMPARE(after.cells,
-                     QStringList({"1", "2024-03-05 14:07:09", "DCV", "6", " 1.234 ", "V"}));
+        const QString name = QDir::toNativeSeparators(file);
+        if (error.isEmpty()) { // the complete line read, in place of the three rows
+            QCOMPARE(m_seen.text,
+                     "The last line (line 3) of " + name + " is incomplete and was left out.");
+            QCOMPARE(shown(*m_rig).mid(0, 7),
+                     QStringList({"1", "2024-03-05 14:07:09", "DCV", "6", " 1.234 ", "V",
+                                  "2024-03-05T14:07:09.0001.234 1.234 2024-03-05 14:07:09: "
+                                  "DCV  1.234 V"}));
             return;
         }
-        QCOMPARE(m_seen.text, "The recording " + QDir::toNativeSeparators(file) +
-                                  " cannot be opened.\n" + error);
-        QCOMPARE(after.cells, before.cells);
-        QCOMPARE(after.samples, before.samples);
+        QCOMPARE(m_seen.text, "The recording " + name + " cannot be opened.\n" + error);
+        QCOMPARE(shown(*m_rig), before);
     }
 
     // The window program records from the virtual meter until it is killed; the next window finds

@@ -4,88 +4,62 @@
 // gives the same table and chart samples.
 
 #include "record/chartpointstore.h"
-#include "record/columnspec.h"
 #include "record/csvwriter.h"
 #include "record/datamodel.h"
 #include "record/recordingreader.h"
 #include "tests/fuzz/fuzzsupport.h"
+#include "tests/recordsamples.h"
 
 #include <QBuffer>
 #include <QTextCodec>
 
 namespace {
 
-// The function tables and the record columns, for the whole run.
-struct Setup
+const recordsamples::RecordSetup &setup()
 {
-    Setup()
-        : columns(createRecordColumns())
-    {
-        buildTables(defaultTable, eTable);
-    }
-    ~Setup()
-    {
-        qDeleteAll(defaultTable);
-        qDeleteAll(eTable);
-        qDeleteAll(columns);
-    }
-    FunctionTable defaultTable;
-    FunctionTable eTable;
-    QList<ColumnSpec *> columns;
-};
-
-const Setup &setup()
-{
-    static const Setup instance;
+    static const recordsamples::RecordSetup instance;
     return instance;
 }
 
+// A file read into a table and chart samples of its own, in chunks of the given size.
 struct Read
 {
-    explicit Read(const QList<ColumnSpec *> &columns)
-        : table(columns)
+    Read(const QByteArray &bytes, int chunk)
+        : table(setup().columns)
     {
+        RecordingReader reader({&setup().defaultTable, &setup().eTable},
+                               {englishRecordColumnTitles()});
+        reader.setChunkSize(chunk);
+        QBuffer buffer;
+        buffer.setData(bytes);
+        buffer.open(QIODevice::ReadOnly);
+        result = reader.read(buffer, bytes.size(), {&table, &chart, &second});
     }
+
+    // Every cell, and every sample with its hover label, as text.
+    QStringList shown() const
+    {
+        QStringList list;
+        for (int row = 0; row < table.rowCount(); ++row)
+            for (int column = 0; column < table.columnCount(); ++column)
+                list << table.cellText(row, column);
+        for (const ChartPointStore *store : {&chart, &second}) {
+            list << QStringLiteral("chart");
+            for (int i = 0; i < store->count(); ++i) {
+                const ChartPoint point = store->point(i);
+                list << point.time().toString(Qt::ISODateWithMs) +
+                            QString::number(point.value(), 'g', 17) + point.valueText() +
+                            point.label().toString();
+            }
+        }
+        return list;
+    }
+
     DataModel table;
     ChartPointStore chart;
     ChartPointStore second;
     RecordingReader::Result result;
 };
-
-const QList<ColumnSpec *> &columns()
-{
-    return setup().columns;
-}
-
-void read(const QByteArray &bytes, int chunk, Read &into)
-{
-    RecordingReader reader({&setup().defaultTable, &setup().eTable}, {englishRecordColumnTitles()});
-    reader.setChunkSize(chunk);
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    into.result = reader.read(buffer, bytes.size(), {&into.table, &into.chart, &into.second});
-}
-
-QStringList samples(const ChartPointStore &store)
-{
-    QStringList list;
-    for (int i = 0; i < store.count(); ++i) {
-        const ChartPoint point = store.point(i);
-        list << point.time().toString(Qt::ISODateWithMs) + QString::number(point.value(), 'g', 17) +
-                    point.valueText() + point.label().toString();
-    }
-    return list;
-}
-
-QStringList cells(const DataModel &table)
-{
-    QStringList list;
-    for (int row = 0; row < table.rowCount(); ++row)
-        for (int column = 0; column < table.columnCount(); ++column)
-            list << table.cellText(row, column);
-    return list;
-}
 
 } // namespace
 
@@ -101,13 +75,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (size == 0)
         return 0;
     // The first byte picks a small chunk size, so that records and characters straddle chunks.
-    const int chunk = 1 + data[0] % 64;
     const QByteArray bytes(reinterpret_cast<const char *>(data) + 1, int(size - 1));
-    Read small(columns());
-    Read whole(columns());
-    read(bytes, chunk, small);
-    read(bytes, bytes.size() + 1, whole);
-
+    const Read small(bytes, 1 + data[0] % 64);
+    const Read whole(bytes, bytes.size() + 1);
     const RecordingReader::Result &result = whole.result;
     check(result.outcome != RecordingReader::Outcome::Cancelled, "cancelled unasked");
     check(small.result.outcome == result.outcome && small.result.line == result.line &&
@@ -122,18 +92,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     check(whole.table.rowCount() == result.rows &&
               whole.chart.count() + whole.second.count() == result.rows,
           "rows lost between table and charts");
-    check(cells(small.table) == cells(whole.table), "the chunk size changed the table");
+    check(small.shown() == whole.shown(), "the chunk size changed the readings");
 
     QBuffer exported;
     exported.open(QIODevice::WriteOnly);
     check(writeCsv(&whole.table, exported), "the export failed");
-    Read again(columns());
-    read(exported.data(), 4096, again);
+    const Read again(exported.data(), 4096);
     check(again.result.outcome == RecordingReader::Outcome::Read && again.result.skippedLine == 0,
           "an exported recording was refused");
-    check(cells(again.table) == cells(whole.table), "the table changed through the export");
-    check(samples(again.chart) == samples(whole.chart) &&
-              samples(again.second) == samples(whole.second),
-          "the chart changed through the export");
+    check(again.shown() == whole.shown(), "the readings changed through the export");
     return 0;
 }
