@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QTimer>
+#include <utility>
 
 // How a fake link behaves; the factory hands a copy to every link it makes.
 struct FakeScript
@@ -36,16 +37,21 @@ public:
     }
     void close() override
     {
-        if (!m_open)
-            return;
-        m_open = false;
-        emit closed();
+        if (std::exchange(m_open, false))
+            emit closed();
     }
     bool isOpen() const override { return m_open; }
     void write(const QByteArray &bytes) override
     {
         m_written.append(bytes);
-        answer(bytes);
+        const QByteArray reply = bytes == pollFrame()       ? m_script.pollReply
+                                 : m_script.acknowledgeKeys ? acknowledgement()
+                                                            : QByteArray();
+        if (!reply.isEmpty())
+            QTimer::singleShot(0, this, [this, reply] {
+                if (m_open)
+                    inject(reply);
+            });
     }
 
     // Bytes from the meter, delivered at once.
@@ -58,19 +64,6 @@ public:
     static QByteArray acknowledgement() { return QByteArray::fromHex("ABCD03FF027A"); }
 
 private:
-    void answer(const QByteArray &command)
-    {
-        const QByteArray reply = command == pollFrame()     ? m_script.pollReply
-                                 : m_script.acknowledgeKeys ? acknowledgement()
-                                                            : QByteArray();
-        if (reply.isEmpty())
-            return;
-        QTimer::singleShot(0, this, [this, reply] {
-            if (m_open)
-                inject(reply);
-        });
-    }
-
     FakeScript m_script;
     bool m_open = false;
     QList<QByteArray> m_written;

@@ -14,10 +14,9 @@ inline void filter(QLoggingCategory *category)
 {
     if (environmentFilter)
         environmentFilter(category);
-    if (categoriesOn.contains(category->categoryName())) {
-        category->setEnabled(QtDebugMsg, true);
-        category->setEnabled(QtWarningMsg, true);
-    }
+    if (categoriesOn.contains(category->categoryName()))
+        for (const QtMsgType type : {QtDebugMsg, QtWarningMsg})
+            category->setEnabled(type, true);
 }
 
 // Turns on debug messages and warnings of this category and those named before; installing
@@ -28,13 +27,6 @@ inline void logOn(const QByteArray &category)
     const QLoggingCategory::CategoryFilter previous = QLoggingCategory::installFilter(filter);
     if (previous != filter)
         environmentFilter = previous;
-}
-
-// Back to the environment's rules.
-inline void logOff()
-{
-    categoriesOn.clear();
-    QLoggingCategory::installFilter(filter);
 }
 
 } // namespace logswitch

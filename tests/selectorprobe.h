@@ -27,7 +27,6 @@ public:
         QObject::connect(&selector, &DeviceSelector::readyRead,
                          [this](const uint8_t *data, int len) {
                              received.append(reinterpret_cast<const char *>(data), len);
-                             ++chunks;
                          });
     }
 
@@ -35,9 +34,7 @@ public:
     {
         selector.write(reinterpret_cast<const uchar *>(bytes.constData()), bytes.size());
     }
-    QList<QByteArray> frames() const { return framesIn(received); }
 
     DeviceSelector selector;
     QByteArray received;
-    int chunks = 0;
 };

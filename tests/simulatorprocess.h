@@ -36,9 +36,8 @@ public:
 private:
     bool readPath()
     {
-        while (!m_process.canReadLine())
-            if (!m_process.waitForReadyRead(5000))
-                return false;
+        while (!m_process.canReadLine() && m_process.waitForReadyRead(5000)) {
+        }
         m_path = QString::fromLocal8Bit(m_process.readLine().trimmed());
         return !m_path.isEmpty();
     }

@@ -98,16 +98,6 @@ private slots:
         QCOMPARE(rig.emitted.count(light), 1);
     }
 
-    void commandWithoutReplyIsNotWaitedFor()
-    {
-        Rig rig(60000, 1);
-        const CommandPtr quiet = key(meterkeys::kSelect, false);
-        rig.oncePool->append(quiet);
-        rig.thread.start();
-        // The unanswered poll after it waits the full minute: two emissions only.
-        QTRY_COMPARE(rig.emitted, (QList<CommandPtr>{quiet, rig.poll}));
-    }
-
     void replyDuringRestEndsNextWaitAtOnce()
     {
         Rig rig(60000, 1000);
@@ -133,12 +123,6 @@ private slots:
             rig.thread.start();
             QVERIFY2(rig.thread.requestStop(), qPrintable(QString::number(round)));
         }
-        Rig rig(60000, 60000); // and so is one before it
-        QVERIFY(rig.thread.requestStop());
-        rig.thread.start();
-        QVERIFY(rig.thread.wait(3000));
-        QCoreApplication::processEvents(); // delivers what the worker handed out
-        QCOMPARE(rig.emitted.size(), 0);
     }
 };
 

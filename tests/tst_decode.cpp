@@ -26,13 +26,10 @@ private slots:
             {"VX310A", 2, 0x31, "DCV|60|V|1.234"},
             {"VX310A", 6, 0x32, "RES|60|KΩ|1234"},
             {"VX310A", 9, 0x30, "CAP|60|nF|1.234e-09"},
-            {"VX310A", 5, 0x30, "Duty Cycle|-|%|1.234"},
             {"VX310A", 10, 0x31, "Temperature|1000|℃|1.234"},
-            {"VX310A", 18, 0x30, "hFE|-||1.234"},
             {"VX310A", 20, 0x31, "NCV|-||1.234"},
             {"VX310E", 0, 0x30, "ACV|2|V|1.234"},
             {"VX310E", 4, 0x37, "FREQ|220|MHz|1.234e+06"},
-            {"VX310E", 6, 0x36, "RES|220|MΩ|1.234e+06"},
             {"VX310E", 10, 0x30, "Celsius|300|℃|1.234"},
             {"VX310E", 25, 0x30, "AC+DC: DC|2|V|1.234"}, // without the coupling bit: its DC part
         };
@@ -55,9 +52,7 @@ private slots:
             {"-12.345", 2, 0x31, "0|-12.345"}, {" 12.34 ", 6, 0x32, "0|12340"}, // 60 KΩ: in ohms
             {"- 1 2.5", 2, 0x31, "0|-12.5"},   {"+  9.90", 2, 0x31, "0|9.9"},
             {"   .500", 2, 0x31, "0|0.5"},     {" ----  ", 2, 0x31, "0|0"},
-            {"  1,234", 2, 0x31, "0|0"},       {"  1.2E3", 2, 0x31, "0|0"},
             {" 1.2.34", 2, 0x31, "0|0"},       {"  12-34", 2, 0x31, "0|0"},
-            {"   -   ", 2, 0x31, "0|0"},       {"  0.O  ", 2, 0x31, "0|0"},
             {"   ol  ", 2, 0x31, "0|0"},       {"   OL  ", 6, 0x32, "1|60000"},
             {"  -OL  ", 6, 0x32, "-1|-60000"}, {"O 0.L  ", 2, 0x31, "1|60"},
             {"L--O   ", 2, 0x31, "-1|-60"},    {"   OL  ", 9, 0x30, "1|6e-08"},
@@ -81,7 +76,6 @@ private slots:
         const QByteArray whole = replyFrame(2, 0x31);
         QVERIFY(!decode(frame::build(whole.mid(3, 13)))); // one status byte missing
         QVERIFY(!decode(whole.left(whole.size() - 1)));   // shorter than its length byte says
-        QVERIFY(!decode(whole.left(3)));
         QVERIFY(!decode(replyFrame(26, 0x30), "VX310E"));
         QVERIFY(!decode(replyFrame(8, 0x31)));  // the diode has one range
         QVERIFY(!decode(replyFrame(25, 0x30))); // AC+DC is only in the E table
@@ -93,9 +87,7 @@ private slots:
         const std::tuple<int, int, int, int, const char *> rows[] = {
             {0, 0, 0, 0, "||00|0000||ACV"},
             {0, 0x02, 0x08, 0x04, "|P-MAX|10|1000||ACV"},
-            {0, 0x01, 0x04, 0x02, "|P-MIN|01|0100||ACV"},
             {0, 0x0C, 0x02, 0x06, "MAX|P-MAX|00|0010||ACV"}, // MAX and P-MAX win
-            {0, 0x04, 0x01, 0, "MIN||00|0001||ACV"},
             {0, 0xF0, 0xF0, 0xF9, "||00|0000||ACV"}, // high bits and the coupling bit ignored
             {25, 0, 0, 0x08, "||00|0000|AC|AC+DC: AC"},
             {24, 0, 0, 0x08, "||00|0000||LPF"},
