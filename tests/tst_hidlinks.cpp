@@ -129,15 +129,13 @@ struct Rig : SelectorProbe
     explicit Rig(const QString &device, const QString &cables = "cp ch")
         : SelectorProbe(device)
     {
-        for (const char *cable : {"kbd", "media", "cp", "ch"}) {
+        for (const QString &cable : cables.split(' ', Qt::SkipEmptyParts)) {
             HIDDeviceInfo info;
-            info.path = QStringLiteral("/dev/hidraw-") + cable;
-            info.vendorId = cable == QLatin1String("cp") ? 0x10C4 : 0x1A86;
-            info.productId = cable == QLatin1String("cp") ? 0xEA80 : 0xE429;
-            info.usagePage =
-                QMap<QString, int>{{"kbd", 0x01}, {"media", 0x0C}}.value(cable, 0xFF00);
-            if (cables.split(' ').contains(cable))
-                hid->devices.append(info);
+            info.path = "/dev/hidraw-" + cable;
+            info.vendorId = cable == "cp" ? 0x10C4 : 0x1A86;
+            info.productId = cable == "cp" ? 0xEA80 : 0xE429;
+            info.usagePage = cable == "kbd" ? 0x01 : cable == "media" ? 0x0C : 0xFF00;
+            hid->devices.append(info);
         }
         selector.setReadTimeout(10);
         std::shared_ptr<FakeHid> backend = hid;

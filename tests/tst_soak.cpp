@@ -146,23 +146,15 @@ private:
 
     void injectRandomFault()
     {
-        const int count = int(m_random.bounded(1, 4));
-        switch (m_random.bounded(4)) {
-        case 0:
-            m_meter->injectNoise(int(m_random.bounded(1, 64)));
-            ++m_figures.noiseBursts;
-            break;
-        case 1:
-            m_meter->corruptNextReplies(count);
-            m_figures.corrupted += count;
-            break;
-        case 2:
-            m_meter->dropNextReplies(count);
-            m_figures.dropped += count;
-            break;
-        default:
-            reconnect(true);
-        }
+        const int kind = int(m_random.bounded(4)), count = int(m_random.bounded(1, 4));
+        if (kind == 3)
+            return reconnect(true);
+        kind == 0
+            ? m_meter->injectNoise(int(m_random.bounded(1, 64)))
+            : (kind == 1 ? m_meter->corruptNextReplies(count) : m_meter->dropNextReplies(count));
+        (kind == 0   ? m_figures.noiseBursts
+         : kind == 1 ? m_figures.corrupted
+                     : m_figures.dropped) += kind == 0 ? 1 : count;
     }
 
     void closeAndSettle()
