@@ -24,11 +24,8 @@ dismissMessageBoxes(SeenBox *seen, QMessageBox::StandardButton answer = QMessage
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
         if (!box)
             return;
-        ++seen->count;
-        seen->text = box->text();
-        seen->informative = box->informativeText();
-        seen->buttons = box->standardButtons();
-        seen->texts << box->text();
+        *seen = {seen->count + 1, box->text(), box->informativeText(), box->standardButtons(),
+                 seen->texts + QStringList(box->text())};
         if (QAbstractButton *button = box->button(answer))
             button->click();
         else

@@ -8,20 +8,13 @@
 #include "record/columnspec.h"
 
 #include <QDateTime>
-#include <QList>
-#include <QString>
-#include <QStringList>
 
 namespace recordsamples {
 
 // The six record columns and both function tables, made and released together.
 struct RecordSetup
 {
-    RecordSetup()
-        : columns(createRecordColumns())
-    {
-        buildTables(defaultTable, eTable);
-    }
+    RecordSetup() { buildTables(defaultTable, eTable); }
     ~RecordSetup()
     {
         qDeleteAll(columns);
@@ -30,19 +23,10 @@ struct RecordSetup
     }
     Q_DISABLE_COPY(RecordSetup)
 
-    QList<ColumnSpec *> columns;
+    QList<ColumnSpec *> columns = createRecordColumns();
     FunctionTable defaultTable;
     FunctionTable eTable;
 };
-
-// The range text the decoder shows for a table row.
-inline QString rangeTextOf(const FunctionEntry &row)
-{
-    const int code = row.functionCode();
-    if (code == 5 || code == 18 || code == 19 || code == 20 || code == 23)
-        return QStringLiteral("-");
-    return QString::number(code == 10 || code == 11 ? row.upper().toInt() : row.fullScale());
-}
 
 // Display texts as the meter sends them, with the number and overload they decode to.
 struct Display
@@ -73,14 +57,17 @@ inline DmmData *makeReading(const FunctionEntry *row, const Display &display, in
     data->setValue(display.overload == 0 ? display.value : display.overload * row->fullScale());
     data->setOverload(display.overload);
     data->setUnitText(row->prefix() + row->unit());
-    data->setRangeText(rangeTextOf(*row));
+    // The decoder shows no range for some functions, a limit for two, else the full scale.
+    const int code = row->functionCode();
+    data->setRangeText(
+        code == 5 || code == 18 || code == 19 || code == 20 || code == 23
+            ? QStringLiteral("-")
+            : QString::number(code == 10 || code == 11 ? row->upper().toInt() : row->fullScale()));
     data->setFunctionName(coupling.isEmpty() ? row->name()
                                              : QStringLiteral("%1: %2").arg(row->name(), coupling));
     data->setCouplingText(coupling);
-    static const QStringList maxMin = {QString(), QStringLiteral("MAX"), QStringLiteral("MIN")};
-    static const QStringList peak = {QString(), QStringLiteral("P-MAX"), QStringLiteral("P-MIN")};
-    data->setMaxMinText(maxMin.at(number % 3));
-    data->setPeakText(peak.at(number / 9 % 3));
+    data->setMaxMinText(QStringList({"", "MAX", "MIN"}).at(number % 3));
+    data->setPeakText(QStringList({"", "P-MAX", "P-MIN"}).at(number / 9 % 3));
     data->setHold(number & 1);
     data->setRelative(number & 2);
     data->setStatusBit3(number & 4);
@@ -96,19 +83,14 @@ inline QList<DmmData *> everyRowReadings(const FunctionTable &defaultTable,
                                          const FunctionTable &eTable, const QDateTime &start)
 {
     QList<DmmData *> readings;
-    auto add = [&](const FunctionEntry *row, const QString &coupling) {
-        const int number = readings.size();
-        const Display &display = displays().at(number % displays().size());
-        readings.append(
-            makeReading(row, display, number, start.addMSecs(1500LL * number), coupling));
-    };
     for (const FunctionTable *table : {&defaultTable, &eTable}) {
         for (const FunctionEntry *row : *table) {
-            if (row->functionCode() == functions::kAcPlusDc) {
-                add(row, QStringLiteral("AC"));
-                add(row, QStringLiteral("DC"));
-            } else {
-                add(row, QString());
+            for (const char *coupling : {"AC", "DC", ""}) {
+                if (!*coupling == (row->functionCode() == functions::kAcPlusDc)) // no such coupling
+                    continue;
+                const int number = readings.size();
+                readings.append(makeReading(row, displays().at(number % displays().size()), number,
+                                            start.addMSecs(1500LL * number), coupling));
             }
         }
     }
@@ -122,10 +104,9 @@ void generateRecording(const FunctionTable &table, int count, const QDateTime &s
 {
     const FunctionEntry *row = findEntry(table, 2, 0x31);
     const qint64 startMsecs = start.toMSecsSinceEpoch();
-    for (int i = 0; i < count; ++i) {
-        const QDateTime time = QDateTime::fromMSecsSinceEpoch(startMsecs + 1000LL * i);
-        sink(makeReading(row, displays().at(i % displays().size()), i, time));
-    }
+    for (int i = 0; i < count; ++i)
+        sink(makeReading(row, displays().at(i % displays().size()), i,
+                         QDateTime::fromMSecsSinceEpoch(startMsecs + 1000LL * i)));
 }
 
 } // namespace recordsamples

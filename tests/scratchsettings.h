@@ -2,8 +2,8 @@
 
 #include "app/settingsfile.h"
 #include "meter/mydmm.h"
+#include "tests/testfiles.h"
 
-#include <QFile>
 #include <QHash>
 #include <QTemporaryDir>
 
@@ -24,19 +24,14 @@ public:
         qputenv("KLM704_SETTINGS_FILE", path.toLocal8Bit());
     }
 
-    bool write(const QByteArray &content) const
-    {
-        QFile file(m_path);
-        return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-    }
+    bool write(const QByteArray &content) const { return testfiles::writeAll(m_path, content); }
 
     // Every key the file holds with its last non-blank text.
     QHash<QString, QString> values() const
     {
         QHash<QString, QString> values;
-        readSettingsFile(m_path, [&values](const QString &key, const QString &text) {
-            values.insert(key, text);
-        });
+        readSettingsFile(m_path,
+                         [&](const QString &key, const QString &text) { values[key] = text; });
         return values;
     }
 

@@ -3,10 +3,7 @@
 // A CSV reader that accepts only what the program's CSV writer may produce, for the tests of the
 // export, the journal and the command line.
 
-#include <QList>
 #include <QRegularExpression>
-#include <QString>
-#include <QStringList>
 
 #include <utility>
 

@@ -2,9 +2,7 @@
 
 // File helpers shared by the tests of the recording's file output.
 
-#include <QByteArray>
 #include <QFile>
-#include <QString>
 
 #include <signal.h>
 #include <sys/resource.h>
