@@ -89,7 +89,6 @@ public:
     OnceCommandPool *oncePool() const { return m_oncePool.get(); }
     LoopCommandPool *loopPool() const { return m_loopPool.get(); }
     CommandPtr currentCommand() const { return m_currentCommand; }
-    int sampleTimerId() const { return m_timerId; }
     // How long an open link may bring no reply before meterSilent(); tests shorten it.
     void setSilenceTimeout(int ms) { m_silence.setTimeout(ms); }
     bool isMeterSilent() const { return m_silence.isSilent(); }
