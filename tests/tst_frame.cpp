@@ -42,7 +42,6 @@ private slots:
         QTest::addColumn<QByteArray>("buffer");
         QTest::addColumn<QList<QByteArray>>("frames");
         QTest::addColumn<int>("rest"); // bytes left that may still start a frame
-        QTest::newRow("two frames") << poll + hold << QList<QByteArray>{poll, hold} << 0;
         QTest::newRow("garbage, header bytes in it")
             << QByteArray::fromHex("01CDABABCDAB00") + poll << QList{poll} << 0;
         QTest::newRow("bad checksum") << badSum + hold << QList{hold} << 0;
