@@ -41,9 +41,6 @@ private slots:
     {
         const QByteArray header = "No.,Date/Time,Function,Range,Value,Unit\n";
         const QString name = m_dir->filePath("rows.csv");
-        fillTable(0);
-        QVERIFY(writeCsv(&m_model, name));
-        QCOMPARE(testfiles::readAll(name), header);
         // A longer file of the same name is replaced.
         QVERIFY(testfiles::writeAll(name, QByteArray(5000, 'x')));
         fillTable(3);

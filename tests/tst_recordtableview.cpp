@@ -54,7 +54,6 @@ private slots:
         QTest::newRow("no rows") << 0 << "at the end";
         QTest::newRow("halfway, between rows") << 300 << "halfway";
         QTest::newRow("rows selected") << 300 << "selected";
-        QTest::newRow("focused current cell at the end") << 300 << "focused";
         QTest::newRow("without grid") << 300 << "no grid";
         // Rows no longer alike: painted the plain way.
         QTest::newRow("one row taller") << 300 << "resized";
@@ -91,7 +90,7 @@ private slots:
             QScrollBar *bar = view->verticalScrollBar();
             if (state == "halfway")
                 bar->setValue(bar->maximum() / 2 + 3);
-            else if (state == "at the end" || state == "focused")
+            else if (state == "at the end")
                 view->scrollToBottom();
             else
                 view->scrollTo(model.index(151, 2));
@@ -103,12 +102,6 @@ private slots:
                 view->verticalHeader()->resizeSection(150, 40);
             else if (state == "no grid")
                 view->setShowGrid(false);
-            if (state == "focused") {
-                view->setCurrentIndex(model.index(298, 1));
-                QApplication::setActiveWindow(&window);
-                view->setFocus();
-                QTRY_VERIFY(view->hasFocus());
-            }
             images << render(*view) << render(*view, areas);
         }
         QVERIFY(images[0] == images[2]);
