@@ -171,18 +171,24 @@ private slots:
         QTest::addColumn<QString>("files"); // oldest first, name:size; a name ending in / a folder
         QTest::addColumn<int>("quota");
         QTest::addColumn<QString>("left");
+        QTest::addColumn<int>("removed"); // named, oldest first
         const QString day = "2024-01-01_00-00-0", running = " 2024-05-01_12-30-05.csv";
+        QStringList hundred; // no limit by number: a day of short recordings under the quota
+        for (int i = 0; i < 100; ++i)
+            hundred << QTime(0, 0).addSecs(60 * i).toString("'2024-01-01_'hh-mm-ss'.csv'");
+        QTest::newRow("a hundred files")
+            << hundred.join(":10 ") + ":10" << 10000 << hundred.join(' ') + running << 0;
         // The counter orders journals of one second: "-10" is newer than "-2", newer than none.
         // The newest that fit stay; the oldest go first, the small oldest one too.
         QTest::newRow("by size, oldest first")
             << "2023-12-31_23-59-59.csv:1 " + day + "0-10.csv:100 " + day + "0.csv:100 " + day +
                    "0-2.csv:100 " + day + "1.csv:100"
-            << 250 << day + "0-10.csv " + day + "1.csv" + running;
+            << 250 << day + "0-10.csv " + day + "1.csv" + running << 3;
         // Even a journal newer than the running one goes.
         QTest::newRow("other files stay")
             << "notes.csv:1 " + day + "0.txt:1 " + day + "0.csv.bak:1 " + day + "0.csv:1 " + day +
                    "1.csv/ 2024-06-01_00-00-00.csv:1"
-            << 0 << day + "0.csv.bak " + day + "0.txt" + running + " notes.csv";
+            << 0 << day + "0.csv.bak " + day + "0.txt" + running + " notes.csv" << 2;
     }
 
     void pruneKeepsTheNewest()
@@ -199,8 +205,16 @@ private slots:
         }
         Journal journal(m_dir->path());
         QVERIFY(journal.start({"A"}, kStart));
-        journal.prune(quota);
+        const QStringList removed = journal.prune(quota);
         QCOMPARE(fileNames(m_dir->path()), left.split(' '));
+        QTEST(int(removed.size()), "removed");
+        QStringList gone; // the journals not left, oldest first as listed
+        for (const QString &file : files.split(' '))
+            if (file.startsWith('2') && file.contains(".csv:") &&
+                !left.split(' ').contains(file.section(':', 0, 0)))
+                gone << m_dir->filePath(file.section(':', 0, 0));
+        for (int i = 0; i < removed.size(); ++i)
+            QVERIFY2(removed[i].contains(gone.value(i, "?")), qPrintable(removed[i]));
         QVERIFY(journal.append({"still here"}));
     }
 };
