@@ -12,8 +12,6 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QImageReader>
-#include <QPrintPreviewDialog>
-#include <QPrintPreviewWidget>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -138,7 +136,6 @@ private slots:
         const QString written =
             "The datas is exported successfully.\r\nDo you want to open this file?";
         QTest::newRow("yes opens the file") << "run.csv" << QMessageBox::Yes << written;
-        QTest::newRow("no leaves it") << "run.csv" << QMessageBox::No << written;
         QTest::newRow("bare name gets .csv") << "run" << QMessageBox::Yes << written;
         QTest::newRow("missing directory")
             << "missing/run.csv" << QMessageBox::Ok << "The datas is exported failed.";
@@ -175,28 +172,6 @@ private slots:
                  file.isEmpty() ? m_documents : QFileInfo(file).path());
     }
 
-    void printOpensThePreviewOfTheTable()
-    {
-        int pages = 0;
-        Qt::WindowStates state;
-        Qt::WindowFlags flags;
-        const auto closer =
-            handleModalDialog<QPrintPreviewDialog>([&](QPrintPreviewDialog *dialog) {
-                const auto *view = dialog->findChild<QPrintPreviewWidget *>();
-                (void)QTest::qWaitFor([view] { return view->pageCount() > 0; }, 5000); // see below
-                pages = view->pageCount();
-                state = dialog->windowState();
-                flags = dialog->windowFlags();
-                dialog->reject();
-            });
-        addRows(200); // enough rows for several pages on any paper size
-        trigger("actionPrint", {});
-        QVERIFY2(pages > 1, qPrintable(QString::number(pages)));
-        // Maximised, and it can be minimised and maximised again.
-        QVERIFY(state & Qt::WindowMaximized);
-        QVERIFY(flags & Qt::WindowMinimizeButtonHint && flags & Qt::WindowMaximizeButtonHint);
-    }
-
     void chartsAreSavedUnderTheChosenName_data()
     {
         QTest::addColumn<bool>("bothCharts");
@@ -213,8 +188,6 @@ private slots:
         QTest::newRow("both, bare name gets .jpg")
             << true << "run" << QStringList{"run_1.jpg", "run_2.jpg"} << "jpeg"
             << "";
-        QTest::newRow("unknown format") << false << "run.xyz" << QStringList{} << ""
-                                        << "run.xyz";
         QTest::newRow("both into a missing folder") << true << "no/run.png" << QStringList{} << ""
                                                     << "no/run_1.png no/run_2.png";
     }
@@ -268,18 +241,6 @@ private slots:
                                   QDir(QCoreApplication::applicationDirPath()).filePath(name)),
                               QUrl::fromLocalFile(with.filePath(name))}));
         QCOMPARE(m_seen.count, 0);
-    }
-
-    void testActionReleasesThePendingCommand()
-    {
-        m_rig->action("actionTest")->trigger(); // harmless while no command thread runs
-        m_rig->useFakeLinks(FakeScript());      // a meter that never answers
-        m_rig->dmm()->setThreadTiming({600000, 3, 0, 3000}); // unanswered, a poll waits 10 min
-        QVERIFY(m_rig->dmm()->open());
-        QTRY_COMPARE(m_rig->latestLink->written().size(), 1);
-        m_rig->action("actionTest")->trigger();
-        QTRY_COMPARE(m_rig->latestLink->written(),
-                     (QList<QByteArray>{FakeLink::pollFrame(), FakeLink::pollFrame()}));
     }
 
     void importGivesBackTheExportedRecording_data()
@@ -341,11 +302,7 @@ private slots:
         QTest::newRow("foreign") << QByteArray("Name,Price\nTea,3\n")
                                  << "Line 1: the header is not that of a recording "
                                     "(No.,Date/Time,Function,Range,Value,Unit).";
-        QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1A\n\0\0\0\rIHDR\xFF\x00", 18)
-                                << "Line 1: the header is not that of a recording "
-                                   "(No.,Date/Time,Function,Range,Value,Unit).";
         QTest::newRow("empty") << QByteArray() << "Line 1: the file is empty.";
-        QTest::newRow("vanished") << QByteArray("<none>") << "No such file or directory.";
         QTest::newRow("unknown unit") << header + dcv + "2,2024-03-05 14:07:10,DCV,6, 1.234 ,A\n"
                                       << "Line 3: the meter has no function \"DCV\" with range "
                                          "\"6\" and unit \"A\".";

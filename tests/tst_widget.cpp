@@ -1,7 +1,6 @@
 #include "app/commandline.h"
 #include "app/resourcebundle.h"
 #include "app/widget.h"
-#include "tests/modalboxes.h"
 #include "tests/scratchsettings.h"
 #include "tests/testfiles.h"
 #include "tests/windowrig.h"
@@ -31,7 +30,6 @@ private slots:
         };
         row("", "run auto journal:");
         row("--device sim --connect", "run sim connect journal:");
-        row("--journal /tmp/j", "run auto journal:/tmp/j");
         row("--no-journal", "run auto journal:off");
         row("--version -h", "help");
         row("--device", "device");
@@ -58,15 +56,6 @@ private slots:
         QCOMPARE(line.errorText().isEmpty(), outcome != CommandLine::Outcome::UsageError);
         QVERIFY2(got == result || (got.contains(result) && got.contains("klm704 --help")),
                  qPrintable(got));
-    }
-
-    void firstRunWindowIsCentredWithPeakKeys()
-    {
-        const QWidget *desktop = QApplication::desktop();
-        QCOMPARE(m_window->geometry().center(), desktop->rect().center());
-        // Only the B variants lack them.
-        for (const char *name : {"actionPeak", "actionExitPeak"})
-            QVERIFY(m_window->findChild<QAction *>(name)->isVisible());
     }
 
     void menusHoldTheirActionsInOrder_data()
@@ -97,14 +86,6 @@ private slots:
             }
         }
         QTEST(names.join(' '), "actions");
-    }
-
-    void aboutNamesProgramAndQt()
-    {
-        SeenBox seen;
-        const auto dismisser = dismissMessageBoxes(&seen);
-        m_window->findChild<QAction *>("actionAbout")->trigger();
-        QVERIFY(seen.text.contains("KLM-704 2.02") && seen.text.contains(qVersion()));
     }
 
     void fullRowIsNotCutAtStart_data()
