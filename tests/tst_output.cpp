@@ -303,6 +303,9 @@ private slots:
                                  << "Line 1: the header is not that of a recording "
                                     "(No.,Date/Time,Function,Range,Value,Unit).";
         QTest::newRow("empty") << QByteArray() << "Line 1: the file is empty.";
+        // Binary garbage without a line end is not even a header.
+        QTest::newRow("binary") << QByteArray("\x89PNG\r\x1A\0\xFF", 8)
+                                << "Line 1: the header line is incomplete.";
         QTest::newRow("unknown unit") << header + dcv + "2,2024-03-05 14:07:10,DCV,6, 1.234 ,A\n"
                                       << "Line 3: the meter has no function \"DCV\" with range "
                                          "\"6\" and unit \"A\".";
