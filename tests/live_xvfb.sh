@@ -10,8 +10,9 @@ require_tools Xvfb xwininfo import convert
 start_xvfb
 cd "$workdir"
 
-# Sets ink to the dark pixels in the LCD dock's area of the window as first laid out, after the
-# program has run with the arguments for the seconds given, or once there are enough of them.
+# Sets ink to the dark pixels in the LCD dock's area of the window as first laid out (below the
+# menu bar, the toolbars and the dock's title), after the program has run with the arguments for
+# the seconds given, or once there are enough of them.
 panel_ink() {
     local seconds=$1 enough=$2
     shift 2
@@ -22,7 +23,7 @@ panel_ink() {
     for _ in $(seq 1 $((seconds * 2))); do
         sleep 0.5
         import -window "$window" "$workdir/window.png"
-        ink=$(convert "$workdir/window.png" -crop 450x175+0+125 +repage -colorspace Gray \
+        ink=$(convert "$workdir/window.png" -crop 450x175+0+150 +repage -colorspace Gray \
             -threshold 30% -format '%[fx:round(w*h*(1-mean))]' info:)
         [ "$ink" -ge "$enough" ] && break
     done
