@@ -146,8 +146,11 @@ private:
     void setUpStatusBar();
     void showLinkState();
     void showRecordingState();
-    // The span from the recording's first row to the row just recorded at time.
-    void showElapsed(int row, const QDateTime &time);
+    // Notes the time of a row just recorded, for the recording's span.
+    void noteRowTime(int row, const QDateTime &time);
+    // Shows the recording's state, rows and span soon: at most a few times a second, so that a
+    // fast meter does not lay out the status bar for every reading.
+    void scheduleRecordingState();
     // Says which function the table now records and where the previous recording is kept.
     void reportFunctionChange(const QString &function);
     void slotMeterSilent();
@@ -195,6 +198,8 @@ private:
     bool paused = false;
     bool tableFull = false;
     QDateTime firstRowTime;
+    QDateTime lastRowTime;
+    QTimer *statusTimer = nullptr;
     QAction *actionPause = nullptr;
     QLabel *linkLabel = nullptr;
     QLabel *recordingLabel = nullptr;

@@ -17,6 +17,9 @@
 
 namespace {
 
+// How often at most the recording's fields follow the readings.
+constexpr int kStatusRefreshMs = 250;
+
 // A span of time as hours, minutes and seconds; the hours go on past a day.
 QString spanText(qint64 msecs)
 {
@@ -55,6 +58,11 @@ void Widget::setUpStatusBar()
     connect(actionPause, &QAction::toggled, this, &Widget::setPaused);
     setPaused(false);
 
+    statusTimer = new QTimer(this);
+    statusTimer->setSingleShot(true);
+    statusTimer->setInterval(kStatusRefreshMs);
+    connect(statusTimer, &QTimer::timeout, this, &Widget::showRecordingState);
+
     reconnectTimer = new QTimer(this);
     reconnectTimer->setInterval(kReconnectIntervalMs);
     connect(reconnectTimer, &QTimer::timeout, this, &Widget::tryReconnect);
@@ -80,7 +88,12 @@ void Widget::showLinkState()
     linkLabel->setText(text);
 }
 
-// Runs for every reading: a few comparisons, and labels rewritten only when their text changes.
+void Widget::scheduleRecordingState()
+{
+    if (!statusTimer->isActive())
+        statusTimer->start();
+}
+
 void Widget::showRecordingState()
 {
     const int rows = dataModel->rowCount();
@@ -96,15 +109,15 @@ void Widget::showRecordingState()
     recordingLabel->setText(state);
     rowsLabel->setText(dmm->isInfinite() ? tr("rows: %1").arg(rows)
                                          : tr("rows: %1 of %2").arg(rows).arg(dmm->samplePoints()));
-    if (rows == 0)
-        elapsedLabel->clear();
+    elapsedLabel->setText(
+        rows == 0 ? QString() : tr("elapsed %1").arg(spanText(firstRowTime.msecsTo(lastRowTime))));
 }
 
-void Widget::showElapsed(int row, const QDateTime &time)
+void Widget::noteRowTime(int row, const QDateTime &time)
 {
     if (row == 0)
         firstRowTime = time;
-    elapsedLabel->setText(tr("elapsed %1").arg(spanText(firstRowTime.msecsTo(time))));
+    lastRowTime = time;
 }
 
 void Widget::slotMessage(QString msg)
@@ -165,6 +178,7 @@ void Widget::reportTableFull()
     if (tableFull)
         return;
     tableFull = true;
+    showRecordingState();
     const int rows = dataModel->rowCount();
     const QString place = recordingPlace();
     ui->statusBar->showMessage(

@@ -149,13 +149,13 @@ bool Widget::importRecording(const QString &fileName)
         ui->chart2->setAutoPrefix(false);
     ui->tv->scrollToBottom();
     tableFull = false;
-    showRecordingState();
     const int rows = dataModel->rowCount();
     for (const int row : {0, rows - 1}) {
         const QString time = dataModel->cellText(row, DataModel::TimeColumn);
         if (!time.isEmpty())
-            showElapsed(row, QDateTime::fromString(time, QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+            noteRowTime(row, QDateTime::fromString(time, QStringLiteral("yyyy-MM-dd hh:mm:ss")));
     }
+    showRecordingState();
     // The recording read is closed: the next reading from the meter starts a new one.
     admission.forgetFunction();
     if (journal)

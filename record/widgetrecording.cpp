@@ -89,12 +89,12 @@ void Widget::runRecordingStep(DmmData *reading)
     if (verdict == RecordingAdmission::Verdict::Record) {
         tableFull = false;
         recordReading(reading);
+        scheduleRecordingState();
     } else {
         if (verdict == RecordingAdmission::Verdict::TableFull)
             reportTableFull();
         delete reading;
     }
-    showRecordingState();
 }
 
 void Widget::reportFunctionChange(const QString &function)
@@ -125,7 +125,7 @@ void Widget::recordReading(DmmData *reading)
     const int row = dataModel->appendRecord(reading) - 1;
     journalRow(row);
     ui->tv->scrollToBottom();
-    showElapsed(row, time);
+    noteRowTime(row, time);
 
     currentChart->setAutoPrefix(isScaledFunction(function));
     if (dual)
