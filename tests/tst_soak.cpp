@@ -4,7 +4,6 @@
 
 #include "meter/deviceselector.h"
 #include "meter/dmmdata.h"
-#include "meter/functionentry.h"
 #include "meter/meterkeys.h"
 #include "meter/mydmm.h"
 #include "meter/simlink.h"
@@ -24,17 +23,14 @@ constexpr int kLogEntries = 256; // the meter's log reaches back over the replie
 constexpr int kProgressTimeoutMs = 20000; // longer without progress counts as a hang
 constexpr char kNoThreadCaches[] = "glibc.malloc.tcache_count=0:glibc.malloc.arena_max=1";
 
-int soakSeconds()
-{
-    const int seconds = qEnvironmentVariableIntValue("KLM704_SOAK_SECONDS");
-    return seconds > 0 ? seconds : 120;
-}
+const int kSoakSeconds = qEnvironmentVariableIntValue("KLM704_SOAK_SECONDS") > 0
+                             ? qEnvironmentVariableIntValue("KLM704_SOAK_SECONDS")
+                             : 120;
 
 // Bytes the allocator has handed out and not got back, in every arena and in mapped blocks.
 qint64 bytesInUse()
 {
-    const struct mallinfo2 info = mallinfo2();
-    return qint64(info.uordblks) + qint64(info.hblkhd);
+    return qint64(mallinfo2().uordblks) + qint64(mallinfo2().hblkhd);
 }
 
 // QTest::qWait would sleep between its passes and hold the driver back.
@@ -45,58 +41,10 @@ void runEvents(int milliseconds)
     loop.exec();
 }
 
-// Holds the readings up against the replies the meter logged. Strict: each reading must be the
-// next reply sent; otherwise a later intact one, and the intact ones passed over count as lost.
-struct Ledger
-{
-    // Counts afresh from the next reply the meter sends; the link must be closed.
-    void startPhase(bool strictly)
-    {
-        strict = strictly;
-        next = meter.repliesSent();
-        lost = 0;
-        mismatch.clear();
-    }
-    void take(const DmmData &reading)
-    {
-        ++readings;
-        const QList<VirtualMeter::SentReply> log = meter.sentReplies();
-        const qint64 firstLogged = meter.repliesSent() - log.size();
-        qint64 passedOver = 0;
-        for (qint64 index = qMax(next, firstLogged); index < meter.repliesSent(); ++index) {
-            const VirtualMeter::SentReply &sent = log.at(int(index - firstLogged));
-            if (sent.intact && sent.function == reading.entry()->functionCode() &&
-                sent.range == reading.entry()->rangeCode() &&
-                QLatin1String(sent.text) == reading.valueText()) {
-                if (!strict || index == next) {
-                    lost += passedOver;
-                    next = index + 1;
-                    return;
-                }
-                break;
-            }
-            passedOver += sent.intact ? 1 : 0;
-        }
-        if (mismatch.isEmpty())
-            mismatch = QStringLiteral("\"%1\" is not reply %2").arg(reading.valueText()).arg(next);
-    }
-    // Replies sent that have not become readings yet.
-    qint64 outstanding() const { return meter.repliesSent() - next; }
-
-    const VirtualMeter &meter;
-    bool strict = true;
-    qint64 next = 0, readings = 0, lost = 0;
-    QString mismatch;
-};
-
-struct Figures
-{
-    qint64 repliesSent = 0, readings = 0;
-    int reconnects = 0, keys = 0, noiseBursts = 0, corrupted = 0, dropped = 0, unplugs = 0;
-};
-
 } // namespace
 
+// Holds the readings up against the replies the meter logged. Strict: each reading must be the
+// next reply sent; otherwise a later intact one, and the intact ones passed over count as lost.
 class TestSoak : public QObject
 {
     Q_OBJECT
@@ -105,17 +53,54 @@ private:
     std::unique_ptr<VirtualMeter> m_meter;
     DeviceSelector m_selector;
     std::unique_ptr<MyDmm> m_dmm;
-    std::unique_ptr<Ledger> m_ledger;
-    Figures m_figures;
-    int m_closedSignals = 0;
-    qint64 m_startBytes = 0;
+    bool m_strict = true;
+    qint64 m_next = 0, m_readings = 0, m_lost = 0, m_startBytes = 0;
+    QString m_mismatch;
+    int m_closedSignals = 0, m_reconnects = 0, m_keys = 0, m_noiseBursts = 0, m_corrupted = 0,
+        m_dropped = 0, m_unplugs = 0;
+
+    // Counts afresh from the next reply the meter sends; the link must be closed.
+    void startPhase(bool strictly)
+    {
+        m_strict = strictly;
+        m_next = m_meter->repliesSent();
+        m_readings = m_lost = m_reconnects = m_keys = m_noiseBursts = m_corrupted = m_dropped =
+            m_unplugs = 0;
+    }
+
+    void take(const DmmData &reading)
+    {
+        ++m_readings;
+        const QList<VirtualMeter::SentReply> log = m_meter->sentReplies();
+        const qint64 firstLogged = m_meter->repliesSent() - log.size();
+        qint64 passedOver = 0;
+        for (qint64 index = qMax(m_next, firstLogged); index < m_meter->repliesSent(); ++index) {
+            const VirtualMeter::SentReply &sent = log.at(int(index - firstLogged));
+            if (sent.intact && sent.function == reading.entry()->functionCode() &&
+                sent.range == reading.entry()->rangeCode() &&
+                QLatin1String(sent.text) == reading.valueText()) {
+                if (!m_strict || index == m_next) {
+                    m_lost += passedOver;
+                    m_next = index + 1;
+                    return;
+                }
+                break;
+            }
+            passedOver += sent.intact ? 1 : 0;
+        }
+        if (m_mismatch.isEmpty())
+            m_mismatch =
+                QStringLiteral("\"%1\" is not reply %2").arg(reading.valueText()).arg(m_next);
+    }
+    // Replies sent that have not become readings yet.
+    qint64 outstanding() const { return m_meter->repliesSent() - m_next; }
 
     void pressRandomKey()
     {
         const auto &key =
             meterkeys::kNamedKeys.at(m_random.bounded(int(meterkeys::kNamedKeys.size())));
         m_dmm->sendKey(QByteArray(1, char(key.code)));
-        ++m_figures.keys;
+        ++m_keys;
     }
 
     // Each close, asked for or by a pulled cable, gives one closed signal; a link without its cable
@@ -124,12 +109,9 @@ private:
     void reconnect(bool pullCable, bool waitForReplies = false)
     {
         if (waitForReplies)
-            QTRY_VERIFY_WITH_TIMEOUT(m_ledger->outstanding() == 0, kProgressTimeoutMs);
+            QTRY_VERIFY_WITH_TIMEOUT(outstanding() == 0, kProgressTimeoutMs);
         const int closedBefore = m_closedSignals;
-        if (pullCable)
-            m_meter->unplug();
-        else
-            m_dmm->close();
+        pullCable ? m_meter->unplug() : m_dmm->close();
         QCOMPARE(m_closedSignals, closedBefore + 1);
         QVERIFY(!m_dmm->isOpen());
         if (pullCable) {
@@ -139,9 +121,9 @@ private:
             m_dmm->close();
         }
         QVERIFY(m_dmm->open());
-        const qint64 before = m_ledger->readings;
-        QTRY_VERIFY_WITH_TIMEOUT(m_ledger->readings > before, kProgressTimeoutMs);
-        ++(pullCable ? m_figures.unplugs : m_figures.reconnects);
+        const qint64 before = m_readings;
+        QTRY_VERIFY_WITH_TIMEOUT(m_readings > before, kProgressTimeoutMs);
+        ++(pullCable ? m_unplugs : m_reconnects);
     }
 
     void injectRandomFault()
@@ -149,12 +131,11 @@ private:
         const int kind = int(m_random.bounded(4)), count = int(m_random.bounded(1, 4));
         if (kind == 3)
             return reconnect(true);
-        kind == 0
-            ? m_meter->injectNoise(int(m_random.bounded(1, 64)))
-            : (kind == 1 ? m_meter->corruptNextReplies(count) : m_meter->dropNextReplies(count));
-        (kind == 0   ? m_figures.noiseBursts
-         : kind == 1 ? m_figures.corrupted
-                     : m_figures.dropped) += kind == 0 ? 1 : count;
+        if (kind == 0)
+            m_meter->injectNoise(int(m_random.bounded(1, 64)));
+        else
+            kind == 1 ? m_meter->corruptNextReplies(count) : m_meter->dropNextReplies(count);
+        (kind == 0 ? m_noiseBursts : kind == 1 ? m_corrupted : m_dropped) += kind == 0 ? 1 : count;
     }
 
     void closeAndSettle()
@@ -164,18 +145,16 @@ private:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
-    // Runs one phase for half the soak time and prints its figures.
-    Figures run(bool faults)
+    // Runs one phase for half the soak time, prints its figures and returns the replies sent.
+    qint64 run(bool faults)
     {
-        m_ledger->startPhase(!faults);
-        Figures &figures = m_figures = Figures();
+        startPhase(!faults);
         const qint64 sentBefore = m_meter->repliesSent();
-        const qint64 readingsBefore = m_ledger->readings;
         [&] {
             QVERIFY(m_dmm->open());
             QElapsedTimer clock;
             clock.start();
-            while (clock.elapsed() < soakSeconds() * 500 && !QTest::currentTestFailed()) {
+            while (clock.elapsed() < kSoakSeconds * 500 && !QTest::currentTestFailed()) {
                 const quint32 dice = m_random.bounded(100);
                 if (dice < 70)
                     runEvents(int(m_random.bounded(1, 10)));
@@ -186,18 +165,16 @@ private:
                 else if (faults)
                     injectRandomFault();
             }
-            QTRY_VERIFY_WITH_TIMEOUT(m_ledger->outstanding() == 0 || faults, kProgressTimeoutMs);
+            QTRY_VERIFY_WITH_TIMEOUT(outstanding() == 0 || faults, kProgressTimeoutMs);
         }();
         closeAndSettle();
-        figures.repliesSent = m_meter->repliesSent() - sentBefore;
-        figures.readings = m_ledger->readings - readingsBefore;
+        const qint64 sent = m_meter->repliesSent() - sentBefore;
         qInfo("soak %s line: %lld replies sent, %lld readings received, %lld lost; %d reconnects, "
               "%d keys; faults: %d noise bursts, %d spoilt checksums, %d unanswered commands, "
               "%d unplugs",
-              faults ? "faulty" : "clean", figures.repliesSent, figures.readings, m_ledger->lost,
-              figures.reconnects, figures.keys, figures.noiseBursts, figures.corrupted,
-              figures.dropped, figures.unplugs);
-        return figures;
+              faults ? "faulty" : "clean", sent, m_readings, m_lost, m_reconnects, m_keys,
+              m_noiseBursts, m_corrupted, m_dropped, m_unplugs);
+        return sent;
     }
 
 private slots:
@@ -206,7 +183,7 @@ private slots:
         bool seeded = false;
         quint32 seed = quint32(qEnvironmentVariableIntValue("KLM704_SOAK_SEED", &seeded));
         seed = seeded ? seed : QRandomGenerator::global()->generate();
-        qInfo("soak: seed %u (KLM704_SOAK_SEED), %d s per phase", seed, soakSeconds() / 2);
+        qInfo("soak: seed %u (KLM704_SOAK_SEED), %d s per phase", seed, kSoakSeconds / 2);
         m_random.seed(seed);
         m_meter = std::make_unique<VirtualMeter>(seed);
         m_meter->setTimeScale(0);
@@ -217,44 +194,42 @@ private slots:
         m_dmm = std::make_unique<MyDmm>(&m_selector);
         m_dmm->setSampleRate(0);
         m_dmm->setThreadTiming({200, 3, 0, 3000});
-        m_ledger = std::make_unique<Ledger>(Ledger{*m_meter, true, 0, 0, 0, {}});
-        connect(m_dmm.get(), &Dmm::display, this, [this](const DmmData *data) {
-            m_ledger->take(*std::unique_ptr<const DmmData>(data));
-        });
+        connect(m_dmm.get(), &Dmm::display, this,
+                [this](const DmmData *data) { take(*std::unique_ptr<const DmmData>(data)); });
         connect(m_dmm.get(), &Dmm::closed, this, [this] { ++m_closedSignals; });
 
         // One round of everything first: what Qt and the allocator set up once, and the meter's
         // full log, are in place before the memory is measured.
-        m_ledger->startPhase(false);
+        startPhase(false);
         QVERIFY(m_dmm->open());
         pressRandomKey();
         reconnect(false);
         reconnect(true);
         QTRY_VERIFY_WITH_TIMEOUT(m_meter->repliesSent() > kLogEntries, kProgressTimeoutMs);
         closeAndSettle();
-        QCOMPARE(m_ledger->mismatch, QString());
+        QCOMPARE(m_mismatch, QString());
         m_startBytes = bytesInUse();
     }
 
     void cleanLinkTurnsEveryReplyIntoOneReading()
     {
-        const Figures figures = run(false);
-        QCOMPARE(m_ledger->mismatch, QString());
-        QCOMPARE(figures.readings, figures.repliesSent);
-        QCOMPARE(m_ledger->lost, 0);
-        QVERIFY(figures.readings > 0);
+        const qint64 sent = run(false);
+        QCOMPARE(m_mismatch, QString());
+        QCOMPARE(m_readings, sent);
+        QCOMPARE(m_lost, 0);
+        QVERIFY(sent > 0);
     }
 
     // Lost: replies on their way when the link closed or the cable was pulled, at most one for the
     // current command and one for a command the previous worker handed out as it stopped.
     void faultyLinkDeliversOnlyWhatTheMeterSent()
     {
-        const Figures figures = run(true);
-        QCOMPARE(m_ledger->mismatch, QString());
-        QVERIFY(figures.readings > 0);
-        QVERIFY(figures.noiseBursts > 0 && figures.corrupted > 0 && figures.unplugs > 0);
-        QVERIFY2(m_ledger->lost <= 2 * (figures.reconnects + figures.unplugs + 1),
-                 qPrintable(QStringLiteral("%1 replies lost").arg(m_ledger->lost)));
+        run(true);
+        QCOMPARE(m_mismatch, QString());
+        QVERIFY(m_readings > 0);
+        QVERIFY(m_noiseBursts > 0 && m_corrupted > 0 && m_unplugs > 0);
+        QVERIFY2(m_lost <= 2 * (m_reconnects + m_unplugs + 1),
+                 qPrintable(QStringLiteral("%1 replies lost").arg(m_lost)));
     }
 
     // The tolerance covers what Qt keeps and may grow (posted events, timer ids, connection lists);
@@ -280,7 +255,7 @@ int main(int argc, char **argv)
     }
     // A phase may run longer than the test runner's watchdog allows one test function.
     if (!qEnvironmentVariableIsSet("QTEST_FUNCTION_TIMEOUT"))
-        qputenv("QTEST_FUNCTION_TIMEOUT", QByteArray::number((soakSeconds() / 2 + 300) * 1000));
+        qputenv("QTEST_FUNCTION_TIMEOUT", QByteArray::number((kSoakSeconds / 2 + 300) * 1000));
     QCoreApplication app(argc, argv);
     TestSoak test;
     return QTest::qExec(&test, argc, argv);
