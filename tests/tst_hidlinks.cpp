@@ -21,7 +21,7 @@ const QByteArray kVendorUnnumbered = QByteArray::fromHex("0600ff0901a101150026ff
 // device and the link's reader thread (standard primitives: the thread checker sees them).
 struct FakeHid : HidBackend, std::enable_shared_from_this<FakeHid>
 {
-    QList<HIDDeviceInfo> devices;
+    QMultiHash<quint32, HIDDeviceInfo> devices; // by vendor and product ID
     OpenError openError = OpenError::None;
     QString openedPath;
     std::mutex mutex;
@@ -34,11 +34,7 @@ struct FakeHid : HidBackend, std::enable_shared_from_this<FakeHid>
 
     QList<HIDDeviceInfo> enumerate(quint16 vendorId, quint16 productId) override
     {
-        QList<HIDDeviceInfo> found;
-        for (const HIDDeviceInfo &info : qAsConst(devices))
-            if (info.vendorId == vendorId && info.productId == productId)
-                found.append(info);
-        return found;
+        return devices.values(quint32(vendorId) << 16 | productId);
     }
     std::unique_ptr<HidDevice> open(const QString &path, OpenError *error,
                                     QString *reason) override;
@@ -65,51 +61,49 @@ struct FakeHid : HidBackend, std::enable_shared_from_this<FakeHid>
     }
 };
 
-class FakeHidDevice : public HidDevice
+struct FakeHidDevice : HidDevice
 {
-public:
-    explicit FakeHidDevice(std::shared_ptr<FakeHid> hid)
-        : m_hid(std::move(hid))
+    std::shared_ptr<FakeHid> hid;
+
+    explicit FakeHidDevice(std::shared_ptr<FakeHid> backend)
+        : hid(std::move(backend))
     {
     }
     ~FakeHidDevice() override
     {
-        std::lock_guard<std::mutex> lock(m_hid->mutex);
-        m_hid->closedWhileReading = m_hid->reading;
-        m_hid->events.append(QStringLiteral("close"));
+        std::lock_guard<std::mutex> lock(hid->mutex);
+        hid->closedWhileReading = hid->reading;
+        hid->events.append(QStringLiteral("close"));
     }
     int write(const QByteArray &report) override
     {
-        return m_hid->record("write " + report.toHex(), report.size(), m_hid->writeFails);
+        return hid->record("write " + report.toHex(), report.size(), hid->writeFails);
     }
     int read(QByteArray *report, int timeoutMs) override
     {
-        std::unique_lock<std::mutex> lock(m_hid->mutex);
-        m_hid->reading = true;
-        m_hid->inputArrived.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                     [this] { return !m_hid->inputs.empty() || m_hid->readFails; });
-        m_hid->reading = false;
-        if (m_hid->readFails || m_hid->inputs.empty())
-            return m_hid->readFails ? -1 : 0;
-        *report = m_hid->inputs.front();
-        m_hid->inputs.pop_front();
+        std::unique_lock<std::mutex> lock(hid->mutex);
+        hid->reading = true;
+        hid->inputArrived.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                   [this] { return !hid->inputs.empty() || hid->readFails; });
+        hid->reading = false;
+        if (hid->readFails || hid->inputs.empty())
+            return hid->readFails ? -1 : 0;
+        *report = hid->inputs.front();
+        hid->inputs.pop_front();
         return report->size();
     }
     int sendFeatureReport(const QByteArray &report) override
     {
-        return m_hid->record("set " + report.toHex(), report.size(), m_hid->featureFails);
+        return hid->record("set " + report.toHex(), report.size(), hid->featureFails);
     }
     int getFeatureReport(quint8 id, int size, QByteArray *report) override
     {
         *report = char(id) + QByteArray(size - 1, '\0');
-        return m_hid->record(QStringLiteral("get %1/%2").arg(id, 0, 16).arg(size), size,
-                             m_hid->featureFails);
+        return hid->record(QStringLiteral("get %1/%2").arg(id, 0, 16).arg(size), size,
+                           hid->featureFails);
     }
-    QByteArray reportDescriptor() override { return m_hid->descriptor; }
+    QByteArray reportDescriptor() override { return hid->descriptor; }
     QString errorText() override { return QStringLiteral("fake failure"); }
-
-private:
-    std::shared_ptr<FakeHid> m_hid;
 };
 
 std::unique_ptr<HidDevice> FakeHid::open(const QString &path, OpenError *error, QString *reason)
@@ -132,15 +126,12 @@ struct Rig : SelectorProbe
         for (const QString &cable : cables.split(' ', Qt::SkipEmptyParts)) {
             HIDDeviceInfo info;
             info.path = "/dev/hidraw-" + cable;
-            info.vendorId = cable == "cp" ? 0x10C4 : 0x1A86;
-            info.productId = cable == "cp" ? 0xEA80 : 0xE429;
             info.usagePage = cable == "kbd" ? 0x01 : cable == "media" ? 0x0C : 0xFF00;
-            hid->devices.append(info);
+            hid->devices.insert(cable == "cp" ? 0x10C4EA80 : 0x1A86E429, info);
         }
         selector.setReadTimeout(10);
-        std::shared_ptr<FakeHid> backend = hid;
         selector.setLinkFactory(
-            [backend](const QString &name, const LinkSettings &settings, QString *error) {
+            [backend = hid](const QString &name, const LinkSettings &settings, QString *error) {
                 return createLinkWithHid(name, settings, error, backend);
             });
     }
@@ -159,178 +150,174 @@ class TestHidLinks : public QObject
     Q_OBJECT
 private slots:
     void initTestCase() { logswitch::logOn("klm704.link"); } // warnings reach standard error
-    void everyEndClosesOnce_data();
-    void everyEndClosesOnce();
-    void bridgeFraming_data();
-    void bridgeFraming();
-    void openChoosesTheCableOrExplainsTheFix_data();
-    void openChoosesTheCableOrExplainsTheFix();
-};
 
-// The CP2110's UART is set up on open and disabled on an orderly close, once the reader has
-// stopped; a cable that failed gets no settings. Either end closes the handle and reports once.
-void TestHidLinks::everyEndClosesOnce_data()
-{
-    QTest::addColumn<QString>("device");
-    QTest::addColumn<uint>("baudrate");
-    QTest::addColumn<QString>("end"); // close, read (error) or write (error)
-    QTest::addColumn<QStringList>("openEvents");
-    QTest::addColumn<QStringList>("endEvents");
-    const auto uart = [](const char *config) {
-        return QStringList{"set 4100", QString("set 50") + config + "00000300", "set 4303",
-                           "get 42/7", "set 4101"};
-    };
-    const QStringList closed{"close"};
-    QTest::newRow("cp2110 9600, closed")
-        << "cp2110" << 9600u << "close" << uart("00002580") << QStringList{"set 4100", "close"};
-    QTest::newRow("cp2110 115200, read error")
-        << "cp2110" << 115200u << "read" << uart("0001c200") << closed;
-    QTest::newRow("cp2110, write error")
-        << "cp2110" << 9600u << "write" << uart("00002580") << closed;
-    QTest::newRow("ch9329, closed") << "ch9329" << 9600u << "close" << QStringList() << closed;
-}
-
-void TestHidLinks::everyEndClosesOnce()
-{
-    QFETCH(QString, device);
-    QFETCH(uint, baudrate);
-    QFETCH(QString, end);
-    Rig rig(device);
-    rig.selector.setBaudrate(baudrate);
-    QSignalSpy closed(&rig.selector, &DeviceSelector::closed);
-    QVERIFY2(rig.selector.open(), qPrintable(rig.selector.errorString()));
-    QTEST(rig.hid->takeEvents(), "openEvents");
-    QTest::qWait(30); // the reader waits for a report
-    rig.hid->writeFails = end == "write";
-    if (end == "read")
-        rig.hid->pushInput();
-    else if (end == "write")
-        rig.write(QByteArray(100, 'x'));
-    else
-        rig.selector.close();
-    QTRY_COMPARE(closed.size(), 1);
-    QVERIFY(!rig.selector.isActived());
-    QTEST(rig.hid->takeEvents(), "endEvents");
-    QVERIFY(!rig.hid->closedWhileReading);
-    rig.selector.close();
-    rig.write(kPoll);
-    QTest::qWait(30);
-    QCOMPARE(closed.size(), 1);
-    QCOMPARE(rig.hid->takeEvents(), QStringList());
-}
-
-// The output reports a written frame becomes, and the bytes a sequence of input reports yields.
-void TestHidLinks::bridgeFraming_data()
-{
-    QTest::addColumn<QString>("device");
-    QTest::addColumn<QByteArray>("descriptor");
-    QTest::addColumn<QByteArray>("written");
-    QTest::addColumn<QList<QByteArray>>("reports");
-    QTest::addColumn<QList<QByteArray>>("inputs");
-    QTest::addColumn<QByteArray>("received");
-    QByteArray data;
-    for (int i = 0; i < 100; ++i)
-        data.append(char(i));
-    const QByteArray reply = frame::build(QByteArray(14, '\x30'));
-    const QByteArray pollReport = hex("0006abcd035e01d9");
-    // The count comes from byte 0: empty, padded and non-data reports carry no other bytes.
-    QTest::newRow("cp2110, two reports")
-        << "cp2110" << QByteArray() << data
-        << QList<QByteArray>{char(63) + data.left(63), char(37) + data.mid(63)}
-        << QList<QByteArray>{char(3) + reply.left(3), hex("00ffff"),
-                             char(16) + reply.mid(3, 16) + hex("eeeeee"), 'x' + QByteArray(63, 'x')}
-        << reply;
-    QTest::newRow("ch9329, unnumbered, padded input")
-        << "ch9329" << kVendorUnnumbered << kPoll
-        << QList<QByteArray>{pollReport + QByteArray(57, 0)}
-        << QList<QByteArray>{hex("03abcd10") + QByteArray(61, 0)} << hex("abcd10");
-    QTest::newRow("ch9329, report ID 2, 32 bytes")
-        << "ch9329" << kVendorId2Size32 << kPoll
-        << QList<QByteArray>{hex("0206abcd035e01d9") + QByteArray(25, 0)}
-        << QList<QByteArray>{hex("0203abcd10")} << hex("abcd10");
-    QTest::newRow("truncated descriptor")
-        << "ch9329" << hex("0600") << kPoll << QList<QByteArray>{pollReport + QByteArray(57, 0)}
-        << QList<QByteArray>() << QByteArray();
-}
-
-void TestHidLinks::bridgeFraming()
-{
-    QFETCH(QString, device);
-    QFETCH(QList<QByteArray>, inputs);
-    QFETCH(QByteArray, received);
-    Rig rig(device);
-    QFETCH(QByteArray, descriptor);
-    rig.hid->descriptor = descriptor;
-    QVERIFY(rig.selector.open());
-    rig.hid->takeEvents();
-    QFETCH(QByteArray, written);
-    QFETCH(QList<QByteArray>, reports);
-    QStringList writes;
-    for (const QByteArray &report : reports)
-        writes << "write " + report.toHex();
-    rig.write(written);
-    QCOMPARE(rig.hid->takeEvents(), writes);
-    for (const QByteArray &input : inputs)
-        rig.hid->pushInput(input);
-    QTRY_COMPARE(rig.received, received);
-    QTest::qWait(30);
-    QCOMPARE(rig.received, received);
-}
-
-void TestHidLinks::openChoosesTheCableOrExplainsTheFix_data()
-{
-    QTest::addColumn<QString>("device");
-    QTest::addColumn<QString>("cables");
-    QTest::addColumn<int>("error"); // how opening the device fails; -1 its settings are refused
-    QTest::addColumn<QStringList>("phrases"); // of the error, or the path of the device opened
-    const QStringList udev = {"permission denied", "70-klm704.rules",
-                              "udevadm control --reload-rules && sudo udevadm trigger",
-                              "unplug the cable and plug it in again"};
-    const auto row = [](const char *name, const char *device, const char *cables,
-                        HidBackend::OpenError error, const QStringList &phrases) {
-        QTest::newRow(name) << device << cables << int(error) << phrases;
-    };
-    using E = HidBackend::OpenError;
-    // "auto" takes a CH9329 before a CP2110; of a CH9329's interfaces only the vendor one will do.
-    row("auto, both", "auto", "cp ch", E::None, {"/dev/hidraw-ch"});
-    row("auto, CP2110 alone", "auto", "cp", E::None, {"/dev/hidraw-cp"});
-    row("CH9329 interfaces", "ch9329", "kbd media ch", E::None, {"/dev/hidraw-ch"});
-    row("auto, none", "auto", "", E::None, {"No CH9329 or CP2110 meter cable found"});
-    row("no permission", "ch9329", "cp ch", E::PermissionDenied, udev);
-    row("in use", "cp2110", "cp ch", E::Busy, {"in use by another program", "plug it in again"});
-    QTest::newRow("settings refused")
-        << "cp2110"
-        << "cp ch" << -1 << QStringList{"refused its settings", "plug it in again"};
-}
-
-void TestHidLinks::openChoosesTheCableOrExplainsTheFix()
-{
-    QFETCH(QString, device);
-    QFETCH(QString, cables);
-    QFETCH(int, error);
-    QFETCH(QStringList, phrases);
-    Rig rig(device, cables);
-    rig.hid->featureFails = error < 0;
-    rig.hid->openError = HidBackend::OpenError(qMax(error, 0));
-    QSignalSpy opened(&rig.selector, &DeviceSelector::opened);
-    if (error > 0)
-        QTest::ignoreMessage(QtWarningMsg,
-                             QRegularExpression("^Cannot open device " + device + " : .*cable"));
-    const bool opens = phrases.first().startsWith("/dev/");
-    QCOMPARE(rig.selector.open(), opens);
-    QCOMPARE(opened.size(), int(opens));
-    QCOMPARE(rig.selector.isActived(), opens);
-    if (opens) {
-        QCOMPARE(rig.hid->openedPath, phrases.first());
-        return;
+    // The CP2110's UART is set up on open and disabled on an orderly close, once the reader has
+    // stopped; a cable that failed gets no settings. Either end closes the handle and reports once.
+    void everyEndClosesOnce_data()
+    {
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<uint>("baudrate");
+        QTest::addColumn<QString>("end"); // close, read (error) or write (error)
+        QTest::addColumn<QStringList>("openEvents");
+        QTest::addColumn<QStringList>("endEvents");
+        const auto uart = [](const char *config) {
+            return QStringList{"set 4100", QString("set 50") + config + "00000300", "set 4303",
+                               "get 42/7", "set 4101"};
+        };
+        const QStringList closed{"close"};
+        QTest::newRow("cp2110 9600, closed")
+            << "cp2110" << 9600u << "close" << uart("00002580") << QStringList{"set 4100", "close"};
+        QTest::newRow("cp2110 115200, read error")
+            << "cp2110" << 115200u << "read" << uart("0001c200") << closed;
+        QTest::newRow("cp2110, write error")
+            << "cp2110" << 9600u << "write" << uart("00002580") << closed;
+        QTest::newRow("ch9329, closed") << "ch9329" << 9600u << "close" << QStringList() << closed;
     }
-    for (const QString &phrase : phrases)
-        QVERIFY2(rig.selector.errorString().contains(phrase),
-                 qPrintable(rig.selector.errorString()));
-    // A device that was opened is closed again; none is opened when no cable will do.
-    QCOMPARE(rig.hid->takeEvents(), error < 0 ? QStringList{"close"} : QStringList());
-    QCOMPARE(rig.hid->openedPath.isEmpty(), error != -1);
-}
+
+    void everyEndClosesOnce()
+    {
+        QFETCH(QString, device);
+        QFETCH(uint, baudrate);
+        QFETCH(QString, end);
+        Rig rig(device);
+        rig.selector.setBaudrate(baudrate);
+        QSignalSpy closed(&rig.selector, &DeviceSelector::closed);
+        QVERIFY2(rig.selector.open(), qPrintable(rig.selector.errorString()));
+        QTEST(rig.hid->takeEvents(), "openEvents");
+        QTest::qWait(30); // the reader waits for a report
+        rig.hid->writeFails = end == "write";
+        if (end == "read")
+            rig.hid->pushInput();
+        else if (end == "write")
+            rig.write(QByteArray(100, 'x'));
+        else
+            rig.selector.close();
+        QTRY_COMPARE(closed.size(), 1);
+        QVERIFY(!rig.selector.isActived());
+        QTEST(rig.hid->takeEvents(), "endEvents");
+        QVERIFY(!rig.hid->closedWhileReading);
+        rig.selector.close();
+        rig.write(kPoll);
+        QTest::qWait(30);
+        QCOMPARE(closed.size(), 1);
+        QCOMPARE(rig.hid->takeEvents(), QStringList());
+    }
+
+    // The output reports a written frame becomes, and the bytes a sequence of input reports yields.
+    void bridgeFraming_data()
+    {
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<QByteArray>("descriptor");
+        QTest::addColumn<QByteArray>("written");
+        QTest::addColumn<QList<QByteArray>>("reports");
+        QTest::addColumn<QList<QByteArray>>("inputs");
+        QTest::addColumn<QByteArray>("received");
+        QByteArray data;
+        for (int i = 0; i < 100; ++i)
+            data.append(char(i));
+        const QByteArray reply = frame::build(QByteArray(14, '\x30'));
+        const QByteArray pollReport = hex("0006abcd035e01d9");
+        // The count comes from byte 0: empty, padded and non-data reports carry no other bytes.
+        QTest::newRow("cp2110, two reports")
+            << "cp2110" << QByteArray() << data
+            << QList<QByteArray>{char(63) + data.left(63), char(37) + data.mid(63)}
+            << QList<QByteArray>{char(3) + reply.left(3), hex("00ffff"),
+                                 char(16) + reply.mid(3, 16) + hex("eeeeee"),
+                                 'x' + QByteArray(63, 'x')}
+            << reply;
+        QTest::newRow("ch9329, unnumbered, padded input")
+            << "ch9329" << kVendorUnnumbered << kPoll
+            << QList<QByteArray>{pollReport + QByteArray(57, 0)}
+            << QList<QByteArray>{hex("03abcd10") + QByteArray(61, 0)} << hex("abcd10");
+        QTest::newRow("ch9329, report ID 2, 32 bytes")
+            << "ch9329" << kVendorId2Size32 << kPoll
+            << QList<QByteArray>{hex("0206abcd035e01d9") + QByteArray(25, 0)}
+            << QList<QByteArray>{hex("0203abcd10")} << hex("abcd10");
+        QTest::newRow("truncated descriptor")
+            << "ch9329" << hex("0600") << kPoll << QList<QByteArray>{pollReport + QByteArray(57, 0)}
+            << QList<QByteArray>() << QByteArray();
+    }
+
+    void bridgeFraming()
+    {
+        QFETCH(QString, device);
+        QFETCH(QByteArray, received);
+        Rig rig(device);
+        QFETCH(QByteArray, descriptor);
+        rig.hid->descriptor = descriptor;
+        QVERIFY(rig.selector.open());
+        rig.hid->takeEvents();
+        QFETCH(QByteArray, written);
+        QFETCH(QList<QByteArray>, reports);
+        QFETCH(QList<QByteArray>, inputs);
+        QStringList writes;
+        for (const QByteArray &report : reports)
+            writes << "write " + report.toHex();
+        rig.write(written);
+        QCOMPARE(rig.hid->takeEvents(), writes);
+        for (const QByteArray &input : inputs)
+            rig.hid->pushInput(input);
+        QTRY_COMPARE(rig.received, received);
+        QTest::qWait(30);
+        QCOMPARE(rig.received, received);
+    }
+
+    void openChoosesTheCableOrExplainsTheFix_data()
+    {
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<QString>("cables");
+        QTest::addColumn<int>("error"); // how opening the device fails; -1 its settings are refused
+        QTest::addColumn<QStringList>("phrases"); // of the error, or the path of the device opened
+        const QStringList udev = {"permission denied", "70-klm704.rules",
+                                  "udevadm control --reload-rules && sudo udevadm trigger",
+                                  "unplug the cable and plug it in again"};
+        const auto row = [](const char *name, const char *device, const char *cables,
+                            HidBackend::OpenError error, const QStringList &phrases) {
+            QTest::newRow(name) << device << cables << int(error) << phrases;
+        };
+        using E = HidBackend::OpenError;
+        // "auto" takes a CH9329 before a CP2110; of a CH9329's interfaces only the vendor one will
+        // do.
+        row("auto, both", "auto", "cp ch", E::None, {"/dev/hidraw-ch"});
+        row("auto, CP2110 alone", "auto", "cp", E::None, {"/dev/hidraw-cp"});
+        row("CH9329 interfaces", "ch9329", "kbd media ch", E::None, {"/dev/hidraw-ch"});
+        row("auto, none", "auto", "", E::None, {"No CH9329 or CP2110 meter cable found"});
+        row("no permission", "ch9329", "cp ch", E::PermissionDenied, udev);
+        row("in use", "cp2110", "cp ch", E::Busy,
+            {"in use by another program", "plug it in again"});
+        row("settings refused", "cp2110", "cp ch", E(-1),
+            {"refused its settings", "plug it in again"});
+    }
+
+    void openChoosesTheCableOrExplainsTheFix()
+    {
+        QFETCH(QString, device);
+        QFETCH(QString, cables);
+        QFETCH(int, error);
+        QFETCH(QStringList, phrases);
+        Rig rig(device, cables);
+        rig.hid->featureFails = error < 0;
+        rig.hid->openError = HidBackend::OpenError(qMax(error, 0));
+        QSignalSpy opened(&rig.selector, &DeviceSelector::opened);
+        if (error > 0)
+            QTest::ignoreMessage(
+                QtWarningMsg, QRegularExpression("^Cannot open device " + device + " : .*cable"));
+        const bool opens = phrases.first().startsWith("/dev/");
+        QCOMPARE(rig.selector.open(), opens);
+        QCOMPARE(opened.size(), int(opens));
+        QCOMPARE(rig.selector.isActived(), opens);
+        if (opens) {
+            QCOMPARE(rig.hid->openedPath, phrases.first());
+            return;
+        }
+        for (const QString &phrase : phrases)
+            QVERIFY2(rig.selector.errorString().contains(phrase),
+                     qPrintable(rig.selector.errorString()));
+        // A device that was opened is closed again; none is opened when no cable will do.
+        QCOMPARE(rig.hid->takeEvents(), error < 0 ? QStringList{"close"} : QStringList());
+        QCOMPARE(rig.hid->openedPath.isEmpty(), error != -1);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestHidLinks)
 #include "tst_hidlinks.moc"
