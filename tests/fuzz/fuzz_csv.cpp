@@ -15,20 +15,14 @@
 
 namespace {
 
-// A table whose rows repeat a few texts many times, cheaply.
-class TextTable : public QAbstractTableModel
+// A table whose rows repeat a few texts many times, cheaply: the header first, then the rows.
+struct TextTable : QAbstractTableModel
 {
-public:
-    TextTable(const QList<QStringList> &records, int copies)
-        : m_records(records)
-        , m_copies(copies)
-    {
-    }
-    int rowCount(const QModelIndex & = {}) const override
-    {
-        return (m_records.size() - 1) * m_copies;
-    }
-    int columnCount(const QModelIndex & = {}) const override { return m_records[0].size(); }
+    QList<QStringList> records;
+    int copies = 1;
+
+    int rowCount(const QModelIndex & = {}) const override { return (records.size() - 1) * copies; }
+    int columnCount(const QModelIndex & = {}) const override { return records[0].size(); }
     QVariant data(const QModelIndex &index, int role) const override
     {
         return role == Qt::DisplayRole ? row(index.row()).at(index.column()) : QVariant();
@@ -36,13 +30,9 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override
     {
         const bool title = orientation == Qt::Horizontal && role == Qt::DisplayRole;
-        return title ? m_records[0].at(section) : QVariant();
+        return title ? records[0].at(section) : QVariant();
     }
-    const QStringList &row(int row) const { return m_records[1 + row % (m_records.size() - 1)]; }
-
-private:
-    const QList<QStringList> m_records; // the header first
-    const int m_copies;
+    const QStringList &row(int row) const { return records[1 + row % (records.size() - 1)]; }
 };
 
 QList<QStringList> readBack(const QString &text)
@@ -66,7 +56,9 @@ void checkLines(const QList<QStringList> &records)
 // The writer's output: the header line, then every row, and nothing else.
 void checkWriter(const QList<QStringList> &records, int copies)
 {
-    const TextTable table(records, copies);
+    TextTable table;
+    table.records = records;
+    table.copies = copies;
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     check(writeCsv(&table, buffer), "the writer failed on a buffer");

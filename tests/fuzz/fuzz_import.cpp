@@ -15,23 +15,21 @@
 
 namespace {
 
-const recordsamples::RecordSetup &setup()
-{
-    static const recordsamples::RecordSetup instance;
-    return instance;
-}
-
 // A file read into a table and chart samples of its own, in chunks of the given size.
 struct Read
 {
+    static const recordsamples::RecordSetup &setup()
+    {
+        static const recordsamples::RecordSetup instance;
+        return instance;
+    }
     Read(const QByteArray &bytes, int chunk)
         : table(setup().columns)
     {
         RecordingReader reader({&setup().defaultTable, &setup().eTable},
                                {englishRecordColumnTitles()});
         reader.setChunkSize(chunk);
-        QBuffer buffer;
-        buffer.setData(bytes);
+        QBuffer buffer(const_cast<QByteArray *>(&bytes));
         buffer.open(QIODevice::ReadOnly);
         result = reader.read(buffer, bytes.size(), {&table, &chart, &second});
     }

@@ -43,27 +43,14 @@ int validFrameAt(const QByteArray &stream, int offset)
     return frame::checksum(stream.constData() + offset, length + 1) == sent ? length + 3 : 0;
 }
 
-// Delivered frames are valid and taken from the stream in order without overlap.
-void checkDeliveredFramesCameFromStream(const QByteArray &stream)
-{
-    int from = 0;
-    for (const QByteArray &frame : delivered) {
-        check(validFrameAt(frame, 0) == frame.size(), "delivered frame is not valid");
-        from = stream.indexOf(frame, from);
-        check(from >= 0, "delivered frame is not in the stream in order");
-        from += frame.size();
-    }
-}
-
 // Nothing valid is lost: a valid frame that overlaps no other valid frame cannot be mistaken
 // for garbage, whatever the chunking, so it is delivered.
 void checkIsolatedFramesWereDelivered(const QByteArray &stream)
 {
     std::vector<std::pair<int, int>> spans; // start and end of each valid frame, by start
-    for (int offset = 0; offset < stream.size(); ++offset) {
+    for (int offset = 0; offset < stream.size(); ++offset)
         if (const int size = validFrameAt(stream, offset))
             spans.push_back({offset, offset + size});
-    }
     size_t found = 0; // of the isolated frames, in order among the delivered ones
     int furthestEnd = 0;
     for (size_t i = 0; i < spans.size(); ++i) {
@@ -78,12 +65,19 @@ void checkIsolatedFramesWereDelivered(const QByteArray &stream)
     }
 }
 
-// With SampleRate 0 every delivered reply of known codes is one reading, in order.
-void checkReadings(const std::vector<std::unique_ptr<const DmmData>> &readings,
-                   const FunctionTable &table)
+// Delivered frames are valid and taken from the stream in order without overlap; with SampleRate
+// 0 every delivered reply of known codes is one reading, in order.
+void checkDelivered(const QByteArray &stream,
+                    const std::vector<std::unique_ptr<const DmmData>> &readings,
+                    const FunctionTable &table)
 {
     size_t next = 0;
+    int from = 0;
     for (const QByteArray &frame : delivered) {
+        check(validFrameAt(frame, 0) == frame.size(), "delivered frame is not valid");
+        from = stream.indexOf(frame, from);
+        check(from >= 0, "delivered frame is not in the stream in order");
+        from += frame.size();
         if (byteAt(frame, kLength) < kReadingLength ||
             !findEntry(table, byteAt(frame, kFunction), byteAt(frame, kRange)))
             continue;
@@ -131,13 +125,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray stream = streamFrom(input, choice & 2);
     for (int offset = 0, size = 0; offset < stream.size(); offset += size) {
         size = 1 + int(cuts.bounded(quint32(kMaxChunk)));
-        const QByteArray chunk = stream.mid(offset, size);
+        const QByteArray chunk = stream.mid(offset, size); // its own block: overreads show
         dmm.slotSerialDeviceRead(reinterpret_cast<const uint8_t *>(chunk.constData()),
                                  chunk.size());
     }
-    checkDeliveredFramesCameFromStream(stream);
+    checkDelivered(stream, readings, dmm.activeTable());
     checkIsolatedFramesWereDelivered(stream);
-    checkReadings(readings, dmm.activeTable());
     check(delivered.empty() || dmm.lastFrame() == delivered.back(), "last frame");
     return 0;
 }

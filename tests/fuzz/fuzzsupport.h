@@ -14,10 +14,8 @@
 // its own so that it does not lean on the driver's code.
 inline void check(bool condition, const char *what)
 {
-    if (condition)
-        return;
-    fprintf(stderr, "fuzz check failed: %s\n", what);
-    abort();
+    if (!condition)
+        fprintf(stderr, "fuzz check failed: %s\n", what), abort();
 }
 
 namespace reply {
@@ -30,7 +28,6 @@ inline uchar byteAt(const QByteArray &bytes, int offset)
 {
     return uchar(bytes.at(offset));
 }
-
 inline bool bit(uchar byte, int number)
 {
     return byte & (1u << number);
