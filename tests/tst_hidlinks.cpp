@@ -6,16 +6,14 @@
 
 #include <QtTest>
 #include <condition_variable>
-#include <deque>
 #include <mutex>
 
 namespace {
 
-const QByteArray kPoll = QByteArray::fromHex("abcd035e01d9");
-const QByteArray kVendorId2Size32 =
-    QByteArray::fromHex("0600ff0901a1018502750895200901810209019102c0");
-const QByteArray kVendorUnnumbered = QByteArray::fromHex("0600ff0901a101150026ff007508954081027508"
-                                                         "95409102c0");
+const auto fromHex = [](const char *text) { return QByteArray::fromHex(text); };
+const QByteArray kPoll = fromHex("abcd035e01d9");
+const QByteArray kVendorId2Size32 = fromHex("0600ff0901a1018502750895200901810209019102c0");
+const QByteArray kVendorUnnumbered = fromHex("0600ff0901a101150026ff00750895408102750895409102c0");
 
 // The fake hidapi: devices to enumerate, and the opened device's state, shared by the test, the
 // device and the link's reader thread (standard primitives: the thread checker sees them).
@@ -27,7 +25,7 @@ struct FakeHid : HidBackend, std::enable_shared_from_this<FakeHid>
     std::mutex mutex;
     std::condition_variable inputArrived;
     QStringList events; // feature and output reports and the close, in order
-    std::deque<QByteArray> inputs;
+    QList<QByteArray> inputs;
     QByteArray descriptor;
     bool readFails = false, writeFails = false, featureFails = false;
     bool reading = false, closedWhileReading = false;
@@ -88,8 +86,7 @@ struct FakeHidDevice : HidDevice
         hid->reading = false;
         if (hid->readFails || hid->inputs.empty())
             return hid->readFails ? -1 : 0;
-        *report = hid->inputs.front();
-        hid->inputs.pop_front();
+        *report = hid->inputs.takeFirst();
         return report->size();
     }
     int sendFeatureReport(const QByteArray &report) override
@@ -137,11 +134,6 @@ struct Rig : SelectorProbe
     }
     std::shared_ptr<FakeHid> hid = std::make_shared<FakeHid>();
 };
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
 
 } // namespace
 
@@ -216,26 +208,26 @@ private slots:
         for (int i = 0; i < 100; ++i)
             data.append(char(i));
         const QByteArray reply = frame::build(QByteArray(14, '\x30'));
-        const QByteArray pollReport = hex("0006abcd035e01d9");
+        const QByteArray pollReport = fromHex("0006abcd035e01d9");
         // The count comes from byte 0: empty, padded and non-data reports carry no other bytes.
         QTest::newRow("cp2110, two reports")
             << "cp2110" << QByteArray() << data
             << QList<QByteArray>{char(63) + data.left(63), char(37) + data.mid(63)}
-            << QList<QByteArray>{char(3) + reply.left(3), hex("00ffff"),
-                                 char(16) + reply.mid(3, 16) + hex("eeeeee"),
+            << QList<QByteArray>{char(3) + reply.left(3), fromHex("00ffff"),
+                                 char(16) + reply.mid(3, 16) + fromHex("eeeeee"),
                                  'x' + QByteArray(63, 'x')}
             << reply;
         QTest::newRow("ch9329, unnumbered, padded input")
             << "ch9329" << kVendorUnnumbered << kPoll
             << QList<QByteArray>{pollReport + QByteArray(57, 0)}
-            << QList<QByteArray>{hex("03abcd10") + QByteArray(61, 0)} << hex("abcd10");
+            << QList<QByteArray>{fromHex("03abcd10") + QByteArray(61, 0)} << fromHex("abcd10");
         QTest::newRow("ch9329, report ID 2, 32 bytes")
             << "ch9329" << kVendorId2Size32 << kPoll
-            << QList<QByteArray>{hex("0206abcd035e01d9") + QByteArray(25, 0)}
-            << QList<QByteArray>{hex("0203abcd10")} << hex("abcd10");
-        QTest::newRow("truncated descriptor")
-            << "ch9329" << hex("0600") << kPoll << QList<QByteArray>{pollReport + QByteArray(57, 0)}
-            << QList<QByteArray>() << QByteArray();
+            << QList<QByteArray>{fromHex("0206abcd035e01d9") + QByteArray(25, 0)}
+            << QList<QByteArray>{fromHex("0203abcd10")} << fromHex("abcd10");
+        QTest::newRow("truncated descriptor") << "ch9329" << fromHex("0600") << kPoll
+                                              << QList<QByteArray>{pollReport + QByteArray(57, 0)}
+                                              << QList<QByteArray>() << QByteArray();
     }
 
     void bridgeFraming()
