@@ -19,7 +19,7 @@ const QByteArray kVendorUnnumbered = fromHex("0600ff0901a101150026ff007508954081
 // device and the link's reader thread (standard primitives: the thread checker sees them).
 struct FakeHid : HidBackend, std::enable_shared_from_this<FakeHid>
 {
-    QMultiHash<quint32, HIDDeviceInfo> devices; // by vendor and product ID
+    QMultiHash<quint32, HIDDeviceInfo> devices; // by vendor and product ID, latest first
     OpenError openError = OpenError::None;
     QString openedPath;
     std::mutex mutex;
@@ -272,7 +272,7 @@ private slots:
         // do.
         row("auto, both", "auto", "cp ch", E::None, {"/dev/hidraw-ch"});
         row("auto, CP2110 alone", "auto", "cp", E::None, {"/dev/hidraw-cp"});
-        row("CH9329 interfaces", "ch9329", "kbd media ch", E::None, {"/dev/hidraw-ch"});
+        row("CH9329 interfaces", "ch9329", "ch kbd media", E::None, {"/dev/hidraw-ch"});
         row("auto, none", "auto", "", E::None, {"No CH9329 or CP2110 meter cable found"});
         row("no permission", "ch9329", "cp ch", E::PermissionDenied, udev);
         row("in use", "cp2110", "cp ch", E::Busy,
