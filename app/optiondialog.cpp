@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleValidator>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -19,6 +20,15 @@ template<typename T> T *named(T *widget, const char *name)
 {
     widget->setObjectName(QLatin1String(name));
     return widget;
+}
+
+QLineEdit *limitEdit(const char *name)
+{
+    auto *edit = named(new QLineEdit, name);
+    auto *validator = new QDoubleValidator(edit);
+    validator->setLocale(QLocale::c());
+    edit->setValidator(validator);
+    return edit;
 }
 
 QSpinBox *spinBox(const char *name, int minimum)
@@ -40,6 +50,8 @@ OptionDialog::OptionDialog(bool fixedLanguage, QWidget *parent)
     , chkReconnect(named(new QCheckBox, "chkReconnect"))
     , leMqttUrl(named(new QLineEdit, "leMqttUrl"))
     , leMqttName(named(new QLineEdit, "leMqttName"))
+    , leLowLimit(limitEdit("leLowLimit"))
+    , leHighLimit(limitEdit("leHighLimit"))
     , btnOk(named(new QPushButton(tr("Ok")), "btnOk"))
     , btnCancel(named(new QPushButton(tr("Cancel")), "btnCancel"))
     , cbbLanguage(named(new QComboBox(this), "cbbLanguage"))
@@ -86,11 +98,15 @@ void OptionDialog::buildLayout()
     grid->addWidget(chkSkipRepeat, row + 2, 1);
     addLabel(tr("Reconnect a lost link"), row + 3);
     grid->addWidget(chkReconnect, row + 3, 1);
-    addLabel(tr("MQTT broker"), row + 4);
+    addLabel(tr("Low limit"), row + 4);
+    grid->addWidget(leLowLimit, row + 4, 1);
+    addLabel(tr("High limit"), row + 5);
+    grid->addWidget(leHighLimit, row + 5, 1);
+    addLabel(tr("MQTT broker"), row + 6);
     leMqttUrl->setPlaceholderText(tr("mqtt://host/prefix; empty: off"));
-    grid->addWidget(leMqttUrl, row + 4, 1, 1, 2);
-    addLabel(tr("Meter name"), row + 5);
-    grid->addWidget(leMqttName, row + 5, 1, 1, 2);
+    grid->addWidget(leMqttUrl, row + 6, 1, 1, 2);
+    addLabel(tr("Meter name"), row + 7);
+    grid->addWidget(leMqttName, row + 7, 1, 1, 2);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();

@@ -49,6 +49,9 @@ public:
     // The MQTT broker readings are published to (empty: none) and the meter's name there.
     QLineEdit *const leMqttUrl;
     QLineEdit *const leMqttName;
+    // The alarm limits in the readings' unit; empty for none.
+    QLineEdit *const leLowLimit;
+    QLineEdit *const leHighLimit;
 
 private:
     QPushButton *const btnOk;

@@ -2,6 +2,8 @@
 
 #include "app/savenameasker.h"
 #include "record/journal.h"
+#include "record/limitalarm.h"
+#include "record/readingsummary.h"
 #include "record/recordingadmission.h"
 
 #include <QDateTime>
@@ -69,6 +71,13 @@ public:
     // none) and the meter's name in its topics (empty: the host name and the device).
     QString mqttBroker() const { return mqttUrl; }
     void setMqttBroker(const QString &url, const QString &name);
+    // The line of figures under the record table, as shown.
+    QString statisticsText() const;
+
+public slots:
+    // Shows the figures of the recording, or of the chart's zoomed stretch, anew; also the entry
+    // point for readings that reach the chart by another road than the recording step.
+    void refreshStatistics();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -121,6 +130,10 @@ private:
     void setUpPanel();
     void setUpRecordTable();
     void setUpCharts();
+    void setUpStatistics();
+    // Checks a reading against the limits: the panel's value turns red while outside, and
+    // each excursion beeps once. True when the reading is outside.
+    bool checkLimits(const DmmData &reading);
     void connectMeter();
     void disconnectMeter();
     // Closes the link on the user's behalf (Disconnect, closing the window): no loss to report.
@@ -211,4 +224,11 @@ private:
     MqttPublisher *publisher = nullptr;
     QString publishedName; // the name in the topics of the publisher in use
     qint64 journalQuota = Journal::kDefaultQuota;
+    LimitAlarm limitAlarm;
+    // The reading being recorded is outside the limits; the panel shows it in red.
+    bool readingOutside = false;
+    bool panelAlarm = false;
+    RecordingUnit statisticsUnit;
+    QLabel *lblStatistics = nullptr;
+    QAction *actionFitValues = nullptr;
 };

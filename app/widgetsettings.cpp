@@ -7,11 +7,14 @@
 #include "meter/mydmm.h"
 #include "mqtt/mqttsettings.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
 #include <QSpinBox>
+#include <cmath>
 
 namespace {
 const QString kGeometry = QStringLiteral("Geometry");
@@ -25,6 +28,9 @@ const QString kInfinite = QStringLiteral("Infinite");
 const QString kSampleRate = QStringLiteral("SampleRate");
 const QString kSkipRepeat = QStringLiteral("SkipRepeat");
 const QString kReconnect = QStringLiteral("Reconnect");
+const QString kLowLimit = QStringLiteral("LowLimit");
+const QString kHighLimit = QStringLiteral("HighLimit");
+const QString kFitValues = QStringLiteral("FitValues");
 const QString kJournalQuota = QStringLiteral("JournalQuota");
 const QString kMqttUrl = QStringLiteral("MqttUrl");
 const QString kMqttName = QStringLiteral("MqttName");
@@ -58,6 +64,19 @@ bool flagValue(const QString &text)
     return settingsInteger(text) != 0;
 }
 
+// A limit is a number in the readings' unit; an empty or unreadable text is no limit.
+std::optional<double> limitValue(const QString &text)
+{
+    bool ok = false;
+    const double value = QLocale::c().toDouble(text.trimmed(), &ok);
+    return ok && std::isfinite(value) ? std::optional<double>(value) : std::nullopt;
+}
+
+QString limitText(std::optional<double> limit)
+{
+    return limit ? QString::number(*limit, 'g', 15) : QString();
+}
+
 QString languageForIndex(int index)
 {
     switch (index) {
@@ -89,6 +108,12 @@ void Widget::restoreSettings()
             dmm->setSkipRepeat(flagValue(text));
         else if (key == kReconnect)
             setReconnectOption(flagValue(text));
+        else if (key == kLowLimit)
+            limitAlarm.setLimits(limitValue(text), limitAlarm.high());
+        else if (key == kHighLimit)
+            limitAlarm.setLimits(limitAlarm.low(), limitValue(text));
+        else if (key == kFitValues)
+            actionFitValues->setChecked(flagValue(text));
         else if (key == kJournalQuota)
             Journal::parseQuota(text, &journalQuota);
         else if (key == kMqttUrl)
@@ -123,6 +148,9 @@ void Widget::saveSettings()
         {kSampleRate, QString::number(dmm->sampleRate())},
         {kSkipRepeat, flagText(dmm->isSkipRepeat())},
         {kReconnect, flagText(reconnect)},
+        {kLowLimit, limitText(limitAlarm.low())},
+        {kHighLimit, limitText(limitAlarm.high())},
+        {kFitValues, flagText(actionFitValues->isChecked())},
         {kJournalQuota, QString::number(journalQuota)},
         {kMqttUrl, mqttUrl},
         {kMqttName, mqttName},
@@ -148,6 +176,8 @@ void Widget::runOptionDialog()
     dialog.leMqttName->setText(mqttName);
     dialog.leMqttName->setPlaceholderText(MqttSettings::defaultName(deviceSelector->device()));
     dialog.sbSamplePoints->setEnabled(!dmm->isInfinite());
+    dialog.leLowLimit->setText(limitText(limitAlarm.low()));
+    dialog.leHighLimit->setText(limitText(limitAlarm.high()));
     dialog.setLanguageIndex(language == kChinese ? kChineseIndex : kEnglishIndex);
     if (dialog.exec() != QDialog::Accepted)
         return;
@@ -161,6 +191,8 @@ void Widget::runOptionDialog()
     if (dialog.leMqttUrl->text().trimmed() != mqttUrl ||
         dialog.leMqttName->text().trimmed() != mqttName)
         setMqttBroker(dialog.leMqttUrl->text(), dialog.leMqttName->text());
+    limitAlarm.setLimits(limitValue(dialog.leLowLimit->text()),
+                         limitValue(dialog.leHighLimit->text()));
     // The new language is kept for the next start; this run keeps its own.
     language = languageForIndex(dialog.languageIndex());
 }

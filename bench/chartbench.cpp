@@ -4,11 +4,13 @@
 #include "bench/driftingvoltage.h"
 #include "record/chartline.h"
 #include "record/chartpoint.h"
+#include "record/chartpointstore.h"
 #include "record/dmmchart.h"
 
 #include <QCoreApplication>
 #include <QImage>
 #include <QPainter>
+#include <cmath>
 
 namespace {
 
@@ -122,4 +124,44 @@ void runChartBenchmarks(Bench &bench)
     // gave back.
     for (int count : {1000000, 100000, 10000})
         measureRedraw(bench, count);
+}
+
+namespace {
+
+// The figures of the samples but the first and the last: a stretch that begins and ends inside
+// a block, so that both partial blocks are read sample by sample. Reported with the difference
+// of its mean from a plain pass over the same samples.
+void measureZoomedStatistics(Bench &bench, const ChartPointStore &store)
+{
+    const int count = store.count();
+    const QString n = count >= 10000000 ? QStringLiteral("10M") : QStringLiteral("1M");
+    ReadingSummary summary;
+    const double ms = Bench::bestMilliseconds(20, [&] { summary = store.summary(1, count - 2); });
+    double sum = 0;
+    for (int i = 1; i <= count - 2; ++i)
+        sum += store.value(i);
+    bench.report("stats_zoomed_ms_" + n, ms, "ms");
+    bench.report("stats_zoomed_mean_error_" + n, std::abs(summary.mean() - sum / (count - 2)), "V");
+}
+
+} // namespace
+
+void runStatisticsBenchmarks(Bench &bench)
+{
+    ChartPointStore store;
+    DriftingVoltage voltage;
+    const qint64 start = QDateTime(QDate(2024, 1, 1), QTime(0, 0)).toMSecsSinceEpoch();
+    const QString function = QStringLiteral("DCV");
+    const QString unit = QStringLiteral("V");
+    for (int i = 1; i <= 10000000; ++i) {
+        const QDateTime time = QDateTime::fromMSecsSinceEpoch(start + 125LL * i);
+        const double value = voltage.next();
+        const QString text = QString::number(value, 'f', 3);
+        ChartPoint point(time, value, text, ChartPoint::makeLabel(time, function, text, unit));
+        point.setResolution(-3);
+        point.setAlarm(value > 5.3);
+        store.append(point);
+        if (i == 1000000 || i == 10000000)
+            measureZoomedStatistics(bench, store);
+    }
 }

@@ -24,6 +24,7 @@ int main(int argc, char *argv[])
         {QStringLiteral("window"), runWindowBenchmarks},
         {QStringLiteral("import"), runImportBenchmarks},
         {QStringLiteral("mqtt"), runMqttBenchmarks},
+        {QStringLiteral("stats"), runStatisticsBenchmarks},
         // Last: the object-per-reading reference frees a heap full of small blocks that the C
         // library keeps, and memory figures measured after it would reuse that heap.
         {QStringLiteral("record"), runRecordBenchmarks},

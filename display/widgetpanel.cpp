@@ -35,6 +35,7 @@ void Widget::slotDmmDisplay(const DmmData *data)
     if (!data)
         return;
     updateLcd(data);
+    readingOutside = checkLimits(*data);
     // The driver hands every reading over to the window: the record table keeps the ones it
     // admits, the recording step deletes the others.
     runRecordingStep(const_cast<DmmData *>(data));

@@ -59,6 +59,14 @@ ChartGrid ChartGrid::compute(const ChartScale &scale, const QSize &plot, bool ha
                                         1,     2,     3,     5,    10,   20,   30,   40},
                                        scale.yScale, kMinYDivisionPixels);
         grid.yDivision = scale.yScale * grid.yStep;
+        if (scale.fitted) {
+            // A hair of tolerance keeps a line that sits on an end of the range.
+            constexpr double kTolerance = 1e-9;
+            grid.fitted = true;
+            grid.lowestLine = int(std::ceil(scale.yMin / grid.yStep - kTolerance));
+            grid.highestLine = int(std::floor(scale.yMax / grid.yStep + kTolerance));
+            return grid;
+        }
         const int above = int(scale.yMax * scale.yScale / grid.yDivision);
         if (scale.yMin >= 0 && scale.yMax >= 0) {
             grid.linesAbove = above;
@@ -79,6 +87,14 @@ QVector<ChartGrid::ValueMark> ChartGrid::valueMarks(int zeroLine, int decimals,
                                                     const QString &prefix) const
 {
     QVector<ValueMark> marks;
+    if (fitted) {
+        const int needed = int(std::ceil(-std::log10(yStep) - 1e-9));
+        decimals = qMax(decimals, needed);
+        for (int j = lowestLine; j <= highestLine; ++j)
+            marks.append({int(zeroLine - j * yDivision),
+                          QString::number(j * yStep, 'f', decimals) + prefix});
+        return marks;
+    }
     marks.reserve(linesAbove + linesBelow + 2);
     for (int j = 0; j <= linesAbove; ++j)
         marks.append(

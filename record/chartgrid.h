@@ -22,6 +22,11 @@ struct ChartGrid
     double yDivision = 0;
     int linesAbove = 0;
     int linesBelow = 0;
+    // On a fitted axis the lines are the multiples lowestLine ... highestLine of the y step
+    // inside the value range, and the labels carry as many decimals as the step needs.
+    bool fitted = false;
+    int lowestLine = 0;
+    int highestLine = -1;
 
     // Grid for the scale on a plot of the given size; all counts stay 0 without samples.
     static ChartGrid compute(const ChartScale &scale, const QSize &plot, bool hasSamples);
@@ -30,6 +35,6 @@ struct ChartGrid
     int tickX(int division, int plotLeft) const;
 
     // The grid lines above zero (from zero up) and then those below zero (from zero down); both
-    // lists start with the zero line itself.
+    // lists start with the zero line itself. On a fitted axis, the lines from the lowest up.
     QVector<ValueMark> valueMarks(int zeroLine, int decimals, const QString &prefix) const;
 };

@@ -4,6 +4,7 @@
 
 #include <QPainter>
 #include <QPen>
+#include <climits>
 #include <cmath>
 
 namespace {
@@ -133,7 +134,9 @@ void ChartLine::draw(QPainter &painter, int first, int last, const Mapping &mapp
     painter.setPen(QPen(m_colour));
     // The thinned curve matches the full one pixel for pixel as long as the pen is not clipped,
     // which only a plot squeezed below its margins (or a value that is not finite) can cause.
-    const QRect device(0, 0, painter.device()->width(), painter.device()->height());
+    const QRect device = mapping.clip.isNull()
+                             ? QRect(0, 0, painter.device()->width(), painter.device()->height())
+                             : mapping.clip;
     // With a clip rectangle the painter sets a thin pen's pixels directly instead of blending
     // them one span at a time (many times faster on tall strokes); the pixels are the same.
     painter.setClipRect(device);
@@ -141,4 +144,25 @@ void ChartLine::draw(QPainter &painter, int first, int last, const Mapping &mapp
         painter.drawPolyline(curve(first, last, mapping));
     else
         painter.drawPolyline(fullCurve(first, last, mapping));
+}
+
+void ChartLine::drawAlarms(QPainter &painter, int first, int last, const Mapping &mapping) const
+{
+    constexpr int kRadius = 3;
+    first = qMax(first, 0);
+    const RowOf rowOf(mapping);
+    painter.save();
+    painter.setPen(QPen(Qt::red));
+    painter.setBrush(Qt::NoBrush);
+    // One ring a ring's width: a long excursion on a crowded plot is a red band, not thousands
+    // of rings drawn over one another.
+    int previousX = INT_MIN;
+    m_store.forEachAlarm(first, last, [&](int index) {
+        const int x = int((index - first) * mapping.xStep + mapping.plotX);
+        if (x - previousX < 2 * kRadius)
+            return;
+        previousX = x;
+        painter.drawEllipse(QPoint(x, rowOf(m_store.value(index))), kRadius, kRadius);
+    });
+    painter.restore();
 }

@@ -28,6 +28,8 @@ public:
         int zeroLine = 0;
         double yScale = 0;
         double multiplier = 1.0;
+        // Where the curve may be drawn; a null rectangle means the whole image.
+        QRect clip;
     };
 
     explicit ChartLine(DMMChart *chart);
@@ -44,6 +46,7 @@ public:
     int pointCount() const { return m_store.count(); }
     ChartPoint point(int index) const { return m_store.point(index); }
     double value(int index) const { return m_store.value(index); }
+    const ChartPointStore &store() const { return m_store; }
     QDateTime time(int index) const { return m_store.time(index); }
     QVariant label(int index) const { return m_store.label(index); }
 
@@ -64,6 +67,8 @@ public:
     QVector<QPoint> fullCurve(int first, int last, const Mapping &mapping) const;
     // Draws the curve in the line's colour.
     void draw(QPainter &painter, int first, int last, const Mapping &mapping) const;
+    // Rings the samples of that stretch that were outside the limits.
+    void drawAlarms(QPainter &painter, int first, int last, const Mapping &mapping) const;
 
 private:
     // What the pixel rows of the visible samples depend on besides their values.

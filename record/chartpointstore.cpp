@@ -6,7 +6,7 @@
 ChartPointStore::ChartPointStore() = default;
 ChartPointStore::~ChartPointStore() = default;
 
-ChartPointStore::Block &ChartPointStore::nextBlock(double value)
+ChartPointStore::Block &ChartPointStore::nextBlock(double value, quint8 marks)
 {
     const int slot = m_count % kBlockSize;
     if (slot == 0)
@@ -14,13 +14,16 @@ ChartPointStore::Block &ChartPointStore::nextBlock(double value)
     Block &b = *m_blocks.back();
     b.values[slot] = value;
     widen(b.range, value);
+    b.marks[slot] = marks;
+    addSample(b.summary, value, marks);
+    addSample(m_total, value, marks);
     return b;
 }
 
 void ChartPointStore::append(const ChartPoint &point)
 {
     const int slot = m_count % kBlockSize;
-    Block &b = nextBlock(point.value());
+    Block &b = nextBlock(point.value(), packMarks(point));
 
     const QDateTime time = point.time();
     b.times[slot] = time.toMSecsSinceEpoch();
@@ -38,10 +41,14 @@ void ChartPointStore::append(const ChartPoint &point)
 }
 
 void ChartPointStore::append(qint64 msecs, double value, const QString &valueText,
-                             const QString &functionName, const QString &unitText)
+                             const QString &functionName, const QString &unitText, bool overload,
+                             int resolution)
 {
     const int slot = m_count % kBlockSize;
-    Block &b = nextBlock(value);
+    ChartPoint marks;
+    marks.setOverload(overload);
+    marks.setResolution(resolution);
+    Block &b = nextBlock(value, packMarks(marks));
     b.times[slot] = msecs;
     b.pieces[slot] =
         packText(valueText, b.texts[slot]) ? internPieces(functionName, unitText) : kWholePoint;
@@ -58,6 +65,7 @@ void ChartPointStore::swap(ChartPointStore &other)
 {
     std::swap(m_blocks, other.m_blocks);
     std::swap(m_count, other.m_count);
+    std::swap(m_total, other.m_total);
     std::swap(m_pieces, other.m_pieces);
     std::swap(m_pieceIndex, other.m_pieceIndex);
     std::swap(m_lastPieces, other.m_lastPieces);
@@ -70,6 +78,7 @@ void ChartPointStore::clear()
 {
     m_blocks.clear();
     m_count = 0;
+    m_total = ReadingSummary();
     m_pieces.clear();
     m_pieceIndex.clear();
     m_lastPieces = kWholePoint;
@@ -110,31 +119,56 @@ QVariant ChartPointStore::label(int index) const
 
 ChartPoint ChartPointStore::point(int index) const
 {
-    return ChartPoint(time(index), value(index), valueText(index), label(index));
+    ChartPoint sample(time(index), value(index), valueText(index), label(index));
+    const quint8 marks = block(index).marks[index % kBlockSize];
+    sample.setOverload(marks & kOverloadMark);
+    sample.setAlarm(marks & kAlarmMark);
+    const int step = marks >> kStepShift;
+    sample.setResolution(step == kUnknownStep ? ReadingSummary::kNoResolution : step - kStepBias);
+    return sample;
 }
 
 ChartPointStore::Range ChartPointStore::valueRange(int first, int last) const
 {
     Range range;
-    first = qMax(first, 0);
-    last = qMin(last, m_count - 1);
-    while (first <= last) {
-        const Block &b = block(first);
-        const int offset = first % kBlockSize;
-        const int stored = qMin(kBlockSize, m_count - (first - offset));
-        const int end = qMin(stored, offset + (last - first + 1));
-        if (offset == 0 && end == stored) {
+    forStretch(
+        first, last,
+        [&range](const Block &b) {
             if (b.range.valid) {
                 widen(range, b.range.min);
                 widen(range, b.range.max);
             }
-        } else {
-            for (int i = offset; i < end; ++i)
-                widen(range, b.values[i]);
-        }
-        first += end - offset;
-    }
+        },
+        [&range](const Block &b, int slot) { widen(range, b.values[slot]); });
     return range;
+}
+
+ReadingSummary ChartPointStore::summary(int first, int last) const
+{
+    ReadingSummary summary;
+    forStretch(
+        first, last, [&summary](const Block &b) { summary.merge(b.summary); },
+        [&summary](const Block &b, int slot) {
+            addSample(summary, b.values[slot], b.marks[slot]);
+        });
+    return summary;
+}
+
+quint8 ChartPointStore::packMarks(const ChartPoint &point)
+{
+    const int resolution = point.resolution();
+    const int step = resolution == ReadingSummary::kNoResolution
+                         ? kUnknownStep
+                         : qBound(0, resolution + kStepBias, kUnknownStep - 1);
+    return quint8((point.isOverload() ? kOverloadMark : 0) | (point.isAlarm() ? kAlarmMark : 0) |
+                  step << kStepShift);
+}
+
+void ChartPointStore::addSample(ReadingSummary &summary, double value, quint8 marks)
+{
+    const int step = marks >> kStepShift;
+    summary.add(value, marks & kOverloadMark, marks & kAlarmMark,
+                step == kUnknownStep ? ReadingSummary::kNoResolution : step - kStepBias);
 }
 
 bool ChartPointStore::packText(const QString &text, char *bytes) const

@@ -74,6 +74,13 @@ void DMMChart::setAutoPrefix(bool on)
     requestFullRedraw();
 }
 
+void DMMChart::setFitValues(bool on)
+{
+    m_fitValues = on;
+    m_valueZoom.reset();
+    requestFullRedraw();
+}
+
 void DMMChart::addPoint(ChartPoint *point, int line)
 {
     if (line < 0 || line >= m_lines.size()) {
@@ -112,6 +119,25 @@ bool DMMChart::savePixmap(const QString &fileName, QString *error)
                      ? writer.device()->errorString()
                      : writer.errorString();
     return false;
+}
+
+int DMMChart::statisticsFirst() const
+{
+    return m_zoomed ? m_first : 0;
+}
+
+int DMMChart::statisticsLast() const
+{
+    const int count = m_lines.first()->pointCount();
+    return m_zoomed ? qMin(m_last, count - 1) : count - 1;
+}
+
+ReadingSummary DMMChart::statistics() const
+{
+    const ChartLine *line = m_lines.first();
+    if (!m_zoomed)
+        return line->store().total();
+    return line->store().summary(statisticsFirst(), statisticsLast());
 }
 
 const QPixmap &DMMChart::layer(Layer which) const
@@ -158,6 +184,7 @@ void DMMChart::mouseReleaseEvent(QMouseEvent *)
     finishSelection();
     m_selecting = false;
     requestFullRedraw();
+    emit viewChanged();
 }
 
 void DMMChart::mouseMoveEvent(QMouseEvent *event)
@@ -306,7 +333,14 @@ void DMMChart::computeScale()
         min = qMin(min, line->min());
         max = qMax(max, line->max());
     }
-    m_scale = ChartScale::compute(min, max, m_autoPrefix, m_plotArea.size(), m_first, m_last);
+    const QSize plot = m_plotArea.size();
+    if (m_fitValues && m_zoomed && m_valueZoom)
+        m_scale = ChartScale::fit(m_valueZoom->first, m_valueZoom->second, m_autoPrefix, plot,
+                                  m_first, m_last, true);
+    else if (m_fitValues)
+        m_scale = ChartScale::fit(min, max, m_autoPrefix, plot, m_first, m_last);
+    else
+        m_scale = ChartScale::compute(min, max, m_autoPrefix, plot, m_first, m_last);
     m_zeroLine = m_scale.zeroLine(m_plotArea);
     for (ChartLine *line : qAsConst(m_lines)) {
         const int visible = qMin(m_last, line->pointCount() - 1) - m_first + 1;
@@ -381,8 +415,13 @@ void DMMChart::drawLines(QPainter &painter) const
     mapping.zeroLine = m_zeroLine;
     mapping.yScale = m_scale.yScale;
     mapping.multiplier = m_autoPrefix ? m_scale.multiplier : 1.0;
+    // A narrowed value axis leaves parts of the curve above and below the plot.
+    if (m_fitValues && m_zoomed && m_valueZoom)
+        mapping.clip = m_plotArea.adjusted(0, 0, 1, 1);
     for (const ChartLine *line : m_lines)
         line->draw(painter, m_first, m_last, mapping);
+    for (const ChartLine *line : m_lines)
+        line->drawAlarms(painter, m_first, m_last, mapping);
 }
 
 void DMMChart::drawSelection(QPainter &painter) const
@@ -465,6 +504,11 @@ void DMMChart::finishSelection()
         const ScreenPositions::Span span =
             m_lines.first()->screenPositions().dragSpan(m_selectionStart.x(), m_selectionEnd.x());
         if (span.last - span.first > 0) {
+            const double high = valueAtRow(m_selectionStart.y());
+            const double low = valueAtRow(m_selectionEnd.y());
+            // Past a millionth of the values' size the axis has no pixels left to tell them apart.
+            if (m_fitValues && high - low > 1e-6 * qMax(qAbs(low), qAbs(high)))
+                m_valueZoom = qMakePair(low, high);
             m_zoomed = true;
             m_last = m_first + span.last;
             m_first = m_first + span.first;
@@ -472,4 +516,11 @@ void DMMChart::finishSelection()
         }
     }
     m_zoomed = false;
+    m_valueZoom.reset();
+}
+
+double DMMChart::valueAtRow(int y) const
+{
+    const double multiplier = m_autoPrefix ? m_scale.multiplier : 1.0;
+    return (m_zeroLine - (m_plotArea.top() + y)) / (m_scale.yScale * multiplier);
 }

@@ -2,16 +2,19 @@
 
 #include "record/chartgrid.h"
 #include "record/chartscale.h"
+#include "record/readingsummary.h"
 
 #include <QColor>
 #include <QFrame>
 #include <QLine>
 #include <QList>
+#include <QPair>
 #include <QPixmap>
 #include <QPoint>
 #include <QRect>
 #include <QString>
 #include <QVector>
+#include <optional>
 
 class ChartLine;
 class ChartPoint;
@@ -44,6 +47,10 @@ public:
     void setYTitle(const QString &title);
     void setDecimals(int decimals);
     void setAutoPrefix(bool on);
+    // Fit values: the value axis spans the visible values instead of reaching to zero, and a
+    // drag narrows it to the dragged rectangle's height as well. Off by default.
+    void setFitValues(bool on);
+    bool fitValues() const { return m_fitValues; }
 
     // Appends the point to the line, which takes it over (a point for a line that does not
     // exist is deleted).
@@ -69,6 +76,17 @@ public:
     int hoverIndex() const { return m_hoverIndex; }
     bool isMarkerVisible() const { return m_markerVisible; }
     const QPixmap &layer(Layer which) const;
+
+    // The samples of line 0 the figures are taken over: the visible stretch while zoomed, all
+    // of them otherwise; first > last when there are none.
+    int statisticsFirst() const;
+    int statisticsLast() const;
+    // Figures of that stretch of line 0, from the summaries its store keeps.
+    ReadingSummary statistics() const;
+
+signals:
+    // The zoom changed, and with it the stretch the figures are taken over.
+    void viewChanged();
 
 public slots:
     void slotTmrIndicatorTimeout();
@@ -100,6 +118,8 @@ private:
     int nearestSample(int x) const;
     void hover(int mouseX);
     void finishSelection();
+    // The raw value at a row of the plot (relative to its top), on the last full redraw's axis.
+    double valueAtRow(int y) const;
 
     ChartScale m_scale; // holds the multiplier and the prefix
     int m_leftMargin = 60;
@@ -135,4 +155,7 @@ private:
     QString m_yTitle;
     int m_decimals = 2;
     bool m_autoPrefix = false;
+    bool m_fitValues = false;
+    // With fit values on, the value range a drag picked (raw values, low then high).
+    std::optional<QPair<double, double>> m_valueZoom;
 };

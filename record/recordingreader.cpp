@@ -5,6 +5,7 @@
 #include "record/chartpoint.h"
 #include "record/chartpointstore.h"
 #include "record/datamodel.h"
+#include "record/readingsummary.h"
 #include "record/recordingadmission.h"
 
 #include <QDateTime>
@@ -303,11 +304,15 @@ bool RecordingReader::Parser::takeReading()
     const bool second = RecordingAdmission::belongsOnSecondChart(m_reading);
     ChartPointStore *chart = second ? m_stores.secondChart : m_stores.chart;
     if (msecs != DataModel::kNoTime) {
-        chart->append(msecs, value, valueText, found->functionName, found->unitText);
+        chart->append(msecs, value, valueText, found->functionName, found->unitText, overload != 0,
+                      readingResolution(m_reading));
     } else {
-        chart->append(ChartPoint(
+        ChartPoint point(
             QDateTime(), value, valueText,
-            ChartPoint::makeLabel(QDateTime(), found->functionName, valueText, found->unitText)));
+            ChartPoint::makeLabel(QDateTime(), found->functionName, valueText, found->unitText));
+        point.setOverload(overload != 0);
+        point.setResolution(readingResolution(m_reading));
+        chart->append(point);
     }
     ++m_result.rows;
     return true;

@@ -149,6 +149,12 @@ bool Widget::importRecording(const QString &fileName)
         ui->chart2->setAutoPrefix(false);
     ui->tv->scrollToBottom();
     tableFull = false;
+    // The figures follow the readings read, in the unit of their first row.
+    if (entry && isScaledFunction(entry->functionCode()))
+        statisticsUnit = {entry->unit(), true};
+    else
+        statisticsUnit = {dataModel->cellText(0, DataModel::UnitColumn), false};
+    refreshStatistics();
     const int rows = dataModel->rowCount();
     for (const int row : {0, rows - 1}) {
         const QString time = dataModel->cellText(row, DataModel::TimeColumn);

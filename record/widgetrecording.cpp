@@ -60,6 +60,7 @@ void Widget::setUpCharts()
     }
     currentChart = ui->chart;
     ui->chart2->hide();
+    setUpStatistics();
 }
 
 void Widget::runRecordingStep(DmmData *reading)
@@ -95,6 +96,7 @@ void Widget::runRecordingStep(DmmData *reading)
             reportTableFull();
         delete reading;
     }
+    refreshStatistics();
 }
 
 void Widget::reportFunctionChange(const QString &function)
@@ -120,6 +122,11 @@ void Widget::recordReading(DmmData *reading)
     auto *point = new ChartPoint(time, reading->value(), reading->valueText(),
                                  ChartPoint::makeLabel(time, reading->functionName(),
                                                        reading->valueText(), reading->unitText()));
+    point->setOverload(reading->overload() != 0);
+    point->setAlarm(readingOutside);
+    point->setResolution(readingResolution(*reading));
+    if (chart == ui->chart)
+        statisticsUnit = RecordingUnit::of(*reading);
 
     publishReading(*reading);
     const int row = dataModel->appendRecord(reading) - 1;
@@ -180,4 +187,5 @@ void Widget::on_actionDelete_triggered()
     ui->chart2->clearChart();
     tableFull = false;
     showRecordingState();
+    refreshStatistics();
 }

@@ -5,6 +5,7 @@
 #include "record/chartscale.h"
 #include "record/curvedecimator.h"
 #include "record/dmmchart.h"
+#include "record/limitalarm.h"
 #include "record/screenpositions.h"
 #include "tests/recordsamples.h"
 
@@ -14,6 +15,7 @@
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QtTest>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -55,6 +57,23 @@ void drag(DMMChart &chart, const QPoint &from, const QPoint &to, bool move = tru
 QImage layerImage(const DMMChart &chart, DMMChart::Layer layer = DMMChart::FinalLayer)
 {
     return chart.layer(layer).toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// The curves layer as the plain full polyline through every visible sample would draw it.
+QImage fullPolylineLayer(const DMMChart &chart)
+{
+    ChartLine::Mapping mapping;
+    mapping.xStep = chart.scale().xStep;
+    mapping.plotX = chart.plotArea().x();
+    mapping.zeroLine = chart.zeroLine();
+    mapping.yScale = chart.scale().yScale;
+    mapping.multiplier = chart.scale().multiplier;
+    QImage image = layerImage(chart, DMMChart::BaseLayer);
+    QPainter painter(&image);
+    painter.setPen(QPen(QColor(kCurve)));
+    painter.drawPolyline(
+        chart.line(0)->fullCurve(chart.firstVisible(), chart.lastVisible(), mapping));
+    return image;
 }
 
 ChartPoint reading(const QDateTime &time, double value, const QString &text,
@@ -154,13 +173,32 @@ private slots:
         QTest::addColumn<double>("max");
         QTest::addColumn<bool>("autoPrefix");
         QTest::addColumn<int>("decimals");
-        QTest::addColumn<QString>("grid");  // span, zero below the top, y step, lines above, below
+        QTest::addColumn<bool>("fit");
+        // span, zero below the top, y step, lines above and below (fitted: lowest and highest)
+        QTest::addColumn<QString>("grid");
         QTest::addColumn<QString>("marks"); // the zero mark, those above it, those from it down
-        QTest::newRow("millivolts") << 0.0042 << 0.0051 << true << 2 << "5.1 299 0.8 6 0"
+        QTest::newRow("millivolts") << 0.0042 << 0.0051 << true << 2 << false << "5.1 299 0.8 6 0"
                                     << "0.00m|0.80m|1.60m|2.40m|3.20m|4.00m|4.80m|0.00m";
         QTest::newRow("mixed: zero a quarter up")
-            << -1.0 << 3.0 << false << 1 << "4 225 0.5 6 2"
+            << -1.0 << 3.0 << false << 1 << false << "4 225 0.5 6 2"
             << "0.0 |0.5 |1.0 |1.5 |2.0 |2.5 |3.0 |0.0 |-0.5 |-1.0 ";
+        // Fitted: 5 % of the spread either side; the marks are the step's multiples inside.
+        QTest::newRow("millivolts, fit")
+            << 0.0042 << 0.0051 << true << 2 << true << "0.99 1559 0.1 42 51"
+            << "4.20m|4.30m|4.40m|4.50m|4.60m|4.70m|4.80m|4.90m|"
+               "5.00m|5.10m";
+        QTest::newRow("negative, fit")
+            << -5.0 << -2.0 << false << 1 << true << "3.3 -168 0.5 -10 -4"
+            << "-5.0 |-4.5 |-4.0 |-3.5 |-3.0 |-2.5 |-2.0 ";
+        QTest::newRow("mixed, fit") << -1.0 << 3.0 << false << 1 << true << "4.4 218 0.5 -2 6"
+                                    << "-1.0 |-0.5 |0.0 |0.5 |1.0 |1.5 |2.0 |2.5 |3.0 ";
+        QTest::newRow("5 V, 30 mV drift, fit")
+            << 4.97 << 5.03 << false << 2 << true << "0.066 22877 0.01 497 503"
+            << "4.97 |4.98 |4.99 |5.00 |5.01 |5.02 |5.03 ";
+        // The step needs more decimals than the setting gives.
+        QTest::newRow("5 V, 3 mV drift, fit")
+            << 4.998 << 5.001 << false << 2 << true << "0.0033 454650 0.001 4998 5001"
+            << "4.998 |4.999 |5.000 |5.001 ";
     }
 
     void zeroLineAndMarksFollowTheValues()
@@ -169,22 +207,28 @@ private slots:
         QFETCH(double, max);
         QFETCH(bool, autoPrefix);
         QFETCH(int, decimals);
-        const ChartScale scale = ChartScale::compute(min, max, autoPrefix, kPlot, 0, 1);
+        QFETCH(bool, fit);
+        const ChartScale scale = fit ? ChartScale::fit(min, max, autoPrefix, kPlot, 0, 1)
+                                     : ChartScale::compute(min, max, autoPrefix, kPlot, 0, 1);
         const int zero = scale.zeroLine(kPlotArea);
         const ChartGrid grid = ChartGrid::compute(scale, kPlot, true);
         QTEST(QStringLiteral("%1 %2 %3 %4 %5")
                   .arg(scale.span)
                   .arg(zero - kPlotArea.top())
                   .arg(grid.yStep)
-                  .arg(grid.linesAbove)
-                  .arg(grid.linesBelow),
+                  .arg(fit ? grid.lowestLine : grid.linesAbove)
+                  .arg(fit ? grid.highestLine : grid.linesBelow),
               "grid");
         QStringList texts;
         const auto marks = grid.valueMarks(zero, decimals, scale.prefix);
         for (const ChartGrid::ValueMark &mark : marks)
             texts << mark.text;
         QTEST(texts.join('|'), "marks");
-        QCOMPARE(marks.at(grid.linesAbove).y, int(zero - grid.linesAbove * grid.yDivision));
+        const int top = fit ? grid.highestLine : grid.linesAbove;
+        QCOMPARE(marks.at(fit ? marks.size() - 1 : top).y, int(zero - top * grid.yDivision));
+        // Every mark lies on the plot.
+        for (const ChartGrid::ValueMark &mark : marks)
+            QVERIFY(mark.y >= kPlotArea.top() && mark.y <= kPlotArea.top() + kPlot.height());
     }
 
     void hoverPicksTheNearestSample_data()
@@ -210,10 +254,16 @@ private slots:
     {
         QTest::addColumn<QSize>("size");
         QTest::addColumn<QVector<double>>("values");
+        QTest::addColumn<bool>("fit");
         QTest::newRow("growing range")
-            << QSize(1080, 380) << QVector<double>{0.1, 0.4, 1.2, 1.9, 4.5};
+            << QSize(1080, 380) << QVector<double>{0.1, 0.4, 1.2, 1.9, 4.5} << false;
         // Hundreds of samples to a pixel column; labels, ticks and grid crowd one another.
-        QTest::newRow("tiny, zero moves") << QSize(85, 90) << QVector<double>{-1, 2, 0.5, -3, 1};
+        QTest::newRow("tiny, zero moves")
+            << QSize(85, 90) << QVector<double>{-1, 2, 0.5, -3, 1} << false;
+        QTest::newRow("5 V drifting, fit")
+            << QSize(1080, 380) << QVector<double>{5, 5.003, 4.997, 5.03} << true;
+        QTest::newRow("negative, millivolts, fit")
+            << QSize(300, 200) << QVector<double>{-0.003, -0.0051, -0.002, -0.0049} << true;
     }
 
     // What a redraw keeps from the one before (grid, curve summaries) must leave the chart as a
@@ -222,13 +272,19 @@ private slots:
     {
         QFETCH(QSize, size);
         QFETCH(QVector<double>, values);
+        QFETCH(bool, fit);
         m_chart->setAutoPrefix(true);
+        m_chart->setFitValues(fit);
         DMMChart &growing = chartOf({}, size);
         QVector<double> all;
         const auto looksDrawnAfresh = [&] {
             growing.repaint();
+            // The thinned curve sets the pixels of the full polyline, no more, no fewer.
+            if (layerImage(growing, DMMChart::CurvesLayer) != fullPolylineLayer(growing))
+                return false;
             DMMChart fresh; // shown only with all its points: its first paint is the one compared
             fresh.setAutoPrefix(true);
+            fresh.setFitValues(fit);
             addValues(fresh, all);
             fresh.resize(size);
             fresh.show();
@@ -279,6 +335,34 @@ private slots:
         QCOMPARE(chart.isZoomed(), first > 0);
         QCOMPARE(chart.firstVisible(), first);
         QTEST(chart.lastVisible(), "last");
+    }
+
+    // With fit values on, a drag also narrows the value axis to the rectangle's height, the curve
+    // is cut at the plot's edges, and the figures are those of the stretch in view.
+    void fitDragNarrowsTheValuesAndAClickResetsBoth()
+    {
+        m_chart->setFitValues(true);
+        QSignalSpy viewChanges(m_chart.get(), &DMMChart::viewChanged);
+        DMMChart &chart = chartOf({5, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0});
+        // 0 ... 9 with 5 % either side: -0.45 ... 9.45 over 300 rows.
+        QVERIFY(qAbs(chart.scale().yMax - 9.45) < 1e-9);
+        // Rows 120 ... 180 hold 5.49 ... 3.51: samples 3 and 6 of the stretch lie outside.
+        drag(chart, QPoint(200, 120), QPoint(600, 180));
+        QVERIFY(chart.isZoomed());
+        QCOMPARE(viewChanges.count(), 1);
+        QVERIFY(qAbs(chart.scale().yMax - 5.49) < 0.04);
+        QVERIFY(qAbs(chart.scale().yMin - 3.51) < 0.04);
+        const QImage curves = layerImage(chart, DMMChart::CurvesLayer);
+        QCOMPARE(countIn(curves, QRect(0, 0, 1080, kPlotArea.top()), kCurve), 0);
+        QCOMPARE(countIn(curves, QRect(0, kPlotArea.bottom() + 2, 1080, 40), kCurve), 0);
+        const ReadingSummary figures = chart.statistics();
+        QCOMPARE(QPoint(chart.statisticsFirst(), chart.statisticsLast()), QPoint(3, 6));
+        QCOMPARE(figures.numeric(), qint64(4));
+        QCOMPARE(figures.mean(), 4.5);
+        drag(chart, QPoint(5, 5), QPoint(5, 5), false);
+        QVERIFY(!chart.isZoomed());
+        QVERIFY(qAbs(chart.scale().yMin + 0.45) < 1e-9);
+        QCOMPARE(chart.statistics().numeric(), qint64(11));
     }
 
     void pointsArrivingOrAClearWhileZoomedKeepTheView()
@@ -352,18 +436,30 @@ private slots:
             compareSample(store, i, reading(time, i, "1", QString::number(i), "V"));
     }
 
-    // Stretches across block edges, beyond both ends and reversed, over values that are not
-    // finite.
-    void valueRangeMatchesAScanOfTheValues()
+    // Ranges and figures of stretches across block edges, beyond both ends and reversed, over
+    // values that are not finite (overloads); a 5 V signal with millivolt noise comes first, so
+    // that a spread a thousand times below the mean must survive the merging of blocks.
+    void valueRangeAndFiguresMatchAScanOfTheValues()
     {
         QRandomGenerator random(5);
         ChartPointStore store;
         QVector<double> values = {std::nan(""), 2, HUGE_VAL, -3, -HUGE_VAL};
-        for (int i = 0; i < 5 * ChartPointStore::kBlockSize; ++i)
-            values.append(random.bounded(1000.0) - 300);
-        for (double value : values)
-            store.append(ChartPoint(QDateTime(), value, QString(), QVariant()));
-        const int n = values.size(), block = ChartPointStore::kBlockSize;
+        const int block = ChartPointStore::kBlockSize;
+        for (int i = 0; i < 5 * block; ++i)
+            values.append(i < 2 * block ? 5 + random.bounded(0.06) - 0.03
+                                        : random.bounded(1000.0) - 300);
+        const auto overload = [&](int i) { return !std::isfinite(values.at(i)) || i % 97 == 0; };
+        const auto alarm = [](int i) { return i % 11 == 3; };
+        const auto step = [](int i) { return i == 9000 ? -5 : -3 + i % 3; };
+        for (int i = 0; i < values.size(); ++i) {
+            ChartPoint point(QDateTime(), values.at(i), QString(), QVariant());
+            point.setOverload(overload(i));
+            point.setAlarm(alarm(i));
+            point.setResolution(step(i));
+            store.append(point);
+        }
+        const int n = values.size();
+        QCOMPARE(store.point(9000).resolution(), -5);
         QList<QPair<int, int>> stretches = {
             {0, 0}, {0, 4}, {block - 1, block}, {block, 2 * block}, {-5, 3}, {n - 3, n}, {5, 4}};
         for (int i = 0; i < 200; ++i) {
@@ -372,16 +468,124 @@ private slots:
         }
         for (const auto &[first, last] : stretches) {
             double min = HUGE_VAL, max = -HUGE_VAL;
+            QVector<double> numeric;
+            qint64 overloads = 0, alarms = 0;
+            int finest = ReadingSummary::kNoResolution;
             for (int i = qMax(first, 0); i <= qMin(last, n - 1); ++i) {
                 if (std::isfinite(values.at(i))) {
                     min = qMin(min, values.at(i));
                     max = qMax(max, values.at(i));
                 }
+                alarms += alarm(i);
+                overloads += overload(i);
+                if (!overload(i)) {
+                    numeric.append(values.at(i));
+                    finest = qMin(finest, step(i));
+                }
             }
             const ChartPointStore::Range range = store.valueRange(first, last);
             QCOMPARE(range.valid, min <= max);
             QVERIFY(!range.valid || (range.min == min && range.max == max));
+
+            const ReadingSummary figures = store.summary(first, last);
+            QCOMPARE(figures.numeric(), qint64(numeric.size()));
+            QCOMPARE(figures.overloads(), overloads);
+            QCOMPARE(figures.alarms(), alarms);
+            QCOMPARE(figures.resolution(), finest);
+            if (numeric.isEmpty())
+                continue;
+            double mean = 0, squares = 0;
+            for (double v : numeric)
+                mean += v / numeric.size();
+            for (double v : numeric)
+                squares += (v - mean) * (v - mean);
+            const double sd = numeric.size() < 2 ? 0 : std::sqrt(squares / (numeric.size() - 1));
+            QCOMPARE(figures.min(), *std::min_element(numeric.begin(), numeric.end()));
+            QCOMPARE(figures.max(), *std::max_element(numeric.begin(), numeric.end()));
+            QVERIFY(qAbs(figures.mean() - mean) <= 1e-12 * qMax(1.0, qAbs(mean)));
+            QVERIFY(qAbs(figures.standardDeviation() - sd) <= 1e-9 * qMax(1e-3, sd));
         }
+        QCOMPARE(store.total().mean(), store.summary(0, n).mean());
+        QCOMPARE(store.total().alarms(), store.summary(0, n).alarms());
+    }
+
+    // Figures of a recording in its unit, at the step the meter's display showed.
+    void figuresAreWrittenAtTheMetersStep_data()
+    {
+        QTest::addColumn<int>("function");
+        QTest::addColumn<int>("range");
+        QTest::addColumn<QString>("valueText");
+        QTest::addColumn<double>("figure");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("volts") << 2 << 0x30 << "5.0123 " << 5.012345 << "5.0123 V";
+        QTest::newRow("millivolts keep their unit")
+            << 3 << 0x30 << "30.12 " << 1234.5 << "1234.50 mV";
+        QTest::newRow("below half a step is 0") << 2 << 0x31 << "-12.345" << -0.0004 << "0.000 V";
+        QTest::newRow("kilohms") << 6 << 0x32 << "12.34  " << 12345.6 << "12.35 k\u03a9";
+        QTest::newRow("ohms") << 6 << 0x32 << "12.34  " << 987.0 << "987 \u03a9";
+        QTest::newRow("nanofarads") << 9 << 0x30 << " 4.567 " << 4.5e-9 << "4.500 nF";
+        QTest::newRow("no unit, no decimals") << 18 << 0x30 << " 1234  " << 1233.6 << "1.234 k";
+    }
+
+    void figuresAreWrittenAtTheMetersStep()
+    {
+        QFETCH(int, function);
+        QFETCH(int, range);
+        QFETCH(QString, valueText);
+        QFETCH(double, figure);
+        QFETCH(QString, written);
+        recordsamples::RecordSetup setup;
+        DmmData reading;
+        reading.setEntry(findEntry(setup.defaultTable, quint8(function), quint8(range)));
+        reading.setValueText(valueText);
+        reading.setUnitText(reading.entry()->prefix() + reading.entry()->unit());
+        const FigureFormat format(RecordingUnit::of(reading), readingResolution(reading), figure);
+        QCOMPARE(format(figure), written);
+    }
+
+    // Readings against the limits: the side each falls on, and which of them beep.
+    void alarmBeepsOncePerExcursion_data()
+    {
+        QTest::addColumn<QString>("low");
+        QTest::addColumn<QString>("high");
+        QTest::addColumn<QVector<double>>("values"); // 99 and -99 stand for overloads
+        QTest::addColumn<QString>("sides");          // l low, h high, . inside; capital: beeps
+        const QVector<double> swing = {3, 6, 7, 4, 8, 0, -1, 2, 99, -99};
+        QTest::newRow("both limits") << "1"
+                                     << "5" << swing << ".Hh.HLl.HL";
+        QTest::newRow("high only") << ""
+                                   << "5" << swing << ".Hh.H...H.";
+        QTest::newRow("low only") << "1"
+                                  << "" << swing << ".....Ll..L";
+        QTest::newRow("no limits") << ""
+                                   << "" << swing << "..........";
+        QTest::newRow("on a limit is inside") << "0"
+                                              << "4" << swing << ".Hh.H.L.HL";
+        QTest::newRow("straight across") << "2"
+                                         << "2" << QVector<double>{1, 3, 3, 1, 2} << "LHhL.";
+    }
+
+    void alarmBeepsOncePerExcursion()
+    {
+        QFETCH(QString, low);
+        QFETCH(QString, high);
+        QFETCH(QVector<double>, values);
+        QFETCH(QString, sides);
+        const auto limit = [](const QString &text) {
+            return text.isEmpty() ? std::nullopt : std::optional<double>(text.toDouble());
+        };
+        LimitAlarm alarm;
+        alarm.setLimits(limit(low), limit(high));
+        QString seen;
+        for (double value : values) {
+            bool beeps = false;
+            const auto side = alarm.update(value, value == 99 ? 1 : value == -99 ? -1 : 0, &beeps);
+            const QChar mark = side == LimitAlarm::Side::Low    ? 'l'
+                               : side == LimitAlarm::Side::High ? 'h'
+                                                                : '.';
+            seen += beeps ? mark.toUpper() : mark;
+        }
+        QCOMPARE(seen, sides);
     }
 
     // The thinned curve sets exactly the pixels of the full polyline through every sample: small

@@ -60,7 +60,7 @@ private slots:
             Widget window; // rearranged, and closed so that it writes the file
             window.show();
             QVERIFY(QTest::qWaitForWindowExposed(&window));
-            window.resize(700, 578); // inside the 800x600 screen, tall enough for the docks
+            window.resize(700, 580); // inside the 800x600 screen, tall enough for the docks
             window.move(40, 18);
             // Beside the record table: three docks one above the other and the menu bar would
             // not fit the screen's height.
@@ -77,6 +77,8 @@ private slots:
                                "<SamplePoints>1000</SamplePoints>\n"
                                "    <Infinite>1</Infinite>\n    <SampleRate>1000</SampleRate>\n    "
                                "<SkipRepeat>0</SkipRepeat>\n    <Reconnect>0</Reconnect>\n"
+                               "    <LowLimit></LowLimit>\n    <HighLimit></HighLimit>\n"
+                               "    <FitValues>0</FitValues>\n"
                                "    <JournalQuota>1073741824</JournalQuota>\n"
                                "    <MqttUrl></MqttUrl>\n    <MqttName></MqttName>\n"
                                "</options>\n");
@@ -96,7 +98,7 @@ private slots:
     {
         QTest::addColumn<QByteArray>("content");
         // FixedLanguage, Language, Model, Version, SamplePoints, Infinite, SampleRate, SkipRepeat,
-        // Reconnect, JournalQuota, MqttUrl, MqttName
+        // Reconnect, LowLimit, HighLimit, FitValues, JournalQuota, MqttUrl, MqttName
         QTest::addColumn<QString>("written");
         const auto row = [](const char *name, const char *content, const char *written) {
             QTest::newRow(name) << QByteArray("<options>") + content + "</options>" << written;
@@ -106,20 +108,23 @@ private slots:
             "<Model>VX310E</Model><Version>9.99</Version><SamplePoints>20</SamplePoints>"
             "<Language>OTHER</Language><FixedLanguage>1</FixedLanguage><Reconnect>1</Reconnect>"
             "<MqttName> bench 1 </MqttName><MqttUrl>mqtt://127.0.0.1:1/lab</MqttUrl>"
-            "<JournalQuota>500M</JournalQuota>",
-            "1 OTHER VX310A 2.02 20 0 50 1 1 524288000 mqtt://127.0.0.1:1/lab bench 1");
+            "<JournalQuota>500M</JournalQuota><HighLimit> 5.03 </HighLimit><FitValues>1</FitValues>"
+            "<LowLimit>-4.97e-1</LowLimit>",
+            "1 OTHER VX310A 2.02 20 0 50 1 1 -0.497 5.03 1 524288000 mqtt://127.0.0.1:1/lab bench "
+            "1");
         row("not a number reads as 0",
             "<SamplePoints>abc</SamplePoints><SampleRate>12ms</SampleRate><Infinite>yes</Infinite>"
-            "<FixedLanguage>true</FixedLanguage><JournalQuota>-1</JournalQuota>",
-            "0  VX310A 2.02 0 0 0 0 0 1073741824  ");
+            "<FixedLanguage>true</FixedLanguage><JournalQuota>-1</JournalQuota>"
+            "<LowLimit>low</LowLimit><HighLimit>5,03</HighLimit><FitValues>on</FitValues>",
+            "0  VX310A 2.02 0 0 0 0 0   0 1073741824  ");
         row("the last value counts, unchecked and as written; blanks change nothing; 2 and -1 true",
             "<SamplePoints>5</SamplePoints><SamplePoints>-5</SamplePoints><Language>EN</Language>"
             "<Language> other </Language><Language> </Language><SampleRate/><Infinite>2</Infinite>"
             "<SkipRepeat>-1</SkipRepeat>",
-            "0  other  VX310A 2.02 -5 1 1000 1 0 1073741824  ");
+            "0  other  VX310A 2.02 -5 1 1000 1 0   0 1073741824  ");
         row("malformed: what came before counts",
             "<SamplePoints>5</SamplePoints>6<Bad a=><SampleRate>9</SampleRate>",
-            "0  VX310A 2.02 5 1 1000 0 0 1073741824  ");
+            "0  VX310A 2.02 5 1 1000 0 0   0 1073741824  ");
     }
 
     void readValuesAreWrittenBack()
@@ -130,9 +135,9 @@ private slots:
         QCOMPARE(window.driver()->meterModel(), QStringLiteral("VX310A")); // not the "E" table
         QVERIFY(window.close());
         QStringList written;
-        for (const char *key :
-             {"FixedLanguage", "Language", "Model", "Version", "SamplePoints", "Infinite",
-              "SampleRate", "SkipRepeat", "Reconnect", "JournalQuota", "MqttUrl", "MqttName"})
+        for (const char *key : {"FixedLanguage", "Language", "Model", "Version", "SamplePoints",
+                                "Infinite", "SampleRate", "SkipRepeat", "Reconnect", "LowLimit",
+                                "HighLimit", "FitValues", "JournalQuota", "MqttUrl", "MqttName"})
             written << m_settings->values().value(key);
         QTEST(written.join(' '), "written");
     }
@@ -229,6 +234,7 @@ private slots:
             dialog->sbSampleRate->setValue(sampleRate);
             dialog->chkSkipRepeat->setChecked(true);
             dialog->chkReconnect->setChecked(true);
+            dialog->leLowLimit->setText("4.5");
         });
         window.findChild<QAction *>("actionOption")->trigger();
         QVERIFY(handled);
@@ -244,6 +250,7 @@ private slots:
         QVERIFY(window.close());
         QTEST(m_settings->values().value("Language"), "saved");
         QCOMPARE(m_settings->values().value("Reconnect"), accepted ? "1" : "0");
+        QCOMPARE(m_settings->values().value("LowLimit"), accepted ? "4.5" : "");
     }
 
     void everyTextHasAFinishedTranslation()

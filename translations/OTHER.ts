@@ -86,6 +86,14 @@
         <source>Meter name</source>
         <translation>仪表名称</translation>
     </message>
+    <message>
+        <source>Low limit</source>
+        <translation>下限</translation>
+    </message>
+    <message>
+        <source>High limit</source>
+        <translation>上限</translation>
+    </message>
 </context>
 <context>
     <name>RecordingReader</name>
@@ -512,6 +520,50 @@ Line %2: %3.</source>
     <message>
         <source>The chart image could not be saved.</source>
         <translation>无法保存图表图像。</translation>
+    </message>
+    <message>
+        <source>Fit values</source>
+        <translation>适配数值</translation>
+    </message>
+    <message>
+        <source>Fit the value axis to the visible readings</source>
+        <translation>使数值轴适配可见读数</translation>
+    </message>
+    <message>
+        <source>n %1</source>
+        <translation>个数 %1</translation>
+    </message>
+    <message>
+        <source>min %1</source>
+        <translation>最小 %1</translation>
+    </message>
+    <message>
+        <source>max %1</source>
+        <translation>最大 %1</translation>
+    </message>
+    <message>
+        <source>mean %1</source>
+        <translation>平均 %1</translation>
+    </message>
+    <message>
+        <source>sd %1</source>
+        <translation>标准差 %1</translation>
+    </message>
+    <message>
+        <source>span %1</source>
+        <translation>时长 %1</translation>
+    </message>
+    <message>
+        <source>overloads %1</source>
+        <translation>过载 %1</translation>
+    </message>
+    <message>
+        <source>alarms %1</source>
+        <translation>报警 %1</translation>
+    </message>
+    <message>
+        <source>Zoomed: %1</source>
+        <translation>缩放区间：%1</translation>
     </message>
 </context>
 </TS>
