@@ -24,6 +24,16 @@ namespace {
 
 const QSize kPlot(1000, 300); // in a chart of 1080 x 380 with the default margins
 const QRect kPlotArea(QPoint(60, 40), kPlot);
+const QRgb kCurve = qRgb(250, 150, 0);
+
+int countIn(const QImage &image, const QRect &rect, QRgb colour)
+{
+    int count = 0;
+    for (int y = rect.top(); y <= rect.bottom(); ++y)
+        for (int x = rect.left(); x <= rect.right(); ++x)
+            count += image.pixel(x, y) == colour;
+    return count;
+}
 
 void addValues(DMMChart &chart, const QVector<double> &values)
 {
