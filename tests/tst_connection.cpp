@@ -346,7 +346,7 @@ private slots:
             "1:1 2:2 3:3 4:5 | 4", 1);
         row("no room at all", "0 0 0", "1 6:2", " | 0", 0);
         row("repeats: the exact text, kept across Delete", "1000 1 1",
-            "1.234 1.234 1.235 1.234 1.2340 yes 1.2340 1.235", "1:1.235 | 1", 2);
+            "1.234 1.234 1.235 yes 1.235 1.2350", "1:1.2350 | 1", 2);
         row("a function change empties a full table", "2 0 0", "1 2 3 0:4 0:5 6:7", "1:7 | 1", 3);
     }
 
