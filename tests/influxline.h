@@ -8,9 +8,7 @@
 // One line of InfluxDB line protocol, read strictly: a violation of the escaping rules fails.
 struct InfluxLine
 {
-    QString measurement;
-    QMap<QString, QString> tags;
-    QMap<QString, QString> fields; // string fields without their quotes, unescaped
+    QMap<QString, QString> tags, fields; // string fields without their quotes, unescaped
     qint64 timestamp = 0;
     bool ok = false;
 };
@@ -30,8 +28,7 @@ inline InfluxLine parseInflux(const QString &line)
             .replace(QRegularExpression(R"(\\(.))"), QStringLiteral("\\1"));
     };
     const QRegularExpressionMatch match = whole.match(line);
-    InfluxLine parsed{
-        unescape(match.captured(1)), {}, {}, match.captured(4).toLongLong(), match.hasMatch()};
+    InfluxLine parsed{{}, {}, match.captured(4).toLongLong(), match.hasMatch()};
     for (int part : {2, 3}) {
         QMap<QString, QString> &map = part == 2 ? parsed.tags : parsed.fields;
         for (auto it = pair.globalMatch(match.captured(part)); it.hasNext();) {

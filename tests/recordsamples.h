@@ -15,17 +15,11 @@ namespace recordsamples {
 struct RecordSetup
 {
     RecordSetup() { buildTables(defaultTable, eTable); }
-    ~RecordSetup()
-    {
-        qDeleteAll(columns);
-        qDeleteAll(defaultTable);
-        qDeleteAll(eTable);
-    }
+    ~RecordSetup() { qDeleteAll(columns), qDeleteAll(defaultTable + eTable); }
     Q_DISABLE_COPY(RecordSetup)
 
     QList<ColumnSpec *> columns = createRecordColumns();
-    FunctionTable defaultTable;
-    FunctionTable eTable;
+    FunctionTable defaultTable, eTable;
 };
 
 // Display texts as the meter sends them, with the number and overload they decode to.
@@ -41,8 +35,7 @@ inline const QList<Display> &displays()
     static const QList<Display> list = {
         {" 1.234 ", 1.234, 0}, {"-0.0123", -0.0123, 0}, {"  O.L  ", 0, 1},
         {" -O.L  ", 0, -1},    {"12.34  ", 12.34, 0},   {"-12.345", -12.345, 0},
-        {"  0.000", 0, 0},     {" ----  ", 0, 0},       {"1000.0 ", 1000, 0},
-    };
+        {"  0.000", 0, 0},     {" ----  ", 0, 0},       {"1000.0 ", 1000, 0}};
     return list;
 }
 
@@ -60,7 +53,7 @@ inline DmmData *makeReading(const FunctionEntry *row, const Display &display, in
     // The decoder shows no range for some functions, a limit for two, else the full scale.
     const int code = row->functionCode();
     data->setRangeText(
-        code == 5 || code == 18 || code == 19 || code == 20 || code == 23
+        QList<int>{5, 18, 19, 20, 23}.contains(code)
             ? QStringLiteral("-")
             : QString::number(code == 10 || code == 11 ? row->upper().toInt() : row->fullScale()));
     data->setFunctionName(coupling.isEmpty() ? row->name()
@@ -68,12 +61,11 @@ inline DmmData *makeReading(const FunctionEntry *row, const Display &display, in
     data->setCouplingText(coupling);
     data->setMaxMinText(QStringList({"", "MAX", "MIN"}).at(number % 3));
     data->setPeakText(QStringList({"", "P-MAX", "P-MIN"}).at(number / 9 % 3));
-    data->setHold(number & 1);
-    data->setRelative(number & 2);
-    data->setStatusBit3(number & 4);
-    data->setManualRange(number & 8);
-    data->setLowBattery(number & 16);
-    data->setStatusBit0(number & 32);
+    const auto setters = {&DmmData::setHold,       &DmmData::setRelative,
+                          &DmmData::setStatusBit3, &DmmData::setManualRange,
+                          &DmmData::setLowBattery, &DmmData::setStatusBit0};
+    for (auto set = setters.begin(); set != setters.end(); ++set)
+        (data->**set)(number >> (set - setters.begin()) & 1);
     return data;
 }
 
@@ -83,15 +75,13 @@ inline QList<DmmData *> everyRowReadings(const FunctionTable &defaultTable,
                                          const FunctionTable &eTable, const QDateTime &start)
 {
     QList<DmmData *> readings;
-    for (const FunctionTable *table : {&defaultTable, &eTable}) {
-        for (const FunctionEntry *row : *table) {
-            for (const char *coupling : {"AC", "DC", ""}) {
-                if (!*coupling == (row->functionCode() == functions::kAcPlusDc)) // no such coupling
-                    continue;
-                const int number = readings.size();
-                readings.append(makeReading(row, displays().at(number % displays().size()), number,
-                                            start.addMSecs(1500LL * number), coupling));
-            }
+    for (const FunctionEntry *row : defaultTable + eTable) {
+        for (const char *coupling : {"AC", "DC", ""}) {
+            if (!*coupling == (row->functionCode() == functions::kAcPlusDc)) // no such coupling
+                continue;
+            const int number = readings.size();
+            readings.append(makeReading(row, displays().at(number % displays().size()), number,
+                                        start.addMSecs(1500LL * number), coupling));
         }
     }
     return readings;

@@ -21,11 +21,11 @@ class TestCliFormat : public QObject
 private:
     // A reading at 14:03:22.123, number choosing its annunciators as makeReading does.
     std::unique_ptr<DmmData> reading(quint8 function, quint8 range, const char *text, double value,
-                                     int number = 0, const QString &coupling = {})
+                                     int number = 0, int overload = 0)
     {
         const FunctionTable &table = function == 25 ? m_setup.eTable : m_setup.defaultTable;
         return std::unique_ptr<DmmData>(recordsamples::makeReading(
-            findEntry(table, function, range), {text, value, 0}, number, kTime, coupling));
+            findEntry(table, function, range), {text, value, overload}, number, kTime));
     }
     recordsamples::RecordSetup m_setup;
 
@@ -49,10 +49,10 @@ private slots:
     void jsonlCarriesEveryField()
     {
         const auto data = reading(2, 0x31, "-12.345", -12.345, 13); // MAX, P-MAX, bits 0, 2, 3
-        const QByteArray line = JsonlFormatter("bench 1").reading(1, *data);
-        QJsonObject object = QJsonDocument::fromJson(line).object();
-        const QString time = object.take("timestamp").toString();
-        QCOMPARE(QDateTime::fromString(time, Qt::ISODateWithMs), data->timestamp());
+        QJsonObject object =
+            QJsonDocument::fromJson(JsonlFormatter("bench 1").reading(1, *data)).object();
+        QCOMPARE(QDateTime::fromString(object.take("timestamp").toString(), Qt::ISODateWithMs),
+                 data->timestamp());
         QCOMPARE(object, QJsonDocument::fromJson(
                              R"({"meter": "bench 1", "value": -12.345, "valueText": "-12.345",
             "overload": 0, "unitText": "V", "rangeText": "60", "functionName": "DCV",
@@ -68,7 +68,7 @@ private slots:
         QTest::addColumn<QString>("parsed");    // model|meter|function|unit tag|value text field
         const auto row = [](const char *input, const char *parsed) {
             QTest::newRow(input) << QString::fromUtf8(input).split('|')
-                                 << QString::fromUtf8(parsed);
+                                 << QString::fromUtf8(parsed) + "|1.5|0i|true|false";
         };
         row("VX 310,A|bench 1,a=b|6|1.234", "VX 310,A|bench 1,a=b|RES|Ω|1.234");
         row("VX310A||5| 50.0 ", "VX310A|(none)|Duty Cycle|%| 50.0 "); // no meter tag
@@ -85,12 +85,10 @@ private slots:
         QVERIFY(line.ok);
         QTEST(QStringList({line.tags.value("model"), line.tags.value("meter", "(none)"),
                            line.tags.value("function"), line.tags.value("unit", "(none)"),
-                           line.fields.value("valueText")})
+                           line.fields.value("valueText"), line.fields["value"],
+                           line.fields["overload"], line.fields["relative"], line.fields["hold"]})
                   .join('|'),
               "parsed");
-        QCOMPARE(QStringList({line.fields["value"], line.fields["overload"],
-                              line.fields["relative"], line.fields["hold"]}),
-                 QStringList({"1.5", "0i", "true", "false"}));
         QCOMPARE(line.timestamp, data->timestamp().toMSecsSinceEpoch() * 1000000);
     }
 
@@ -99,16 +97,13 @@ private slots:
     void statsOfTheLastFunction()
     {
         ReadingStats stats;
-        auto over = reading(6, 0x31, "  O.L  ", 600);
-        over->setOverload(1);
-        stats.add(*over);
-        stats.add(*reading(6, 0x31, "1.000", 1000));
-        stats.add(*reading(6, 0x31, "3.000", 3000));
-        QCOMPARE(stats.summary(), QString::fromUtf8("readings: 3\nfirst: 2026-12-06 14:03:22.123\n"
-                                                    "last: 2026-12-06 14:03:22.123\n"
-                                                    "function: RES (2 numeric, 1 overload)\n"
-                                                    "min: 1000 Ω\nmax: 3000 Ω\nmean: 2000 Ω\n"
-                                                    "stddev: 1414.213562 Ω\n"));
+        for (const auto &[text, value] :
+             {std::pair("  O.L  ", 0), {"1.000", 1000}, {"3.000", 3000}})
+            stats.add(*reading(6, 0x31, text, value, 0, !value));
+        QCOMPARE(stats.summary(),
+                 QString::fromUtf8("readings: 3\nfirst: 2026-12-06 14:03:22.123\nlast: 2026-12-06 "
+                                   "14:03:22.123\nfunction: RES (2 numeric, 1 overload)\nmin: 1000 "
+                                   "Ω\nmax: 3000 Ω\nmean: 2000 Ω\nstddev: 1414.213562 Ω\n"));
     }
 };
 
