@@ -144,38 +144,78 @@ private slots:
     void initTestCase() { logswitch::logOn("klm704.link"); } // warnings reach standard error
 
     // The CP2110's UART is set up on open and disabled on an orderly close, once the reader has
-    // stopped; a cable that failed gets no settings. Either end closes the handle and reports once.
+    // stopped; a cable that failed gets no settings. A written frame becomes output reports, input
+    // reports yield their bytes. Either end closes the handle and reports once.
     void everyEndClosesOnce_data()
     {
         QTest::addColumn<QString>("device");
         QTest::addColumn<uint>("baudrate");
-        QTest::addColumn<QString>("end"); // close, read (error) or write (error)
+        QTest::addColumn<QByteArray>("descriptor");
         QTest::addColumn<QStringList>("openEvents");
+        QTest::addColumn<QByteArray>("written");
+        QTest::addColumn<QList<QByteArray>>("reports");
+        QTest::addColumn<QList<QByteArray>>("inputs");
+        QTest::addColumn<QByteArray>("received");
+        QTest::addColumn<QString>("end"); // close, read (error) or write (error)
         QTest::addColumn<QStringList>("endEvents");
         const auto uart = [](const char *config) {
             return QStringList{"set 4100", QString("set 50") + config + "00000300", "set 4303",
                                "get 42/7", "set 4101"};
         };
+        using Reports = QList<QByteArray>;
         const QStringList closed{"close"};
-        QTest::newRow("cp2110 9600, closed")
-            << "cp2110" << 9600u << "close" << uart("00002580") << QStringList{"set 4100", "close"};
+        QByteArray data;
+        for (int i = 0; i < 100; ++i)
+            data.append(char(i));
+        const QByteArray reply = frame::build(QByteArray(14, '\x30'));
+        const QByteArray pollReport = fromHex("0006abcd035e01d9") + QByteArray(57, 0);
+        // The count comes from byte 0: empty, padded and non-data reports carry no other bytes.
+        QTest::newRow("cp2110 9600, two reports, closed")
+            << "cp2110" << 9600u << QByteArray() << uart("00002580") << data
+            << Reports{char(63) + data.left(63), char(37) + data.mid(63)}
+            << Reports{char(3) + reply.left(3), fromHex("00ffff"),
+                       char(16) + reply.mid(3, 16) + fromHex("eeeeee"), 'x' + QByteArray(63, 'x')}
+            << reply << "close" << QStringList{"set 4100", "close"};
         QTest::newRow("cp2110 115200, read error")
-            << "cp2110" << 115200u << "read" << uart("0001c200") << closed;
-        QTest::newRow("cp2110, write error")
-            << "cp2110" << 9600u << "write" << uart("00002580") << closed;
-        QTest::newRow("ch9329, closed") << "ch9329" << 9600u << "close" << QStringList() << closed;
+            << "cp2110" << 115200u << QByteArray() << uart("0001c200") << kPoll
+            << Reports{fromHex("06abcd035e01d9")} << Reports() << QByteArray() << "read" << closed;
+        QTest::newRow("ch9329 unnumbered, padded input, write error")
+            << "ch9329" << 9600u << kVendorUnnumbered << QStringList() << kPoll
+            << Reports{pollReport} << Reports{fromHex("03abcd10") + QByteArray(61, 0)}
+            << fromHex("abcd10") << "write" << closed;
+        QTest::newRow("ch9329 report ID 2, 32 bytes, closed")
+            << "ch9329" << 9600u << kVendorId2Size32 << QStringList() << kPoll
+            << Reports{fromHex("0206abcd035e01d9") + QByteArray(25, 0)}
+            << Reports{fromHex("0203abcd10")} << fromHex("abcd10") << "close" << closed;
+        QTest::newRow("ch9329 truncated descriptor, read error")
+            << "ch9329" << 9600u << fromHex("0600") << QStringList() << kPoll << Reports{pollReport}
+            << Reports() << QByteArray() << "read" << closed;
     }
 
     void everyEndClosesOnce()
     {
         QFETCH(QString, device);
-        QFETCH(uint, baudrate);
         QFETCH(QString, end);
+        QFETCH(QByteArray, received);
         Rig rig(device);
+        QFETCH(QByteArray, descriptor);
+        rig.hid->descriptor = descriptor;
+        QFETCH(uint, baudrate);
         rig.selector.setBaudrate(baudrate);
         QSignalSpy closed(&rig.selector, &DeviceSelector::closed);
         QVERIFY2(rig.selector.open(), qPrintable(rig.selector.errorString()));
         QTEST(rig.hid->takeEvents(), "openEvents");
+        QFETCH(QByteArray, written);
+        QFETCH(QList<QByteArray>, reports);
+        QFETCH(QList<QByteArray>, inputs);
+        QStringList writes;
+        for (const QByteArray &report : reports)
+            writes << "write " + report.toHex();
+        rig.write(written);
+        QCOMPARE(rig.hid->takeEvents(), writes);
+        for (const QByteArray &input : inputs)
+            rig.hid->pushInput(input);
+        QTRY_COMPARE(rig.received, received);
         QTest::qWait(30); // the reader waits for a report
         rig.hid->writeFails = end == "write";
         if (end == "read")
@@ -193,65 +233,7 @@ private slots:
         QTest::qWait(30);
         QCOMPARE(closed.size(), 1);
         QCOMPARE(rig.hid->takeEvents(), QStringList());
-    }
-
-    // The output reports a written frame becomes, and the bytes a sequence of input reports yields.
-    void bridgeFraming_data()
-    {
-        QTest::addColumn<QString>("device");
-        QTest::addColumn<QByteArray>("descriptor");
-        QTest::addColumn<QByteArray>("written");
-        QTest::addColumn<QList<QByteArray>>("reports");
-        QTest::addColumn<QList<QByteArray>>("inputs");
-        QTest::addColumn<QByteArray>("received");
-        QByteArray data;
-        for (int i = 0; i < 100; ++i)
-            data.append(char(i));
-        const QByteArray reply = frame::build(QByteArray(14, '\x30'));
-        const QByteArray pollReport = fromHex("0006abcd035e01d9");
-        // The count comes from byte 0: empty, padded and non-data reports carry no other bytes.
-        QTest::newRow("cp2110, two reports")
-            << "cp2110" << QByteArray() << data
-            << QList<QByteArray>{char(63) + data.left(63), char(37) + data.mid(63)}
-            << QList<QByteArray>{char(3) + reply.left(3), fromHex("00ffff"),
-                                 char(16) + reply.mid(3, 16) + fromHex("eeeeee"),
-                                 'x' + QByteArray(63, 'x')}
-            << reply;
-        QTest::newRow("ch9329, unnumbered, padded input")
-            << "ch9329" << kVendorUnnumbered << kPoll
-            << QList<QByteArray>{pollReport + QByteArray(57, 0)}
-            << QList<QByteArray>{fromHex("03abcd10") + QByteArray(61, 0)} << fromHex("abcd10");
-        QTest::newRow("ch9329, report ID 2, 32 bytes")
-            << "ch9329" << kVendorId2Size32 << kPoll
-            << QList<QByteArray>{fromHex("0206abcd035e01d9") + QByteArray(25, 0)}
-            << QList<QByteArray>{fromHex("0203abcd10")} << fromHex("abcd10");
-        QTest::newRow("truncated descriptor") << "ch9329" << fromHex("0600") << kPoll
-                                              << QList<QByteArray>{pollReport + QByteArray(57, 0)}
-                                              << QList<QByteArray>() << QByteArray();
-    }
-
-    void bridgeFraming()
-    {
-        QFETCH(QString, device);
-        QFETCH(QByteArray, received);
-        Rig rig(device);
-        QFETCH(QByteArray, descriptor);
-        rig.hid->descriptor = descriptor;
-        QVERIFY(rig.selector.open());
-        rig.hid->takeEvents();
-        QFETCH(QByteArray, written);
-        QFETCH(QList<QByteArray>, reports);
-        QFETCH(QList<QByteArray>, inputs);
-        QStringList writes;
-        for (const QByteArray &report : reports)
-            writes << "write " + report.toHex();
-        rig.write(written);
-        QCOMPARE(rig.hid->takeEvents(), writes);
-        for (const QByteArray &input : inputs)
-            rig.hid->pushInput(input);
-        QTRY_COMPARE(rig.received, received);
-        QTest::qWait(30);
-        QCOMPARE(rig.received, received);
+        QCOMPARE(rig.received, received); // nothing more from padding or non-data reports
     }
 
     void openChoosesTheCableOrExplainsTheFix_data()
