@@ -52,15 +52,12 @@ public:
     void useJournal(const QString &directory);
     // The journal in use, or null.
     Journal *recordingJournal() const { return journal; }
-    // How many bytes the journals may take together; the oldest beyond it are removed.
-    qint64 journalQuotaBytes() const { return journalQuota; }
     // When the journal folder notes a recording that was never closed (the program was killed
     // or crashed), offers to open its journal. main calls it once the window is shown.
     void offerUnclosedRecording();
 
     // The Reconnect option: after the link is lost (closed without Disconnect) the same device
     // is tried again every 2 s, and recording goes on into the same table and journal.
-    bool reconnectOption() const { return reconnect; }
     void setReconnectOption(bool on);
     // --reconnect: reconnects in this run whatever the saved option says.
     void reconnectForThisRun();
@@ -69,7 +66,6 @@ public:
 
     // The broker that recorded readings are published to (mqtt://host[:port]/prefix, empty:
     // none) and the meter's name in its topics (empty: the host name and the device).
-    QString mqttBroker() const { return mqttUrl; }
     void setMqttBroker(const QString &url, const QString &name);
     // The line of figures under the record table, as shown.
     QString statisticsText() const;
