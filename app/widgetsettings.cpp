@@ -11,10 +11,8 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
-#include <QLocale>
 #include <QMessageBox>
 #include <QSpinBox>
-#include <cmath>
 
 namespace {
 const QString kGeometry = QStringLiteral("Geometry");
@@ -64,14 +62,7 @@ bool flagValue(const QString &text)
     return settingsInteger(text) != 0;
 }
 
-// A limit is a number in the readings' unit; an empty or unreadable text is no limit.
-std::optional<double> limitValue(const QString &text)
-{
-    bool ok = false;
-    const double value = QLocale::c().toDouble(text.trimmed(), &ok);
-    return ok && std::isfinite(value) ? std::optional<double>(value) : std::nullopt;
-}
-
+// A limit as saved: empty for none.
 QString limitText(std::optional<double> limit)
 {
     return limit ? QString::number(*limit, 'g', 15) : QString();
@@ -109,9 +100,9 @@ void Widget::restoreSettings()
         else if (key == kReconnect)
             setReconnectOption(flagValue(text));
         else if (key == kLowLimit)
-            limitAlarm.setLimits(limitValue(text), limitAlarm.high());
+            limitAlarm.setLimits(LimitAlarm::parse(text), limitAlarm.high());
         else if (key == kHighLimit)
-            limitAlarm.setLimits(limitAlarm.low(), limitValue(text));
+            limitAlarm.setLimits(limitAlarm.low(), LimitAlarm::parse(text));
         else if (key == kFitValues)
             actionFitValues->setChecked(flagValue(text));
         else if (key == kJournalQuota)
@@ -191,8 +182,8 @@ void Widget::runOptionDialog()
     if (dialog.leMqttUrl->text().trimmed() != mqttUrl ||
         dialog.leMqttName->text().trimmed() != mqttName)
         setMqttBroker(dialog.leMqttUrl->text(), dialog.leMqttName->text());
-    limitAlarm.setLimits(limitValue(dialog.leLowLimit->text()),
-                         limitValue(dialog.leHighLimit->text()));
+    limitAlarm.setLimits(LimitAlarm::parse(dialog.leLowLimit->text()),
+                         LimitAlarm::parse(dialog.leHighLimit->text()));
     // The new language is kept for the next start; this run keeps its own.
     language = languageForIndex(dialog.languageIndex());
 }

@@ -26,8 +26,9 @@ CliLogger::CliLogger(const CliOptions &options, QIODevice *output, QIODevice *lo
     , m_options(options)
     , m_output(output)
     , m_log(log)
-    , m_formatter(ReadingFormatter::create(options.format, options.model, options.name))
+    , m_formatter(ReadingFormatter::create(options))
     , m_selector(std::make_unique<DeviceSelector>())
+    , m_stats(options.limits)
 {
     if (!options.journalDir.isEmpty())
         m_journal = std::make_unique<CliJournal>(options.journalDir, options.journalQuota);
@@ -232,7 +233,7 @@ void CliLogger::startPublisher()
 {
     const MqttSettings &settings = m_options.mqttSettings;
     const QString broker = QStringLiteral("%1:%2").arg(settings.host).arg(settings.port);
-    m_mqttFormatter = std::make_unique<JsonlFormatter>(m_options.name);
+    m_mqttFormatter = std::make_unique<JsonlFormatter>(m_options.name, m_options.limits);
     m_publisher = std::make_unique<MqttPublisher>(settings);
     connect(m_publisher.get(), &MqttPublisher::connected, this, [this, broker] {
         report(QStringLiteral("%1 MQTT connected to %2").arg(now(), broker));

@@ -168,6 +168,7 @@ public:
     CliOptions::Format format();
     QString journalDir();
     qint64 journalQuota();
+    LimitAlarm limits();
     // The meter's name and the broker's settings, which depend on the device.
     void readMqtt(CliOptions *options);
     QString output() const { return m_parser.value(m_output); }
@@ -217,7 +218,20 @@ private:
     const QCommandLineOption m_stats{
         "stats", "At the end, prints a summary on standard error: the number of readings, the "
                  "first and last time, and min, max, mean and standard deviation of the numeric "
-                 "readings of the last function (overloads counted apart). Example: --stats"};
+                 "readings of the last function (overloads counted apart), and with --low or "
+                 "--high the readings outside. Example: --stats"};
+    const QCommandLineOption m_low{
+        "low",
+        "A reading below VALUE raises an alarm: jsonl adds \"alarm\": \"low\" to it, --stats "
+        "counts it. VALUE is a number in the unit of the readings' numbers, as the window's "
+        "limits: volts for DCV, millivolts for DCmV, ohms, hertz and farads without prefix. "
+        "Example: --low 4.995",
+        "VALUE"};
+    const QCommandLineOption m_high{
+        "high",
+        "A reading above VALUE raises an alarm: jsonl adds \"alarm\": \"high\" to "
+        "it, --stats counts it; either limit may be given alone. Example: --high 5.005",
+        "VALUE"};
     const QCommandLineOption m_reconnect{
         "reconnect", "Tries a link that cannot be opened or is lost again every 2 seconds, until "
                      "the time limit or an interrupt; each loss and reconnection is reported "
@@ -251,8 +265,8 @@ ArgumentReader::ArgumentReader()
 {
     m_parser.setApplicationDescription(QString::fromLatin1(kDescription));
     m_parser.addOptions({m_help, m_version, m_device, m_model, m_samples, m_time, m_rate,
-                         m_skipRepeat, m_key, m_format, m_output, m_stats, m_reconnect, m_journal,
-                         m_journalQuota});
+                         m_skipRepeat, m_key, m_format, m_output, m_stats, m_low, m_high,
+                         m_reconnect, m_journal, m_journalQuota});
     m_parser.addOptions(m_mqtt.all());
 }
 
@@ -320,6 +334,23 @@ int ArgumentReader::rate()
     if (!ok || rate < 0)
         complain(QStringLiteral("--rate needs a whole number of milliseconds, 0 or more"));
     return rate;
+}
+
+LimitAlarm ArgumentReader::limits()
+{
+    std::optional<double> values[2];
+    const QCommandLineOption *options[2] = {&m_low, &m_high};
+    for (int i = 0; i < 2; ++i) {
+        if (!m_parser.isSet(*options[i]))
+            continue;
+        values[i] = LimitAlarm::parse(m_parser.value(*options[i]));
+        if (!values[i])
+            complain(QStringLiteral("--%1 needs a number such as 5.005")
+                         .arg(options[i]->names().first()));
+    }
+    LimitAlarm limits;
+    limits.setLimits(values[0], values[1]);
+    return limits;
 }
 
 QByteArray ArgumentReader::keys()
@@ -395,6 +426,7 @@ CliOptions::Parsed CliOptions::parse(const QStringList &arguments)
         options.format = reader.format();
         options.output = reader.output();
         options.stats = reader.stats();
+        options.limits = reader.limits();
         options.reconnect = reader.reconnect();
         options.journalDir = reader.journalDir();
         options.journalQuota = reader.journalQuota();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mqtt/mqttsettings.h"
+#include "record/limitalarm.h"
 
 #include <QByteArray>
 #include <QString>
@@ -26,6 +27,7 @@ struct CliOptions
     Format format = Format::Csv;
     QString output; // empty: standard output
     bool stats = false;
+    LimitAlarm limits; // --low, --high, in the recording's unit without prefix
     bool reconnect = false;
     QString journalDir;                    // empty: no journal
     qint64 journalQuota = qint64(1) << 30; // bytes the journals may take together

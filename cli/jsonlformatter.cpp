@@ -16,8 +16,9 @@ QByteArray line(const QJsonObject &object)
 
 } // namespace
 
-JsonlFormatter::JsonlFormatter(const QString &meter)
+JsonlFormatter::JsonlFormatter(const QString &meter, const LimitAlarm &limits)
     : m_meter(meter)
+    , m_limits(limits)
 {
 }
 
@@ -53,6 +54,9 @@ QByteArray JsonlFormatter::reading(qint64 number, const DmmData &data) const
         object.insert("functionCode", entry->functionCode());
         object.insert("rangeCode", entry->rangeCode());
     }
+    const LimitAlarm::Side side = m_limits.check(data.value(), data.overload());
+    if (side != LimitAlarm::Side::Inside)
+        object.insert("alarm", LimitAlarm::name(side));
     return line(object);
 }
 

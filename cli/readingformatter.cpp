@@ -11,14 +11,13 @@ QByteArray ReadingFormatter::event(const QString &name, const QDateTime &time) c
     return QByteArray();
 }
 
-std::unique_ptr<ReadingFormatter>
-ReadingFormatter::create(CliOptions::Format format, const QString &model, const QString &meter)
+std::unique_ptr<ReadingFormatter> ReadingFormatter::create(const CliOptions &options)
 {
-    switch (format) {
+    switch (options.format) {
     case CliOptions::Format::Jsonl:
-        return std::make_unique<JsonlFormatter>(meter);
+        return std::make_unique<JsonlFormatter>(options.name, options.limits);
     case CliOptions::Format::Influx:
-        return std::make_unique<InfluxFormatter>(model, meter);
+        return std::make_unique<InfluxFormatter>(options.model, options.name);
     case CliOptions::Format::Csv:
         break;
     }

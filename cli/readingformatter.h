@@ -21,6 +21,6 @@ public:
     // A link event ("connected", "disconnected") for formats that record them; else empty.
     virtual QByteArray event(const QString &name, const QDateTime &time) const;
 
-    static std::unique_ptr<ReadingFormatter> create(CliOptions::Format format, const QString &model,
-                                                    const QString &meter);
+    // The formatter of options.format, for its model, meter name and limits.
+    static std::unique_ptr<ReadingFormatter> create(const CliOptions &options);
 };

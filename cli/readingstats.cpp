@@ -1,50 +1,26 @@
 #include "cli/readingstats.h"
 
 #include "meter/dmmdata.h"
-#include "meter/functionentry.h"
 #include "record/recordingadmission.h"
 
-#include <QtMath>
+ReadingStats::ReadingStats(const LimitAlarm &limits)
+    : m_limits(limits)
+{
+}
 
 void ReadingStats::add(const DmmData &data)
 {
     if (m_readings++ == 0)
         m_first = data.timestamp();
     m_last = data.timestamp();
-    if (RecordingAdmission::functionKey(data) != m_function || m_readings == 1)
-        restartFunction(data);
-    if (data.overload() != 0) {
-        ++m_overloads;
-        return;
+    const QString function = RecordingAdmission::functionKey(data);
+    if (function != m_function || m_readings == 1) {
+        m_function = function;
+        m_unit = RecordingUnit::of(data);
+        m_figures = ReadingSummary();
     }
-    const double value = data.value();
-    ++m_numeric;
-    if (m_numeric == 1) {
-        m_min = m_max = m_mean = value;
-        m_sumSquares = 0;
-        return;
-    }
-    m_min = qMin(m_min, value);
-    m_max = qMax(m_max, value);
-    const double delta = value - m_mean;
-    m_mean += delta / double(m_numeric);
-    m_sumSquares += delta * (value - m_mean);
-}
-
-void ReadingStats::restartFunction(const DmmData &data)
-{
-    m_function = RecordingAdmission::functionKey(data);
-    // Values of the self-scaling functions are in the unit without its prefix.
-    const FunctionEntry *entry = data.entry();
-    m_unit = entry && isScaledFunction(entry->functionCode()) ? entry->unit() : data.unitText();
-    m_numeric = 0;
-    m_overloads = 0;
-    m_min = m_max = m_mean = m_sumSquares = 0;
-}
-
-double ReadingStats::standardDeviation() const
-{
-    return m_numeric < 2 ? 0 : qSqrt(m_sumSquares / double(m_numeric - 1));
+    const bool alarm = m_limits.check(data.value(), data.overload()) != LimitAlarm::Side::Inside;
+    m_figures.add(data.value(), data.overload() != 0, alarm, readingResolution(data));
 }
 
 QString ReadingStats::summary() const
@@ -57,14 +33,16 @@ QString ReadingStats::summary() const
                 .arg(m_first.toString(timeFormat), m_last.toString(timeFormat));
     text += QStringLiteral("function: %1 (%2 numeric, %3 overload)\n")
                 .arg(m_function)
-                .arg(m_numeric)
-                .arg(m_overloads);
-    if (m_numeric == 0)
+                .arg(m_figures.numeric())
+                .arg(m_figures.overloads());
+    if (m_limits.isActive())
+        text += QStringLiteral("alarms: %1\n").arg(m_figures.alarms());
+    if (m_figures.numeric() == 0)
         return text;
-    const auto number = [](double v) { return QString::number(v, 'g', 10); };
-    const QString unit = m_unit.isEmpty() ? QString() : QStringLiteral(" ") + m_unit;
-    text +=
-        QStringLiteral("min: %1%2\nmax: %3%2\nmean: %4%2\nstddev: %5%2\n")
-            .arg(number(m_min), unit, number(m_max), number(m_mean), number(standardDeviation()));
+    const FigureFormat figure(m_unit, m_figures.resolution(),
+                              qMax(qAbs(m_figures.min()), qAbs(m_figures.max())));
+    text += QStringLiteral("min: %1\nmax: %2\nmean: %3\nstddev: %4\n")
+                .arg(figure(m_figures.min()), figure(m_figures.max()), figure(m_figures.mean()),
+                     figure(m_figures.standardDeviation()));
     return text;
 }

@@ -1,5 +1,8 @@
 #include "record/limitalarm.h"
 
+#include <QLocale>
+#include <cmath>
+
 void LimitAlarm::setLimits(std::optional<double> low, std::optional<double> high)
 {
     m_low = low;
@@ -38,4 +41,15 @@ const char *LimitAlarm::name(Side side)
         break;
     }
     return "";
+}
+
+std::optional<double> LimitAlarm::parse(const QString &text)
+{
+    // "5,005" is a mistyped 5.005, not 5005: the C locale would take the comma for a thousands
+    // separator.
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
+    bool ok = false;
+    const double value = c.toDouble(text.trimmed(), &ok);
+    return ok && std::isfinite(value) ? std::optional<double>(value) : std::nullopt;
 }

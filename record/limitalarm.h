@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <optional>
 
 // A low and a high limit on the readings, either of which may be absent, in the unit of the
@@ -31,6 +32,9 @@ public:
 
     // The name of a side as written in records: "low", "high", empty for inside.
     static const char *name(Side side);
+    // A limit as typed: a plain number with a decimal point, whatever the locale; anything else,
+    // empty text included, means no limit.
+    static std::optional<double> parse(const QString &text);
 
 private:
     std::optional<double> m_low;

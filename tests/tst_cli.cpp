@@ -175,6 +175,7 @@ private slots:
         row("unknown model", {"--model", "XYZ"}, 2,
             "Unknown model \"XYZ\"; use VX310A, VX310E, VX52C+.");
         row("unknown format", {"--device", "sim", "--format", "xml"}, 2, help);
+        row("limit not a number", {"--high", "5,005"}, 2, "--high needs a number such as 5.005");
         row("quota not a size", {"--journal", "j", "--journal-quota", "1T"}, 2,
             "--journal-quota needs a size such as 1G, 500M or 1048576");
         const QString missing = "serial:" + m_dir.filePath("no-such-port");

@@ -60,6 +60,16 @@ private slots:
             "manualRange": true, "lowBattery": false, "statusBit0": false, "peakText": "P-MAX",
             "couplingText": "", "functionCode": 2, "rangeCode": 49})")
                              .object());
+        // Limits add the side passed, on the limit is inside, an overload passes its side's.
+        LimitAlarm limits;
+        limits.setLimits(-12.345, 1.0);
+        const auto over = reading(2, 0x31, "  O.L  ", 0, 0, -1);
+        const auto above = reading(2, 0x31, "1.001", 1.001);
+        QStringList alarms;
+        for (const DmmData *d : {data.get(), above.get(), over.get()})
+            alarms << QJsonDocument::fromJson(JsonlFormatter("m", limits).reading(1, *d))["alarm"]
+                          .toString("inside");
+        QCOMPARE(alarms, QStringList({"inside", "high", "low"}));
     }
 
     void influxEscapesTagsAndFields_data()
@@ -93,17 +103,21 @@ private slots:
     }
 
     // The figures are of the numeric readings of the last function, in its base unit (ohms, not
-    // kilohms), with overloads counted apart.
+    // kilohms) at the meter's step with a prefix, with overloads and alarms counted apart.
     void statsOfTheLastFunction()
     {
-        ReadingStats stats;
+        LimitAlarm limits;
+        limits.setLimits(std::nullopt, 2500);
+        ReadingStats stats(limits);
+        stats.add(*reading(2, 0x31, "9.000", 9)); // another function: forgotten
         for (const auto &[text, value] :
              {std::pair("  O.L  ", 0), {"1.000", 1000}, {"3.000", 3000}})
             stats.add(*reading(6, 0x31, text, value, 0, !value));
-        QCOMPARE(stats.summary(),
-                 QString::fromUtf8("readings: 3\nfirst: 2026-12-06 14:03:22.123\nlast: 2026-12-06 "
-                                   "14:03:22.123\nfunction: RES (2 numeric, 1 overload)\nmin: 1000 "
-                                   "Ω\nmax: 3000 Ω\nmean: 2000 Ω\nstddev: 1414.213562 Ω\n"));
+        QCOMPARE(stats.summary(), QString::fromUtf8("readings: 4\nfirst: 2026-12-06 14:03:22.123\n"
+                                                    "last: 2026-12-06 14:03:22.123\n"
+                                                    "function: RES (2 numeric, 1 overload)\n"
+                                                    "alarms: 2\nmin: 1.000 kΩ\nmax: 3.000 kΩ\n"
+                                                    "mean: 2.000 kΩ\nstddev: 1.414 kΩ\n"));
     }
 };
 
