@@ -4,7 +4,6 @@
 
 #include <QPainter>
 #include <QPen>
-#include <climits>
 #include <cmath>
 
 namespace {
@@ -156,7 +155,7 @@ void ChartLine::drawAlarms(QPainter &painter, int first, int last, const Mapping
     painter.setBrush(Qt::NoBrush);
     // One ring a ring's width: a long excursion on a crowded plot is a red band, not thousands
     // of rings drawn over one another.
-    int previousX = INT_MIN;
+    int previousX = int(mapping.plotX) - 2 * kRadius;
     m_store.forEachAlarm(first, last, [&](int index) {
         const int x = int((index - first) * mapping.xStep + mapping.plotX);
         if (x - previousX < 2 * kRadius)

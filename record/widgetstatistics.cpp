@@ -27,8 +27,8 @@ void Widget::setUpStatistics()
     lblStatistics->setTextInteractionFlags(Qt::TextSelectableByMouse);
     // The line changes with every reading; its width must not lay the window out anew.
     lblStatistics->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    // Nor does it raise the window's least height: on a short window it gives way first.
-    lblStatistics->setMinimumHeight(1);
+    // The record dock is narrow: the figures go on over a second line rather than out of sight.
+    lblStatistics->setWordWrap(true);
     ui->verticalLayout->addWidget(lblStatistics);
 
     // The double arrow stood upright: the value axis stretched over the readings.
