@@ -1,25 +1,19 @@
 #include "app/commandline.h"
 #include "app/resourcebundle.h"
-#include "app/widget.h"
 #include "tests/scratchsettings.h"
-#include "tests/testfiles.h"
 #include "tests/windowrig.h"
 
 #include <QtTest>
 #include <QtWidgets>
 
-// What the program reads as it starts, the main window as a first run builds it, and its manual.
+// What the program reads as it starts and the main window as a first run builds it.
 class TestWidget : public QObject
 {
     Q_OBJECT
     ScratchSettings m_settings; // no settings file: a first run
-    std::unique_ptr<Widget> m_window;
-    QSet<QKeySequence> m_keys; // bound in the menus so far
 
 private slots:
     void initTestCase() { registerResources(); }
-    void init() { m_window = std::make_unique<Widget>(); }
-    void cleanup() { m_window.reset(); }
 
     void commandLineIsParsed_data()
     {
@@ -56,36 +50,6 @@ private slots:
         QCOMPARE(line.errorText().isEmpty(), outcome != CommandLine::Outcome::UsageError);
         QVERIFY2(got == result || (got.contains(result) && got.contains("klm704 --help")),
                  qPrintable(got));
-    }
-
-    void menusHoldTheirActionsInOrder_data()
-    {
-        QTest::addColumn<QString>("actions"); // "-" for a separator; toggles by their text
-        QTest::newRow("menuFile") << "Import Export Print SaveImage - Option - Close";
-        QTest::newRow("menuMeter") << "Connect Disconnect - Select RangeManual RangeAuto Rel Hz "
-                                      "Hold Light Peak ExitPeak MaxMin ExitMaxMin";
-        QTest::newRow("menuView") << "LCD Record Chart - Toolbar Command";
-        QTest::newRow("menuHelp") << "Manual - About";
-    }
-
-    // Each menu's entries; a key is bound once (a key bound twice triggers neither action) and
-    // named in the tooltip.
-    void menusHoldTheirActionsInOrder()
-    {
-        QStringList names;
-        for (const QAction *action :
-             m_window->findChild<QMenu *>(QTest::currentDataTag())->actions()) {
-            names << (action->objectName().startsWith("action") ? action->objectName().mid(6)
-                      : action->isSeparator()                   ? QStringLiteral("-")
-                                                                : action->text());
-            for (const QKeySequence &key : action->shortcuts()) {
-                QVERIFY(!m_keys.contains(key) &&
-                        action->toolTip().endsWith(
-                            action->shortcut().toString(QKeySequence::NativeText) + ")"));
-                m_keys.insert(key);
-            }
-        }
-        QTEST(names.join(' '), "actions");
     }
 
     void fullRowIsNotCutAtStart_data()
@@ -139,20 +103,6 @@ private slots:
             }
         }
         QVERIFY(cells > 4 * 40); // some 40 functions and ranges, the first four columns in sight
-    }
-
-    void manualPdfHasAPageForEveryFewSections()
-    {
-        const QByteArray pdf = testfiles::readAll(KLM704_MANUAL_PDF);
-        QVERIFY(pdf.startsWith("%PDF-"));
-        const int pages = QString::fromLatin1(pdf.constData(), pdf.size())
-                              .count(QRegularExpression("/Type\\s*/Page(?!s)"));
-        const int sections =
-            QString::fromUtf8(testfiles::readAll(KLM704_MANUAL_SOURCE))
-                .count(QRegularExpression("^## ", QRegularExpression::MultilineOption));
-        // A cut-off or empty conversion has far fewer pages than the source has sections.
-        QVERIFY(sections >= 6);
-        QVERIFY2(pages >= 3 && pages * 3 >= sections, qPrintable(QString::number(pages)));
     }
 };
 
