@@ -40,16 +40,6 @@ class TestConnection : public QObject
     SeenBox m_seen;
     std::unique_ptr<QTimer> m_dismisser;
 
-    // The enabled ones of Connect, Disconnect, Start and Stop as C, D, S, T; + for an open driver.
-    QString states() const
-    {
-        const char *names[] = {"actionConnect", "actionDisconnect", "actionStart", "actionStop"};
-        QString enabled;
-        for (int i = 0; i < 4; ++i)
-            if (m_rig->action(names[i])->isEnabled())
-                enabled += QLatin1Char("CDST"[i]);
-        return enabled + (m_rig->dmm()->isOpen() ? "+" : "");
-    }
     QString text(const char *name) const { return m_rig->child<QLabel>(name)->text(); }
     // value|unit|function|hold|coupling|auto|rel|extreme, then the battery icon if it is up.
     QString shown() const
@@ -118,43 +108,6 @@ private slots:
     {
         m_dismisser.reset();
         m_rig.reset();
-    }
-
-    void actionsFollowTheLink_data()
-    {
-        QTest::addColumn<QString>("link"); // open, refuse, or silent: opens without the signal
-        // Steps, each "action=states after it"; "drop" is a link that goes away by itself,
-        // "press" the start-up's --connect.
-        QTest::addColumn<QString>("steps");
-        const auto row = [](const char *name, const char *link, const char *steps) {
-            QTest::newRow(name) << link << steps;
-        };
-        row("drop while recording", "open", "Connect=DS+ Start=DT+ drop=C");
-        row("no opened signal", "silent", "Connect=CST+");
-        row("a box per refusal", "refuse", "Connect=CST press=CST");
-    }
-
-    void actionsFollowTheLink()
-    {
-        QFETCH(QString, link);
-        QFETCH(QString, steps);
-        FakeScript script;
-        script.openSucceeds = link != "refuse";
-        script.reportsOpened = link != "silent";
-        m_rig->useFakeLinks(script);
-        for (const QString &step : steps.split(' ')) {
-            const QString action = step.section('=', 0, 0);
-            if (action == "drop")
-                m_rig->latestLink->dropBySelf();
-            else if (action == "press")
-                m_rig->window->pressConnect();
-            else
-                m_rig->action(qPrintable("action" + action))->trigger();
-            QVERIFY2(states() == step.section('=', 1), qPrintable(step + " gives " + states()));
-        }
-        QCOMPARE(m_seen.count, link == "refuse" ? 2 : 0);
-        QCOMPARE(m_seen.text, link == "refuse" ? "Failed to open device." : "");
-        QCOMPARE(m_seen.informative, link == "refuse" ? "the fake link refuses to open" : "");
     }
 
     void statusBarSaysWhatHappens_data()
@@ -302,7 +255,6 @@ private slots:
         };
         // The display text appears exactly as sent, blanks and overload included.
         row(3, " -O.L  ", true, "MIN|", " -O.L  |mV|DCmV|H|||Rel|MIN|battery icon");
-        row(25, " 1.234 ", false, "|", " 1.234 |V|AC+DC: DC||DC|AUTO||");
         row(2, " 1.234 ", false, "MAX|P-MAX", " 1.234 |V|DCV|||AUTO||MAX");
     }
 
@@ -341,7 +293,6 @@ private slots:
             QTest::newRow(name) << limits << steps << recorded << journals;
         };
         row("full until Delete", "3 0 0", "1 2 3 4 yes 6 7 8 9", "1:6 2:7 3:8 | 3", 2);
-        row("Delete refused", "3 0 0", "1 2 no 3", "1:1 2:2 3:3 | 3", 1);
         row("grows with Infinite, kept when lowered", "3 0 0", "1 2 3 4 inf 5 max2 6",
             "1:1 2:2 3:3 4:5 | 4", 1);
         row("no room at all", "0 0 0", "1 6:2", " | 0", 0);
@@ -387,19 +338,6 @@ private slots:
             QCOMPARE(testfiles::readAll(m_rig->window->recordingJournal()->fileName()),
                      testfiles::readAll(exported));
         }
-    }
-
-    void unwritableJournalFolderLetsRecordingGoOn()
-    {
-        const QString blocked = m_journals->filePath("blocked"); // a file, not a folder
-        QVERIFY(testfiles::writeAll(blocked, "not a folder"));
-        m_rig->window->useJournal(blocked);
-        for (const char *value : {"1", "2", "3"})
-            m_rig->deliver(2, value);
-        deleteRecords(QMessageBox::Yes);
-        m_rig->deliver(2, "7");
-        m_rig->deliver(2, "8");
-        QCOMPARE(recorded(), QStringLiteral("1:7 2:8 | 2"));
     }
 
     void acPlusDcSharesTheTableAndSplitsTheCharts()

@@ -126,7 +126,6 @@ private slots:
         QTest::addColumn<QString>("message"); // empty: no message box
         const QString written =
             "The datas is exported successfully.\r\nDo you want to open this file?";
-        QTest::newRow("yes opens the file") << "run.csv" << QMessageBox::Yes << written;
         QTest::newRow("bare name gets .csv") << "run" << QMessageBox::Yes << written;
         QTest::newRow("missing directory")
             << "missing/run.csv" << QMessageBox::Ok << "The datas is exported failed.";
@@ -172,9 +171,6 @@ private slots:
         QTest::addColumn<QString>("failed"); // the files named in the box
         QTest::newRow("one chart, name kept, png despite the filter")
             << false << "run.old.png" << QStringList{"run.old.png"} << "png"
-            << "";
-        QTest::newRow("both, numbered")
-            << true << "run.old.jpg" << QStringList{"run_1.jpg", "run_2.jpg"} << "jpeg"
             << "";
         QTest::newRow("both, bare name gets .jpg")
             << true << "run" << QStringList{"run_1.jpg", "run_2.jpg"} << "jpeg"
@@ -288,14 +284,6 @@ private slots:
                                  << "Line 1: the header is not that of a recording "
                                     "(No.,Date/Time,Function,Range,Value,Unit).";
         QTest::newRow("empty") << QByteArray() << "Line 1: the file is empty.";
-        // Binary garbage without a line end is not even a header.
-        QTest::newRow("binary") << QByteArray("\x89PNG\r\x1A\0\xFF", 8)
-                                << "Line 1: the header line is incomplete.";
-        QTest::newRow("unknown unit") << header + dcv + "2,2024-03-05 14:07:10,DCV,6, 1.234 ,A\n"
-                                      << "Line 3: the meter has no function \"DCV\" with range "
-                                         "\"6\" and unit \"A\".";
-        QTest::newRow("bad time") << header + "1,2024-02-30 14:07:09,DCV,6, 1.234 ,V\n"
-                                  << "Line 2: \"2024-02-30 14:07:09\" is not a date and time.";
     }
 
     // A file that is refused says where and why, and leaves the table and chart as they were.
