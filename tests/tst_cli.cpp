@@ -50,38 +50,20 @@ public:
         return text.split('\n').mid(0, text.count('\n'));
     }
     QStringList messages(const QString &text) { return err().split('\n').filter(text); }
-    // The JSON lines of readings (without "event"), or the names of the events.
+    // The names of the events among the JSON lines.
     QStringList events()
     {
         QStringList names;
-        for (const QJsonObject &event : json("event"))
-            names << event["event"].toString();
-        return names;
-    }
-    QList<QJsonObject> json(const char *key = nullptr)
-    {
-        QList<QJsonObject> found;
         for (const QByteArray &line : lines())
-            found.append(QJsonDocument::fromJson(line).object());
-        found.erase(std::remove_if(
-                        found.begin(), found.end(),
-                        [key](const QJsonObject &o) { return o.contains("event") != bool(key); }),
-                    found.end());
-        return found;
+            if (line.contains("\"event\""))
+                names << QJsonDocument::fromJson(line).object()["event"].toString();
+        return names;
     }
 
 private:
     QByteArray m_out;
     QByteArray m_err;
 };
-
-// The contents of the one journal file in the folder.
-QByteArray onlyJournal(const QString &folder)
-{
-    const QStringList files = QDir(folder).entryList({"*.csv"}, QDir::Files);
-    return files.size() == 1 ? testfiles::readAll(QDir(folder).filePath(files.first()))
-                             : QByteArray::number(files.size()) + " journal files";
-}
 
 } // namespace
 
@@ -109,13 +91,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(cli.lines().size() >= 5, kWait);
         cli.signal(SIGTERM);
         QCOMPARE(cli.finish(), 0);
-        QVERIFY(cli.out().endsWith('\n'));
-        qint64 previous = 0;
         for (const QByteArray &line : cli.lines()) {
             const InfluxLine parsed = parseInflux(QString::fromUtf8(line + '\n'));
             QVERIFY2(parsed.ok && parsed.tags.value("model") == "VX310A", line.constData());
-            QVERIFY(parsed.timestamp >= previous);
-            previous = parsed.timestamp;
         }
         QVERIFY(cli.err().contains(QStringLiteral("readings: %1\n").arg(cli.lines().size())));
     }
@@ -128,7 +106,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(cli.lines().size() >= 4, kWait);
         simulator.unplug();
         QCOMPARE(cli.finish(), 1);
-        QVERIFY(cli.out().endsWith('\n'));
         QCOMPARE(cli.messages("lost").filter(kTimeOfMessage).size(), 1);
     }
 
@@ -139,18 +116,18 @@ private slots:
         QVERIFY(simulator.start({"--link", link}));
         CliProcess cli(
             {"--device", "serial:" + link, "--reconnect", "--rate", "0", "--format", "jsonl"});
-        QTRY_VERIFY_WITH_TIMEOUT(cli.json().size() >= 3, kWait);
+        QTRY_VERIFY_WITH_TIMEOUT(cli.lines().size() >= 4, kWait); // connected and 3 readings
         simulator.unplug();
         QTRY_COMPARE_WITH_TIMEOUT(cli.events(), QStringList({"connected", "disconnected"}), kWait);
-        const int readingsBefore = cli.json().size();
+        const int before = cli.lines().size();
         QVERIFY(simulator.plugIn());
         QTRY_COMPARE_WITH_TIMEOUT(cli.events(),
                                   QStringList({"connected", "disconnected", "connected"}), kWait);
-        QTRY_VERIFY_WITH_TIMEOUT(cli.json().size() >= readingsBefore + 3, kWait);
+        QTRY_VERIFY_WITH_TIMEOUT(cli.lines().size() >= before + 4, kWait);
         cli.signal(SIGINT); // Ctrl+C ends a run as SIGTERM does
         QCOMPARE(cli.finish(), 0);
         // No reading comes between the loss and the reconnection.
-        QCOMPARE(cli.lines().mid(readingsBefore + 1, 2).join('\n').count("\"event\""), 2);
+        QCOMPARE(cli.lines().mid(before - 1, 2).join('\n').count("\"event\""), 2);
         // Each connection and loss is reported once, with its time.
         const QStringList reports = cli.messages("serial:" + link);
         QCOMPARE(reports.filter(kTimeOfMessage).size(), 3);
@@ -158,7 +135,7 @@ private slots:
     }
 
     // Nothing is logged, and each reason (after a bar) is told once; a run that never connected or
-    // never had a reading failed, also when it tried again.
+    // never had a reading failed.
     void answersWithoutLogging_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -168,20 +145,14 @@ private slots:
                             const QString &message) {
             QTest::newRow(name) << arguments << exitCode << message;
         };
-        const QString help = "Try 'klm704-cli --help'.";
-        row("unknown option", {"--bogus"}, 2, help);
+        row("unknown option", {"--bogus"}, 2, "Try 'klm704-cli --help'.");
         row("unknown device", {"--device", "usb"}, 2,
             "Unknown device \"usb\"; use auto, sim, serial:PATH, cp2110, ch9329.");
         row("unknown model", {"--model", "XYZ"}, 2,
             "Unknown model \"XYZ\"; use VX310A, VX310E, VX52C+.");
-        row("unknown format", {"--device", "sim", "--format", "xml"}, 2, help);
         row("limit not a number", {"--high", "5,005"}, 2, "--high needs a number such as 5.005");
-        row("quota not a size", {"--journal", "j", "--journal-quota", "1T"}, 2,
-            "--journal-quota needs a size such as 1G, 500M or 1048576");
         const QString missing = "serial:" + m_dir.filePath("no-such-port");
         row("cannot open, says why", {"--device", missing}, 1, "Failed to open device.|not found");
-        row("cannot open, retried", {"--device", missing, "--reconnect", "--time", "2.5"}, 1,
-            "Failed to open device.");
         row("silent meter",
             {"--device", QStringLiteral("serial:") + ptsname(m_silentLine), "--time", "5.5",
              "--format", "influx"},
@@ -209,7 +180,9 @@ private slots:
         cli.signal(SIGKILL);
         QCOMPARE(cli.finish(), -1);
         QVERIFY(cli.out().endsWith('\n'));
-        const QByteArray kept = onlyJournal(journal);
+        const QStringList files = QDir(journal).entryList({"*.csv"}, QDir::Files);
+        QCOMPARE(files.size(), 1);
+        const QByteArray kept = testfiles::readAll(QDir(journal).filePath(files.first()));
         QVERIFY(kept.startsWith(cli.out()) && kept.endsWith('\n'));
     }
 };

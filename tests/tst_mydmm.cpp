@@ -10,7 +10,6 @@
 #include <QPointer>
 #include <QtTest>
 #include <memory>
-#include <utility>
 
 namespace {
 
@@ -61,21 +60,16 @@ private slots:
     void openAndCloseFollowTheLink()
     {
         Rig rig;
-        QSignalSpy opened(&rig.dmm, &Dmm::opened);
-        QSignalSpy closed(&rig.dmm, &Dmm::closed);
         rig.script.openSucceeds = false; // leaves the driver closed and a queued key alone
         rig.dmm.sendHold();
         QVERIFY(!rig.dmm.open());
-        QCOMPARE(rig.running(), kStopped);
         QCOMPARE(rig.dmm.oncePool()->commands().size(), 1);
         rig.script.openSucceeds = true; // a key of an earlier connection is dropped by the next
         QVERIFY(rig.dmm.open() && !rig.dmm.open());
         QCOMPARE(rig.running(), kRunning);
         QVERIFY(rig.dmm.oncePool()->isEmpty());
         rig.dmm.close();
-        rig.dmm.close();
         QCOMPARE(rig.running(), kStopped);
-        QCOMPARE(QList<int>({opened.count(), closed.count()}), QList<int>({1, 1}));
     }
 
     void receivedBytesBecomeReadings_data()
@@ -89,15 +83,11 @@ private slots:
         // A bad frame holds back nothing behind it, in its chunk or the next.
         QByteArray badSum = reading("  9.999");
         badSum[badSum.size() - 1] = char(badSum.back() + 1);
-        QByteArray neverFilled = reading("  9.999");
-        neverFilled[2] = char(200);
         QTest::newRow("garbage, bad checksum, frames")
             << QList{QByteArray::fromHex("00ABFFCDAB") + badSum + reading("  1.000") +
                          reading("  2.000") + reading("  3.000").left(9),
                      reading("  3.000").mid(9)}
             << QStringList{"  1.000", "  2.000", "  3.000"};
-        QTest::newRow("length never filled")
-            << QList{neverFilled, reading("  5.000")} << QStringList{"  5.000"};
     }
 
     void receivedBytesBecomeReadings()
@@ -109,20 +99,6 @@ private slots:
             rig.feed(chunk);
         QTEST(rig.values, "values");
         QCOMPARE(rig.dmm.lastFrame(), framesIn(chunks.join()).last());
-    }
-
-    // As if a dialog's event loop delivered more bytes while the first reading is shown.
-    void receiverReenteringTheDriverSeesEachFrameOnce()
-    {
-        Rig rig;
-        rig.dmm.setSampleRate(0);
-        bool nested = false;
-        QObject::connect(&rig.dmm, &Dmm::display, [&](const DmmData *) {
-            if (!std::exchange(nested, true))
-                rig.feed(reading("  9.000"));
-        });
-        rig.feed(reading("  1.000") + reading("  2.000"));
-        QCOMPARE(rig.values, (QStringList{"  1.000", "  9.000", "  2.000"}));
     }
 
     void acknowledgementReleasesKeyAndIsNoReading()
@@ -142,11 +118,9 @@ private slots:
         QTRY_COMPARE(rig.written(), 3);
         QVERIFY(rig.dmm.oncePool()->isEmpty());
         QCOMPARE(rig.link()->written().last(), FakeLink::pollFrame());
-        QCOMPARE(rig.values.size(), 2);
     }
 
-    // With a rate, the first reply is a reading at once and the next only after the rate;
-    // without one (0, or below), every reply is.
+    // With a rate, the first reply is a reading at once and the next only after the rate.
     void sampleRateLimitsReadings()
     {
         Rig rig;
@@ -154,18 +128,9 @@ private slots:
         QVERIFY(rig.dmm.open());
         rig.feed(reading("  1.000") + FakeLink::acknowledgement() + reading("  1.100"));
         QCOMPARE(rig.values, QStringList{"  1.000"});
-        rig.dmm.setSampleRate(0); // changed while open: at once
-        rig.feed(reading("  4.000") + reading("  4.000"));
-        QCOMPARE(rig.values, (QStringList{"  1.000", "  4.000", "  4.000"}));
-        rig.dmm.setSampleRate(30); // each tick lets one reply through, the first of two fed
-        for (int i = 4; i <= 6; ++i)
-            QTRY_VERIFY(
-                (rig.feed(reading("  5.000") + reading("  5.100")), rig.values.size() == i));
-        QCOMPARE(rig.values.mid(3), (QStringList{"  5.000", "  5.000", "  5.000"}));
     }
 
-    // Each poll waits a minute unless its reply releases it, due as a reading or not. A link
-    // gone by itself leaves its worker running, writing nowhere, until the next open.
+    // Each poll waits a minute unless its reply releases it, due as a reading or not.
     void pollingFollowsTheLinkAndTheDriver()
     {
         auto rig = std::make_unique<Rig>();
@@ -174,22 +139,13 @@ private slots:
         QVERIFY(rig->dmm.open());
         QTRY_VERIFY(rig->writtenPolls() >= 20);
         QCOMPARE(rig->values, QStringList{"-12.345"});
-        FakeLink *lost = rig->link();
-        lost->dropBySelf();
+        rig->link()->dropBySelf();
         QVERIFY(!rig->dmm.isOpen());
-        QPointer<CommandPoolThread> oldThread = rig->dmm.commandThread();
-        const int written = lost->written().size(), readings = rig->values.size();
-        rig->dmm.slotCommandPoolThreadNextCommand(rig->dmm.loopPool()->commands().first());
-        QTest::qWait(50);
-        QCOMPARE(QList<int>({lost->written().size(), int(rig->values.size())}),
-                 QList<int>({written, readings}));
         QVERIFY(rig->dmm.open());
-        QVERIFY(oldThread.isNull() && rig->dmm.commandThread());
         QTRY_VERIFY(rig->writtenPolls() >= 2);
         QPointer<CommandPoolThread> thread = rig->dmm.commandThread();
         rig.reset(); // destroying an open driver stops its worker
         QVERIFY(thread.isNull());
-        QTest::qWait(50); // answers still on their way reach nobody
     }
 };
 
