@@ -223,6 +223,26 @@ private slots:
         QCOMPARE(layerImage(chart, DMMChart::CurvesLayer), fullPolylineLayer(chart, fit));
     }
 
+    // Each alarmed sample gets a red ring, the first one in the plot included.
+    void alarmedSamplesAreRinged()
+    {
+        DMMChart &chart = chartOf({5, 5.2});
+        const auto ringPixels = [&chart] {
+            const QImage image = layerImage(chart, DMMChart::CurvesLayer);
+            int red = 0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    red += image.pixel(x, y) == qRgb(255, 0, 0);
+            return red;
+        };
+        QCOMPARE(ringPixels(), 0);
+        ChartPoint *point = new ChartPoint(QDateTime::currentDateTime(), 5.4, "5.4", "5.4 V");
+        point->setAlarm(true);
+        chart.addPoint(point);
+        chart.repaint();
+        QVERIFY(ringPixels() > 0);
+    }
+
     void dragsZoomOrResetTheZoom_data()
     {
         QTest::addColumn<QPoint>("from");
