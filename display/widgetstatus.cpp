@@ -8,6 +8,7 @@
 #include "meter/mydmm.h"
 #include "record/datamodel.h"
 #include "record/journal.h"
+#include "record/readingsummary.h"
 #include "ui_widget.h"
 
 #include <QLabel>
@@ -19,16 +20,6 @@ namespace {
 
 // How often at most the recording's fields follow the readings.
 constexpr int kStatusRefreshMs = 250;
-
-// A span of time as hours, minutes and seconds; the hours go on past a day.
-QString spanText(qint64 msecs)
-{
-    const qint64 seconds = qMax<qint64>(0, msecs) / 1000;
-    return QStringLiteral("%1:%2:%3")
-        .arg(seconds / 3600)
-        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
-}
 
 QLabel *statusLabel(const char *name)
 {
@@ -110,7 +101,8 @@ void Widget::showRecordingState()
     rowsLabel->setText(dmm->isInfinite() ? tr("rows: %1").arg(rows)
                                          : tr("rows: %1 of %2").arg(rows).arg(dmm->samplePoints()));
     elapsedLabel->setText(
-        rows == 0 ? QString() : tr("elapsed %1").arg(spanText(firstRowTime.msecsTo(lastRowTime))));
+        rows == 0 ? QString()
+                  : tr("elapsed %1").arg(formatDuration(firstRowTime.msecsTo(lastRowTime))));
 }
 
 void Widget::noteRowTime(int row, const QDateTime &time)
