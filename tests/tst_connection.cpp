@@ -1,6 +1,4 @@
 #include "app/resourcebundle.h"
-#include "meter/command.h"
-#include "meter/oncecommandpool.h"
 #include "meter/simlink.h"
 #include "meter/virtualmeter.h"
 #include "record/chartline.h"
@@ -15,20 +13,6 @@
 
 #include <QtTest>
 #include <QtWidgets>
-
-namespace {
-
-// The key codes of the command frames a link was given, polls left out.
-QList<int> keyCodesWritten(const FakeLink &link)
-{
-    QList<int> codes;
-    for (const QByteArray &frame : link.written())
-        if (frame != FakeLink::pollFrame())
-            codes << quint8(frame.at(3));
-    return codes;
-}
-
-} // namespace
 
 // The window on a meter link: connecting, the meter keys, the reading panel, and which readings
 // join the record table, the charts and the journal on disk.
@@ -48,8 +32,7 @@ class TestConnection : public QObject
         for (const char *name : {"lcdUnit2", "lcdLeftFlag1", "lcdLeftFlag2", "lcdLeftFlag3",
                                  "lcdFlagBottom1", "lcdFlagBottom4", "lcdFlagBottom5"})
             texts << text(name);
-        QLabel *battery = m_rig->child<QLabel>("lcdFlagTop1");
-        if (battery->isVisible())
+        if (m_rig->child<QLabel>("lcdFlagTop1")->isVisible())
             texts << "battery icon";
         return texts.join(QLatin1Char('|'));
     }
@@ -121,8 +104,6 @@ private slots:
             QTest::newRow(name) << steps << status;
         };
         row("opened", "Connect", " | auto: open | recording | rows: 0 | ");
-        row("closed by the user", "Connect 1 Disconnect",
-            " | auto: closed | stopped: link closed | rows: 1 | elapsed 0:00:00");
         row("lost", "Connect 1 2 drop",
             " | auto: lost at hh:mm:ss | stopped: link closed | rows: 2 | elapsed 0:00:01 | "
             "dimmed");
@@ -137,9 +118,8 @@ private slots:
             "Table full at 2 readings; the recording is kept in J | auto: open | stopped: table "
             "full at 2 readings | rows: 2 of 2 | elapsed 0:00:01");
         row("function change", "Connect 1 2 6:3",
-            "Function changed to RES; the previous recording is kept in J | auto: open | recording "
-            "| "
-            "rows: 1 | elapsed 0:00:00");
+            "Function changed to RES; the previous recording is kept in J | auto: open | "
+            "recording | rows: 1 | elapsed 0:00:00");
         row("paused", "Connect 1 Pause 2 3", " | auto: open | paused | rows: 1 | elapsed 0:00:00");
     }
 
@@ -210,37 +190,6 @@ private slots:
         QCOMPARE(testfiles::readAll(journal).count('\n'), rows + 1);
     }
 
-    void keysAreQueuedAndOnlyThoseOfTheOpenLinkSent()
-    {
-        const QStringList keys = {"RangeManual", "RangeAuto", "Rel",       "Hz",
-                                  "Hold",        "Light",     "Select",    "Peak",
-                                  "ExitPeak",    "MaxMin",    "ExitMaxMin"};
-        // Each press queues a command of its own.
-        QList<QByteArray> expected;
-        for (int i = 0; i < keys.size(); ++i) {
-            for (int press = 0; press < 2; ++press) {
-                m_rig->action(qPrintable("action" + keys.at(i)))->trigger();
-                expected << MyDmm::buildFrame(QByteArray(1, char(i < 9 ? 0x46 + i : 0x41 + i - 9)));
-            }
-        }
-        QList<QByteArray> queued;
-        for (const CommandPtr &command : m_rig->dmm()->oncePool()->commands())
-            queued << (command->needsReply() ? command->frame() : QByteArray());
-        QCOMPARE(queued, expected);
-        // Those pressed while closed are never sent.
-        m_rig->pollQuickly();
-        FakeScript meter;
-        meter.pollReply = replyFrame(2, 0x31, " 1.234 ");
-        m_rig->useFakeLinks(meter);
-        m_rig->action("actionConnect")->trigger();
-        const FakeLink &link = *m_rig->latestLink;
-        QTRY_VERIFY(link.written().count(FakeLink::pollFrame()) >= 3);
-        QCOMPARE(keyCodesWritten(link), QList<int>());
-        // A key pressed on the open link is sent once, and the polls go on.
-        m_rig->action("actionRel")->trigger();
-        QTRY_COMPARE(keyCodesWritten(link), QList<int>{0x48});
-    }
-
     void panelShowsTheReadingAndTheNextClearsIt_data()
     {
         QTest::addColumn<int>("function");
@@ -274,8 +223,6 @@ private slots:
         data->setPeakText(extremes.section('|', 1));
         m_rig->deliver(data);
         QTEST(shown(), "shown");
-        m_rig->deliver(nullptr); // changes nothing
-        QTEST(shown(), "shown");
         m_rig->deliver(2);
         QCOMPARE(shown(), QStringLiteral(" 1.234 |V|DCV|||AUTO||"));
     }
@@ -295,7 +242,6 @@ private slots:
         row("full until Delete", "3 0 0", "1 2 3 4 yes 6 7 8 9", "1:6 2:7 3:8 | 3", 2);
         row("grows with Infinite, kept when lowered", "3 0 0", "1 2 3 4 inf 5 max2 6",
             "1:1 2:2 3:3 4:5 | 4", 1);
-        row("no room at all", "0 0 0", "1 6:2", " | 0", 0);
         row("repeats: the exact text, kept across Delete", "1000 1 1",
             "1.234 1.234 1.235 yes 1.235 1.2350", "1:1.2350 | 1", 2);
         row("a function change empties a full table", "2 0 0", "1 2 3 0:4 0:5 6:7", "1:7 | 1", 3);
@@ -355,10 +301,6 @@ private slots:
         m_rig->deliver(2, "6");
         QVERIFY(!chart("chart2")->isVisible());
         QCOMPARE(recorded(), QStringLiteral("1:6 | 1"));
-        // Coming back to AC+DC clears the second chart as well.
-        m_rig->deliver(25, "7", "DC");
-        QCOMPARE(points(), 0);
-        QCOMPARE(points("chart2"), 1);
     }
 };
 

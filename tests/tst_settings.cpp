@@ -1,4 +1,3 @@
-#include "app/optiondialog.h"
 #include "app/resourcebundle.h"
 #include "app/settingsfile.h"
 #include "app/shippedfiles.h"
@@ -6,7 +5,6 @@
 #include "app/widget.h"
 #include "meter/deviceselector.h"
 #include "meter/mydmm.h"
-#include "tests/fakelink.h"
 #include "tests/modalboxes.h"
 #include "tests/scratchsettings.h"
 #include "tests/testfiles.h"
@@ -69,18 +67,17 @@ private slots:
             saved = window.geometry();
             const QString written =
                 QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<options>\n    "
-                               "<Geometry>%1</Geometry>\n"
-                               "    <State>%2</State>\n    <FixedLanguage>0</FixedLanguage>\n    "
-                               "<Language></Language>\n"
-                               "    <Model>VX310A</Model>\n    <Version>2.02</Version>\n    "
-                               "<SamplePoints>1000</SamplePoints>\n"
-                               "    <Infinite>1</Infinite>\n    <SampleRate>1000</SampleRate>\n    "
+                               "<Geometry>%1</Geometry>\n    <State>%2</State>\n"
+                               "    <FixedLanguage>0</FixedLanguage>\n    <Language></Language>\n  "
+                               "  <Model>VX310A</Model>\n"
+                               "    <Version>2.02</Version>\n    "
+                               "<SamplePoints>1000</SamplePoints>\n    <Infinite>1</Infinite>\n"
+                               "    <SampleRate>1000</SampleRate>\n    "
                                "<SkipRepeat>0</SkipRepeat>\n    <Reconnect>0</Reconnect>\n"
-                               "    <LowLimit></LowLimit>\n    <HighLimit></HighLimit>\n"
-                               "    <FitValues>0</FitValues>\n"
-                               "    <JournalQuota>1073741824</JournalQuota>\n"
-                               "    <MqttUrl></MqttUrl>\n    <MqttName></MqttName>\n"
-                               "</options>\n");
+                               "    <LowLimit></LowLimit>\n    <HighLimit></HighLimit>\n    "
+                               "<FitValues>0</FitValues>\n"
+                               "    <JournalQuota>1073741824</JournalQuota>\n    "
+                               "<MqttUrl></MqttUrl>\n    <MqttName></MqttName>\n</options>\n");
             QCOMPARE(
                 testfiles::readAll(m_settings->path()),
                 written.arg(window.saveGeometry().toHex(), window.saveState(0).toHex()).toUtf8());
@@ -155,49 +152,6 @@ private slots:
                  QStringList{"options.xml"});
     }
 
-    void dialogResultReachesTheOpenDriver_data()
-    {
-        QTest::addColumn<bool>("accepted");
-        QTest::addColumn<int>("sampleRate");
-        QTest::newRow("accepted") << true << 250;
-        QTest::newRow("no sampling") << true << 0;
-        QTest::newRow("Cancel discards everything") << false << 250;
-    }
-
-    void dialogResultReachesTheOpenDriver()
-    {
-        QFETCH(bool, accepted);
-        QFETCH(int, sampleRate);
-        Widget window;
-        window.show();
-        window.deviceLink()->setLinkFactory(
-            [](const QString &, const LinkSettings &, QString *) { return new FakeLink({}); });
-        MyDmm *dmm = window.driver();
-        QVERIFY(dmm->open());
-        dmm->setSamplePoints(0); // what a file's "abc" gives
-        bool handled = false;
-        const auto handler = handleModalDialog<OptionDialog>([&](OptionDialog *dialog) {
-            handled = true;
-            dialog->chkInfinite->setChecked(false);
-            dialog->sbSampleRate->setValue(sampleRate);
-            dialog->chkSkipRepeat->setChecked(true);
-            dialog->chkReconnect->setChecked(true);
-            dialog->leLowLimit->setText("4.5");
-            dialog->findChild<QPushButton *>(accepted ? "btnOk" : "btnCancel")->click();
-        });
-        window.findChild<QAction *>("actionOption")->trigger();
-        QVERIFY(handled);
-        const int period = accepted ? sampleRate : 1000;
-        QCOMPARE(driverValues(*dmm),
-                 accepted ? QStringLiteral("1 0 %1 1").arg(period) : QStringLiteral("0 1 1000 0"));
-        // The sample timer runs at once with the new period, or not at all for 0.
-        const auto timers = QAbstractEventDispatcher::instance()->registeredTimers(dmm);
-        QCOMPARE(timers.isEmpty() ? 0 : timers.first().interval, period);
-        QVERIFY(window.close());
-        QCOMPARE(m_settings->values().value("Reconnect"), accepted ? "1" : "0");
-        QCOMPARE(m_settings->values().value("LowLimit"), accepted ? "4.5" : "");
-    }
-
     void everyTextHasAFinishedTranslation()
     {
         // lupdate merges the sources' texts into a copy of the catalogue, where a text without
@@ -219,14 +173,13 @@ private slots:
         int finished = 0;
         for (auto messages = message.globalMatch(catalogue); messages.hasNext();) {
             const QRegularExpressionMatch found = messages.next();
-            const QString source = found.captured(1);
             const QString translation = found.captured(3);
             // Entries whose text has left the code may stay behind.
             if (found.captured(2).contains("vanished") || found.captured(2).contains("obsolete"))
                 continue;
             QVERIFY2(found.captured(2).isEmpty() && !translation.trimmed().isEmpty(),
-                     qPrintable(source));
-            QCOMPARE(placeholders(translation), placeholders(source));
+                     qPrintable(found.captured(1)));
+            QCOMPARE(placeholders(translation), placeholders(found.captured(1)));
             ++finished;
         }
         QVERIFY(finished > 40);
