@@ -10,6 +10,8 @@
 
 namespace {
 
+#define FETCHED(Type, name) (*static_cast<Type *>(QTest::qData(#name, ::qMetaTypeId<Type>())))
+
 const auto fromHex = [](const char *text) { return QByteArray::fromHex(text); };
 const QByteArray kPoll = fromHex("abcd035e01d9");
 const QByteArray kVendorId2Size32 = fromHex("0600ff0901a1018502750895200901810209019102c0");
@@ -27,8 +29,8 @@ struct FakeHid : HidBackend, std::enable_shared_from_this<FakeHid>
     QStringList events; // feature and output reports and the close, in order
     QList<QByteArray> inputs;
     QByteArray descriptor;
-    bool readFails = false, writeFails = false, featureFails = false;
-    bool reading = false, closedWhileReading = false;
+    bool readFails = false, writeFails = false, setFails = false, reading = false,
+         closedWhileReading = false;
 
     QList<HIDDeviceInfo> enumerate(quint16 vendorId, quint16 productId) override
     {
@@ -39,44 +41,27 @@ struct FakeHid : HidBackend, std::enable_shared_from_this<FakeHid>
     // An input report for the reader, or with none a read error.
     void pushInput(const QByteArray &report = {})
     {
-        std::lock_guard<std::mutex> lock(mutex);
-        readFails = report.isEmpty();
-        if (!readFails)
-            inputs.push_back(report);
+        std::scoped_lock lock(mutex);
+        (readFails = report.isEmpty()) ? void() : inputs.push_back(report);
         inputArrived.notify_all();
     }
-    QStringList takeEvents()
+    QStringList takeEvents() { return std::scoped_lock(mutex), std::exchange(events, {}); }
+    // An event that did not fail, as "write", "set", "get" or "close" and the report in hex; the
+    // close is the last, so closedWhileReading tells whether the reader was still waiting then.
+    int record(const char *kind, const QByteArray &report, bool fails = false)
     {
-        std::lock_guard<std::mutex> lock(mutex);
-        return std::exchange(events, {});
-    }
-    int record(const QString &event, int size, bool fails)
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        if (!fails)
-            events.append(event);
-        return fails ? -1 : size;
+        std::scoped_lock lock(mutex);
+        closedWhileReading = reading;
+        events << (fails ? QStringList() : QStringList{(kind + (' ' + report.toHex())).trimmed()});
+        return fails ? -1 : report.size();
     }
 };
 
 struct FakeHidDevice : HidDevice
 {
     std::shared_ptr<FakeHid> hid;
-
-    explicit FakeHidDevice(std::shared_ptr<FakeHid> backend)
-        : hid(std::move(backend))
-    {
-    }
-    ~FakeHidDevice() override
-    {
-        std::lock_guard<std::mutex> lock(hid->mutex);
-        hid->closedWhileReading = hid->reading;
-        hid->events.append(QStringLiteral("close"));
-    }
-    int write(const QByteArray &report) override
-    {
-        return hid->record("write " + report.toHex(), report.size(), hid->writeFails);
-    }
+    ~FakeHidDevice() override { hid->record("close", {}); }
+    int write(const QByteArray &r) override { return hid->record("write", r, hid->writeFails); }
     int read(QByteArray *report, int timeoutMs) override
     {
         std::unique_lock<std::mutex> lock(hid->mutex);
@@ -84,20 +69,16 @@ struct FakeHidDevice : HidDevice
         hid->inputArrived.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                                    [this] { return !hid->inputs.empty() || hid->readFails; });
         hid->reading = false;
-        if (hid->readFails || hid->inputs.empty())
-            return hid->readFails ? -1 : 0;
-        *report = hid->inputs.takeFirst();
-        return report->size();
+        *report = hid->readFails || hid->inputs.empty() ? QByteArray() : hid->inputs.takeFirst();
+        return hid->readFails ? -1 : report->size();
     }
-    int sendFeatureReport(const QByteArray &report) override
+    int sendFeatureReport(const QByteArray &r) override
     {
-        return hid->record("set " + report.toHex(), report.size(), hid->featureFails);
+        return hid->record("set", r, hid->setFails);
     }
     int getFeatureReport(quint8 id, int size, QByteArray *report) override
     {
-        *report = char(id) + QByteArray(size - 1, '\0');
-        return hid->record(QStringLiteral("get %1/%2").arg(id, 0, 16).arg(size), size,
-                           hid->featureFails);
+        return hid->record("get", *report = char(id) + QByteArray(size - 1, 0), hid->setFails);
     }
     QByteArray reportDescriptor() override { return hid->descriptor; }
     QString errorText() override { return QStringLiteral("fake failure"); }
@@ -110,7 +91,9 @@ std::unique_ptr<HidDevice> FakeHid::open(const QString &path, OpenError *error, 
     if (openError != OpenError::None)
         return nullptr;
     openedPath = path;
-    return std::make_unique<FakeHidDevice>(shared_from_this());
+    auto device = std::make_unique<FakeHidDevice>();
+    device->hid = shared_from_this();
+    return device;
 }
 
 // A selector whose links reach the fake backend; cables: "cp" and/or "ch" plugged in, "kbd" and
@@ -160,7 +143,7 @@ private slots:
         QTest::addColumn<QStringList>("endEvents");
         const auto uart = [](const char *config) {
             return QStringList{"set 4100", QString("set 50") + config + "00000300", "set 4303",
-                               "get 42/7", "set 4101"};
+                               "get 42000000000000", "set 4101"};
         };
         using Reports = QList<QByteArray>;
         const QStringList closed{"close"};
@@ -170,14 +153,14 @@ private slots:
         const QByteArray reply = frame::build(QByteArray(14, '\x30'));
         const QByteArray pollReport = fromHex("0006abcd035e01d9") + QByteArray(57, 0);
         // The count comes from byte 0: empty, padded and non-data reports carry no other bytes.
-        QTest::newRow("cp2110 9600, two reports, closed")
-            << "cp2110" << 9600u << QByteArray() << uart("00002580") << data
+        QTest::newRow("cp2110 115200, two reports, closed")
+            << "cp2110" << 115200u << QByteArray() << uart("0001c200") << data
             << Reports{char(63) + data.left(63), char(37) + data.mid(63)}
             << Reports{char(3) + reply.left(3), fromHex("00ffff"),
                        char(16) + reply.mid(3, 16) + fromHex("eeeeee"), 'x' + QByteArray(63, 'x')}
             << reply << "close" << QStringList{"set 4100", "close"};
-        QTest::newRow("cp2110 115200, read error")
-            << "cp2110" << 115200u << QByteArray() << uart("0001c200") << kPoll
+        QTest::newRow("cp2110 9600, read error")
+            << "cp2110" << 9600u << QByteArray() << uart("00002580") << kPoll
             << Reports{fromHex("06abcd035e01d9")} << Reports() << QByteArray() << "read" << closed;
         QTest::newRow("ch9329 unnumbered, padded input, write error")
             << "ch9329" << 9600u << kVendorUnnumbered << QStringList() << kPoll
@@ -194,36 +177,27 @@ private slots:
 
     void everyEndClosesOnce()
     {
-        QFETCH(QString, device);
         QFETCH(QString, end);
         QFETCH(QByteArray, received);
-        Rig rig(device);
-        QFETCH(QByteArray, descriptor);
-        rig.hid->descriptor = descriptor;
-        QFETCH(uint, baudrate);
-        rig.selector.setBaudrate(baudrate);
+        Rig rig(FETCHED(QString, device));
+        rig.hid->descriptor = FETCHED(QByteArray, descriptor);
+        rig.selector.setBaudrate(FETCHED(uint, baudrate));
         QSignalSpy closed(&rig.selector, &DeviceSelector::closed);
         QVERIFY2(rig.selector.open(), qPrintable(rig.selector.errorString()));
         QTEST(rig.hid->takeEvents(), "openEvents");
-        QFETCH(QByteArray, written);
-        QFETCH(QList<QByteArray>, reports);
-        QFETCH(QList<QByteArray>, inputs);
         QStringList writes;
-        for (const QByteArray &report : reports)
+        for (const QByteArray &report : FETCHED(QList<QByteArray>, reports))
             writes << "write " + report.toHex();
-        rig.write(written);
+        rig.write(FETCHED(QByteArray, written));
         QCOMPARE(rig.hid->takeEvents(), writes);
-        for (const QByteArray &input : inputs)
+        for (const QByteArray &input : FETCHED(QList<QByteArray>, inputs))
             rig.hid->pushInput(input);
         QTRY_COMPARE(rig.received, received);
         QTest::qWait(30); // the reader waits for a report
         rig.hid->writeFails = end == "write";
-        if (end == "read")
-            rig.hid->pushInput();
-        else if (end == "write")
-            rig.write(QByteArray(100, 'x'));
-        else
-            rig.selector.close();
+        end == "read"    ? rig.hid->pushInput()
+        : end == "write" ? rig.write(QByteArray(100, 'x'))
+                         : rig.selector.close();
         QTRY_COMPARE(closed.size(), 1);
         QVERIFY(!rig.selector.isActived());
         QTEST(rig.hid->takeEvents(), "endEvents");
@@ -252,9 +226,9 @@ private slots:
         using E = HidBackend::OpenError;
         // "auto" takes a CH9329 before a CP2110; of a CH9329's interfaces only the vendor one will
         // do.
-        row("auto, both", "auto", "cp ch", E::None, {"/dev/hidraw-ch"});
+        row("auto, both, CH9329 interfaces", "auto", "cp ch kbd media", E::None,
+            {"/dev/hidraw-ch"});
         row("auto, CP2110 alone", "auto", "cp", E::None, {"/dev/hidraw-cp"});
-        row("CH9329 interfaces", "ch9329", "ch kbd media", E::None, {"/dev/hidraw-ch"});
         row("auto, none", "auto", "", E::None, {"No CH9329 or CP2110 meter cable found"});
         row("no permission", "ch9329", "cp ch", E::PermissionDenied, udev);
         row("in use", "cp2110", "cp ch", E::Busy,
@@ -266,11 +240,10 @@ private slots:
     void openChoosesTheCableOrExplainsTheFix()
     {
         QFETCH(QString, device);
-        QFETCH(QString, cables);
         QFETCH(int, error);
         QFETCH(QStringList, phrases);
-        Rig rig(device, cables);
-        rig.hid->featureFails = error < 0;
+        Rig rig(device, FETCHED(QString, cables));
+        rig.hid->setFails = error < 0;
         rig.hid->openError = HidBackend::OpenError(qMax(error, 0));
         QSignalSpy opened(&rig.selector, &DeviceSelector::opened);
         if (error > 0)
