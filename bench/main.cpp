@@ -1,5 +1,6 @@
 #include "bench/bench.h"
 #include "bench/chartbench.h"
+#include "bench/livebench.h"
 #include "bench/meterbench.h"
 #include "bench/mqttbench.h"
 #include "bench/recordbench.h"
@@ -25,6 +26,8 @@ int main(int argc, char *argv[])
         {QStringLiteral("import"), runImportBenchmarks},
         {QStringLiteral("mqtt"), runMqttBenchmarks},
         {QStringLiteral("stats"), runStatisticsBenchmarks},
+        {QStringLiteral("startup"), runStartupBenchmarks},
+        {QStringLiteral("live"), runLiveBenchmarks},
         // Last: the object-per-reading reference frees a heap full of small blocks that the C
         // library keeps, and memory figures measured after it would reuse that heap.
         {QStringLiteral("record"), runRecordBenchmarks},

@@ -3,6 +3,7 @@
 
 #include "app/widget.h"
 #include "display/panelcontent.h"
+#include "display/startupclock.h"
 #include "meter/dmmdata.h"
 #include "ui_widget.h"
 
@@ -35,6 +36,7 @@ void Widget::slotDmmDisplay(const DmmData *data)
     if (!data)
         return;
     updateLcd(data);
+    startupclock::noteFirstReading(ui->lcdPrimary);
     readingOutside = checkLimits(*data);
     // The driver hands every reading over to the window: the record table keeps the ones it
     // admits, the recording step deletes the others.

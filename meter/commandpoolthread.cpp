@@ -5,6 +5,8 @@
 #include "meter/oncecommandpool.h"
 #include "meter/threadchecker.h"
 
+#include <algorithm>
+
 CommandPoolThread::CommandPoolThread(std::shared_ptr<OnceCommandPool> oncePool,
                                      std::shared_ptr<LoopCommandPool> loopPool)
     : m_oncePool(std::move(oncePool))
@@ -48,13 +50,14 @@ void CommandPoolThread::run()
     while (!m_stopRequested) {
         if (m_tries == 0)
             command = pickCommand(fromOncePool);
+        m_restFrom = EventPair::Clock::now();
         if (command) {
             if (!handOut(command))
                 continue;
             if (fromOncePool)
                 m_oncePool->remove(command);
         }
-        if (m_events.waitForStop(m_timing.restMs))
+        if (m_events.waitForStopUntil(m_restFrom + std::chrono::milliseconds(m_timing.restMs)))
             break;
     }
     threadchecker::handOver(this);
@@ -79,14 +82,19 @@ bool CommandPoolThread::handOut(const CommandPtr &command)
     }
     if (!command->needsReply())
         return true;
-    switch (m_events.waitForEither(m_timing.replyWaitMs)) {
+    EventPair::Clock::time_point answeredAt;
+    switch (m_events.waitForEither(m_timing.replyWaitMs, &answeredAt)) {
     case EventPair::Wake::Stop:
         m_stopRequested = true;
         return false;
     case EventPair::Wake::Reply:
         m_tries = 0;
+        // The rest counts from the answer, however late this thread gets to run after it; an
+        // answer remembered from before the emission counts from the emission.
+        m_restFrom = std::max(m_restFrom, answeredAt);
         return true;
     case EventPair::Wake::Timeout:
+        m_restFrom = EventPair::Clock::now();
         break;
     }
     if (++m_tries < m_timing.tries)

@@ -60,4 +60,7 @@ private:
     EventPair m_events;
     Timing m_timing;
     int m_tries = 0; // time-outs of the current command; only the worker touches it
+    // Where the rest after the current command starts: its answer, else the end of its last
+    // wait or its emission. Only the worker touches it.
+    EventPair::Clock::time_point m_restFrom;
 };

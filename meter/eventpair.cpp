@@ -1,7 +1,5 @@
 #include "meter/eventpair.h"
 
-#include <chrono>
-
 void EventPair::signalStop()
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
@@ -13,6 +11,7 @@ void EventPair::signalReply()
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
     m_reply = true;
+    m_replyAt = Clock::now();
     m_changed.notify_all();
 }
 
@@ -22,7 +21,7 @@ void EventPair::resetReply()
     m_reply = false;
 }
 
-EventPair::Wake EventPair::waitForEither(int timeoutMs)
+EventPair::Wake EventPair::waitForEither(int timeoutMs, Clock::time_point *replyAt)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     const auto signalled = [this] { return m_stop || m_reply; };
@@ -33,13 +32,15 @@ EventPair::Wake EventPair::waitForEither(int timeoutMs)
         return Wake::Stop;
     }
     m_reply = false;
+    if (replyAt)
+        *replyAt = m_replyAt;
     return Wake::Reply;
 }
 
-bool EventPair::waitForStop(int timeoutMs)
+bool EventPair::waitForStopUntil(Clock::time_point deadline)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    if (!m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return m_stop; }))
+    if (!m_changed.wait_until(lock, deadline, [this] { return m_stop; }))
         return false;
     m_stop = false;
     return true;

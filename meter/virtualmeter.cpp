@@ -33,25 +33,34 @@ void VirtualMeter::receive(const QByteArray &bytes)
 {
     if (!m_pluggedIn)
         return;
+    // The bytes cross the 9600-baud line from the PC one after the other, after those still on
+    // it; a command is complete when its last byte is in.
+    const qint64 arriving = std::max(now(), m_inboundFreeAt);
+    const double byteTime = kByteMicroseconds * m_timeScale;
+    const int earlier = m_received.size();
     m_received.append(bytes);
+    m_inboundFreeAt = arriving + qint64(bytes.size() * byteTime);
     int offset = 0;
     for (QByteArray command = frame::extract(m_received, offset); !command.isEmpty();
          command = frame::extract(m_received, offset)) {
+        const qint64 complete = arriving + qint64(std::max(0, offset - earlier) * byteTime);
         if (command.size() == kCommandFrameSize)
-            handleCommand(quint8(command.at(3)));
+            handleCommand(quint8(command.at(3)), complete);
     }
     m_received.remove(0, offset);
 }
 
-void VirtualMeter::handleCommand(quint8 code)
+void VirtualMeter::handleCommand(quint8 code, qint64 completeAt)
 {
+    // The meter pauses before it answers.
+    const qint64 answerAt = completeAt + qint64(kAnswerDelayMicroseconds * m_timeScale);
     if (code == meterkeys::kPoll) {
-        answerPoll();
+        answerPoll(answerAt);
     } else if (m_state.pressKey(code)) {
         if (takeDrop())
             return;
         ++m_acksSent;
-        transmit(acknowledgement(code), kAnswerDelayMicroseconds);
+        transmit(acknowledgement(code), answerAt);
     }
     // A code the meter has no key for goes unanswered.
 }
@@ -66,7 +75,7 @@ bool VirtualMeter::takeDrop()
     return true;
 }
 
-void VirtualMeter::answerPoll()
+void VirtualMeter::answerPoll(qint64 answerAt)
 {
     const QByteArray content = m_state.sampleReply();
     if (takeDrop())
@@ -79,7 +88,7 @@ void VirtualMeter::answerPoll()
     }
     ++m_repliesSent;
     log(content, intact);
-    transmit(reply, kAnswerDelayMicroseconds);
+    transmit(reply, answerAt);
 }
 
 QByteArray VirtualMeter::acknowledgement(quint8 key) const
@@ -105,7 +114,7 @@ void VirtualMeter::injectNoise(int count)
     for (int i = 0; i < count; ++i)
         noise.append(char(m_random.bounded(256)));
     if (!noise.isEmpty() && m_pluggedIn)
-        transmit(noise, 0);
+        transmit(noise, now());
 }
 
 void VirtualMeter::unplug()
@@ -121,13 +130,14 @@ void VirtualMeter::discardPendingOutput()
     m_timer.stop();
     m_received.clear();
     m_lineFreeAt = 0;
+    m_inboundFreeAt = 0;
 }
 
-// The line sends one byte after the other: an answer starts after the meter's delay, or when
-// the previous answer has left, and each chunk is delivered when its last byte has arrived.
-void VirtualMeter::transmit(const QByteArray &bytes, double delayMicroseconds)
+// The line sends one byte after the other: an answer starts when it is due, or when the
+// previous answer has left, and each chunk is delivered when its last byte has arrived.
+void VirtualMeter::transmit(const QByteArray &bytes, qint64 dueAt)
 {
-    const qint64 start = std::max(now() + qint64(delayMicroseconds * m_timeScale), m_lineFreeAt);
+    const qint64 start = std::max(dueAt, m_lineFreeAt);
     const double byteTime = kByteMicroseconds * m_timeScale;
     int from = 0;
     for (int end : cutPoints(bytes.size())) {

@@ -12,8 +12,9 @@
 
 // The meter side of the protocol, run in process. It takes the bytes of command frames in any
 // chunks, answers every poll with a reply frame of its present reading and every key command
-// with an acknowledgement, and sends its answers as the meter's 9600-baud line does: after a
-// short delay, about 1.04 ms per byte, cut into chunks at random points. Tests shorten its
+// with an acknowledgement, and keeps the timing of the meter's 9600-baud line: a command counts
+// once its last byte is in (about 1.04 ms per byte), the answer starts after a short pause and
+// takes as long per byte, and arrives cut into chunks at random points. Tests shorten its
 // timing with setTimeScale and inject faults: noise, bad checksums, lost replies, an unplug.
 //
 // An acknowledgement is by default a full-length frame (L = 16, 19 bytes) with 0xFF in byte 3,
@@ -94,13 +95,14 @@ private:
         QByteArray bytes;
     };
 
-    void handleCommand(quint8 code);
+    // Acts on a command whose last byte came in at completeAt (microseconds of the clock).
+    void handleCommand(quint8 code, qint64 completeAt);
     bool takeDrop();
-    void answerPoll();
+    void answerPoll(qint64 answerAt);
     QByteArray acknowledgement(quint8 key) const;
     void log(const QByteArray &content, bool intact);
-    // Puts bytes on the line after delay microseconds (real time, before scaling).
-    void transmit(const QByteArray &bytes, double delayMicroseconds);
+    // Puts bytes on the line from dueAt on (microseconds of the clock), after what is on it.
+    void transmit(const QByteArray &bytes, qint64 dueAt);
     QList<int> cutPoints(int size);
     qint64 now() const { return m_clock.nsecsElapsed() / 1000; }
     void scheduleNext();
@@ -113,6 +115,7 @@ private:
     QElapsedTimer m_clock;
     QTimer m_timer;
     qint64 m_lineFreeAt = 0;
+    qint64 m_inboundFreeAt = 0; // when the last byte from the PC is in
     double m_timeScale = 1.0;
     bool m_chunking = true;
     AckStyle m_ackStyle = AckStyle::Full;

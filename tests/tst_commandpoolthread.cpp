@@ -88,13 +88,36 @@ private slots:
     void replyDuringRestEndsNextWaitAtOnce()
     {
         Rig rig(60000, 1000);
+        QElapsedTimer clock;
         rig.thread.start();
         QTRY_COMPARE(rig.emitted.size(), 1);
         rig.thread.notifyReply(); // answers the first poll; the worker rests
+        clock.start();
         QTest::qWait(300);
         rig.thread.notifyReply(); // arrives during the rest
-        // The second poll's wait ends at once: a third follows one rest later, not a minute.
+        // The second poll's wait ends at once: a third follows one rest later, not a minute,
+        // and that rest counts from the second poll, not from the reply remembered before it.
         QTRY_COMPARE_WITH_TIMEOUT(rig.emitted.size(), 3, 20000);
+        QVERIFY(clock.elapsed() >= 1900);
+    }
+
+    // The rest counts from the answer, not from when the worker gets to run after it: here the
+    // answer comes while the worker is still busy emitting for 400 ms.
+    void restCountsFromTheAnswer()
+    {
+        Rig rig(60000, 200);
+        QObject::connect(
+            &rig.thread, &CommandPoolThread::nextCommand, &rig.thread,
+            [&rig] {
+                rig.thread.notifyReply();
+                QThread::msleep(400);
+            },
+            Qt::DirectConnection);
+        QElapsedTimer clock;
+        clock.start();
+        rig.thread.start();
+        QTRY_COMPARE(rig.emitted.size(), 2);
+        QVERIFY2(clock.elapsed() < 550, qPrintable(QString::number(clock.elapsed())));
     }
 
     void stopEndsWorkerInsideStopWait()

@@ -132,7 +132,19 @@ private slots:
         QTest::qWait(100);
         QVERIFY(bytes.isEmpty() && unplugged.size() == 1);
         meter.plugIn();
-        QCOMPARE(exchange(meter, kPoll).size(), 1);
+        // Timed from the bytes' own signal: QTest::qWaitFor sleeps between its looks.
+        QSignalSpy answer(&meter, &VirtualMeter::transmitted);
+        QElapsedTimer clock;
+        qint64 lastBytesNs = 0;
+        connect(&meter, &VirtualMeter::transmitted, [&] { lastBytesNs = clock.nsecsElapsed(); });
+        clock.start();
+        meter.receive(kPoll);
+        while (framesIn(joined(answer)).isEmpty() && answer.wait(1000)) {
+        }
+        // The poll's 6 bytes cross the line, the meter pauses 15 ms, its 19 bytes come back
+        // (chunks may leave up to half a millisecond early).
+        const double lineMs = (6 + 19) * VirtualMeter::kByteMicroseconds / 1000 + 15;
+        QVERIFY2(lastBytesNs / 1e6 >= lineMs - 0.5, qPrintable(QString::number(lastBytesNs)));
     }
 
     void faultsAreInjectedAsAsked()
