@@ -55,6 +55,8 @@ public:
     // When the journal folder notes a recording that was never closed (the program was killed
     // or crashed), offers to open its journal. main calls it once the window is shown.
     void offerUnclosedRecording();
+    // Whether offerUnclosedRecording() has a recording to ask about.
+    bool hasUnclosedRecording() const;
 
     // The Reconnect option: after the link is lost (closed without Disconnect) the same device
     // is tried again every 2 s, and recording goes on into the same table and journal.

@@ -6,6 +6,7 @@
 #include "meter/threadchecker.h"
 
 #include <algorithm>
+#include <utility>
 
 CommandPoolThread::CommandPoolThread(std::shared_ptr<OnceCommandPool> oncePool,
                                      std::shared_ptr<LoopCommandPool> loopPool)
@@ -42,17 +43,20 @@ bool CommandPoolThread::requestStop()
 
 void CommandPoolThread::run()
 {
-    // The stop flag is not cleared here: a stop asked for before this point must count.
-    m_events.resetReply();
+    // The stop flag is not cleared here: a stop asked for before this point must count. Nor is
+    // an answer to a command the driver wrote before the start.
+    CommandPtr command = std::exchange(m_handedOut, CommandPtr());
+    bool alreadyOut = !command.isNull();
+    if (!alreadyOut)
+        m_events.resetReply();
     m_tries = 0;
-    CommandPtr command;
     bool fromOncePool = false;
     while (!m_stopRequested) {
-        if (m_tries == 0)
+        if (m_tries == 0 && !alreadyOut)
             command = pickCommand(fromOncePool);
         m_restFrom = EventPair::Clock::now();
         if (command) {
-            if (!handOut(command))
+            if (!handOut(command, std::exchange(alreadyOut, false)))
                 continue;
             if (fromOncePool)
                 m_oncePool->remove(command);
@@ -74,9 +78,9 @@ CommandPtr CommandPoolThread::pickCommand(bool &fromOncePool)
     return command;
 }
 
-bool CommandPoolThread::handOut(const CommandPtr &command)
+bool CommandPoolThread::handOut(const CommandPtr &command, bool alreadyOut)
 {
-    {
+    if (!alreadyOut) {
         const threadchecker::QueuedEmit queued;
         emit nextCommand(command);
     }

@@ -35,6 +35,10 @@ public:
     void setTiming(const Timing &timing) { m_timing = timing; }
     const Timing &timing() const { return m_timing; }
 
+    // The driver has written command itself: the worker's first step waits for its answer
+    // instead of handing out a command. Only before start().
+    void setHandedOut(const CommandPtr &command) { m_handedOut = command; }
+
     // The answer to the command handed out last has arrived.
     void notifyReply();
     // Asks the worker to end and waits up to the stop wait for it. Returns whether it ended;
@@ -50,15 +54,16 @@ protected:
 
 private:
     CommandPtr pickCommand(bool &fromOncePool);
-    // Emits the command and waits for its answer. Returns false when the same command is to
-    // be tried again at once (a time-out below the try limit, or a stop).
-    bool handOut(const CommandPtr &command);
+    // Emits the command (unless it is out already) and waits for its answer. Returns false when
+    // the same command is to be tried again at once (a time-out below the try limit, or a stop).
+    bool handOut(const CommandPtr &command, bool alreadyOut);
 
     std::shared_ptr<OnceCommandPool> m_oncePool;
     std::shared_ptr<LoopCommandPool> m_loopPool;
     std::atomic_bool m_stopRequested{false};
     EventPair m_events;
     Timing m_timing;
+    CommandPtr m_handedOut;
     int m_tries = 0; // time-outs of the current command; only the worker touches it
     // Where the rest after the current command starts: its answer, else the end of its last
     // wait or its emission. Only the worker touches it.

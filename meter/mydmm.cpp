@@ -173,6 +173,12 @@ bool MyDmm::open()
     m_thread->setTiming(m_threadTiming);
     connect(m_thread, &CommandPoolThread::nextCommand, this,
             &MyDmm::slotCommandPoolThreadNextCommand);
+    // The first poll goes out now rather than a turn of the event loop later, so that the meter
+    // answers while the window is still drawing itself.
+    if (const CommandPtr poll = m_loopPool->next()) {
+        slotCommandPoolThreadNextCommand(poll);
+        m_thread->setHandedOut(poll);
+    }
     m_thread->start();
     if (m_timerId == 0)
         startSampleTimer();

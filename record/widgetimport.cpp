@@ -175,9 +175,14 @@ bool Widget::importRecording(const QString &fileName)
     return true;
 }
 
+bool Widget::hasUnclosedRecording() const
+{
+    return journal && QFile::exists(runningNotePath());
+}
+
 void Widget::offerUnclosedRecording()
 {
-    if (!journal || !QFile::exists(runningNotePath()))
+    if (!hasUnclosedRecording())
         return;
     QFile note(runningNotePath());
     const QString fileName =
