@@ -36,8 +36,8 @@ void Widget::slotDmmDisplay(const DmmData *data)
     if (!data)
         return;
     updateLcd(data);
-    startupclock::noteFirstReading(ui->lcdPrimary);
     readingOutside = checkLimits(*data);
+    startupclock::noteFirstReading(ui->lcdPrimary);
     // The driver hands every reading over to the window: the record table keeps the ones it
     // admits, the recording step deletes the others.
     runRecordingStep(const_cast<DmmData *>(data));
