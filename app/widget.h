@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/savenameasker.h"
+#include "display/panelcontent.h"
 #include "record/journal.h"
 #include "record/limitalarm.h"
 #include "record/readingsummary.h"
@@ -22,6 +23,7 @@ class MyDmm;
 class QAction;
 class QLabel;
 class QTimer;
+class StatisticsLine;
 class Ui_Widget;
 
 // The program's main window: the live reading panel, the record table and the charts in three
@@ -226,7 +228,8 @@ private:
     // The reading being recorded is outside the limits; the panel shows it in red.
     bool readingOutside = false;
     bool panelAlarm = false;
+    PanelContent::Icon shownIcon = PanelContent::Icon::None;
     RecordingUnit statisticsUnit;
-    QLabel *lblStatistics = nullptr;
+    StatisticsLine *lblStatistics = nullptr;
     QAction *actionFitValues = nullptr;
 };

@@ -29,6 +29,8 @@ void Widget::setUpPanel()
 {
     ui->lcdFlagTop1->setPixmap(panelIcon(kBatteryIcon));
     ui->lcdFlagTop1->hide();
+    // Filled with the window's colour, the value repaints alone rather than with its dock.
+    ui->lcdPrimary->setAutoFillBackground(true);
 }
 
 void Widget::slotDmmDisplay(const DmmData *data)
@@ -52,7 +54,12 @@ void Widget::updateLcd(const DmmData *data)
     ui->lcdLeftFlag2->setText(panel.holdText);
     ui->lcdFlagBottom5->setText(panel.extremeText);
     ui->lcdFlagBottom4->setText(panel.relativeText);
-    ui->lcdFlagTop2->setPixmap(panelIcon(PanelContent::iconPath(panel.icon)));
+    // A label given a picture lays its dock out again, even the same picture: only a change
+    // of icon is shown.
+    if (panel.icon != shownIcon) {
+        shownIcon = panel.icon;
+        ui->lcdFlagTop2->setPixmap(panelIcon(PanelContent::iconPath(panel.icon)));
+    }
     ui->lcdFlagBottom1->setText(panel.autoRangeText);
     ui->lcdFlagTop1->setVisible(panel.lowBattery);
     ui->lcdLeftFlag3->setText(panel.couplingText);

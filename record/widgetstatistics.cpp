@@ -5,12 +5,13 @@
 #include "meter/dmmdata.h"
 #include "record/chartline.h"
 #include "record/dmmchart.h"
+#include "record/statisticsline.h"
 #include "ui_widget.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QIcon>
-#include <QLabel>
 #include <QLineEdit>
 #include <QToolBar>
 #include <QTransform>
@@ -22,13 +23,15 @@ const QString kFigureSeparator = QStringLiteral("   ");
 
 void Widget::setUpStatistics()
 {
-    lblStatistics = new QLabel(ui->dwRecord);
+    lblStatistics = new StatisticsLine(ui->dwRecord);
     lblStatistics->setObjectName(QStringLiteral("lblStatistics"));
-    lblStatistics->setTextInteractionFlags(Qt::TextSelectableByMouse);
     // The line changes with every reading; its width must not lay the window out anew.
     lblStatistics->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    // The record dock is narrow: the figures go on over a second line rather than out of sight.
-    lblStatistics->setWordWrap(true);
+    auto *copy = new QAction(tr("Copy the figures"), lblStatistics);
+    connect(copy, &QAction::triggered, this,
+            [this] { QGuiApplication::clipboard()->setText(lblStatistics->text()); });
+    lblStatistics->addAction(copy);
+    lblStatistics->setContextMenuPolicy(Qt::ActionsContextMenu);
     ui->verticalLayout->addWidget(lblStatistics);
 
     // The double arrow stood upright: the value axis stretched over the readings.

@@ -14,6 +14,9 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <algorithm>
+#include <numeric>
+
 // The window on a meter link: connecting, the meter keys, the reading panel, and which readings
 // join the record table, the charts and the journal on disk.
 class TestConnection : public QObject
@@ -271,6 +274,20 @@ private slots:
             }
         }
         QTEST(recorded(), "recorded");
+        // The figures are those of the readings left after a Delete or a change of function,
+        // worked out again here from the recorded samples.
+        QVector<double> values;
+        for (int i = 0; i < points(); ++i)
+            values << chart()->line(0)->point(i).value();
+        const ReadingSummary figures = chart()->statistics();
+        QCOMPARE(figures.numeric(), qint64(values.size()));
+        QVERIFY(m_rig->window->statisticsText().startsWith(QString("n %1").arg(values.size())));
+        if (!values.isEmpty()) {
+            QCOMPARE(figures.min(), *std::min_element(values.begin(), values.end()));
+            QCOMPARE(figures.max(), *std::max_element(values.begin(), values.end()));
+            QCOMPARE(figures.mean(),
+                     std::accumulate(values.begin(), values.end(), 0.0) / values.size());
+        }
         // The panel shows every reading, recorded or not; the table deletes what it refuses.
         QCOMPARE(m_rig->child<QLineEdit>("lcdPrimary")->text(),
                  steps.section(' ', -1).section(':', -1));

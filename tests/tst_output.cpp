@@ -32,10 +32,10 @@ public slots:
 };
 
 // What the window shows of a recording: every table cell, the samples and hover labels of both
-// charts, and the charts as drawn (value axis with its prefix, time axis, curve).
+// charts, the charts as drawn (value axis with its prefix, time axis, curve) and the figures.
 QStringList shown(const WindowRig &rig)
 {
-    QStringList shown;
+    QStringList shown{rig.window->statisticsText()};
     const DataModel *model = rig.window->recordModel();
     for (int row = 0; row < model->rowCount(); ++row)
         for (int column = 0; column < model->columnCount(); ++column)
@@ -283,7 +283,7 @@ private slots:
         if (error.isEmpty()) { // the complete line read, in place of the three rows
             QCOMPARE(m_seen.text,
                      "The last line (line 3) of " + name + " is incomplete and was left out.");
-            QCOMPARE(shown(*m_rig).mid(0, 7),
+            QCOMPARE(shown(*m_rig).mid(1, 7),
                      QStringList({"1", "2024-03-05 14:07:09", "DCV", "6", " 1.234 ", "V",
                                   "2024-03-05T14:07:09.0001.234 1.234 2024-03-05 14:07:09: "
                                   "DCV  1.234 V"}));

@@ -565,5 +565,9 @@ Line %2: %3.</source>
         <source>Zoomed: %1</source>
         <translation>缩放区间：%1</translation>
     </message>
+    <message>
+        <source>Copy the figures</source>
+        <translation>复制统计数据</translation>
+    </message>
 </context>
 </TS>
