@@ -6,6 +6,7 @@
 #include <QHoverEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStyle>
 
 // A cell reaching into two dirty areas of one paint is painted once, as the plain view does.
@@ -33,6 +34,18 @@ RecordTableView::RecordTableView(QWidget *parent)
     // Scrolling by pixels lets the view go to the last row without working out where each row
     // starts.
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+}
+
+QSize RecordTableView::sizeHint() const
+{
+    const QHeaderView *rows = verticalHeader();
+    const int header = rows->isHidden() ? 0 : qMax(rows->minimumWidth(), rows->sizeHint().width());
+    const int bar =
+        verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOff
+            ? 0
+            : style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, verticalScrollBar());
+    return QSize(2 * frameWidth() + header + horizontalHeader()->length() + bar,
+                 QTableView::sizeHint().height());
 }
 
 void RecordTableView::paintEvent(QPaintEvent *event)

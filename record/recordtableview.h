@@ -17,6 +17,10 @@ class RecordTableView : public QTableView
 public:
     explicit RecordTableView(QWidget *parent = nullptr);
 
+    // Wide enough for every column beside the scroll bar that a long recording brings: with its
+    // horizontal size policy, the record dock is never narrower.
+    QSize sizeHint() const override;
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     bool viewportEvent(QEvent *event) override;

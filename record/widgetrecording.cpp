@@ -46,6 +46,9 @@ void Widget::setUpRecordTable()
     for (const FunctionTable *table : {&dmm->defaultTable(), &dmm->eTable()})
         entries.append(QList<const FunctionEntry *>(table->begin(), table->end()));
     widenColumnsToFit(tv, recordColumnTexts(entries));
+    // The widened columns no longer fit in the specified minimum width: the record dock is made
+    // as wide as they are, beside the narrower panel above it.
+    tv->setMinimumWidth(qMax(tv->minimumWidth(), tv->sizeHint().width()));
 }
 
 void Widget::setUpCharts()
