@@ -143,6 +143,7 @@ private:
     void runRecordingStep(DmmData *reading);
     // Appends an admitted reading to the table, which takes it over, and plots it.
     void recordReading(DmmData *reading);
+    void chartTableReadings(bool dual);
     // Writes a row just appended to the table to the journal; the first row starts a new file.
     void journalRow(int row);
     // Removes the oldest journals beyond the quota, naming each in the status bar as well.

@@ -4,8 +4,8 @@
 #include "bench/driftingvoltage.h"
 #include "record/chartline.h"
 #include "record/chartpoint.h"
-#include "record/chartpointstore.h"
 #include "record/dmmchart.h"
+#include "record/readingstore.h"
 
 #include <QCoreApplication>
 #include <QImage>
@@ -131,7 +131,7 @@ namespace {
 // The figures of the samples but the first and the last: a stretch that begins and ends inside
 // a block, so that both partial blocks are read sample by sample. Reported with the difference
 // of its mean from a plain pass over the same samples.
-void measureZoomedStatistics(Bench &bench, const ChartPointStore &store)
+void measureZoomedStatistics(Bench &bench, const ReadingStore &store)
 {
     const int count = store.count();
     const QString n = count >= 10000000 ? QStringLiteral("10M") : QStringLiteral("1M");
@@ -148,7 +148,7 @@ void measureZoomedStatistics(Bench &bench, const ChartPointStore &store)
 
 void runStatisticsBenchmarks(Bench &bench)
 {
-    ChartPointStore store;
+    ReadingStore store;
     DriftingVoltage voltage;
     const qint64 start = QDateTime(QDate(2024, 1, 1), QTime(0, 0)).toMSecsSinceEpoch();
     const QString function = QStringLiteral("DCV");

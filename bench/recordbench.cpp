@@ -2,11 +2,11 @@
 
 #include "bench/bench.h"
 #include "record/chartpoint.h"
-#include "record/chartpointstore.h"
 #include "record/columnspec.h"
 #include "record/csvformat.h"
 #include "record/csvwriter.h"
 #include "record/datamodel.h"
+#include "record/readingstore.h"
 #include "record/recordingreader.h"
 #include "tests/recordsamples.h"
 
@@ -134,8 +134,8 @@ void benchImport(Bench &bench, int rows, const QString &suffix, bool withMemory)
     int readRows = 0;
     const double ms = Bench::bestMilliseconds(withMemory ? 3 : 1, [&] {
         DataModel model(columns);
-        ChartPointStore chart;
-        ChartPointStore second;
+        ReadingStore chart;
+        ReadingStore second;
         const RecordingReader::Result result = reader.read(fileName, {&model, &chart, &second});
         read = read && result.outcome == RecordingReader::Outcome::Read;
         readRows = model.rowCount();
@@ -145,8 +145,8 @@ void benchImport(Bench &bench, int rows, const QString &suffix, bool withMemory)
     // The processor time of one more import: on a busy machine the wall clock counts the waits.
     {
         DataModel model(columns);
-        ChartPointStore chart;
-        ChartPointStore second;
+        ReadingStore chart;
+        ReadingStore second;
         const std::clock_t start = std::clock();
         reader.read(fileName, {&model, &chart, &second});
         bench.report(QStringLiteral("import_cpu_s_") + suffix,
@@ -155,8 +155,8 @@ void benchImport(Bench &bench, int rows, const QString &suffix, bool withMemory)
     if (withMemory) {
         qint64 before = heapBytes();
         auto imported = std::make_unique<DataModel>(columns);
-        auto importedChart = std::make_unique<ChartPointStore>();
-        ChartPointStore second;
+        auto importedChart = std::make_unique<ReadingStore>();
+        ReadingStore second;
         reader.read(fileName, {imported.get(), importedChart.get(), &second});
         bench.report(QStringLiteral("bytes_per_imported_reading_") + suffix,
                      double(heapBytes() - before) / rows, QStringLiteral("bytes"));
@@ -165,7 +165,7 @@ void benchImport(Bench &bench, int rows, const QString &suffix, bool withMemory)
 
         before = heapBytes();
         DataModel recorded(columns);
-        ChartPointStore recordedChart;
+        ReadingStore recordedChart;
         recordsamples::generateRecording(tables.defaultTable, rows, kStart, [&](DmmData *reading) {
             recordedChart.append(
                 ChartPoint(reading->timestamp(), reading->value(), reading->valueText(),

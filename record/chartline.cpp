@@ -47,26 +47,31 @@ ChartLine::ChartLine(DMMChart *chart)
 
 void ChartLine::append(ChartPoint *point)
 {
-    m_store.append(*point);
+    m_store = &m_own;
+    m_own.append(*point);
     delete point;
 }
 
 void ChartLine::clear()
 {
-    m_store.clear();
-    m_decimator.forgetRows();
+    m_own.clear();
 }
 
-void ChartLine::takePoints(ChartPointStore &points)
+void ChartLine::takePoints(ReadingStore &points)
 {
-    m_store.swap(points);
+    m_own.swap(points);
     points.clear();
-    m_decimator.forgetRows();
+    m_store = &m_own;
+}
+
+void ChartLine::showReadings(const ReadingStore *readings)
+{
+    m_store = readings ? readings : &m_own;
 }
 
 void ChartLine::updateRange(int first, int last)
 {
-    const ChartPointStore::Range range = m_store.valueRange(first, last);
+    const ReadingStore::Range range = m_store->valueRange(first, last);
     m_min = range.min;
     m_max = range.max;
 }
@@ -80,8 +85,8 @@ void ChartLine::setSteps(double xStep, double yScale, int visibleCount)
 
 bool ChartLine::RowsKey::operator==(const RowsKey &other) const
 {
-    return first == other.first && zeroLine == other.zeroLine && yScale == other.yScale &&
-           multiplier == other.multiplier;
+    return generation == other.generation && first == other.first && zeroLine == other.zeroLine &&
+           yScale == other.yScale && multiplier == other.multiplier;
 }
 
 int ChartLine::visibleCount(int first, int last) const
@@ -93,14 +98,15 @@ QVector<QPoint> ChartLine::curve(int first, int last, const Mapping &mapping) co
 {
     const RowOf rowOf(mapping);
     first = qMax(first, 0);
-    const RowsKey rows{first, mapping.zeroLine, mapping.yScale, mapping.multiplier};
+    const RowsKey rows{m_store->generation(), first, mapping.zeroLine, mapping.yScale,
+                       mapping.multiplier};
     if (!(rows == m_thinnedRows)) {
         m_decimator.forgetRows();
         m_thinnedRows = rows;
     }
     const auto forRows = [&](int from, int to, auto visit) {
-        m_store.forEachValue(first + from, first + to - 1,
-                             [&](double value) { visit(rowOf(value)); });
+        m_store->forEachValue(first + from, first + to - 1,
+                              [&](double value) { visit(rowOf(value)); });
     };
     return m_decimator.thin(visibleCount(first, last), mapping.xStep, mapping.plotX, forRows);
 }
@@ -114,7 +120,7 @@ QVector<QPoint> ChartLine::fullCurve(int first, int last, const Mapping &mapping
     points.reserve(count);
     for (int k = 0; k < count; ++k)
         points.append(
-            QPoint(int(k * mapping.xStep + mapping.plotX), rowOf(m_store.value(first + k))));
+            QPoint(int(k * mapping.xStep + mapping.plotX), rowOf(m_store->value(first + k))));
     return points;
 }
 
@@ -156,12 +162,12 @@ void ChartLine::drawAlarms(QPainter &painter, int first, int last, const Mapping
     // One ring a ring's width: a long excursion on a crowded plot is a red band, not thousands
     // of rings drawn over one another.
     int previousX = int(mapping.plotX) - 2 * kRadius;
-    m_store.forEachAlarm(first, last, [&](int index) {
+    m_store->forEachAlarm(first, last, [&](int index) {
         const int x = int((index - first) * mapping.xStep + mapping.plotX);
         if (x - previousX < 2 * kRadius)
             return;
         previousX = x;
-        painter.drawEllipse(QPoint(x, rowOf(m_store.value(index))), kRadius, kRadius);
+        painter.drawEllipse(QPoint(x, rowOf(m_store->value(index))), kRadius, kRadius);
     });
     painter.restore();
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "record/chartpointstore.h"
 #include "record/curvedecimator.h"
+#include "record/readingstore.h"
 #include "record/screenpositions.h"
 
 #include <QColor>
@@ -37,18 +37,23 @@ public:
     DMMChart *chart() const { return m_chart; }
     QColor colour() const { return m_colour; }
 
-    // Takes the point over; it is kept in compact form and deleted at once.
+    // Takes the point over; it is kept in compact form and deleted at once. A line that shows
+    // readings kept elsewhere shows its own samples again, starting with this one.
     void append(ChartPoint *point);
+    // Removes the line's own samples; readings kept elsewhere are cleared by their owner.
     void clear();
-    // Replaces the samples with those of points, which is left empty.
-    void takePoints(ChartPointStore &points);
+    // Replaces the samples with those of points, which is left empty, and shows them.
+    void takePoints(ReadingStore &points);
+    // Shows the readings of a store kept elsewhere (the record table's), read in place, instead
+    // of the line's own samples; nullptr: its own samples again.
+    void showReadings(const ReadingStore *readings);
 
-    int pointCount() const { return m_store.count(); }
-    ChartPoint point(int index) const { return m_store.point(index); }
-    double value(int index) const { return m_store.value(index); }
-    const ChartPointStore &store() const { return m_store; }
-    QDateTime time(int index) const { return m_store.time(index); }
-    QVariant label(int index) const { return m_store.label(index); }
+    int pointCount() const { return m_store->count(); }
+    ChartPoint point(int index) const { return m_store->point(index); }
+    double value(int index) const { return m_store->value(index); }
+    const ReadingStore &store() const { return *m_store; }
+    QDateTime time(int index) const { return m_store->time(index); }
+    QVariant label(int index) const { return m_store->label(index); }
 
     // Value range of samples first ... last (0 and 0 when none of them exists); kept in min/max.
     void updateRange(int first, int last);
@@ -74,6 +79,7 @@ private:
     // What the pixel rows of the visible samples depend on besides their values.
     struct RowsKey
     {
+        quint64 generation = 0;
         int first = -1;
         int zeroLine = 0;
         double yScale = 0;
@@ -85,7 +91,8 @@ private:
     bool curveInside(const QRect &area, int first, int last, const Mapping &mapping) const;
 
     DMMChart *m_chart;
-    ChartPointStore m_store;
+    ReadingStore m_own;
+    const ReadingStore *m_store = &m_own;
     QColor m_colour = QColor(250, 150, 0);
     double m_min = 0;
     double m_max = 0;

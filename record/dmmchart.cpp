@@ -88,9 +88,22 @@ void DMMChart::addPoint(ChartPoint *point, int line)
         return;
     }
     m_lines.at(line)->append(point);
+    readingsAdded();
+}
+
+void DMMChart::readingsAdded()
+{
     // A zoomed or half-selected view stays where the user put it.
     if (!m_selecting && !m_zoomed)
         requestFullRedraw();
+}
+
+void DMMChart::showReadings(const ReadingStore *readings, int line)
+{
+    if (line < 0 || line >= m_lines.size())
+        return;
+    m_lines.at(line)->showReadings(readings);
+    requestFullRedraw();
 }
 
 void DMMChart::clearChart()
@@ -100,7 +113,7 @@ void DMMChart::clearChart()
     requestFullRedraw();
 }
 
-void DMMChart::replacePoints(ChartPointStore &points, int line)
+void DMMChart::replacePoints(ReadingStore &points, int line)
 {
     if (line < 0 || line >= m_lines.size())
         return;

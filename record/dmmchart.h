@@ -18,7 +18,7 @@
 
 class ChartLine;
 class ChartPoint;
-class ChartPointStore;
+class ReadingStore;
 class QTimer;
 
 // Chart of the recorded readings against their sample position: automatic value axis with an
@@ -56,9 +56,14 @@ public:
     // exist is deleted).
     void addPoint(ChartPoint *point, int line = 0);
     void clearChart();
+    // The line draws the readings of a store kept elsewhere (the record table's) in place of its
+    // own points, without a copy; nullptr: its own points again. readingsAdded() tells the chart
+    // that the store has grown.
+    void showReadings(const ReadingStore *readings, int line = 0);
+    void readingsAdded();
     // Replaces the samples of a line with points (left empty), as if they had been added one by
     // one to a cleared chart.
-    void replacePoints(ChartPointStore &points, int line = 0);
+    void replacePoints(ReadingStore &points, int line = 0);
     // Writes the chart as shown (without the frame) in the format the file suffix names; false
     // with the reason in error, when one is given, if no image is written.
     bool savePixmap(const QString &fileName, QString *error = nullptr);

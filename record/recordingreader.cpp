@@ -2,9 +2,8 @@
 
 #include "meter/dmmdata.h"
 #include "meter/mydmm.h"
-#include "record/chartpoint.h"
-#include "record/chartpointstore.h"
 #include "record/datamodel.h"
+#include "record/readingstore.h"
 #include "record/readingsummary.h"
 #include "record/recordingadmission.h"
 
@@ -301,18 +300,15 @@ bool RecordingReader::Parser::takeReading()
     m_reading.setOverload(overload);
     m_stores.table->appendReading(m_reading, msecs);
 
-    const bool second = RecordingAdmission::belongsOnSecondChart(m_reading);
-    ChartPointStore *chart = second ? m_stores.secondChart : m_stores.chart;
-    if (msecs != DataModel::kNoTime) {
-        chart->append(msecs, value, valueText, found->functionName, found->unitText, overload != 0,
+    // A one-display recording's chart draws the table's readings; the two charts of AC+DC
+    // keep their halves of them.
+    if (RecordingAdmission::isDualDisplay(m_reading)) {
+        ReadingStore *chart = RecordingAdmission::belongsOnSecondChart(m_reading)
+                                  ? m_stores.secondChart
+                                  : m_stores.chart;
+        chart->append(msecs, value, valueText,
+                      {found->functionName, found->rangeText, found->unitText}, overload != 0,
                       readingResolution(m_reading));
-    } else {
-        ChartPoint point(
-            QDateTime(), value, valueText,
-            ChartPoint::makeLabel(QDateTime(), found->functionName, valueText, found->unitText));
-        point.setOverload(overload != 0);
-        point.setResolution(readingResolution(m_reading));
-        chart->append(point);
     }
     ++m_result.rows;
     return true;

@@ -10,7 +10,7 @@
 #include <atomic>
 #include <functional>
 
-class ChartPointStore;
+class ReadingStore;
 class DataModel;
 class QIODevice;
 
@@ -42,13 +42,14 @@ public:
         int skippedLine = 0;
     };
 
-    // Where the readings go: the table, and the samples of the first and second chart (the
-    // second takes the DC half of the AC+DC function).
+    // Where the readings go: the table, and for the AC+DC function the samples of the first and
+    // the second chart (the AC and the DC half); the chart of any other function draws the
+    // table's readings.
     struct Stores
     {
         DataModel *table = nullptr;
-        ChartPointStore *chart = nullptr;
-        ChartPointStore *secondChart = nullptr;
+        ReadingStore *chart = nullptr;
+        ReadingStore *secondChart = nullptr;
     };
 
     // tables: the function tables to match readings in, in order of preference; headers: the

@@ -4,12 +4,12 @@
 #include "app/widget.h"
 #include "meter/functionentry.h"
 #include "meter/mydmm.h"
-#include "record/chartpointstore.h"
 #include "record/columnspec.h"
 #include "record/csvformat.h"
 #include "record/datamodel.h"
 #include "record/dmmchart.h"
 #include "record/journal.h"
+#include "record/readingstore.h"
 #include "record/recordingreader.h"
 #include "ui_widget.h"
 
@@ -119,8 +119,8 @@ bool Widget::importRecording(const QString &fileName)
 
     // Read into stores of its own; the window's table and charts change only when all is read.
     DataModel table(columns);
-    ChartPointStore first;
-    ChartPointStore second;
+    ReadingStore first;
+    ReadingStore second;
     const RecordingReader::Result result = reader.read(fileName, {&table, &first, &second});
     progress.reset();
     if (result.outcome == RecordingReader::Outcome::Cancelled)
@@ -143,6 +143,7 @@ bool Widget::importRecording(const QString &fileName)
     dataModel->takeRecords(table);
     ui->chart->replacePoints(first);
     ui->chart2->replacePoints(second);
+    chartTableReadings(dual);
     ui->chart2->setVisible(dual);
     ui->chart->setAutoPrefix(entry && isScaledFunction(entry->functionCode()));
     if (dual)

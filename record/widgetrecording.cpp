@@ -62,6 +62,7 @@ void Widget::setUpCharts()
         chart->setDecimals(kChartDecimals);
     }
     currentChart = ui->chart;
+    chartTableReadings(false);
     ui->chart2->hide();
     setUpStatistics();
 }
@@ -84,6 +85,7 @@ void Widget::runRecordingStep(DmmData *reading)
         currentChart->clearChart();
         if (dual)
             ui->chart2->clearChart();
+        chartTableReadings(dual);
         tableFull = false;
     }
     const RecordingAdmission::Limits limits{dmm->samplePoints(), dmm->isInfinite(),
@@ -115,32 +117,45 @@ void Widget::reportFunctionChange(const QString &function)
 
 void Widget::recordReading(DmmData *reading)
 {
-    // The model keeps a compact copy and deletes the reading at once, so whatever the chart
-    // needs is taken from it first.
     const quint8 function = reading->entry() ? functionCode(reading->entry()) : 0;
     const bool dual = RecordingAdmission::isDualDisplay(*reading);
     const QDateTime time = reading->timestamp();
     DMMChart *chart =
         RecordingAdmission::belongsOnSecondChart(*reading) ? ui->chart2 : currentChart;
-    auto *point = new ChartPoint(time, reading->value(), reading->valueText(),
-                                 ChartPoint::makeLabel(time, reading->functionName(),
-                                                       reading->valueText(), reading->unitText()));
-    point->setOverload(reading->overload() != 0);
-    point->setAlarm(readingOutside);
-    point->setResolution(readingResolution(*reading));
-    if (chart == ui->chart)
+    // The model keeps a compact copy and deletes the reading at once, so the point for a chart
+    // of its own is made first.
+    ChartPoint *point = nullptr;
+    if (dual) {
+        point = new ChartPoint(time, reading->value(), reading->valueText(),
+                               ChartPoint::makeLabel(time, reading->functionName(),
+                                                     reading->valueText(), reading->unitText()));
+        point->setOverload(reading->overload() != 0);
+        point->setAlarm(readingOutside);
+        point->setResolution(readingResolution(*reading));
+    }
+    if (chart == currentChart)
         statisticsUnit = RecordingUnit::of(*reading);
 
     publishReading(*reading);
-    const int row = dataModel->appendRecord(reading) - 1;
+    const int row = dataModel->appendRecord(reading, readingOutside) - 1;
     journalRow(row);
     ui->tv->scrollToBottom();
     noteRowTime(row, time);
 
     currentChart->setAutoPrefix(isScaledFunction(function));
-    if (dual)
+    if (dual) {
         ui->chart2->setAutoPrefix(false);
-    chart->addPoint(point, 0);
+        chart->addPoint(point, 0);
+    } else {
+        chart->readingsAdded();
+    }
+}
+
+// A one-display recording's chart draws the table's readings in place; the two charts of AC+DC
+// keep their halves as points of their own.
+void Widget::chartTableReadings(bool dual)
+{
+    currentChart->showReadings(dual ? nullptr : &dataModel->readings());
 }
 
 void Widget::useJournal(const QString &directory)

@@ -1,11 +1,11 @@
 #include "record/chartgrid.h"
 #include "record/chartline.h"
 #include "record/chartpoint.h"
-#include "record/chartpointstore.h"
 #include "record/chartscale.h"
 #include "record/curvedecimator.h"
 #include "record/dmmchart.h"
 #include "record/limitalarm.h"
+#include "record/readingstore.h"
 #include "tests/recordsamples.h"
 
 #include <QApplication>
@@ -83,7 +83,7 @@ ChartPoint reading(const QDateTime &time, double value, const QString &text,
     return ChartPoint(time, value, text, ChartPoint::makeLabel(time, function, text, unit));
 }
 
-void compareSample(const ChartPointStore &store, int index, const ChartPoint &expected)
+void compareSample(const ReadingStore &store, int index, const ChartPoint &expected)
 {
     QCOMPARE(store.value(index), expected.value());
     QCOMPARE(store.time(index), expected.time());
@@ -204,6 +204,9 @@ private slots:
         QTest::newRow("whole") << false << false;
         QTest::newRow("zoomed") << true << false;
         QTest::newRow("zoomed, fit") << true << true;
+        // The same rows after other readings took their place: nothing summed up of the ones
+        // before may be reused.
+        QTest::newRow("other readings in place") << false << false;
     }
 
     // Thousands of samples to a pixel column: the thinned curve sets the pixels of the full
@@ -216,11 +219,22 @@ private slots:
         QVector<double> values;
         for (int i = 0; i < 40000; ++i)
             values.append(5 + 0.03 * std::sin(i * 0.3) + (i % 7000 == 5 ? 1 : 0));
-        DMMChart &chart = chartOf(values);
+        // Narrow, so that a column spans several of the chunks the thinning sums up.
+        const bool replaced = QTest::currentDataTag() == QLatin1String("other readings in place");
+        DMMChart &chart = chartOf(values, replaced ? QSize(280, 380) : QSize(1080, 380));
         if (zoomed)
             drag(chart, QPoint(201, 40), QPoint(733, 250));
+        ReadingStore swinging; // a wider swing under the same peaks: the same axis
+        if (replaced) {
+            for (const double value : values)
+                swinging.append(ChartPoint(QDateTime(), value > 5.5 ? value : 5 + 30 * (value - 5),
+                                           QString(), QString()));
+            chart.showReadings(&swinging);
+            chart.repaint();
+        }
         QCOMPARE(chart.isZoomed(), zoomed);
         QCOMPARE(layerImage(chart, DMMChart::CurvesLayer), fullPolylineLayer(chart, fit));
+        chart.showReadings(nullptr);
     }
 
     // Each alarmed sample gets a red ring, the first one in the plot included.
@@ -281,9 +295,9 @@ private slots:
         const QDateTime start(QDate(2024, 3, 30), QTime(23, 59, 58, 900));
         const QList<DmmData *> readings =
             recordsamples::everyRowReadings(setup.defaultTable, setup.eTable, start);
-        ChartPointStore store;
+        ReadingStore store;
         QVector<ChartPoint> added;
-        for (int i = 0; i < 3 * ChartPointStore::kBlockSize + 17; ++i) {
+        for (int i = 0; i < 3 * ReadingStore::kBlockSize + 17; ++i) {
             const DmmData &r = *readings.at(i % readings.size());
             added.append(reading(start.addMSecs(125 * i), r.value(), r.valueText(),
                                  r.functionName(), r.unitText()));
@@ -301,9 +315,9 @@ private slots:
     void valueRangeAndFiguresMatchAScanOfTheValues()
     {
         QRandomGenerator random(5);
-        ChartPointStore store;
+        ReadingStore store;
         QVector<double> values = {std::nan(""), 2, HUGE_VAL, -3, -HUGE_VAL};
-        const int block = ChartPointStore::kBlockSize;
+        const int block = ReadingStore::kBlockSize;
         for (int i = 0; i < 5 * block; ++i)
             values.append(i < 2 * block ? 5 + random.bounded(0.06) - 0.03
                                         : random.bounded(1000.0) - 300);
@@ -339,7 +353,7 @@ private slots:
                     finest = qMin(finest, step(i));
                 }
             }
-            const ChartPointStore::Range range = store.valueRange(first, last);
+            const ReadingStore::Range range = store.valueRange(first, last);
             QCOMPARE(range.valid, min <= max);
             QVERIFY(!range.valid || (range.min == min && range.max == max));
 

@@ -1,7 +1,7 @@
-#include "record/chartpointstore.h"
 #include "record/csvwriter.h"
 #include "record/datamodel.h"
 #include "record/journal.h"
+#include "record/readingstore.h"
 #include "record/recordingreader.h"
 #include "recordsamples.h"
 #include "strictcsv.h"
@@ -124,7 +124,7 @@ private slots:
                 cancel ? reader.cancel() : void(QFile::resize(name, 4096));
             });
             DataModel table(m_setup.columns);
-            ChartPointStore chart, second;
+            ReadingStore chart, second;
             const RecordingReader::Result result = reader.read(name, {&table, &chart, &second});
             QCOMPARE(progress, (QList<qint64>{4096, size}));
             QCOMPARE(result.outcome, cancel ? RecordingReader::Outcome::Cancelled

@@ -3,9 +3,9 @@
 // cut into chunks; and a file it reads, written out again by the export and read once more,
 // gives the same table and chart samples.
 
-#include "record/chartpointstore.h"
 #include "record/csvwriter.h"
 #include "record/datamodel.h"
+#include "record/readingstore.h"
 #include "record/recordingreader.h"
 #include "tests/fuzz/fuzzsupport.h"
 #include "tests/recordsamples.h"
@@ -41,7 +41,7 @@ struct Read
         for (int row = 0; row < table.rowCount(); ++row)
             for (int column = 0; column < table.columnCount(); ++column)
                 list << table.cellText(row, column);
-        for (const ChartPointStore *store : {&chart, &second}) {
+        for (const ReadingStore *store : {&table.readings(), &chart, &second}) {
             list << QStringLiteral("chart");
             for (int i = 0; i < store->count(); ++i) {
                 const ChartPoint point = store->point(i);
@@ -54,8 +54,8 @@ struct Read
     }
 
     DataModel table;
-    ChartPointStore chart;
-    ChartPointStore second;
+    ReadingStore chart;
+    ReadingStore second;
     RecordingReader::Result result;
 };
 

@@ -4,22 +4,25 @@
 #include "record/readingsummary.h"
 
 #include <QHash>
-#include <QPair>
 #include <QVector>
+#include <limits>
 #include <memory>
 #include <vector>
 
-// The samples of one chart line, kept compactly so that a week of readings fits: each sample
-// costs 26 bytes (time in ms, value, up to seven Latin-1 characters of value text and an index
-// into the interned function/unit pieces of its hover label). Storage grows in fixed blocks, so
-// appending never copies what is already there, and every block remembers the range of its
-// values and the summary of its readings, so the range or the figures of any stretch of samples
-// take one pass over the blocks and at most two partial blocks.
-// Samples that do not fit that form (another time zone, an unusual label) keep their texts whole.
-class ChartPointStore
+// The readings of a recording, kept compactly so that two weeks at full rate fit: each costs 27
+// bytes (time in ms, value, up to seven Latin-1 characters of value text, an index into the
+// interned function, range and unit texts, and its marks). The record table and the chart read
+// the same store. Storage grows in fixed blocks, so appending never copies what is already there,
+// and every block remembers the range of its values and the summary of its readings, so the
+// range or the figures of any stretch take one pass over the blocks and at most two partial
+// blocks. Samples that do not fit that form (another time zone, an unusual label, a long value
+// text) are kept whole.
+class ReadingStore
 {
 public:
     static constexpr int kBlockSize = 4096;
+    // The instant of a reading without time stamp.
+    static constexpr qint64 kNoTime = std::numeric_limits<qint64>::min();
 
     // Lowest and highest finite value of a stretch; valid is false when it has none.
     struct Range
@@ -29,25 +32,42 @@ public:
         double max = 0;
     };
 
-    ChartPointStore();
-    ~ChartPointStore();
-    ChartPointStore(const ChartPointStore &) = delete;
-    ChartPointStore &operator=(const ChartPointStore &) = delete;
+    // The texts a reading shares with the others of its function and range.
+    struct Pieces
+    {
+        QString functionName;
+        QString rangeText;
+        QString unitText;
+        bool operator==(const Pieces &other) const;
+    };
 
+    ReadingStore();
+    ~ReadingStore();
+    ReadingStore(const ReadingStore &) = delete;
+    ReadingStore &operator=(const ReadingStore &) = delete;
+
+    // Appends a chart sample; the table texts of a sample appended this way are empty.
     void append(const ChartPoint &point);
-    // Appends the sample a reading at the local instant msecs gives, with the hover label
-    // ChartPoint::makeLabel makes for it, without building that label; overload and resolution
-    // as the ChartPoint's.
-    void append(qint64 msecs, double value, const QString &valueText, const QString &functionName,
-                const QString &unitText, bool overload = false,
-                int resolution = ReadingSummary::kNoResolution);
+    // Appends a reading at the local instant msecs (kNoTime: none), with the hover label
+    // ChartPoint::makeLabel makes for it, without building that label; overload, resolution and
+    // alarm as the ChartPoint's.
+    void append(qint64 msecs, double value, const QString &valueText, const Pieces &pieces,
+                bool overload = false, int resolution = ReadingSummary::kNoResolution,
+                bool alarm = false);
     void clear();
-    void swap(ChartPointStore &other);
+    void swap(ReadingStore &other);
+    // Removes count samples from first on.
+    void remove(int first, int count);
 
     int count() const { return m_count; }
+    // Changes whenever samples already stored change (cleared, removed, swapped); appending
+    // leaves it as it is.
+    quint64 generation() const { return m_generation; }
     double value(int index) const { return block(index).values[index % kBlockSize]; }
+    qint64 msecs(int index) const { return block(index).times[index % kBlockSize]; }
     QDateTime time(int index) const;
     QString valueText(int index) const;
+    const Pieces &pieces(int index) const;
     QVariant label(int index) const;
     ChartPoint point(int index) const;
 
@@ -85,16 +105,24 @@ private:
         ReadingSummary summary;
     };
 
+    // A sample kept whole, with the table texts of a reading.
+    struct WholeSample
+    {
+        ChartPoint point;
+        Pieces pieces;
+    };
+
     const Block &block(int index) const { return *m_blocks[size_t(index / kBlockSize)]; }
-    // The block for the next sample, with its value counted in the block's range.
-    // The block for the next sample, with its value and marks stored and summed up.
-    Block &nextBlock(double value, quint8 marks);
+    // The block for the next sample, with its time, value and marks stored and summed up.
+    Block &nextBlock(qint64 msecs, double value, quint8 marks);
+    void appendCopy(const ReadingStore &source, int index);
     bool packText(const QString &text, char *bytes) const;
     bool splitLabel(const ChartPoint &point, QString *functionName, QString *unitText);
     const QString &labelTimeText(qint64 msecs, const QDateTime &time);
-    quint16 internPieces(const QString &functionName, const QString &unitText);
+    quint16 internPieces(const Pieces &pieces);
+    void renew();
     static void widen(Range &range, double value);
-    static quint8 packMarks(const ChartPoint &point);
+    static quint8 packMarks(bool overload, bool alarm, int resolution);
     static void addSample(ReadingSummary &summary, double value, quint8 marks);
     // Calls whole(block) for the blocks the stretch covers entirely and part(block, slot) for
     // each sample of the blocks it covers in part.
@@ -103,19 +131,22 @@ private:
 
     std::vector<std::unique_ptr<Block>> m_blocks;
     int m_count = 0;
+    quint64 m_generation = 0;
     ReadingSummary m_total;
-    // Function name and unit text pairs of the hover labels, by index.
-    QVector<QPair<QString, QString>> m_pieces;
-    QHash<QPair<QString, QString>, quint16> m_pieceIndex;
+    // Function, range and unit texts of the readings, by index.
+    QVector<Pieces> m_pieces;
+    QHash<Pieces, quint16> m_pieceIndex;
     int m_lastPieces = kWholePoint; // the index internPieces handed out last
     // Samples kept whole, by index.
-    QHash<int, ChartPoint> m_whole;
+    QHash<int, WholeSample> m_whole;
     // The label time text of the second last asked for, reused by the samples of that second.
     qint64 m_cachedSecond = 0;
     QString m_cachedTimeText;
 };
 
-template<class Visit> void ChartPointStore::forEachValue(int first, int last, Visit visit) const
+uint qHash(const ReadingStore::Pieces &pieces, uint seed = 0);
+
+template<class Visit> void ReadingStore::forEachValue(int first, int last, Visit visit) const
 {
     first = qMax(first, 0);
     last = qMin(last, m_count - 1);
@@ -130,7 +161,7 @@ template<class Visit> void ChartPointStore::forEachValue(int first, int last, Vi
 }
 
 template<class Whole, class Part>
-void ChartPointStore::forStretch(int first, int last, Whole whole, Part part) const
+void ReadingStore::forStretch(int first, int last, Whole whole, Part part) const
 {
     first = qMax(first, 0);
     last = qMin(last, m_count - 1);
@@ -149,7 +180,7 @@ void ChartPointStore::forStretch(int first, int last, Whole whole, Part part) co
     }
 }
 
-template<class Visit> void ChartPointStore::forEachAlarm(int first, int last, Visit visit) const
+template<class Visit> void ReadingStore::forEachAlarm(int first, int last, Visit visit) const
 {
     first = qMax(first, 0);
     last = qMin(last, m_count - 1);

@@ -1,17 +1,35 @@
-#include "record/chartpointstore.h"
+#include "record/readingstore.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <utility>
 
-ChartPointStore::ChartPointStore() = default;
-ChartPointStore::~ChartPointStore() = default;
+ReadingStore::ReadingStore()
+{
+    renew();
+}
+ReadingStore::~ReadingStore() = default;
 
-ChartPointStore::Block &ChartPointStore::nextBlock(double value, quint8 marks)
+bool ReadingStore::Pieces::operator==(const Pieces &other) const
+{
+    return functionName == other.functionName && rangeText == other.rangeText &&
+           unitText == other.unitText;
+}
+
+uint qHash(const ReadingStore::Pieces &pieces, uint seed)
+{
+    return qHash(pieces.functionName, seed) ^ qHash(pieces.rangeText, seed) ^
+           qHash(pieces.unitText, seed);
+}
+
+ReadingStore::Block &ReadingStore::nextBlock(qint64 msecs, double value, quint8 marks)
 {
     const int slot = m_count % kBlockSize;
     if (slot == 0)
         m_blocks.push_back(std::make_unique<Block>());
     Block &b = *m_blocks.back();
+    b.times[slot] = msecs;
     b.values[slot] = value;
     widen(b.range, value);
     b.marks[slot] = marks;
@@ -20,48 +38,71 @@ ChartPointStore::Block &ChartPointStore::nextBlock(double value, quint8 marks)
     return b;
 }
 
-void ChartPointStore::append(const ChartPoint &point)
+void ReadingStore::append(const ChartPoint &point)
 {
     const int slot = m_count % kBlockSize;
-    Block &b = nextBlock(point.value(), packMarks(point));
-
     const QDateTime time = point.time();
-    b.times[slot] = time.toMSecsSinceEpoch();
+    Block &b = nextBlock(time.isValid() ? time.toMSecsSinceEpoch() : kNoTime, point.value(),
+                         packMarks(point.isOverload(), point.isAlarm(), point.resolution()));
     // Only local times come back identical from a count of milliseconds.
-    QString functionName;
-    QString unitText;
-    quint16 pieces = kWholePoint;
+    Pieces pieces;
+    b.pieces[slot] = kWholePoint;
     if (time.isValid() && time.timeSpec() == Qt::LocalTime &&
-        packText(point.valueText(), b.texts[slot]) && splitLabel(point, &functionName, &unitText))
-        pieces = internPieces(functionName, unitText);
-    b.pieces[slot] = pieces;
-    if (pieces == kWholePoint)
-        m_whole.insert(m_count, point);
+        packText(point.valueText(), b.texts[slot]) &&
+        splitLabel(point, &pieces.functionName, &pieces.unitText))
+        b.pieces[slot] = internPieces(pieces);
+    if (b.pieces[slot] == kWholePoint)
+        m_whole.insert(m_count, {point, Pieces()});
     ++m_count;
 }
 
-void ChartPointStore::append(qint64 msecs, double value, const QString &valueText,
-                             const QString &functionName, const QString &unitText, bool overload,
-                             int resolution)
+void ReadingStore::append(qint64 msecs, double value, const QString &valueText,
+                          const Pieces &pieces, bool overload, int resolution, bool alarm)
 {
     const int slot = m_count % kBlockSize;
-    ChartPoint marks;
-    marks.setOverload(overload);
-    marks.setResolution(resolution);
-    Block &b = nextBlock(value, packMarks(marks));
-    b.times[slot] = msecs;
-    b.pieces[slot] =
-        packText(valueText, b.texts[slot]) ? internPieces(functionName, unitText) : kWholePoint;
+    Block &b = nextBlock(msecs, value, packMarks(overload, alarm, resolution));
+    b.pieces[slot] = packText(valueText, b.texts[slot]) ? internPieces(pieces) : kWholePoint;
     if (b.pieces[slot] == kWholePoint) {
-        const QDateTime time = QDateTime::fromMSecsSinceEpoch(msecs);
-        m_whole.insert(m_count,
-                       ChartPoint(time, value, valueText,
-                                  ChartPoint::makeLabel(time, functionName, valueText, unitText)));
+        const QDateTime time =
+            msecs == kNoTime ? QDateTime() : QDateTime::fromMSecsSinceEpoch(msecs);
+        ChartPoint point(
+            time, value, valueText,
+            ChartPoint::makeLabel(time, pieces.functionName, valueText, pieces.unitText));
+        point.setOverload(overload);
+        point.setAlarm(alarm);
+        point.setResolution(resolution);
+        m_whole.insert(m_count, {point, pieces});
     }
     ++m_count;
 }
 
-void ChartPointStore::swap(ChartPointStore &other)
+// Copies a sample of another store as it is kept there.
+void ReadingStore::appendCopy(const ReadingStore &source, int index)
+{
+    const Block &from = source.block(index);
+    const int at = index % kBlockSize;
+    const int slot = m_count % kBlockSize;
+    Block &b = nextBlock(from.times[at], from.values[at], from.marks[at]);
+    std::copy_n(from.texts[at], kTextBytes, b.texts[slot]);
+    b.pieces[slot] = from.pieces[at];
+    if (b.pieces[slot] == kWholePoint)
+        m_whole.insert(m_count, source.m_whole.value(index));
+    ++m_count;
+}
+
+void ReadingStore::remove(int first, int count)
+{
+    ReadingStore kept;
+    kept.m_pieces = m_pieces;
+    kept.m_pieceIndex = m_pieceIndex;
+    for (int i = 0; i < m_count; ++i) {
+        if (i < first || i - first >= count)
+            kept.appendCopy(*this, i);
+    }
+    swap(kept);
+}
+
+void ReadingStore::swap(ReadingStore &other)
 {
     std::swap(m_blocks, other.m_blocks);
     std::swap(m_count, other.m_count);
@@ -72,9 +113,11 @@ void ChartPointStore::swap(ChartPointStore &other)
     std::swap(m_whole, other.m_whole);
     std::swap(m_cachedSecond, other.m_cachedSecond);
     std::swap(m_cachedTimeText, other.m_cachedTimeText);
+    renew();
+    other.renew();
 }
 
-void ChartPointStore::clear()
+void ReadingStore::clear()
 {
     m_blocks.clear();
     m_count = 0;
@@ -84,40 +127,52 @@ void ChartPointStore::clear()
     m_lastPieces = kWholePoint;
     m_whole.clear();
     m_cachedTimeText.clear();
+    renew();
 }
 
-QDateTime ChartPointStore::time(int index) const
+// Whoever remembers something of the samples (a chart's thinned curve) sees they changed.
+void ReadingStore::renew()
+{
+    static std::atomic<quint64> generations{0};
+    m_generation = ++generations;
+}
+
+QDateTime ReadingStore::time(int index) const
 {
     const Block &b = block(index);
     const int slot = index % kBlockSize;
     if (b.pieces[slot] == kWholePoint)
-        return m_whole.value(index).time();
-    return QDateTime::fromMSecsSinceEpoch(b.times[slot]);
+        return m_whole.value(index).point.time();
+    return b.times[slot] == kNoTime ? QDateTime() : QDateTime::fromMSecsSinceEpoch(b.times[slot]);
 }
 
-QString ChartPointStore::valueText(int index) const
+QString ReadingStore::valueText(int index) const
 {
     const Block &b = block(index);
     const int slot = index % kBlockSize;
     if (b.pieces[slot] == kWholePoint)
-        return m_whole.value(index).valueText();
+        return m_whole.value(index).point.valueText();
     const char *bytes = b.texts[slot];
     return QString::fromLatin1(bytes, bytes[kTextBytes - 1]);
 }
 
-QVariant ChartPointStore::label(int index) const
+const ReadingStore::Pieces &ReadingStore::pieces(int index) const
 {
-    const Block &b = block(index);
-    const int slot = index % kBlockSize;
-    const quint16 pieces = b.pieces[slot];
+    const quint16 pieces = block(index).pieces[index % kBlockSize];
     if (pieces == kWholePoint)
-        return m_whole.value(index).label();
-    const QPair<QString, QString> &piece = m_pieces.at(pieces);
-    return ChartPoint::makeLabel(QDateTime::fromMSecsSinceEpoch(b.times[slot]), piece.first,
-                                 valueText(index), piece.second);
+        return m_whole.find(index)->pieces;
+    return m_pieces.at(pieces);
 }
 
-ChartPoint ChartPointStore::point(int index) const
+QVariant ReadingStore::label(int index) const
+{
+    if (block(index).pieces[index % kBlockSize] == kWholePoint)
+        return m_whole.value(index).point.label();
+    const Pieces &piece = pieces(index);
+    return ChartPoint::makeLabel(time(index), piece.functionName, valueText(index), piece.unitText);
+}
+
+ChartPoint ReadingStore::point(int index) const
 {
     ChartPoint sample(time(index), value(index), valueText(index), label(index));
     const quint8 marks = block(index).marks[index % kBlockSize];
@@ -128,7 +183,7 @@ ChartPoint ChartPointStore::point(int index) const
     return sample;
 }
 
-ChartPointStore::Range ChartPointStore::valueRange(int first, int last) const
+ReadingStore::Range ReadingStore::valueRange(int first, int last) const
 {
     Range range;
     forStretch(
@@ -143,7 +198,7 @@ ChartPointStore::Range ChartPointStore::valueRange(int first, int last) const
     return range;
 }
 
-ReadingSummary ChartPointStore::summary(int first, int last) const
+ReadingSummary ReadingStore::summary(int first, int last) const
 {
     ReadingSummary summary;
     forStretch(
@@ -154,24 +209,22 @@ ReadingSummary ChartPointStore::summary(int first, int last) const
     return summary;
 }
 
-quint8 ChartPointStore::packMarks(const ChartPoint &point)
+quint8 ReadingStore::packMarks(bool overload, bool alarm, int resolution)
 {
-    const int resolution = point.resolution();
     const int step = resolution == ReadingSummary::kNoResolution
                          ? kUnknownStep
                          : qBound(0, resolution + kStepBias, kUnknownStep - 1);
-    return quint8((point.isOverload() ? kOverloadMark : 0) | (point.isAlarm() ? kAlarmMark : 0) |
-                  step << kStepShift);
+    return quint8((overload ? kOverloadMark : 0) | (alarm ? kAlarmMark : 0) | step << kStepShift);
 }
 
-void ChartPointStore::addSample(ReadingSummary &summary, double value, quint8 marks)
+void ReadingStore::addSample(ReadingSummary &summary, double value, quint8 marks)
 {
     const int step = marks >> kStepShift;
     summary.add(value, marks & kOverloadMark, marks & kAlarmMark,
                 step == kUnknownStep ? ReadingSummary::kNoResolution : step - kStepBias);
 }
 
-bool ChartPointStore::packText(const QString &text, char *bytes) const
+bool ReadingStore::packText(const QString &text, char *bytes) const
 {
     if (text.size() >= kTextBytes)
         return false;
@@ -187,7 +240,7 @@ bool ChartPointStore::packText(const QString &text, char *bytes) const
 
 // Takes a label of the form "<time>: <function> <value text><unit>" apart, so that only the
 // function and unit need to be kept; any split found puts the same text back together.
-bool ChartPointStore::splitLabel(const ChartPoint &point, QString *functionName, QString *unitText)
+bool ReadingStore::splitLabel(const ChartPoint &point, QString *functionName, QString *unitText)
 {
     if (point.label().userType() != QMetaType::QString)
         return false;
@@ -206,7 +259,7 @@ bool ChartPointStore::splitLabel(const ChartPoint &point, QString *functionName,
     return true;
 }
 
-const QString &ChartPointStore::labelTimeText(qint64 msecs, const QDateTime &time)
+const QString &ReadingStore::labelTimeText(qint64 msecs, const QDateTime &time)
 {
     const qint64 second = msecs >= 0 ? msecs / 1000 : -((-msecs + 999) / 1000);
     if (m_cachedTimeText.isNull() || second != m_cachedSecond) {
@@ -216,14 +269,12 @@ const QString &ChartPointStore::labelTimeText(qint64 msecs, const QDateTime &tim
     return m_cachedTimeText;
 }
 
-quint16 ChartPointStore::internPieces(const QString &functionName, const QString &unitText)
+quint16 ReadingStore::internPieces(const Pieces &pieces)
 {
-    // A recording nearly always repeats the pieces of the sample before.
-    if (m_lastPieces < m_pieces.size() && m_pieces.at(m_lastPieces).first == functionName &&
-        m_pieces.at(m_lastPieces).second == unitText)
+    // A recording nearly always repeats the pieces of the reading before.
+    if (m_lastPieces < m_pieces.size() && m_pieces.at(m_lastPieces) == pieces)
         return quint16(m_lastPieces);
-    const QPair<QString, QString> key(functionName, unitText);
-    const auto found = m_pieceIndex.constFind(key);
+    const auto found = m_pieceIndex.constFind(pieces);
     if (found != m_pieceIndex.constEnd()) {
         m_lastPieces = found.value();
         return found.value();
@@ -232,12 +283,12 @@ quint16 ChartPointStore::internPieces(const QString &functionName, const QString
         return kWholePoint;
     const quint16 index = quint16(m_pieces.size());
     m_lastPieces = index;
-    m_pieces.append(key);
-    m_pieceIndex.insert(key, index);
+    m_pieces.append(pieces);
+    m_pieceIndex.insert(pieces, index);
     return index;
 }
 
-void ChartPointStore::widen(Range &range, double value)
+void ReadingStore::widen(Range &range, double value)
 {
     if (!std::isfinite(value))
         return;
