@@ -1,6 +1,7 @@
 #include "bench/bench.h"
 
 #include <QFile>
+#include <malloc.h>
 #include <unistd.h>
 
 Bench::Bench(QTextStream &out)
@@ -23,4 +24,19 @@ qint64 Bench::residentBytes()
     if (fields.size() < 2)
         return 0;
     return fields.at(1).toLongLong() * sysconf(_SC_PAGESIZE);
+}
+
+qint64 Bench::heapBytes()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return qint64(info.uordblks + info.hblkhd);
+}
+
+QString Bench::countName(qint64 count)
+{
+    if (count >= 1000000 && count % 1000000 == 0)
+        return QString::number(count / 1000000) + QLatin1Char('M');
+    if (count >= 1000 && count % 1000 == 0)
+        return QString::number(count / 1000) + QLatin1Char('k');
+    return QString::number(count);
 }

@@ -12,15 +12,24 @@ public:
 
     void report(const QString &name, double value, const QString &unit);
 
+    // Readings the groups work with (--scale); a million unless told otherwise.
+    int scale() const { return m_scale; }
+    void setScale(int readings) { m_scale = readings; }
+    // A count as the figure names carry it: "10k", "1M", "10M".
+    static QString countName(qint64 count);
+
     // Shortest wall-clock time of runs calls of work, in milliseconds: on a shared machine other
     // processes only ever add time.
     template<class Work> static double bestMilliseconds(int runs, Work work);
 
     // Resident memory of this process, in bytes.
     static qint64 residentBytes();
+    // Heap bytes in use: exact, unlike the resident size, which follows the allocator's moods.
+    static qint64 heapBytes();
 
 private:
     QTextStream &m_out;
+    int m_scale = 1000000;
 };
 
 template<class Work> double Bench::bestMilliseconds(int runs, Work work)

@@ -89,19 +89,21 @@ double redrawWithNewRange(DMMChart &chart)
     });
 }
 
-void measureRedraw(Bench &bench, int count)
+} // namespace
+
+void runChartRedraw(Bench &bench, int count)
 {
     DMMChart chart;
     chart.resize(kChartSize);
     chart.show();
     QCoreApplication::processEvents();
     chart.repaint();
-    const qint64 before = Bench::residentBytes();
+    const qint64 before = Bench::heapBytes();
     record(chart, count);
-    const qint64 after = Bench::residentBytes();
+    const qint64 after = Bench::heapBytes();
     fullRedraw(chart);
 
-    const QString n = QString::number(count);
+    const QString n = Bench::countName(count);
     const double thinned = Bench::bestMilliseconds(20, [&chart] { fullRedraw(chart); });
     QImage plain;
     const double full =
@@ -110,20 +112,18 @@ void measureRedraw(Bench &bench, int count)
     bench.report("chart_redraw_naive_ms_" + n, full, "ms");
     bench.report("chart_pixels_differ_" + n,
                  differingPixels(chart.layer(DMMChart::CurvesLayer).toImage(), plain), "pixels");
-    if (count == 1000000) {
-        bench.report("chart_bytes_per_point_1M", double(after - before) / count, "bytes");
-        bench.report("chart_redraw_new_range_ms_1M", redrawWithNewRange(chart), "ms");
+    if (count == bench.scale()) {
+        bench.report("chart_bytes_per_point_" + n, double(after - before) / count, "bytes");
+        bench.report("chart_redraw_new_range_ms_" + n, redrawWithNewRange(chart), "ms");
     }
 }
-
-} // namespace
 
 void runChartBenchmarks(Bench &bench)
 {
     // The largest first, so that its memory figure is not lowered by memory the smaller charts
     // gave back.
-    for (int count : {1000000, 100000, 10000})
-        measureRedraw(bench, count);
+    for (int count : {bench.scale(), bench.scale() / 10, bench.scale() / 100})
+        runChartRedraw(bench, count);
 }
 
 namespace {
@@ -134,7 +134,7 @@ namespace {
 void measureZoomedStatistics(Bench &bench, const ReadingStore &store)
 {
     const int count = store.count();
-    const QString n = count >= 10000000 ? QStringLiteral("10M") : QStringLiteral("1M");
+    const QString n = Bench::countName(count);
     ReadingSummary summary;
     const double ms = Bench::bestMilliseconds(20, [&] { summary = store.summary(1, count - 2); });
     double sum = 0;
@@ -153,7 +153,7 @@ void runStatisticsBenchmarks(Bench &bench)
     const qint64 start = QDateTime(QDate(2024, 1, 1), QTime(0, 0)).toMSecsSinceEpoch();
     const QString function = QStringLiteral("DCV");
     const QString unit = QStringLiteral("V");
-    for (int i = 1; i <= 10000000; ++i) {
+    for (int i = 1; i <= 10 * bench.scale(); ++i) {
         const QDateTime time = QDateTime::fromMSecsSinceEpoch(start + 125LL * i);
         const double value = voltage.next();
         const QString text = QString::number(value, 'f', 3);
@@ -161,7 +161,7 @@ void runStatisticsBenchmarks(Bench &bench)
         point.setResolution(-3);
         point.setAlarm(value > 5.3);
         store.append(point);
-        if (i == 1000000 || i == 10000000)
+        if (i == bench.scale() || i == 10 * bench.scale())
             measureZoomedStatistics(bench, store);
     }
 }

@@ -23,13 +23,18 @@ uint qHash(const ReadingStore::Pieces &pieces, uint seed)
            qHash(pieces.unitText, seed);
 }
 
-ReadingStore::Block &ReadingStore::nextBlock(qint64 msecs, double value, quint8 marks)
+ReadingStore::Block &ReadingStore::nextBlock(qint64 msecs, double value, quint8 marks,
+                                             bool *timeFits)
 {
     const int slot = m_count % kBlockSize;
     if (slot == 0)
         m_blocks.push_back(std::make_unique<Block>());
     Block &b = *m_blocks.back();
-    b.times[slot] = msecs;
+    if (b.timeBase == kNoTime && msecs != kNoTime)
+        b.timeBase = msecs > kNoTime + kTimeSlack ? msecs - kTimeSlack : msecs;
+    const qint64 offset = msecs == kNoTime ? kNoTimeOffset : msecs - b.timeBase;
+    *timeFits = msecs == kNoTime || (offset >= 0 && offset < kNoTimeOffset);
+    b.times[slot] = *timeFits ? quint32(offset) : kNoTimeOffset;
     b.values[slot] = value;
     widen(b.range, value);
     b.marks[slot] = marks;
@@ -42,12 +47,14 @@ void ReadingStore::append(const ChartPoint &point)
 {
     const int slot = m_count % kBlockSize;
     const QDateTime time = point.time();
-    Block &b = nextBlock(time.isValid() ? time.toMSecsSinceEpoch() : kNoTime, point.value(),
-                         packMarks(point.isOverload(), point.isAlarm(), point.resolution()));
+    bool timeFits = false;
+    Block &b =
+        nextBlock(time.isValid() ? time.toMSecsSinceEpoch() : kNoTime, point.value(),
+                  packMarks(point.isOverload(), point.isAlarm(), point.resolution()), &timeFits);
     // Only local times come back identical from a count of milliseconds.
     Pieces pieces;
     b.pieces[slot] = kWholePoint;
-    if (time.isValid() && time.timeSpec() == Qt::LocalTime &&
+    if (timeFits && time.isValid() && time.timeSpec() == Qt::LocalTime &&
         packText(point.valueText(), b.texts[slot]) &&
         splitLabel(point, &pieces.functionName, &pieces.unitText))
         b.pieces[slot] = internPieces(pieces);
@@ -60,8 +67,10 @@ void ReadingStore::append(qint64 msecs, double value, const QString &valueText,
                           const Pieces &pieces, bool overload, int resolution, bool alarm)
 {
     const int slot = m_count % kBlockSize;
-    Block &b = nextBlock(msecs, value, packMarks(overload, alarm, resolution));
-    b.pieces[slot] = packText(valueText, b.texts[slot]) ? internPieces(pieces) : kWholePoint;
+    bool timeFits = false;
+    Block &b = nextBlock(msecs, value, packMarks(overload, alarm, resolution), &timeFits);
+    b.pieces[slot] =
+        timeFits && packText(valueText, b.texts[slot]) ? internPieces(pieces) : kWholePoint;
     if (b.pieces[slot] == kWholePoint) {
         const QDateTime time =
             msecs == kNoTime ? QDateTime() : QDateTime::fromMSecsSinceEpoch(msecs);
@@ -76,17 +85,20 @@ void ReadingStore::append(qint64 msecs, double value, const QString &valueText,
     ++m_count;
 }
 
-// Copies a sample of another store as it is kept there.
+// Copies a sample of another store; one whose time this store's block cannot hold is kept whole.
 void ReadingStore::appendCopy(const ReadingStore &source, int index)
 {
     const Block &from = source.block(index);
     const int at = index % kBlockSize;
     const int slot = m_count % kBlockSize;
-    Block &b = nextBlock(from.times[at], from.values[at], from.marks[at]);
+    bool timeFits = false;
+    Block &b = nextBlock(source.msecs(index), from.values[at], from.marks[at], &timeFits);
     std::copy_n(from.texts[at], kTextBytes, b.texts[slot]);
-    b.pieces[slot] = from.pieces[at];
-    if (b.pieces[slot] == kWholePoint)
+    b.pieces[slot] = timeFits ? from.pieces[at] : kWholePoint;
+    if (from.pieces[at] == kWholePoint)
         m_whole.insert(m_count, source.m_whole.value(index));
+    else if (!timeFits)
+        m_whole.insert(m_count, {source.point(index), source.pieces(index)});
     ++m_count;
 }
 
@@ -137,13 +149,25 @@ void ReadingStore::renew()
     m_generation = ++generations;
 }
 
+qint64 ReadingStore::msecs(int index) const
+{
+    const Block &b = block(index);
+    const int slot = index % kBlockSize;
+    if (b.pieces[slot] == kWholePoint) {
+        const QDateTime time = m_whole.value(index).point.time();
+        return time.isValid() ? time.toMSecsSinceEpoch() : kNoTime;
+    }
+    return b.times[slot] == kNoTimeOffset ? kNoTime : b.timeBase + b.times[slot];
+}
+
 QDateTime ReadingStore::time(int index) const
 {
     const Block &b = block(index);
     const int slot = index % kBlockSize;
     if (b.pieces[slot] == kWholePoint)
         return m_whole.value(index).point.time();
-    return b.times[slot] == kNoTime ? QDateTime() : QDateTime::fromMSecsSinceEpoch(b.times[slot]);
+    const qint64 at = msecs(index);
+    return at == kNoTime ? QDateTime() : QDateTime::fromMSecsSinceEpoch(at);
 }
 
 QString ReadingStore::valueText(int index) const

@@ -9,12 +9,12 @@
 #include <memory>
 #include <vector>
 
-// The readings of a recording, kept compactly so that two weeks at full rate fit: each costs 27
-// bytes (time in ms, value, up to seven Latin-1 characters of value text, an index into the
-// interned function, range and unit texts, and its marks). The record table and the chart read
-// the same store. Storage grows in fixed blocks, so appending never copies what is already there,
-// and every block remembers the range of its values and the summary of its readings, so the
-// range or the figures of any stretch take one pass over the blocks and at most two partial
+// The readings of a recording, kept compactly so that two weeks at full rate fit: each costs 23
+// bytes (time in ms from its block's base, value, up to seven Latin-1 characters of value text,
+// an index into the interned function, range and unit texts, and its marks). The record table and
+// the chart read the same store. Storage grows in fixed blocks, so appending never copies what is
+// already there, and every block remembers the range of its values and the summary of its readings,
+// so the range or the figures of any stretch take one pass over the blocks and at most two partial
 // blocks. Samples that do not fit that form (another time zone, an unusual label, a long value
 // text) are kept whole.
 class ReadingStore
@@ -64,7 +64,7 @@ public:
     // leaves it as it is.
     quint64 generation() const { return m_generation; }
     double value(int index) const { return block(index).values[index % kBlockSize]; }
-    qint64 msecs(int index) const { return block(index).times[index % kBlockSize]; }
+    qint64 msecs(int index) const;
     QDateTime time(int index) const;
     QString valueText(int index) const;
     const Pieces &pieces(int index) const;
@@ -93,14 +93,19 @@ private:
     static constexpr int kStepShift = 2;
     static constexpr int kStepBias = 32;
     static constexpr int kUnknownStep = 63;
+    // A time is kept as the milliseconds from its block's base, which lies this far before the
+    // block's first time, so that the block holds times some 24 days either side of that.
+    static constexpr qint64 kTimeSlack = qint64(1) << 31;
+    static constexpr quint32 kNoTimeOffset = 0xFFFFFFFF;
 
     struct Block
     {
         double values[kBlockSize];
-        qint64 times[kBlockSize];
+        quint32 times[kBlockSize];
         char texts[kBlockSize][kTextBytes];
         quint16 pieces[kBlockSize];
         quint8 marks[kBlockSize];
+        qint64 timeBase = kNoTime;
         Range range;
         ReadingSummary summary;
     };
@@ -113,8 +118,9 @@ private:
     };
 
     const Block &block(int index) const { return *m_blocks[size_t(index / kBlockSize)]; }
-    // The block for the next sample, with its time, value and marks stored and summed up.
-    Block &nextBlock(qint64 msecs, double value, quint8 marks);
+    // The block for the next sample, with its value and marks stored and summed up, and its time
+    // stored if the block can hold it (timeFits).
+    Block &nextBlock(qint64 msecs, double value, quint8 marks, bool *timeFits);
     void appendCopy(const ReadingStore &source, int index);
     bool packText(const QString &text, char *bytes) const;
     bool splitLabel(const ChartPoint &point, QString *functionName, QString *unitText);

@@ -53,15 +53,25 @@ private slots:
                               "remove 5-4112", "insert 5-5", "remove 0-5"}));
     }
 
-    // The compact rows show each reading's texts in the cells, exactly.
+    // The compact rows show each reading's texts in the cells, exactly; also readings weeks
+    // away from the others of their storage block, before and after the first row is removed
+    // (which moves every row into a block that starts elsewhere).
     void readingsComeBackUnchanged()
     {
         DataModel model(m_setup.columns);
-        const QList<DmmData *> expected =
-            recordsamples::everyRowReadings(m_setup.defaultTable, m_setup.eTable, m_start);
-        for (DmmData *data :
-             recordsamples::everyRowReadings(m_setup.defaultTable, m_setup.eTable, m_start))
+        const auto readings = [this] {
+            QList<DmmData *> list =
+                recordsamples::everyRowReadings(m_setup.defaultTable, m_setup.eTable, m_start);
+            list.first()->setTimestamp(m_start.addDays(-20));
+            for (int i = 4; i < list.size(); i += 5)
+                list.at(i)->setTimestamp(m_start.addDays(i % 2 ? 40 : -40));
+            return list;
+        };
+        QList<DmmData *> expected = readings();
+        for (DmmData *data : readings())
             model.appendRecord(data);
+        QVERIFY(model.removeRows(0, 1));
+        delete expected.takeFirst();
         QCOMPARE(model.rowCount(), expected.size());
         for (int row = 0; row < expected.size(); ++row) {
             const DmmData &reading = *expected.at(row);
