@@ -4,6 +4,7 @@
 
 #include <QAbstractItemModel>
 #include <QTextCodec>
+#include <utility>
 
 namespace {
 
@@ -34,7 +35,32 @@ void appendField(QString &out, const QString &field)
     out += kQuote;
 }
 
+// Calls visit(text) for each cell of a row of the model, in column order. The record table hands
+// out its texts directly, which spares a variant per cell.
+template<class Visit> void forEachCell(const QAbstractItemModel *model, int row, Visit visit)
+{
+    const int columns = model->columnCount();
+    if (const auto *records = qobject_cast<const DataModel *>(model)) {
+        for (int column = 0; column < columns; ++column)
+            visit(records->cellText(row, column));
+        return;
+    }
+    for (int column = 0; column < columns; ++column)
+        visit(model->data(model->index(row, column), Qt::DisplayRole).toString());
+}
+
 } // namespace
+
+void appendCsvRow(QString &out, const QAbstractItemModel *model, int row)
+{
+    bool first = true;
+    forEachCell(model, row, [&](const QString &text) {
+        if (!std::exchange(first, false))
+            out += QLatin1Char(',');
+        appendField(out, text);
+    });
+    out += QLatin1Char('\n');
+}
 
 void appendCsvLine(QString &out, const QStringList &fields)
 {
@@ -64,16 +90,8 @@ QStringList csvHeaderFields(const QAbstractItemModel *model)
 QStringList csvRowFields(const QAbstractItemModel *model, int row)
 {
     QStringList fields;
-    const int columns = model->columnCount();
-    fields.reserve(columns);
-    // The record table hands out its texts directly, which spares a variant per cell.
-    if (const auto *records = qobject_cast<const DataModel *>(model)) {
-        for (int column = 0; column < columns; ++column)
-            fields.append(records->cellText(row, column));
-        return fields;
-    }
-    for (int column = 0; column < columns; ++column)
-        fields.append(model->data(model->index(row, column), Qt::DisplayRole).toString());
+    fields.reserve(model->columnCount());
+    forEachCell(model, row, [&fields](const QString &text) { fields.append(text); });
     return fields;
 }
 

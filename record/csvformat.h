@@ -19,6 +19,8 @@ QString csvLine(const QStringList &fields);
 QStringList csvHeaderFields(const QAbstractItemModel *model);
 // The display texts of one row of the model, in column order.
 QStringList csvRowFields(const QAbstractItemModel *model, int row);
+// Appends the line of those texts to out, as appendCsvLine would.
+void appendCsvRow(QString &out, const QAbstractItemModel *model, int row);
 
 // The text in the local 8-bit encoding, without byte-order mark.
 QByteArray encodeCsv(const QString &text);

@@ -51,7 +51,7 @@ bool writeCsv(const QAbstractItemModel *model, QIODevice &device)
     appendCsvLine(chunk, csvHeaderFields(model));
     const int rows = model->rowCount();
     for (int row = 0; row < rows; ++row) {
-        appendCsvLine(chunk, csvRowFields(model, row));
+        appendCsvRow(chunk, model, row);
         if (chunk.size() >= kChunkChars) {
             if (!writeChunk(device, chunk))
                 return false;

@@ -20,3 +20,15 @@ void CurveDecimator::appendColumn(int x, const Zigzag &zigzag)
     }
     m_out.append(QPoint(x, zigzag.current));
 }
+
+void CurveDecimator::appendChunks(Zigzag &zigzag, int first, int end) const
+{
+    // Chunks up to the first run's edge, the whole runs, then the chunks after them.
+    int chunk = first;
+    for (; chunk < end && chunk % kRunChunks != 0; ++chunk)
+        zigzag.append(m_chunks[size_t(chunk)]);
+    for (; chunk + kRunChunks <= end; chunk += kRunChunks)
+        zigzag.append(m_runs[size_t(chunk / kRunChunks)]);
+    for (; chunk < end; ++chunk)
+        zigzag.append(m_chunks[size_t(chunk)]);
+}

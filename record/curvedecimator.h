@@ -19,14 +19,17 @@
 // points collapse. The pen caps the two ends of a polyline, so the first and the last stroke of
 // the curve are kept as they are.
 //
-// What a column needs of its rows is summed up the same way for every run of kChunkSize samples
-// and kept: a column of a long curve is then read from the runs it spans and a few samples at its
-// edges, instead of sample by sample. The summaries stay valid while the rows of the samples seen
-// before do not change; the caller says when they do (another scale, or other samples).
+// What a column needs of its rows is summed up the same way for every chunk of kChunkSize samples,
+// and once more for every run of kRunChunks chunks, and kept: a column of a long curve is then
+// read from the runs and chunks it spans and a few samples at its edges, instead of sample by
+// sample, so that its cost hardly grows with the curve. The summaries stay valid while the rows of
+// the samples seen before do not change; the caller says when they do (another scale, or other
+// samples).
 class CurveDecimator
 {
 public:
     static constexpr int kChunkSize = 64;
+    static constexpr int kRunChunks = 64;
 
     // The thinned polyline of count samples; valid until the next call. forRows(from, to, visit)
     // calls visit(row) for the rows of samples from ... to - 1 in order.
@@ -34,7 +37,11 @@ public:
     const QVector<QPoint> &thin(int count, double xStep, int plotX, ForRows forRows);
 
     // The rows of the samples thinned before are no longer the rows forRows visits.
-    void forgetRows() { m_chunks.clear(); }
+    void forgetRows()
+    {
+        m_chunks.clear();
+        m_runs.clear();
+    }
 
 private:
     // The vertical strokes of one column, followed point by point without branches: curve
@@ -101,11 +108,15 @@ private:
     // The same, from the kept chunks that lie wholly inside.
     template<class ForRows> Zigzag chunkedStrokes(int from, int to, ForRows forRows) const;
     template<class ForRows> void summarizeChunks(int count, ForRows forRows);
+    // Continues zigzag with chunks first ... end - 1, taking whole runs where they fit.
+    void appendChunks(Zigzag &zigzag, int first, int end) const;
     void appendColumn(int x, const Zigzag &zigzag);
 
     QVector<QPoint> m_out;
-    // Summary of samples i * kChunkSize ... (i + 1) * kChunkSize - 1 for every whole chunk seen.
+    // Summary of samples i * kChunkSize ... (i + 1) * kChunkSize - 1 for every whole chunk seen,
+    // and of chunks i * kRunChunks ... (i + 1) * kRunChunks - 1 for every whole run of them.
     std::vector<Zigzag> m_chunks;
+    std::vector<Zigzag> m_runs;
 };
 
 template<class ForRows>
@@ -160,8 +171,7 @@ CurveDecimator::Zigzag CurveDecimator::chunkedStrokes(int from, int to, ForRows 
     if (firstChunk >= endChunk)
         return strokes(from, to, forRows);
     Zigzag zigzag = strokes(from, firstChunk * kChunkSize, forRows);
-    for (int chunk = firstChunk; chunk < endChunk; ++chunk)
-        zigzag.append(m_chunks[size_t(chunk)]);
+    appendChunks(zigzag, firstChunk, endChunk);
     forRows(endChunk * kChunkSize, to, [&zigzag](int y) { zigzag.add(y); });
     return zigzag;
 }
@@ -172,5 +182,12 @@ template<class ForRows> void CurveDecimator::summarizeChunks(int count, ForRows 
     while (m_chunks.size() < whole) {
         const int from = int(m_chunks.size()) * kChunkSize;
         m_chunks.push_back(strokes(from, from + kChunkSize, forRows));
+    }
+    while (m_runs.size() < m_chunks.size() / kRunChunks) {
+        const size_t first = m_runs.size() * kRunChunks;
+        Zigzag run = m_chunks[first];
+        for (size_t chunk = first + 1; chunk < first + kRunChunks; ++chunk)
+            run.append(m_chunks[chunk]);
+        m_runs.push_back(run);
     }
 }

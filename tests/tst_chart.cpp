@@ -459,16 +459,25 @@ private slots:
     void thinnedCurveMatchesFullPolyline()
     {
         QRandomGenerator random(704);
-        for (int round = 0; round < 4300; ++round) {
+        for (int round = 0; round < 4320; ++round) {
             const bool longColumns = round >= 4000;
-            const int minCount = longColumns ? CurveDecimator::kChunkSize : 1;
-            const int width = 2 + int(random.bounded(longColumns ? 9 : 30));
-            const int height = 2 + int(random.bounded(longColumns ? 5 : 12));
+            // The last rounds put runs of chunks into tall columns of one row with rare spikes.
+            const bool runs = round >= 4300;
+            const int minCount = runs ? 2 * CurveDecimator::kChunkSize * CurveDecimator::kRunChunks
+                                 : longColumns ? CurveDecimator::kChunkSize
+                                               : 1;
+            const int width = 2 + int(random.bounded(runs ? 2 : longColumns ? 9 : 30));
+            const int height = 2 + int(random.bounded(runs ? 200 : longColumns ? 5 : 12));
             QVector<int> rows(minCount + int(random.bounded(12 * minCount + 120)));
             int row = int(random.bounded(height));
-            for (int &r : rows)
-                r = row =
-                    random.bounded(100) < (longColumns ? 15 : 100) ? random.bounded(height) : row;
+            for (int &r : rows) {
+                if (runs)
+                    r = random.bounded(100000) < 40 ? random.bounded(height) : row;
+                else
+                    r = row = random.bounded(100) < (longColumns ? 15 : 100)
+                                  ? random.bounded(height)
+                                  : row;
+            }
             QVERIFY2(curvesMatch(rows, width, height),
                      qPrintable(QStringLiteral("round %1").arg(round)));
         }
