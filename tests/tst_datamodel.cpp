@@ -69,7 +69,7 @@ private slots:
         };
         QList<DmmData *> expected = readings();
         for (DmmData *data : readings())
-            model.appendRecord(data);
+            model.appendRecord(data, model.rowCount() % 3 == 1); // alarmed now and then
         QVERIFY(model.removeRows(0, 1));
         delete expected.takeFirst();
         QCOMPARE(model.rowCount(), expected.size());
@@ -81,6 +81,7 @@ private slots:
                 reading.valueText(),      reading.unitText()};
             for (int column = 0; column < cells.size(); ++column)
                 QCOMPARE(model.cellText(row, column), cells.at(column));
+            QCOMPARE(model.readings().isAlarm(row), row % 3 == 0);
         }
         qDeleteAll(expected);
     }
