@@ -240,6 +240,7 @@ void DMMChart::fitToWidget()
     m_plotArea = QRect(m_leftMargin, m_topMargin, width() - m_rightMargin - m_leftMargin,
                        height() - m_bottomMargin - m_topMargin);
     m_base = QPixmap(size());
+    m_axisTexts.clear();
     m_baseDirty = true;
 }
 
@@ -307,13 +308,24 @@ void DMMChart::renderBase()
     m_grid = ChartGrid::compute(m_scale, m_plotArea.size(), hasPoints());
     const QVector<ChartGrid::ValueMark> marks =
         m_grid.valueMarks(m_zeroLine, m_decimals, m_scale.prefix);
-    renderGridLines(marks);
+    const bool newGrid = renderGridLines(marks);
+    // A growing recording mostly keeps its grid and the texts on its axes from one reading to
+    // the next, and then keeps its base image too.
+    QStringList texts{m_xTitle, m_yTitle, font().key(), QString::number(m_leftMargin),
+                      QString::number(m_bottomMargin)};
+    for (int i = 0; i < m_grid.xDivisions; ++i)
+        texts << timeLabel(i);
+    for (const ChartGrid::ValueMark &mark : marks)
+        texts << mark.text;
+    if (!newGrid && texts == m_axisTexts)
+        return;
+    m_axisTexts = texts;
     m_base = m_gridLayer;
     QPainter painter(&m_base);
     drawAxes(painter, marks);
 }
 
-void DMMChart::renderGridLines(const QVector<ChartGrid::ValueMark> &marks)
+bool DMMChart::renderGridLines(const QVector<ChartGrid::ValueMark> &marks)
 {
     // Dotted lines are slow to draw, and a growing recording keeps its grid for many redraws
     // while the labels change.
@@ -326,7 +338,7 @@ void DMMChart::renderGridLines(const QVector<ChartGrid::ValueMark> &marks)
     for (const ChartGrid::ValueMark &mark : marks)
         lines.append(QLine(plot.left(), mark.y, plot.left() + plot.width(), mark.y));
     if (lines == m_gridLines && m_gridLayer.size() == size())
-        return;
+        return false;
     m_gridLines = lines;
     m_gridLayer = QPixmap(size());
     m_gridLayer.fill(m_background);
@@ -334,6 +346,7 @@ void DMMChart::renderGridLines(const QVector<ChartGrid::ValueMark> &marks)
     painter.setPen(dottedPen());
     for (const QLine &line : qAsConst(lines))
         painter.drawLine(line);
+    return true;
 }
 
 void DMMChart::computeScale()
@@ -374,18 +387,23 @@ void DMMChart::drawTimeAxis(QPainter &painter) const
     const QRect &plot = m_plotArea;
     const int h = painter.fontMetrics().height();
     painter.drawLine(plot.left() - 1, plot.bottom() + 1, plot.right() + 1, plot.bottom() + 1);
-    const ChartLine *line = m_lines.first();
     for (int i = 0; i < m_grid.xDivisions; ++i) {
         const int x = m_grid.tickX(i, plot.left());
         painter.drawLine(x, plot.bottom(), x, plot.bottom() + kTickLength);
-        const int sample = m_first + i * m_grid.samplesPerDivision;
-        if (sample >= line->pointCount())
+        const QString text = timeLabel(i);
+        if (text.isEmpty())
             continue;
-        const QString text = line->time(sample).toString(kAxisTimeFormat);
         const int w = painter.fontMetrics().horizontalAdvance(text);
         painter.drawText(QRect(x - w / 2, plot.bottom() + kLabelGap, w, 2 * h), Qt::AlignCenter,
                          text);
     }
+}
+
+QString DMMChart::timeLabel(int division) const
+{
+    const ChartLine *line = m_lines.first();
+    const int sample = m_first + division * m_grid.samplesPerDivision;
+    return sample < line->pointCount() ? line->time(sample).toString(kAxisTimeFormat) : QString();
 }
 
 void DMMChart::drawValueAxis(QPainter &painter, const QVector<ChartGrid::ValueMark> &marks) const

@@ -13,6 +13,7 @@
 #include <QPoint>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 #include <optional>
 
@@ -111,7 +112,10 @@ private:
     void renderBase();
     void computeScale();
     // The dotted grid lines on the background, into m_gridLayer; kept while they stay the same.
-    void renderGridLines(const QVector<ChartGrid::ValueMark> &marks);
+    // Returns whether they were drawn anew.
+    bool renderGridLines(const QVector<ChartGrid::ValueMark> &marks);
+    // The time stamp under the tick of an x division; empty past the last sample.
+    QString timeLabel(int division) const;
     void drawAxes(QPainter &painter, const QVector<ChartGrid::ValueMark> &marks) const;
     void drawTimeAxis(QPainter &painter) const;
     void drawValueAxis(QPainter &painter, const QVector<ChartGrid::ValueMark> &marks) const;
@@ -135,6 +139,8 @@ private:
     QList<ChartLine *> m_lines;
     QPixmap m_gridLayer;
     QVector<QLine> m_gridLines;
+    // The texts on the base image's axes, and what places them; empty when the base is stale.
+    QStringList m_axisTexts;
     QPixmap m_base;
     QPixmap m_curves;
     QPixmap m_selection;

@@ -24,9 +24,9 @@ const QSize kPlot(1000, 300); // in a chart of 1080 x 380 with the default margi
 const QRect kPlotArea(QPoint(60, 40), kPlot);
 const QRgb kCurve = qRgb(250, 150, 0);
 
-void addValues(DMMChart &chart, const QVector<double> &values)
+void addValues(DMMChart &chart, const QVector<double> &values,
+               const QDateTime &start = QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9)))
 {
-    const QDateTime start(QDate(2024, 5, 6), QTime(7, 8, 9));
     for (double value : values) {
         const QDateTime time = start.addMSecs(125 * chart.line(0)->pointCount());
         const QString text = QString::number(value);
@@ -235,6 +235,31 @@ private slots:
         QCOMPARE(chart.isZoomed(), zoomed);
         QCOMPARE(layerImage(chart, DMMChart::CurvesLayer), fullPolylineLayer(chart, fit));
         chart.showReadings(nullptr);
+    }
+
+    // A chart growing reading by reading keeps its axes while they stay the same; painted at any
+    // point, it matches a chart given the same readings at once, also after a Delete and a new
+    // recording of other times.
+    void grownChartMatchesOneGivenAllAtOnce()
+    {
+        DMMChart &grown = chartOf({});
+        for (const int day : {6, 7}) {
+            grown.clearChart();
+            const QDateTime start(QDate(2024, 5, day), QTime(7, 8, 9));
+            QVector<double> values;
+            for (int i = 0; i < 400; ++i) {
+                values.append(i % 50 == 0 ? 1 + i / 50 : 1); // the value axis widens now and then
+                addValues(grown, {values.last()}, start);
+                grown.repaint();
+                if (i % 37 != 0)
+                    continue;
+                DMMChart fresh;
+                fresh.resize(grown.size());
+                addValues(fresh, values, start);
+                fresh.grab();
+                QCOMPARE(layerImage(grown), layerImage(fresh));
+            }
+        }
     }
 
     // Each alarmed sample gets a red ring, the first one in the plot included.
