@@ -5,6 +5,7 @@
 #include "app/startuplanguage.h"
 #include "app/widget.h"
 #include "meter/deviceselector.h"
+#include "meter/mydmm.h"
 #include "meter/unixsignalwatcher.h"
 #include "record/journal.h"
 
@@ -78,8 +79,10 @@ int main(int argc, char *argv[])
     }
 
     // The window draws without OpenGL; left to itself, the X platform loads the system's OpenGL
-    // driver at start, which costs tens of milliseconds. The user's own choice stands.
-    if (qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION"))
+    // driver at start, which costs tens of milliseconds. The user's own choice stands, and the
+    // programs started from here (the manual's viewer) make their own.
+    const bool glChosen = !qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION");
+    if (!glChosen)
         qputenv("QT_XCB_GL_INTEGRATION", "none");
     const std::future<void> fonts = readFontConfiguration();
     QApplication application(argc, argv);
@@ -109,16 +112,18 @@ int main(int argc, char *argv[])
         window.useJournal(directory.isEmpty() ? Journal::defaultDirectory() : directory);
     }
     window.show();
+    // The platform has made its choice with the first window and keeps it.
+    if (!glChosen)
+        qunsetenv("QT_XCB_GL_INTEGRATION");
     UnixSignalWatcher signalWatcher;
     closeOnTermination(signalWatcher, window);
     // A recording cut short is offered before anything connects and records anew. With none to
     // offer, the link opens before the window is first drawn, so that the meter answers the
-    // first poll meanwhile.
+    // first poll meanwhile; a link that cannot open is reported from the event loop, by a press
+    // of Connect.
     bool connect = commandLine.connectAtStart();
-    if (connect && !window.hasUnclosedRecording()) {
-        window.pressConnect();
+    if (connect && !window.hasUnclosedRecording() && window.driver()->open())
         connect = false;
-    }
     QTimer::singleShot(0, &window, [&window, connect] {
         window.offerUnclosedRecording();
         if (connect)
