@@ -9,6 +9,12 @@
 #include <QScrollBar>
 #include <QStyle>
 
+namespace {
+// Marks for the rows appended since the last layout.
+constexpr int kNothingAppended = -1;
+constexpr int kLayOutInFull = -2;
+} // namespace
+
 // A cell reaching into two dirty areas of one paint is painted once, as the plain view does.
 struct RecordTableView::Cells
 {
@@ -46,6 +52,39 @@ QSize RecordTableView::sizeHint() const
             : style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, verticalScrollBar());
     return QSize(2 * frameWidth() + header + horizontalHeader()->length() + bar,
                  QTableView::sizeHint().height());
+}
+
+void RecordTableView::doItemsLayout()
+{
+    const int appended = m_appendedFrom;
+    m_appendedFrom = kNothingAppended;
+    if (appended < 0 || !rowsAreUniform()) {
+        QTableView::doItemsLayout();
+        return;
+    }
+    updateGeometries();
+    viewport()->update(0, rowTop(appended), viewport()->width(), viewport()->height());
+}
+
+void RecordTableView::rowsInserted(const QModelIndex &parent, int start, int end)
+{
+    QTableView::rowsInserted(parent, start, end);
+    if (parent.isValid() || end != model()->rowCount() - 1)
+        m_appendedFrom = kLayOutInFull;
+    else if (m_appendedFrom == kNothingAppended)
+        m_appendedFrom = start;
+}
+
+void RecordTableView::rowsAboutToBeRemoved(const QModelIndex &parent, int start, int end)
+{
+    m_appendedFrom = kLayOutInFull;
+    QTableView::rowsAboutToBeRemoved(parent, start, end);
+}
+
+void RecordTableView::reset()
+{
+    m_appendedFrom = kLayOutInFull;
+    QTableView::reset();
 }
 
 void RecordTableView::paintEvent(QPaintEvent *event)

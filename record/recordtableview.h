@@ -20,10 +20,17 @@ public:
     // Wide enough for every column beside the scroll bar that a long recording brings: with its
     // horizontal size policy, the record dock is never narrower.
     QSize sizeHint() const override;
+    // After rows appended at the end, the rows in sight stay where they are: only the place of
+    // the new rows is painted, and a scroll to them moves the rest by itself. Any other change
+    // lays the view out as the plain view does, painting all of it.
+    void doItemsLayout() override;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     bool viewportEvent(QEvent *event) override;
+    void rowsInserted(const QModelIndex &parent, int start, int end) override;
+    void rowsAboutToBeRemoved(const QModelIndex &parent, int start, int end) override;
+    void reset() override;
 
 private:
     // The visible stretch of rows and columns a paint covers, and which of its cells are done.
@@ -50,4 +57,6 @@ private:
 
     // The cell under the mouse, as the plain view follows it, for the hover state.
     QPersistentModelIndex m_hover;
+    // The first row appended since the last layout while nothing else changed, or a mark.
+    int m_appendedFrom = -1;
 };

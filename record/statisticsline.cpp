@@ -18,9 +18,9 @@ void StatisticsLine::setText(const QString &text)
 {
     if (text == m_text)
         return;
-    const int before = heightForWidth(width());
     m_text = text;
-    if (heightForWidth(width()) != before)
+    // The height the layout gave the line is the one its last text needed at its width.
+    if (heightForWidth(width()) != m_height)
         updateGeometry();
     update();
 }
@@ -41,6 +41,11 @@ int StatisticsLine::heightForWidth(int width) const
     const QRect bounds(0, 0, qMax(width, 1), QWIDGETSIZE_MAX);
     return qMax(fontMetrics().boundingRect(bounds, kTextFlags, m_text).height(),
                 fontMetrics().height());
+}
+
+void StatisticsLine::resizeEvent(QResizeEvent *)
+{
+    m_height = heightForWidth(width());
 }
 
 void StatisticsLine::paintEvent(QPaintEvent *)

@@ -22,7 +22,9 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     QString m_text;
+    int m_height = 0; // what the text needed at the width the line was last given
 };

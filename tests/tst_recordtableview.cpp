@@ -4,6 +4,7 @@
 #include "tests/recordsamples.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QScrollBar>
 #include <QtTest>
 
@@ -57,6 +58,9 @@ private slots:
         QTest::newRow("without grid") << 300 << "no grid";
         // Rows no longer alike: painted the plain way.
         QTest::newRow("one row taller") << 300 << "resized";
+        // Rows appended one by one, each scrolled into sight: what the window shows is what a
+        // full paint gives.
+        QTest::newRow("appended") << 2 << "appended";
     }
 
     void paintsAsThePlainView()
@@ -103,6 +107,18 @@ private slots:
             else if (state == "no grid")
                 view->setShowGrid(false);
             images << render(*view) << render(*view, areas);
+        }
+        for (int i = 0; state == "appended" && i < 12; ++i) {
+            recordsamples::generateRecording(
+                setup.defaultTable, 1, QDateTime::currentDateTime(),
+                [&model](DmmData *reading) { model.appendRecord(reading); });
+            views[0]->scrollToBottom();
+            QApplication::processEvents();
+            const QRect place = views[0]->geometry();
+            const QImage shown = window.screen()->grabWindow(window.winId()).toImage().copy(place);
+            QImage painted = shown.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+            views[0]->render(&painted);
+            QCOMPARE(shown.convertToFormat(QImage::Format_ARGB32_Premultiplied), painted);
         }
         QVERIFY(images[0] == images[2]);
         QVERIFY(images[1] == images[3]);
