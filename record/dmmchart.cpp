@@ -29,6 +29,9 @@ DMMChart::DMMChart(QWidget *parent)
     , m_markerTimer(new QTimer(this))
 {
     setMouseTracking(true);
+    // Filled with the window's colour below its layers, it repaints alone rather than with the
+    // dock behind it.
+    setAutoFillBackground(true);
     m_lines.append(new ChartLine(this));
     m_markerTimer->setSingleShot(true);
     connect(m_markerTimer, &QTimer::timeout, this, &DMMChart::slotTmrIndicatorTimeout);
