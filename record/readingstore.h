@@ -130,6 +130,10 @@ private:
     static void widen(Range &range, double value);
     static quint8 packMarks(bool overload, bool alarm, int resolution);
     static void addSample(ReadingSummary &summary, double value, quint8 marks);
+    // Calls visit(block, offset, end, start) for each block that samples first ... last (clipped
+    // to the stored samples) touch: its slots offset ... end - 1 lie in the stretch, and start is
+    // the index of its slot 0.
+    template<class Visit> void forBlocks(int first, int last, Visit visit) const;
     // Calls whole(block) for the blocks the stretch covers entirely and part(block, slot) for
     // each sample of the blocks it covers in part.
     template<class Whole, class Part>
@@ -152,55 +156,48 @@ private:
 
 uint qHash(const ReadingStore::Pieces &pieces, uint seed = 0);
 
-template<class Visit> void ReadingStore::forEachValue(int first, int last, Visit visit) const
+template<class Visit> void ReadingStore::forBlocks(int first, int last, Visit visit) const
 {
     first = qMax(first, 0);
     last = qMin(last, m_count - 1);
     while (first <= last) {
-        const Block &b = block(first);
         const int offset = first % kBlockSize;
         const int end = qMin(kBlockSize, offset + (last - first + 1));
-        for (int i = offset; i < end; ++i)
-            visit(b.values[i]);
+        visit(block(first), offset, end, first - offset);
         first += end - offset;
     }
+}
+
+template<class Visit> void ReadingStore::forEachValue(int first, int last, Visit visit) const
+{
+    forBlocks(first, last, [&visit](const Block &b, int offset, int end, int) {
+        for (int i = offset; i < end; ++i)
+            visit(b.values[i]);
+    });
 }
 
 template<class Whole, class Part>
 void ReadingStore::forStretch(int first, int last, Whole whole, Part part) const
 {
-    first = qMax(first, 0);
-    last = qMin(last, m_count - 1);
-    while (first <= last) {
-        const Block &b = block(first);
-        const int offset = first % kBlockSize;
-        const int stored = qMin(kBlockSize, m_count - (first - offset));
-        const int end = qMin(stored, offset + (last - first + 1));
-        if (offset == 0 && end == stored) {
+    forBlocks(first, last, [&](const Block &b, int offset, int end, int start) {
+        if (offset == 0 && end == qMin(kBlockSize, m_count - start)) {
             whole(b);
         } else {
             for (int i = offset; i < end; ++i)
                 part(b, i);
         }
-        first += end - offset;
-    }
+    });
 }
 
 template<class Visit> void ReadingStore::forEachAlarm(int first, int last, Visit visit) const
 {
-    first = qMax(first, 0);
-    last = qMin(last, m_count - 1);
-    while (first <= last) {
-        const Block &b = block(first);
-        const int offset = first % kBlockSize;
-        const int end = qMin(kBlockSize, offset + (last - first + 1));
+    forBlocks(first, last, [&visit](const Block &b, int offset, int end, int start) {
         // Most blocks hold no alarm at all and are passed over whole.
-        if (b.summary.alarms() > 0) {
-            for (int i = offset; i < end; ++i) {
-                if (b.marks[i] & kAlarmMark)
-                    visit(first - offset + i);
-            }
+        if (b.summary.alarms() == 0)
+            return;
+        for (int i = offset; i < end; ++i) {
+            if (b.marks[i] & kAlarmMark)
+                visit(start + i);
         }
-        first += end - offset;
-    }
+    });
 }
