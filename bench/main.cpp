@@ -1,5 +1,6 @@
 #include "bench/bench.h"
 #include "bench/chartbench.h"
+#include "bench/framesbench.h"
 #include "bench/livebench.h"
 #include "bench/meterbench.h"
 #include "bench/mqttbench.h"
@@ -31,9 +32,9 @@ int usage(bool asked, const QString &problem, const QStringList &groups)
     QTextStream(asked ? stdout : stderr)
         << problem << "Usage: klm704-bench [--scale N] [GROUP...]\n"
         << "Prints one \"name value unit\" line per figure; groups: "
-        << groups.join(QLatin1Char(' ')) << " (all but large when none is named).\n"
+        << groups.join(QLatin1Char(' ')) << " (all but frames and large when none is named).\n"
         << "--scale N runs the groups at N readings instead of 1000000; large runs its figures at "
-           "10000000 and takes minutes.\n";
+           "10000000, frames at N and ten times N; both take minutes.\n";
     return asked ? 0 : 2;
 }
 
@@ -54,6 +55,7 @@ int main(int argc, char *argv[])
         {QStringLiteral("stats"), runStatisticsBenchmarks},
         {QStringLiteral("startup"), runStartupBenchmarks},
         {QStringLiteral("live"), runLiveBenchmarks},
+        {QStringLiteral("frames"), runFramesBenchmarks},
         // Last: the object-per-reading reference frees a heap full of small blocks that the C
         // library keeps, and memory figures measured after it would reuse that heap.
         {QStringLiteral("record"), runRecordBenchmarks},
@@ -82,7 +84,9 @@ int main(int argc, char *argv[])
     QTextStream out(stdout);
     Bench bench(out);
     for (const auto &group : groups) {
-        const bool all = wanted.isEmpty() && group.first != QLatin1String("large");
+        // The groups at ten million readings take minutes and most of a gigabyte: only when named.
+        const bool all = wanted.isEmpty() && group.first != QLatin1String("large") &&
+                         group.first != QLatin1String("frames");
         if (all || wanted.contains(group.first)) {
             bench.setScale(scale);
             group.second(bench);

@@ -1,0 +1,471 @@
+#include "bench/framesbench.h"
+
+#include "app/resourcebundle.h"
+#include "app/widget.h"
+#include "bench/bench.h"
+#include "bench/driftingvoltage.h"
+#include "meter/dmmdata.h"
+#include "meter/functionentry.h"
+#include "meter/mydmm.h"
+#include "record/datamodel.h"
+#include "record/dmmchart.h"
+#include "tests/recordsamples.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPrintPreviewDialog>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <chrono>
+#include <functional>
+#include <memory>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const QSize kWindowSize(1000, 600);
+// A gap between two turns of the loop longer than this is work; a loop that turns faster for
+// kIdleMs has finished what the action left for it.
+constexpr double kBusyGapMs = 2;
+constexpr double kIdleMs = 100;
+// An action that has not finished by then is reported as a failure rather than waited for.
+constexpr double kGiveUpMs = 600000;
+// How often the answering machine looks for a dialog.
+constexpr int kAnswerPollMs = 10;
+
+double millisecondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// The longest time the GUI thread goes without coming back to its event loop. A 0 ms timer
+// fires on every turn of the loop once the events before it are handled (the loop runs timers
+// when nothing else waits), so the gap between two of its firings is what the thread spent on
+// everything else in between: paints, input, the action's own work, whatever a nested loop of a
+// modal dialog did. It never reports less than the real stall, only, when many short events come
+// one after another without a turn for the timers, more.
+class StallMeter
+{
+public:
+    StallMeter()
+    {
+        m_timer.setInterval(0);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { tick(); });
+    }
+
+    // Runs action from the event loop and turns the loop until the action has returned and the
+    // loop has stood idle for a while; returns the longest stall, -1 when the action never
+    // finished.
+    double measure(const std::function<void()> &action)
+    {
+        m_longest = 0;
+        m_done = false;
+        m_last = Clock::now();
+        m_lastBusy = m_last;
+        m_start = m_last;
+        QEventLoop loop;
+        m_loop = &loop;
+        m_timer.start();
+        QTimer::singleShot(0, [&] {
+            action();
+            m_done = true;
+        });
+        loop.exec();
+        m_timer.stop();
+        m_loop = nullptr;
+        return m_done ? m_longest : -1;
+    }
+
+    // Milliseconds from the start of the last measured action until the loop was last busy:
+    // how long its effect took to show in full.
+    double busyMs() const
+    {
+        return std::chrono::duration<double, std::milli>(m_lastBusy - m_start).count();
+    }
+
+private:
+    void tick()
+    {
+        const Clock::time_point now = Clock::now();
+        const double gap = std::chrono::duration<double, std::milli>(now - m_last).count();
+        m_last = now;
+        m_longest = qMax(m_longest, gap);
+        if (gap > kBusyGapMs)
+            m_lastBusy = now;
+        const double idle = std::chrono::duration<double, std::milli>(now - m_lastBusy).count();
+        if (m_loop && ((m_done && idle > kIdleMs) || millisecondsSince(m_start) > kGiveUpMs))
+            m_loop->quit();
+    }
+
+    QTimer m_timer;
+    QEventLoop *m_loop = nullptr;
+    Clock::time_point m_start;
+    Clock::time_point m_last;
+    Clock::time_point m_lastBusy;
+    double m_longest = 0;
+    bool m_done = false;
+};
+
+// Answers the window's dialogs in the user's place while it lives: message boxes with answer,
+// a print preview by closing it once it has shown its pages, and, when cancelAfterMs is set, a
+// progress dialog with Cancel that long after it appeared.
+class Answerer
+{
+public:
+    explicit Answerer(QMessageBox::StandardButton answer, double cancelAfterMs = -1)
+        : m_answer(answer)
+        , m_cancelAfterMs(cancelAfterMs)
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { look(); });
+        m_timer.start(kAnswerPollMs);
+    }
+
+    // When Cancel was pressed; a default time point when it was not.
+    Clock::time_point cancelledAt() const { return m_cancelledAt; }
+    bool cancelled() const { return m_cancelled; }
+
+private:
+    void look()
+    {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            if (QAbstractButton *button = box->button(m_answer))
+                button->click();
+            else
+                box->done(m_answer);
+        } else if (auto *progress = findProgress()) {
+            if (m_cancelAfterMs < 0 || m_cancelled)
+                return;
+            if (!m_progressSeen) {
+                m_progressSeen = true;
+                m_progressAt = Clock::now();
+            }
+            if (millisecondsSince(m_progressAt) >= m_cancelAfterMs) {
+                m_cancelled = true;
+                m_cancelledAt = Clock::now();
+                progress->cancel();
+            }
+        } else if (auto *preview = qobject_cast<QPrintPreviewDialog *>(modal)) {
+            preview->reject();
+        }
+    }
+
+    static QProgressDialog *findProgress()
+    {
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            for (auto *progress : widget->findChildren<QProgressDialog *>()) {
+                if (progress->isVisible())
+                    return progress;
+            }
+            if (auto *progress = qobject_cast<QProgressDialog *>(widget);
+                progress && progress->isVisible())
+                return progress;
+        }
+        return nullptr;
+    }
+
+    QTimer m_timer;
+    QMessageBox::StandardButton m_answer;
+    double m_cancelAfterMs;
+    bool m_progressSeen = false;
+    Clock::time_point m_progressAt;
+    bool m_cancelled = false;
+    Clock::time_point m_cancelledAt;
+};
+
+// A main window of the default layout, its settings in a folder of its own, with limits inside
+// the readings' swing, and the objects the actions are driven through, found by name.
+class FramesWindow
+{
+public:
+    FramesWindow()
+    {
+        const QString settings = m_dir.filePath(QStringLiteral("options.xml"));
+        qputenv("KLM704_SETTINGS_FILE", settings.toUtf8());
+        QFile file(settings);
+        if (file.open(QIODevice::WriteOnly))
+            file.write("<options><LowLimit>4.7</LowLimit><HighLimit>5.3</HighLimit></options>");
+        file.close();
+        registerResources();
+        m_window = std::make_unique<Widget>();
+        m_window->driver()->setInfinite(true);
+        m_window->driver()->setSkipRepeat(false);
+        m_window->setSaveNameAsker([this](QWidget *, const QString &, const QString &,
+                                          const QString &) { return m_fileName; });
+        m_window->setOpenNameAsker([this](QWidget *, const QString &, const QString &,
+                                          const QString &) { return m_fileName; });
+        m_window->resize(kWindowSize);
+        m_window->show();
+        m_chart = m_window->findChild<DMMChart *>(QStringLiteral("chart"));
+        m_table = m_window->findChild<QTableView *>(QStringLiteral("tv"));
+        QApplication::processEvents();
+    }
+
+    Widget &window() { return *m_window; }
+    DMMChart &chart() { return *m_chart; }
+    QTableView &table() { return *m_table; }
+    DataModel &model() { return *qobject_cast<DataModel *>(m_table->model()); }
+    QAction *action(const char *name)
+    {
+        return m_window->findChild<QAction *>(QString::fromLatin1(name));
+    }
+    // The file the next file dialog answers with.
+    void setFileName(const QString &name) { m_fileName = name; }
+    QString filePath(const QString &name) const { return m_dir.filePath(name); }
+
+    // count DC volt readings of a drifting voltage, eight a second: the first and the last
+    // through the recording step (the first starts the recording, the last draws them all), the
+    // others put straight into the table as a long recording leaves it.
+    void fill(int count)
+    {
+        const FunctionEntry *row = findEntry(m_window->driver()->activeTable(), 2, 0x31);
+        std::unique_ptr<DmmData> reading(
+            recordsamples::makeReading(row, {" 5.000 ", 5, 0}, 0, QDateTime()));
+        deliver(5.0, 2, 0x31);
+        DataModel &records = model();
+        for (int i = 2; i < count; ++i) {
+            const double value = m_voltage.next();
+            reading->setValue(value);
+            reading->setValueText(QString::number(value, 'f', 3).rightJustified(6) + ' ');
+            records.appendReading(*reading, nextTime());
+        }
+        deliver(5.0, 2, 0x31);
+    }
+
+    // One reading of the function and range code through the driver's signal.
+    void deliver(double value, int function, int range)
+    {
+        const FunctionEntry *row = findEntry(m_window->driver()->activeTable(), function, range);
+        const QByteArray text = QByteArray::number(value, 'f', 3).rightJustified(6) + ' ';
+        emit m_window->driver()->display(recordsamples::makeReading(
+            row, {text.constData(), value, 0}, 0, QDateTime::fromMSecsSinceEpoch(nextTime())));
+    }
+
+private:
+    qint64 nextTime() { return m_start + 125 * m_delivered++; }
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<Widget> m_window;
+    DMMChart *m_chart = nullptr;
+    QTableView *m_table = nullptr;
+    QString m_fileName;
+    DriftingVoltage m_voltage;
+    const qint64 m_start = QDateTime(QDate(2026, 12, 6), QTime(8, 0)).toMSecsSinceEpoch();
+    qint64 m_delivered = 0;
+};
+
+void sendMouse(QWidget &widget, QEvent::Type type, const QPoint &at, Qt::MouseButtons buttons)
+{
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, at, widget.mapToGlobal(at), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(&widget, &event);
+}
+
+void sendKey(QWidget &widget, int key, Qt::KeyboardModifiers modifiers)
+{
+    QKeyEvent press(QEvent::KeyPress, key, modifiers);
+    QApplication::sendEvent(&widget, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers);
+    QApplication::sendEvent(&widget, &release);
+}
+
+// Runs the actions on one window and prints their figures for its size.
+class FramesRun
+{
+public:
+    FramesRun(Bench &bench, int readings)
+        : m_bench(bench)
+        , m_readings(readings)
+        , m_n(Bench::countName(readings))
+    {
+    }
+
+    void run()
+    {
+        m_rig.fill(m_readings);
+        settle();
+        chartActions();
+        tableActions();
+        outputActions();
+        clearingActions();
+        importActions();
+    }
+
+private:
+    void report(const QString &action, double stall)
+    {
+        m_bench.report(QStringLiteral("max_stall_ms_%1_%2").arg(action, m_n), stall,
+                       QStringLiteral("ms"));
+    }
+
+    // The stall of an action, and how long after its start the window was busy with it.
+    void measure(const QString &action, const std::function<void()> &work)
+    {
+        report(action, m_meter.measure(work));
+        m_bench.report(QStringLiteral("busy_ms_%1_%2").arg(action, m_n), m_meter.busyMs(),
+                       QStringLiteral("ms"));
+    }
+
+    void settle()
+    {
+        m_meter.measure([] {});
+    }
+
+    void chartActions()
+    {
+        DMMChart &chart = m_rig.chart();
+        const QRect plot = chart.plotArea();
+        measure(QStringLiteral("hover"), [&] {
+            for (int step = 0; step <= 20; ++step) {
+                sendMouse(chart, QEvent::MouseMove,
+                          QPoint(plot.left() + plot.width() * step / 20, plot.center().y()),
+                          Qt::NoButton);
+                QApplication::processEvents();
+            }
+        });
+        measure(QStringLiteral("axis_widening"),
+                [&] { m_rig.deliver(chart.scale().yMax / chart.scale().multiplier + 1, 2, 0x31); });
+        measure(QStringLiteral("zoom"), [&] {
+            const QPoint from(plot.left() + plot.width() / 4, plot.top() + 1);
+            const QPoint to(plot.left() + plot.width() * 3 / 4, plot.bottom() - 1);
+            sendMouse(chart, QEvent::MouseButtonPress, from, Qt::LeftButton);
+            sendMouse(chart, QEvent::MouseMove, to, Qt::LeftButton);
+            sendMouse(chart, QEvent::MouseButtonRelease, to, Qt::NoButton);
+        });
+        measure(QStringLiteral("unzoom"), [&] {
+            sendMouse(chart, QEvent::MouseButtonPress, plot.center(), Qt::LeftButton);
+            sendMouse(chart, QEvent::MouseButtonRelease, plot.center(), Qt::NoButton);
+        });
+        QAction *fit = m_rig.action("actionFitValues");
+        measure(QStringLiteral("fit_values_on"), [fit] { fit->trigger(); });
+        measure(QStringLiteral("fit_values_off"), [fit] { fit->trigger(); });
+    }
+
+    void tableActions()
+    {
+        QTableView &table = m_rig.table();
+        table.setFocus();
+        sendKey(table, Qt::Key_Home, Qt::ControlModifier);
+        settle();
+        measure(QStringLiteral("table_end"),
+                [&] { sendKey(table, Qt::Key_End, Qt::ControlModifier); });
+    }
+
+    // Export and print of the whole table, then each once more cancelled at a random moment.
+    void outputActions()
+    {
+        exportTable(QStringLiteral("export"), -1);
+        printTable(QStringLiteral("print"), -1);
+        exportTable(QStringLiteral("export_cancelled"), m_random.bounded(50, 500));
+        printTable(QStringLiteral("print_cancelled"), m_random.bounded(50, 500));
+    }
+
+    void exportTable(const QString &action, double cancelAfterMs)
+    {
+        const QString fileName = m_rig.filePath(QStringLiteral("%1-%2.csv").arg(action, m_n));
+        m_rig.setFileName(fileName);
+        Answerer answerer(QMessageBox::No, cancelAfterMs);
+        QAction *exportAction = m_rig.action("actionExport");
+        Clock::time_point done;
+        measure(action, [&] {
+            exportAction->trigger();
+            done = Clock::now();
+        });
+        if (cancelAfterMs >= 0)
+            reportCancel(action, answerer, done, !QFile::exists(fileName));
+        else
+            m_exported = {fileName, m_rig.model().rowCount()};
+    }
+
+    void printTable(const QString &action, double cancelAfterMs)
+    {
+        Answerer answerer(QMessageBox::Ok, cancelAfterMs);
+        QAction *print = m_rig.action("actionPrint");
+        Clock::time_point done;
+        measure(action, [&] {
+            print->trigger();
+            done = Clock::now();
+        });
+        if (cancelAfterMs >= 0)
+            reportCancel(action, answerer, done, true);
+    }
+
+    // How long a Cancel took to end the action, and whether it left things as they were (1) or
+    // not (0); -1 for both when the action offered no Cancel.
+    void reportCancel(const QString &action, const Answerer &answerer, Clock::time_point done,
+                      bool clean)
+    {
+        const bool cancelled = answerer.cancelled();
+        m_bench.report(
+            QStringLiteral("cancel_ms_%1_%2").arg(action, m_n),
+            cancelled
+                ? std::chrono::duration<double, std::milli>(done - answerer.cancelledAt()).count()
+                : -1,
+            QStringLiteral("ms"));
+        m_bench.report(QStringLiteral("cancel_clean_%1_%2").arg(action, m_n),
+                       cancelled ? double(clean) : -1, QString());
+    }
+
+    void clearingActions()
+    {
+        Answerer answerer(QMessageBox::Yes);
+        QAction *remove = m_rig.action("actionDelete");
+        measure(QStringLiteral("delete"), [remove] { remove->trigger(); });
+        m_rig.fill(m_readings);
+        settle();
+        // Alternating current volts: the table starts again with that reading.
+        measure(QStringLiteral("function_change"), [this] { m_rig.deliver(1.0, 1, 0x31); });
+    }
+
+    // The exported file read back, into a table holding one reading, then once more cancelled.
+    void importActions()
+    {
+        m_rig.setFileName(m_exported.first);
+        {
+            Answerer answerer(QMessageBox::Yes);
+            QAction *import = m_rig.action("actionImport");
+            measure(QStringLiteral("import"), [import] { import->trigger(); });
+        }
+        const int rows = m_rig.model().rowCount();
+        if (rows != m_exported.second)
+            qWarning("The import brought %d rows instead of %d", rows, m_exported.second);
+        Answerer answerer(QMessageBox::Yes, m_random.bounded(50, 500));
+        QAction *import = m_rig.action("actionImport");
+        Clock::time_point done;
+        measure(QStringLiteral("import_cancelled"), [&] {
+            import->trigger();
+            done = Clock::now();
+        });
+        reportCancel(QStringLiteral("import_cancelled"), answerer, done,
+                     m_rig.model().rowCount() == rows);
+    }
+
+    Bench &m_bench;
+    const int m_readings;
+    const QString m_n;
+    FramesWindow m_rig;
+    StallMeter m_meter;
+    QRandomGenerator m_random{31};
+    // The file of the export that was not cancelled, and its rows.
+    QPair<QString, int> m_exported;
+};
+
+} // namespace
+
+void runFramesBenchmarks(Bench &bench)
+{
+    for (const int readings : {bench.scale(), 10 * bench.scale()}) {
+        FramesRun run(bench, readings);
+        run.run();
+    }
+}
