@@ -73,7 +73,8 @@ int differingPixels(const QImage &a, const QImage &b)
 }
 
 // A reading beyond the value range changes the scale, and with it the row of every sample: the
-// redraw that follows cannot reuse what the one before worked out.
+// redraw that follows cannot reuse what the one before worked out. Timed until the new picture
+// is shown, which the chart sums up in slices between turns of the event loop.
 double redrawWithNewRange(DMMChart &chart)
 {
     const ChartLine *line = chart.line(0);
@@ -86,6 +87,8 @@ double redrawWithNewRange(DMMChart &chart)
             time, value, text,
             ChartPoint::makeLabel(time, QStringLiteral("DCV"), text, QStringLiteral("V"))));
         chart.repaint();
+        while (chart.isRedrawPending())
+            QCoreApplication::processEvents();
     });
 }
 

@@ -8,6 +8,9 @@
 
 namespace {
 
+// The longest curve drawn with a point for every sample: a few milliseconds' drawing.
+constexpr int kFullCurveLimit = 1 << 16;
+
 // Pixel row of a value: (int)(zeroLine - yScale * value * multiplier). Rows far outside any
 // image (a value that is not finite) are pinned, so the conversion to int stays defined.
 class RowOf
@@ -35,6 +38,21 @@ private:
     double m_zero;
     double m_scale;
     double m_multiplier;
+};
+
+// The rows of visible samples from ... to - 1 (counted from the first visible one), as the
+// thinning reads them.
+struct VisibleRows
+{
+    const ReadingStore &store;
+    int first;
+    RowOf rowOf;
+
+    template<class Visit> void operator()(int from, int to, Visit visit) const
+    {
+        store.forEachValue(first + from, first + to - 1,
+                           [&](double value) { visit(rowOf(value)); });
+    }
 };
 
 } // namespace
@@ -94,21 +112,37 @@ int ChartLine::visibleCount(int first, int last) const
     return qMax(0, qMin(last, pointCount() - 1) - qMax(first, 0) + 1);
 }
 
+ChartLine::RowsKey ChartLine::rowsKey(int first, const Mapping &mapping) const
+{
+    return {m_store->generation(), first, mapping.zeroLine, mapping.yScale, mapping.multiplier};
+}
+
+CurveDecimator &ChartLine::decimatorFor(const RowsKey &rows) const
+{
+    if (!(m_thinnings[0].rows == rows)) {
+        std::swap(m_thinnings[0], m_thinnings[1]);
+        if (!(m_thinnings[0].rows == rows)) {
+            m_thinnings[0].decimator.forgetRows();
+            m_thinnings[0].rows = rows;
+        }
+    }
+    return m_thinnings[0].decimator;
+}
+
+bool ChartLine::prepareCurve(int first, int last, const Mapping &mapping,
+                             CurveDecimator::Clock::time_point deadline) const
+{
+    first = qMax(first, 0);
+    return decimatorFor(rowsKey(first, mapping))
+        .prepare(visibleCount(first, last), VisibleRows{*m_store, first, RowOf(mapping)}, deadline);
+}
+
 QVector<QPoint> ChartLine::curve(int first, int last, const Mapping &mapping) const
 {
-    const RowOf rowOf(mapping);
     first = qMax(first, 0);
-    const RowsKey rows{m_store->generation(), first, mapping.zeroLine, mapping.yScale,
-                       mapping.multiplier};
-    if (!(rows == m_thinnedRows)) {
-        m_decimator.forgetRows();
-        m_thinnedRows = rows;
-    }
-    const auto forRows = [&](int from, int to, auto visit) {
-        m_store->forEachValue(first + from, first + to - 1,
-                              [&](double value) { visit(rowOf(value)); });
-    };
-    return m_decimator.thin(visibleCount(first, last), mapping.xStep, mapping.plotX, forRows);
+    return decimatorFor(rowsKey(first, mapping))
+        .thin(visibleCount(first, last), mapping.xStep, mapping.plotX,
+              VisibleRows{*m_store, first, RowOf(mapping)});
 }
 
 QVector<QPoint> ChartLine::fullCurve(int first, int last, const Mapping &mapping) const
@@ -137,15 +171,15 @@ void ChartLine::draw(QPainter &painter, int first, int last, const Mapping &mapp
     if (first > last || first >= pointCount())
         return;
     painter.setPen(QPen(m_colour));
-    // The thinned curve matches the full one pixel for pixel as long as the pen is not clipped,
-    // which only a plot squeezed below its margins (or a value that is not finite) can cause.
-    const QRect device = mapping.clip.isNull()
-                             ? QRect(0, 0, painter.device()->width(), painter.device()->height())
-                             : mapping.clip;
+    const QRect image(0, 0, painter.device()->width(), painter.device()->height());
     // With a clip rectangle the painter sets a thin pen's pixels directly instead of blending
     // them one span at a time (many times faster on tall strokes); the pixels are the same.
-    painter.setClipRect(device);
-    if (curveInside(device, first, last, mapping))
+    painter.setClipRect(mapping.clip.isNull() ? image : mapping.clip);
+    // The thinned curve matches the full one pixel for pixel while all of it lies on the image;
+    // the painter cuts a stroke that reaches beyond (a narrowed value axis, a plot squeezed below
+    // its margins, a value that is not finite) a pixel differently from the strokes it stands
+    // for. The full curve is drawn then, unless it is too long to draw within a frame.
+    if (curveInside(image, first, last, mapping) || visibleCount(first, last) > kFullCurveLimit)
         painter.drawPolyline(curve(first, last, mapping));
     else
         painter.drawPolyline(fullCurve(first, last, mapping));

@@ -66,6 +66,10 @@ public:
     double yScale() const { return m_yScale; }
     const ScreenPositions &screenPositions() const { return m_positions; }
 
+    // Sums up ahead, until deadline, what the thinned curve through samples first ... last takes;
+    // true once it is all summed up, so that drawing it costs little.
+    bool prepareCurve(int first, int last, const Mapping &mapping,
+                      CurveDecimator::Clock::time_point deadline) const;
     // The curve through samples first ... last, thinned to what a 1-pixel pen can show.
     QVector<QPoint> curve(int first, int last, const Mapping &mapping) const;
     // Every sample of that stretch, one polyline point each.
@@ -87,7 +91,17 @@ private:
         bool operator==(const RowsKey &other) const;
     };
 
+    // What the thinning summed up of the rows of one key.
+    struct Thinning
+    {
+        RowsKey rows;
+        CurveDecimator decimator;
+    };
+
     int visibleCount(int first, int last) const;
+    RowsKey rowsKey(int first, const Mapping &mapping) const;
+    // The thinning of those rows: the one kept for them, or a fresh one in place of the older.
+    CurveDecimator &decimatorFor(const RowsKey &rows) const;
     bool curveInside(const QRect &area, int first, int last, const Mapping &mapping) const;
 
     DMMChart *m_chart;
@@ -99,7 +113,7 @@ private:
     double m_xStep = 0;
     double m_yScale = 0;
     ScreenPositions m_positions;
-    mutable CurveDecimator m_decimator;
-    // The rows the decimator has summed up.
-    mutable RowsKey m_thinnedRows;
+    // The thinnings of the last two scales, the latest first: going back to the view before (a
+    // zoom undone, Fit values off again) finds its rows already summed up.
+    mutable Thinning m_thinnings[2];
 };

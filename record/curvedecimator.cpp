@@ -32,3 +32,14 @@ void CurveDecimator::appendChunks(Zigzag &zigzag, int first, int end) const
     for (; chunk < end; ++chunk)
         zigzag.append(m_chunks[size_t(chunk)]);
 }
+
+void CurveDecimator::summarizeRuns()
+{
+    while (m_runs.size() < m_chunks.size() / kRunChunks) {
+        const size_t first = m_runs.size() * kRunChunks;
+        Zigzag run = m_chunks[first];
+        for (size_t chunk = first + 1; chunk < first + kRunChunks; ++chunk)
+            run.append(m_chunks[chunk]);
+        m_runs.push_back(run);
+    }
+}

@@ -3,6 +3,7 @@
 #include <QPoint>
 #include <QVector>
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cmath>
 #include <vector>
@@ -24,10 +25,13 @@
 // read from the runs and chunks it spans and a few samples at its edges, instead of sample by
 // sample, so that its cost hardly grows with the curve. The summaries stay valid while the rows of
 // the samples seen before do not change; the caller says when they do (another scale, or other
-// samples).
+// samples). Summing up a long curve anew takes longer than a frame, so it can be done ahead in
+// slices of a given length.
 class CurveDecimator
 {
 public:
+    using Clock = std::chrono::steady_clock;
+
     static constexpr int kChunkSize = 64;
     static constexpr int kRunChunks = 64;
 
@@ -35,6 +39,9 @@ public:
     // calls visit(row) for the rows of samples from ... to - 1 in order.
     template<class ForRows>
     const QVector<QPoint> &thin(int count, double xStep, int plotX, ForRows forRows);
+    // Sums up the chunks of the first count samples that are not yet summed up, until they all
+    // are (true) or the clock passes deadline (false); thin() then reads them as they are.
+    template<class ForRows> bool prepare(int count, ForRows forRows, Clock::time_point deadline);
 
     // The rows of the samples thinned before are no longer the rows forRows visits.
     void forgetRows()
@@ -107,7 +114,7 @@ private:
     template<class ForRows> static Zigzag strokes(int from, int to, ForRows forRows);
     // The same, from the kept chunks that lie wholly inside.
     template<class ForRows> Zigzag chunkedStrokes(int from, int to, ForRows forRows) const;
-    template<class ForRows> void summarizeChunks(int count, ForRows forRows);
+    void summarizeRuns();
     // Continues zigzag with chunks first ... end - 1, taking whole runs where they fit.
     void appendChunks(Zigzag &zigzag, int first, int end) const;
     void appendColumn(int x, const Zigzag &zigzag);
@@ -123,7 +130,7 @@ template<class ForRows>
 const QVector<QPoint> &CurveDecimator::thin(int count, double xStep, int plotX, ForRows forRows)
 {
     m_out.clear();
-    summarizeChunks(count, forRows);
+    prepare(count, forRows, Clock::time_point::max());
     const auto columnOf = [xStep, plotX](int k) { return int(k * xStep + plotX); };
     // First sample right of column x: estimated from the spacing, then settled with the exact
     // column of each sample, so no sample moves to another column.
@@ -176,18 +183,20 @@ CurveDecimator::Zigzag CurveDecimator::chunkedStrokes(int from, int to, ForRows 
     return zigzag;
 }
 
-template<class ForRows> void CurveDecimator::summarizeChunks(int count, ForRows forRows)
+template<class ForRows>
+bool CurveDecimator::prepare(int count, ForRows forRows, Clock::time_point deadline)
 {
     const size_t whole = size_t(count / kChunkSize);
     while (m_chunks.size() < whole) {
-        const int from = int(m_chunks.size()) * kChunkSize;
-        m_chunks.push_back(strokes(from, from + kChunkSize, forRows));
+        // The clock is read once a run of chunks.
+        const size_t end = std::min(whole, (m_chunks.size() / kRunChunks + 1) * kRunChunks);
+        while (m_chunks.size() < end) {
+            const int from = int(m_chunks.size()) * kChunkSize;
+            m_chunks.push_back(strokes(from, from + kChunkSize, forRows));
+        }
+        summarizeRuns();
+        if (m_chunks.size() < whole && Clock::now() >= deadline)
+            return false;
     }
-    while (m_runs.size() < m_chunks.size() / kRunChunks) {
-        const size_t first = m_runs.size() * kRunChunks;
-        Zigzag run = m_chunks[first];
-        for (size_t chunk = first + 1; chunk < first + kRunChunks; ++chunk)
-            run.append(m_chunks[chunk]);
-        m_runs.push_back(run);
-    }
+    return true;
 }

@@ -16,6 +16,9 @@ const QString kAxisTimeFormat = QStringLiteral("yy-MM-dd\nhh:mm:ss");
 const QString kValueLabelProbe = QStringLiteral("000.0k ");
 constexpr int kTickLength = 5;
 constexpr int kLabelGap = 7;
+// The longest a slice of a full redraw sums up the curve before the event loop gets a turn: half
+// a frame, so that the paint and the input of the frame fit beside it.
+constexpr std::chrono::milliseconds kRedrawSlice(8);
 
 QPen dottedPen()
 {
@@ -27,6 +30,8 @@ QPen dottedPen()
 DMMChart::DMMChart(QWidget *parent)
     : QFrame(parent)
     , m_markerTimer(new QTimer(this))
+    , m_sliceTimer(new QTimer(this))
+    , m_redrawSlice(kRedrawSlice)
 {
     setMouseTracking(true);
     // Filled with the window's colour below its layers, it repaints alone rather than with the
@@ -35,6 +40,8 @@ DMMChart::DMMChart(QWidget *parent)
     m_lines.append(new ChartLine(this));
     m_markerTimer->setSingleShot(true);
     connect(m_markerTimer, &QTimer::timeout, this, &DMMChart::slotTmrIndicatorTimeout);
+    m_sliceTimer->setSingleShot(true);
+    connect(m_sliceTimer, &QTimer::timeout, this, &DMMChart::continueRedraw);
 }
 
 DMMChart::~DMMChart() = default;
@@ -126,7 +133,7 @@ void DMMChart::replacePoints(ReadingStore &points, int line)
 
 bool DMMChart::savePixmap(const QString &fileName, QString *error)
 {
-    composeLayers();
+    composeLayers(true);
     QImageWriter writer(fileName);
     if (writer.write(m_final.toImage()))
         return true;
@@ -216,7 +223,7 @@ void DMMChart::mouseMoveEvent(QMouseEvent *event)
 
 void DMMChart::paintEvent(QPaintEvent *)
 {
-    composeLayers();
+    composeLayers(false);
     QPainter painter(this);
     // The same pixels with a clip of the painter's own, but the frame's thin lines are then set
     // directly instead of blended one span at a time.
@@ -256,7 +263,7 @@ bool DMMChart::hasPoints() const
     return false;
 }
 
-void DMMChart::composeLayers()
+void DMMChart::composeLayers(bool whole)
 {
     // A chart saved before it was ever laid out gets its layers at its current size.
     if (m_base.size() != size())
@@ -265,9 +272,14 @@ void DMMChart::composeLayers()
         return;
     bool changed = false;
     if (m_baseDirty) {
-        m_baseDirty = false;
-        renderBase();
-        changed = true;
+        const View view = nextView();
+        if (prepareCurves(view, whole ? Clock::time_point::max() : Clock::now() + m_redrawSlice)) {
+            m_baseDirty = false;
+            renderBase(view);
+            changed = true;
+        } else {
+            m_sliceTimer->start();
+        }
     }
     // A layer starts as a shared copy of the one below; only a layer painted on gets pixels of
     // its own.
@@ -301,16 +313,79 @@ void DMMChart::composeLayers()
     }
 }
 
-void DMMChart::renderBase()
+void DMMChart::continueRedraw()
 {
-    if (!m_zoomed) {
-        m_first = 0;
-        m_last = m_lines.first()->pointCount() - 1;
+    if (!m_baseDirty)
+        return;
+    if (prepareCurves(nextView(), Clock::now() + m_redrawSlice))
+        update();
+    else
+        m_sliceTimer->start();
+}
+
+DMMChart::View DMMChart::nextView() const
+{
+    View view;
+    view.first = m_zoomed ? m_first : 0;
+    view.last = m_zoomed ? m_last : m_lines.first()->pointCount() - 1;
+    // Each line's range is 0 ... 0 when it has no finite value in view.
+    const auto rangeOf = [&view](const ChartLine *line) {
+        const ReadingStore::Range range = line->store().valueRange(view.first, view.last);
+        return qMakePair(range.min, range.max);
+    };
+    double min = rangeOf(m_lines.first()).first;
+    double max = rangeOf(m_lines.first()).second;
+    for (const ChartLine *line : m_lines) {
+        const auto range = rangeOf(line);
+        min = qMin(min, range.first);
+        max = qMax(max, range.second);
     }
-    computeScale();
-    m_grid = ChartGrid::compute(m_scale, m_plotArea.size(), hasPoints());
+    const QSize plot = m_plotArea.size();
+    if (m_fitValues && m_zoomed && m_valueZoom)
+        view.scale = ChartScale::fit(m_valueZoom->first, m_valueZoom->second, m_autoPrefix, plot,
+                                     view.first, view.last, true);
+    else if (m_fitValues)
+        view.scale = ChartScale::fit(min, max, m_autoPrefix, plot, view.first, view.last);
+    else
+        view.scale = ChartScale::compute(min, max, m_autoPrefix, plot, view.first, view.last);
+    view.zeroLine = view.scale.zeroLine(m_plotArea);
+    return view;
+}
+
+ChartLine::Mapping DMMChart::mapping(const View &view) const
+{
+    ChartLine::Mapping mapping;
+    mapping.xStep = view.scale.xStep;
+    mapping.plotX = m_plotArea.x();
+    mapping.zeroLine = view.zeroLine;
+    mapping.yScale = view.scale.yScale;
+    mapping.multiplier = m_autoPrefix ? view.scale.multiplier : 1.0;
+    // A narrowed value axis leaves parts of the curve above and below the plot.
+    if (m_fitValues && m_zoomed && m_valueZoom)
+        mapping.clip = m_plotArea.adjusted(0, 0, 1, 1);
+    return mapping;
+}
+
+bool DMMChart::prepareCurves(const View &view, Clock::time_point deadline) const
+{
+    const ChartLine::Mapping lineMapping = mapping(view);
+    bool ready = true;
+    for (const ChartLine *line : m_lines)
+        ready = line->prepareCurve(view.first, view.last, lineMapping, deadline) && ready;
+    return ready;
+}
+
+void DMMChart::renderBase(const View &view)
+{
+    m_shown = view;
+    for (ChartLine *line : qAsConst(m_lines)) {
+        line->updateRange(view.first, view.last);
+        const int visible = qMin(view.last, line->pointCount() - 1) - view.first + 1;
+        line->setSteps(view.scale.xStep, view.scale.yScale, visible);
+    }
+    m_grid = ChartGrid::compute(view.scale, m_plotArea.size(), hasPoints());
     const QVector<ChartGrid::ValueMark> marks =
-        m_grid.valueMarks(m_zeroLine, m_decimals, m_scale.prefix);
+        m_grid.valueMarks(view.zeroLine, m_decimals, view.scale.prefix);
     const bool newGrid = renderGridLines(marks);
     // A growing recording mostly keeps its grid and the texts on its axes from one reading to
     // the next, and then keeps its base image too.
@@ -352,31 +427,6 @@ bool DMMChart::renderGridLines(const QVector<ChartGrid::ValueMark> &marks)
     return true;
 }
 
-void DMMChart::computeScale()
-{
-    for (ChartLine *line : qAsConst(m_lines))
-        line->updateRange(m_first, m_last);
-    double min = m_lines.first()->min();
-    double max = m_lines.first()->max();
-    for (const ChartLine *line : qAsConst(m_lines)) {
-        min = qMin(min, line->min());
-        max = qMax(max, line->max());
-    }
-    const QSize plot = m_plotArea.size();
-    if (m_fitValues && m_zoomed && m_valueZoom)
-        m_scale = ChartScale::fit(m_valueZoom->first, m_valueZoom->second, m_autoPrefix, plot,
-                                  m_first, m_last, true);
-    else if (m_fitValues)
-        m_scale = ChartScale::fit(min, max, m_autoPrefix, plot, m_first, m_last);
-    else
-        m_scale = ChartScale::compute(min, max, m_autoPrefix, plot, m_first, m_last);
-    m_zeroLine = m_scale.zeroLine(m_plotArea);
-    for (ChartLine *line : qAsConst(m_lines)) {
-        const int visible = qMin(m_last, line->pointCount() - 1) - m_first + 1;
-        line->setSteps(m_scale.xStep, m_scale.yScale, visible);
-    }
-}
-
 void DMMChart::drawAxes(QPainter &painter, const QVector<ChartGrid::ValueMark> &marks) const
 {
     painter.setPen(QPen(Qt::black));
@@ -405,7 +455,7 @@ void DMMChart::drawTimeAxis(QPainter &painter) const
 QString DMMChart::timeLabel(int division) const
 {
     const ChartLine *line = m_lines.first();
-    const int sample = m_first + division * m_grid.samplesPerDivision;
+    const int sample = m_shown.first + division * m_grid.samplesPerDivision;
     return sample < line->pointCount() ? line->time(sample).toString(kAxisTimeFormat) : QString();
 }
 
@@ -443,19 +493,11 @@ void DMMChart::drawTitles(QPainter &painter) const
 
 void DMMChart::drawLines(QPainter &painter) const
 {
-    ChartLine::Mapping mapping;
-    mapping.xStep = m_scale.xStep;
-    mapping.plotX = m_plotArea.x();
-    mapping.zeroLine = m_zeroLine;
-    mapping.yScale = m_scale.yScale;
-    mapping.multiplier = m_autoPrefix ? m_scale.multiplier : 1.0;
-    // A narrowed value axis leaves parts of the curve above and below the plot.
-    if (m_fitValues && m_zoomed && m_valueZoom)
-        mapping.clip = m_plotArea.adjusted(0, 0, 1, 1);
+    const ChartLine::Mapping lineMapping = mapping(m_shown);
     for (const ChartLine *line : m_lines)
-        line->draw(painter, m_first, m_last, mapping);
+        line->draw(painter, m_shown.first, m_shown.last, lineMapping);
     for (const ChartLine *line : m_lines)
-        line->drawAlarms(painter, m_first, m_last, mapping);
+        line->drawAlarms(painter, m_shown.first, m_shown.last, lineMapping);
 }
 
 void DMMChart::drawSelection(QPainter &painter) const
@@ -486,7 +528,7 @@ void DMMChart::drawMarker(QPainter &painter)
     const int h = painter.fontMetrics().height();
     int top = plot.top() - h;
     for (const ChartLine *line : m_lines) {
-        const int sample = m_first + m_hoverIndex;
+        const int sample = m_shown.first + m_hoverIndex;
         if (sample >= line->pointCount())
             continue;
         const QString text = line->label(sample).toString();
@@ -544,8 +586,8 @@ void DMMChart::finishSelection()
             if (m_fitValues && high - low > 1e-6 * qMax(qAbs(low), qAbs(high)))
                 m_valueZoom = qMakePair(low, high);
             m_zoomed = true;
-            m_last = m_first + span.last;
-            m_first = m_first + span.first;
+            m_last = m_shown.first + span.last;
+            m_first = m_shown.first + span.first;
             return;
         }
     }
@@ -555,6 +597,6 @@ void DMMChart::finishSelection()
 
 double DMMChart::valueAtRow(int y) const
 {
-    const double multiplier = m_autoPrefix ? m_scale.multiplier : 1.0;
-    return (m_zeroLine - (m_plotArea.top() + y)) / (m_scale.yScale * multiplier);
+    const double multiplier = m_autoPrefix ? m_shown.scale.multiplier : 1.0;
+    return (m_shown.zeroLine - (m_plotArea.top() + y)) / (m_shown.scale.yScale * multiplier);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "record/chartgrid.h"
+#include "record/chartline.h"
 #include "record/chartscale.h"
 #include "record/readingsummary.h"
 
@@ -17,14 +18,16 @@
 #include <QVector>
 #include <optional>
 
-class ChartLine;
 class ChartPoint;
 class ReadingStore;
 class QTimer;
 
 // Chart of the recorded readings against their sample position: automatic value axis with an
 // optional SI prefix, time labels, a hover marker and drag-to-zoom. It draws into four cached
-// layers (axes, curves, zoom rectangle, marker) so that mouse feedback redraws little.
+// layers (axes, curves, zoom rectangle, marker) so that mouse feedback redraws little. A full
+// redraw on a new scale sums the curve of a long recording up anew, which takes longer than a
+// frame: that is done in slices between turns of the event loop, and the chart shows its last
+// picture until the new one is complete.
 class DMMChart : public QFrame
 {
     Q_OBJECT
@@ -71,12 +74,16 @@ public:
 
     ChartLine *line(int index) const { return m_lines.value(index); }
     QRect plotArea() const { return m_plotArea; }
-    // Scale and grid of the last full redraw.
-    const ChartScale &scale() const { return m_scale; }
+    // Scale, grid and samples in view of the picture shown, the last full redraw.
+    const ChartScale &scale() const { return m_shown.scale; }
     const ChartGrid &grid() const { return m_grid; }
-    int zeroLine() const { return m_zeroLine; }
-    int firstVisible() const { return m_first; }
-    int lastVisible() const { return m_last; }
+    int zeroLine() const { return m_shown.zeroLine; }
+    int firstVisible() const { return m_shown.first; }
+    int lastVisible() const { return m_shown.last; }
+    // A full redraw is asked for and not yet shown (its curve is still being summed up).
+    bool isRedrawPending() const { return m_baseDirty; }
+    // How long a slice of a full redraw may sum up the curve; tests shorten it.
+    void setRedrawSlice(std::chrono::milliseconds slice) { m_redrawSlice = slice; }
     bool isZoomed() const { return m_zoomed; }
     bool isSelecting() const { return m_selecting; }
     int hoverIndex() const { return m_hoverIndex; }
@@ -105,12 +112,28 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    using Clock = CurveDecimator::Clock;
+
+    // What a full redraw shows: the samples in view, the value axis and the zero line.
+    struct View
+    {
+        int first = 0;
+        int last = -1;
+        ChartScale scale;
+        int zeroLine = 0;
+    };
+
     void requestFullRedraw();
     void fitToWidget();
     bool hasPoints() const;
-    void composeLayers();
-    void renderBase();
-    void computeScale();
+    // Brings the layers up to date; a full redraw whose curves are not summed up within a slice
+    // (unless whole) is left for continueRedraw(), and the layers keep the last picture.
+    void composeLayers(bool whole);
+    void continueRedraw();
+    View nextView() const;
+    ChartLine::Mapping mapping(const View &view) const;
+    bool prepareCurves(const View &view, Clock::time_point deadline) const;
+    void renderBase(const View &view);
     // The dotted grid lines on the background, into m_gridLayer; kept while they stay the same.
     // Returns whether they were drawn anew.
     bool renderGridLines(const QVector<ChartGrid::ValueMark> &marks);
@@ -130,7 +153,7 @@ private:
     // The raw value at a row of the plot (relative to its top), on the last full redraw's axis.
     double valueAtRow(int y) const;
 
-    ChartScale m_scale; // holds the multiplier and the prefix
+    View m_shown; // its scale holds the multiplier and the prefix
     int m_leftMargin = 60;
     int m_rightMargin = 20;
     int m_topMargin = 40;
@@ -146,17 +169,20 @@ private:
     QPixmap m_selection;
     QPixmap m_final;
     QTimer *m_markerTimer;
+    // Runs the next slice of a full redraw once the event loop has turned.
+    QTimer *m_sliceTimer;
+    std::chrono::milliseconds m_redrawSlice;
     bool m_baseDirty = true;
     bool m_curvesDirty = true;
     bool m_hoverDirty = false;
     bool m_selectionDirty = false;
     QColor m_background = Qt::white;
     ChartGrid m_grid;
-    int m_zeroLine = 0;
     bool m_markerVisible = false;
     int m_hoverIndex = -1;
     bool m_selecting = false;
     bool m_zoomed = false;
+    // The zoomed stretch asked for; the picture shows it once its redraw is done.
     int m_first = 0;
     int m_last = -1;
     QPoint m_selectionStart;

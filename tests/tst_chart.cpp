@@ -207,6 +207,8 @@ private slots:
         // The same rows after other readings took their place: nothing summed up of the ones
         // before may be reused.
         QTest::newRow("other readings in place") << false << false;
+        // Summed up in many slices, after a reading widened the axis and after a zoom undone.
+        QTest::newRow("in slices") << false << false;
     }
 
     // Thousands of samples to a pixel column: the thinned curve sets the pixels of the full
@@ -221,7 +223,12 @@ private slots:
             values.append(5 + 0.03 * std::sin(i * 0.3) + (i % 7000 == 5 ? 1 : 0));
         // Narrow, so that a column spans several of the chunks the thinning sums up.
         const bool replaced = QTest::currentDataTag() == QLatin1String("other readings in place");
+        const bool sliced = QTest::currentDataTag() == QLatin1String("in slices");
+        if (sliced)
+            m_chart->setRedrawSlice(std::chrono::milliseconds(0));
         DMMChart &chart = chartOf(values, replaced ? QSize(280, 380) : QSize(1080, 380));
+        if (sliced)
+            redrawInSlices(chart);
         if (zoomed)
             drag(chart, QPoint(201, 40), QPoint(733, 250));
         ReadingStore swinging; // a wider swing under the same peaks: the same axis
@@ -509,6 +516,24 @@ private slots:
     }
 
 private:
+    // The chart keeps its last picture while the next is summed up, and a view shown before is
+    // drawn again at once.
+    void redrawInSlices(DMMChart &chart)
+    {
+        QVERIFY(chart.isRedrawPending());
+        QTRY_VERIFY(!chart.isRedrawPending());
+        const QImage shown = layerImage(chart, DMMChart::CurvesLayer);
+        addValues(chart, {6.5}); // above the axis: every sample gets another row
+        chart.repaint();
+        QVERIFY(chart.isRedrawPending());
+        QCOMPARE(layerImage(chart, DMMChart::CurvesLayer), shown);
+        QTRY_VERIFY(!chart.isRedrawPending());
+        drag(chart, QPoint(201, 40), QPoint(733, 250));
+        QTRY_VERIFY(chart.isZoomed() && !chart.isRedrawPending());
+        drag(chart, QPoint(20, 20), QPoint(20, 20), false);
+        QVERIFY(!chart.isZoomed() && !chart.isRedrawPending());
+    }
+
     // Samples 100 pixels apart: a drag from 200 to 600 right and down shows samples 2 ... 5.
     DMMChart &zoomedOnSamples2To5()
     {
