@@ -194,14 +194,20 @@ void ChartLine::drawAlarms(QPainter &painter, int first, int last, const Mapping
     painter.setPen(QPen(Qt::red));
     painter.setBrush(Qt::NoBrush);
     // One ring a ring's width: a long excursion on a crowded plot is a red band, not thousands
-    // of rings drawn over one another.
+    // of rings drawn over one another. The samples under a ring are passed over, so that the
+    // rings of a long recording cost what the plot's width allows, not what its alarms number.
     int previousX = int(mapping.plotX) - 2 * kRadius;
-    m_store->forEachAlarm(first, last, [&](int index) {
+    for (int index = m_store->nextAlarm(first, last); index >= 0;) {
         const int x = int((index - first) * mapping.xStep + mapping.plotX);
-        if (x - previousX < 2 * kRadius)
-            return;
-        previousX = x;
-        painter.drawEllipse(QPoint(x, rowOf(m_store->value(index))), kRadius, kRadius);
-    });
+        int next = index + 1;
+        if (x - previousX >= 2 * kRadius) {
+            previousX = x;
+            painter.drawEllipse(QPoint(x, rowOf(m_store->value(index))), kRadius, kRadius);
+        }
+        if (mapping.xStep > 0)
+            next = qMax(next,
+                        first + int((previousX + 2 * kRadius - mapping.plotX) / mapping.xStep) - 1);
+        index = m_store->nextAlarm(next, last);
+    }
     painter.restore();
 }

@@ -47,6 +47,12 @@ public:
     // Shows the readings of a store kept elsewhere (the record table's), read in place, instead
     // of the line's own samples; nullptr: its own samples again.
     void showReadings(const ReadingStore *readings);
+    // Marks the line's own samples anew against limits, in steps (ReadingStore::startMarking).
+    void startMarking(const LimitAlarm &limits) { m_own.startMarking(limits); }
+    bool continueMarking(ReadingStore::Clock::time_point deadline)
+    {
+        return m_own.continueMarking(deadline);
+    }
 
     int pointCount() const { return m_store->count(); }
     ChartPoint point(int index) const { return m_store->point(index); }

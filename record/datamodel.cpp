@@ -11,6 +11,7 @@ DataModel::DataModel(const QList<ColumnSpec *> &columns, QObject *parent)
     : QAbstractTableModel(parent)
     , m_columns(columns)
 {
+    connect(&m_marking, &SlicedTask::finished, this, &DataModel::alarmsMarked);
 }
 
 DataModel::~DataModel() = default;
@@ -82,7 +83,7 @@ int DataModel::appendReading(const DmmData &reading, qint64 msecs, bool alarm)
     beginInsertRows(QModelIndex(), row, row);
     m_readings.append(msecs, reading.value(), reading.valueText(),
                       {reading.functionName(), reading.rangeText(), reading.unitText()},
-                      reading.overload() != 0, readingResolution(reading), alarm);
+                      reading.overload(), readingResolution(reading), alarm);
     endInsertRows();
     return row + 1;
 }
@@ -94,6 +95,14 @@ void DataModel::clearRecords()
     beginRemoveRows(QModelIndex(), 0, m_readings.count() - 1);
     m_readings.clear();
     endRemoveRows();
+}
+
+void DataModel::markAlarms(const LimitAlarm &limits)
+{
+    m_readings.startMarking(limits);
+    m_marking.start([this](SlicedTask::Clock::time_point deadline) {
+        return m_readings.continueMarking(deadline);
+    });
 }
 
 void DataModel::takeRecords(DataModel &source)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "record/readingstore.h"
+#include "record/slicedtask.h"
 #include "record/timestampformatter.h"
 
 #include <QAbstractTableModel>
@@ -51,14 +52,22 @@ public:
     void takeRecords(DataModel &source);
     // Removes every row (no signal when the table is already empty).
     void clearRecords();
+    // Marks every row anew as inside or outside limits, in slices between turns of the event
+    // loop; alarmsMarked() tells when all rows, and the figures, show the new marks. Rows
+    // appended meanwhile are marked by whoever appends them, against the new limits.
+    void markAlarms(const LimitAlarm &limits);
 
     // The display text of a cell as the table shows it; empty outside the table.
     QString cellText(int row, int column) const;
     // The rows as stored, for those who show them otherwise (the chart).
     const ReadingStore &readings() const { return m_readings; }
 
+signals:
+    void alarmsMarked();
+
 private:
     QList<ColumnSpec *> m_columns;
     ReadingStore m_readings;
     mutable TimestampFormatter m_timeFormatter;
+    SlicedTask m_marking;
 };

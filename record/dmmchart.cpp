@@ -42,6 +42,7 @@ DMMChart::DMMChart(QWidget *parent)
     connect(m_markerTimer, &QTimer::timeout, this, &DMMChart::slotTmrIndicatorTimeout);
     m_sliceTimer->setSingleShot(true);
     connect(m_sliceTimer, &QTimer::timeout, this, &DMMChart::continueRedraw);
+    connect(&m_marking, &SlicedTask::finished, this, &DMMChart::readingsMarked);
 }
 
 DMMChart::~DMMChart() = default;
@@ -128,6 +129,23 @@ void DMMChart::replacePoints(ReadingStore &points, int line)
     if (line < 0 || line >= m_lines.size())
         return;
     m_lines.at(line)->takePoints(points);
+    requestFullRedraw();
+}
+
+void DMMChart::markAlarms(const LimitAlarm &limits)
+{
+    for (ChartLine *line : qAsConst(m_lines))
+        line->startMarking(limits);
+    m_marking.start([this](SlicedTask::Clock::time_point deadline) {
+        bool done = true;
+        for (ChartLine *line : qAsConst(m_lines))
+            done = line->continueMarking(deadline) && done;
+        return done;
+    });
+}
+
+void DMMChart::readingsMarked()
+{
     requestFullRedraw();
 }
 

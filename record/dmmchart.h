@@ -4,6 +4,7 @@
 #include "record/chartline.h"
 #include "record/chartscale.h"
 #include "record/readingsummary.h"
+#include "record/slicedtask.h"
 
 #include <QColor>
 #include <QFrame>
@@ -68,6 +69,12 @@ public:
     // Replaces the samples of a line with points (left empty), as if they had been added one by
     // one to a cleared chart.
     void replacePoints(ReadingStore &points, int line = 0);
+    // Marks the lines' own samples anew against limits, in slices between turns of the event
+    // loop, and rings them anew once all are marked. The readings of a store kept elsewhere are
+    // marked by its owner, who then calls readingsMarked().
+    void markAlarms(const LimitAlarm &limits);
+    // The marks of the readings shown changed: rings them anew.
+    void readingsMarked();
     // Writes the chart as shown (without the frame) in the format the file suffix names; false
     // with the reason in error, when one is given, if no image is written.
     bool savePixmap(const QString &fileName, QString *error = nullptr);
@@ -171,6 +178,7 @@ private:
     QTimer *m_markerTimer;
     // Runs the next slice of a full redraw once the event loop has turned.
     QTimer *m_sliceTimer;
+    SlicedTask m_marking;
     std::chrono::milliseconds m_redrawSlice;
     bool m_baseDirty = true;
     bool m_curvesDirty = true;

@@ -23,7 +23,7 @@ uint qHash(const ReadingStore::Pieces &pieces, uint seed)
            qHash(pieces.unitText, seed);
 }
 
-ReadingStore::Block &ReadingStore::nextBlock(qint64 msecs, double value, quint8 marks,
+ReadingStore::Block &ReadingStore::nextBlock(qint64 msecs, double value, quint8 marks, bool alarm,
                                              bool *timeFits)
 {
     const int slot = m_count % kBlockSize;
@@ -38,8 +38,9 @@ ReadingStore::Block &ReadingStore::nextBlock(qint64 msecs, double value, quint8 
     b.values[slot] = value;
     widen(b.range, value);
     b.marks[slot] = marks;
-    addSample(b.summary, value, marks);
-    addSample(m_total, value, marks);
+    b.alarms[slot / 64] |= quint64(alarm) << slot % 64;
+    addSample(b.summary, value, marks, alarm);
+    addSample(m_total, value, marks, alarm);
     return b;
 }
 
@@ -48,9 +49,11 @@ void ReadingStore::append(const ChartPoint &point)
     const int slot = m_count % kBlockSize;
     const QDateTime time = point.time();
     bool timeFits = false;
-    Block &b =
-        nextBlock(time.isValid() ? time.toMSecsSinceEpoch() : kNoTime, point.value(),
-                  packMarks(point.isOverload(), point.isAlarm(), point.resolution()), &timeFits);
+    // A point knows only that it is an overload; the side is that of its value, the end of the
+    // range it ran past.
+    const int overload = point.isOverload() ? (point.value() < 0 ? -1 : 1) : 0;
+    Block &b = nextBlock(time.isValid() ? time.toMSecsSinceEpoch() : kNoTime, point.value(),
+                         packMarks(overload, point.resolution()), point.isAlarm(), &timeFits);
     // Only local times come back identical from a count of milliseconds.
     Pieces pieces;
     b.pieces[slot] = kWholePoint;
@@ -64,11 +67,11 @@ void ReadingStore::append(const ChartPoint &point)
 }
 
 void ReadingStore::append(qint64 msecs, double value, const QString &valueText,
-                          const Pieces &pieces, bool overload, int resolution, bool alarm)
+                          const Pieces &pieces, int overload, int resolution, bool alarm)
 {
     const int slot = m_count % kBlockSize;
     bool timeFits = false;
-    Block &b = nextBlock(msecs, value, packMarks(overload, alarm, resolution), &timeFits);
+    Block &b = nextBlock(msecs, value, packMarks(overload, resolution), alarm, &timeFits);
     b.pieces[slot] =
         timeFits && packText(valueText, b.texts[slot]) ? internPieces(pieces) : kWholePoint;
     if (b.pieces[slot] == kWholePoint) {
@@ -77,7 +80,7 @@ void ReadingStore::append(qint64 msecs, double value, const QString &valueText,
         ChartPoint point(
             time, value, valueText,
             ChartPoint::makeLabel(time, pieces.functionName, valueText, pieces.unitText));
-        point.setOverload(overload);
+        point.setOverload(overload != 0);
         point.setAlarm(alarm);
         point.setResolution(resolution);
         m_whole.insert(m_count, {point, pieces});
@@ -92,7 +95,8 @@ void ReadingStore::appendCopy(const ReadingStore &source, int index)
     const int at = index % kBlockSize;
     const int slot = m_count % kBlockSize;
     bool timeFits = false;
-    Block &b = nextBlock(source.msecs(index), from.values[at], from.marks[at], &timeFits);
+    Block &b = nextBlock(source.msecs(index), from.values[at], from.marks[at], alarmBit(from, at),
+                         &timeFits);
     std::copy_n(from.texts[at], kTextBytes, b.texts[slot]);
     b.pieces[slot] = timeFits ? from.pieces[at] : kWholePoint;
     if (from.pieces[at] == kWholePoint)
@@ -111,12 +115,17 @@ void ReadingStore::remove(int first, int count)
         if (i < first || i - first >= count)
             kept.appendCopy(*this, i);
     }
+    const std::unique_ptr<Marking> marking = std::move(m_marking);
     swap(kept);
+    // The readings moved to other blocks: a marking under way starts again.
+    if (marking)
+        startMarking(marking->limits);
 }
 
 void ReadingStore::swap(ReadingStore &other)
 {
     std::swap(m_blocks, other.m_blocks);
+    std::swap(m_marking, other.m_marking);
     std::swap(m_count, other.m_count);
     std::swap(m_total, other.m_total);
     std::swap(m_pieces, other.m_pieces);
@@ -132,6 +141,7 @@ void ReadingStore::swap(ReadingStore &other)
 void ReadingStore::clear()
 {
     m_blocks.clear();
+    m_marking.reset();
     m_count = 0;
     m_total = ReadingSummary();
     m_pieces.clear();
@@ -201,7 +211,7 @@ ChartPoint ReadingStore::point(int index) const
     ChartPoint sample(time(index), value(index), valueText(index), label(index));
     const quint8 marks = block(index).marks[index % kBlockSize];
     sample.setOverload(marks & kOverloadMark);
-    sample.setAlarm(marks & kAlarmMark);
+    sample.setAlarm(isAlarm(index));
     const int step = marks >> kStepShift;
     sample.setResolution(step == kUnknownStep ? ReadingSummary::kNoResolution : step - kStepBias);
     return sample;
@@ -228,23 +238,122 @@ ReadingSummary ReadingStore::summary(int first, int last) const
     forStretch(
         first, last, [&summary](const Block &b) { summary.merge(b.summary); },
         [&summary](const Block &b, int slot) {
-            addSample(summary, b.values[slot], b.marks[slot]);
+            addSample(summary, b.values[slot], b.marks[slot], alarmBit(b, slot));
         });
     return summary;
 }
 
-quint8 ReadingStore::packMarks(bool overload, bool alarm, int resolution)
+bool ReadingStore::isAlarm(int index) const
+{
+    return alarmBit(block(index), index % kBlockSize);
+}
+
+int ReadingStore::nextAlarm(int from, int last) const
+{
+    from = qMax(from, 0);
+    last = qMin(last, m_count - 1);
+    while (from <= last) {
+        const Block &b = block(from);
+        const int offset = from % kBlockSize;
+        const int start = from - offset;
+        const int end = qMin(kBlockSize, last - start + 1);
+        // Most blocks hold no alarm at all and are passed over whole.
+        for (int word = offset / 64; b.summary.alarms() > 0 && word * 64 < end; ++word) {
+            const quint64 bits =
+                b.alarms[word] & (~quint64(0) << (word == offset / 64 ? offset % 64 : 0));
+            if (bits != 0) {
+                const int slot = word * 64 + __builtin_ctzll(bits);
+                return slot < end ? start + slot : -1;
+            }
+        }
+        from = start + kBlockSize;
+    }
+    return -1;
+}
+
+void ReadingStore::startMarking(const LimitAlarm &limits)
+{
+    m_marking = std::make_unique<Marking>();
+    m_marking->limits = limits;
+}
+
+bool ReadingStore::continueMarking(Clock::time_point deadline)
+{
+    if (!m_marking)
+        return true;
+    Marking &marking = *m_marking;
+    // The last block may still grow: it is marked when the others are done.
+    while (marking.counts.size() + 1 < m_blocks.size()) {
+        marking.alarms.emplace_back();
+        marking.counts.push_back(markBlock(*m_blocks[marking.counts.size()], kBlockSize,
+                                           marking.limits, marking.alarms.back().data()));
+        if (Clock::now() >= deadline)
+            return false;
+    }
+    finishMarking();
+    return true;
+}
+
+void ReadingStore::finishMarking()
+{
+    Marking &marking = *m_marking;
+    if (!m_blocks.empty()) {
+        marking.alarms.emplace_back();
+        marking.counts.push_back(markBlock(*m_blocks.back(),
+                                           m_count - int(marking.counts.size()) * kBlockSize,
+                                           marking.limits, marking.alarms.back().data()));
+    }
+    for (size_t i = 0; i < m_blocks.size(); ++i) {
+        Block &b = *m_blocks[i];
+        const qint64 change = marking.counts[i] - b.summary.alarms();
+        b.summary.addAlarms(change);
+        m_total.addAlarms(change);
+        std::copy(marking.alarms[i].begin(), marking.alarms[i].end(), b.alarms);
+    }
+    m_marking.reset();
+}
+
+int ReadingStore::markBlock(const Block &b, int count, const LimitAlarm &limits, quint64 *alarms)
+{
+    // The limits' test without branches: an absent limit lies at infinity, and a value that is
+    // not a number compares false either way, as it does with the limits themselves.
+    constexpr double kInfinity = std::numeric_limits<double>::infinity();
+    const double low = limits.low().value_or(-kInfinity);
+    const double high = limits.high().value_or(kInfinity);
+    const quint64 lowOverload = limits.low().has_value();
+    const quint64 highOverload = limits.high().has_value();
+    int outside = 0;
+    for (int word = 0; word < kAlarmWords; ++word) {
+        quint64 bits = 0;
+        const int end = qMin(64, count - word * 64);
+        for (int j = 0; j < end; ++j) {
+            const int slot = word * 64 + j;
+            const quint8 marks = b.marks[slot];
+            const double value = b.values[slot];
+            const quint64 overload = marks & kOverloadMark;
+            const quint64 beyond = (marks & kNegativeMark) ? lowOverload : highOverload;
+            const quint64 numeric = quint64(value < low) | quint64(value > high);
+            bits |= ((overload & beyond) | (~overload & 1 & numeric)) << j;
+        }
+        alarms[word] = bits;
+        outside += __builtin_popcountll(bits);
+    }
+    return outside;
+}
+
+quint8 ReadingStore::packMarks(int overload, int resolution)
 {
     const int step = resolution == ReadingSummary::kNoResolution
                          ? kUnknownStep
                          : qBound(0, resolution + kStepBias, kUnknownStep - 1);
-    return quint8((overload ? kOverloadMark : 0) | (alarm ? kAlarmMark : 0) | step << kStepShift);
+    return quint8((overload != 0 ? kOverloadMark : 0) | (overload < 0 ? kNegativeMark : 0) |
+                  step << kStepShift);
 }
 
-void ReadingStore::addSample(ReadingSummary &summary, double value, quint8 marks)
+void ReadingStore::addSample(ReadingSummary &summary, double value, quint8 marks, bool alarm)
 {
     const int step = marks >> kStepShift;
-    summary.add(value, marks & kOverloadMark, marks & kAlarmMark,
+    summary.add(value, marks & kOverloadMark, alarm,
                 step == kUnknownStep ? ReadingSummary::kNoResolution : step - kStepBias);
 }
 

@@ -1,10 +1,13 @@
 #pragma once
 
 #include "record/chartpoint.h"
+#include "record/limitalarm.h"
 #include "record/readingsummary.h"
 
 #include <QHash>
 #include <QVector>
+#include <array>
+#include <chrono>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -16,10 +19,13 @@
 // already there, and every block remembers the range of its values and the summary of its readings,
 // so the range or the figures of any stretch take one pass over the blocks and at most two partial
 // blocks. Samples that do not fit that form (another time zone, an unusual label, a long value
-// text) are kept whole.
+// text) are kept whole. Whether a reading was outside the limits is one bit of a block's alarm
+// bitmap, so that the alarms of a stretch are found word by word, and all readings can be marked
+// anew against other limits.
 class ReadingStore
 {
 public:
+    using Clock = std::chrono::steady_clock;
     static constexpr int kBlockSize = 4096;
     // The instant of a reading without time stamp.
     static constexpr qint64 kNoTime = std::numeric_limits<qint64>::min();
@@ -49,10 +55,10 @@ public:
     // Appends a chart sample; the table texts of a sample appended this way are empty.
     void append(const ChartPoint &point);
     // Appends a reading at the local instant msecs (kNoTime: none), with the hover label
-    // ChartPoint::makeLabel makes for it, without building that label; overload, resolution and
-    // alarm as the ChartPoint's.
+    // ChartPoint::makeLabel makes for it, without building that label; overload is the sign of an
+    // overload (0: none), resolution and alarm as the ChartPoint's.
     void append(qint64 msecs, double value, const QString &valueText, const Pieces &pieces,
-                bool overload = false, int resolution = ReadingSummary::kNoResolution,
+                int overload = 0, int resolution = ReadingSummary::kNoResolution,
                 bool alarm = false);
     void clear();
     void swap(ReadingStore &other);
@@ -77,9 +83,18 @@ public:
     // Figures of samples first ... last (clipped to the stored samples), and of all of them.
     ReadingSummary summary(int first, int last) const;
     const ReadingSummary &total() const { return m_total; }
-    bool isAlarm(int index) const { return block(index).marks[index % kBlockSize] & kAlarmMark; }
-    // Calls visit(index) for the samples outside the limits among first ... last, in order.
-    template<class Visit> void forEachAlarm(int first, int last, Visit visit) const;
+    bool isAlarm(int index) const;
+    // The first sample outside the limits among from ... last, or -1.
+    int nextAlarm(int from, int last) const;
+
+    // Marks every reading anew as inside or outside limits (an overload by its sign), in steps:
+    // startMarking() once, then continueMarking() until it returns true, each call working until
+    // the clock passes deadline. The readings keep their marks until that last call, which gives
+    // all of them, the blocks' figures and the total their new ones at once. Readings appended
+    // meanwhile are marked by whoever appends them (against the new limits) and anew at the end.
+    void startMarking(const LimitAlarm &limits);
+    bool continueMarking(Clock::time_point deadline);
+    bool isMarking() const { return m_marking != nullptr; }
 
     // Calls visit(value) for samples first ... last in order (clipped to the stored samples).
     template<class Visit> void forEachValue(int first, int last, Visit visit) const;
@@ -87,9 +102,11 @@ public:
 private:
     static constexpr quint16 kWholePoint = 0xFFFF;
     static constexpr int kTextBytes = 8; // seven characters and their count
-    // A sample's marks: overload, alarm, and its display step's exponent offset by kStepBias.
+    static constexpr int kAlarmWords = kBlockSize / 64;
+    // A sample's marks: overload, a negative one, and its display step's exponent offset by
+    // kStepBias.
     static constexpr quint8 kOverloadMark = 1;
-    static constexpr quint8 kAlarmMark = 2;
+    static constexpr quint8 kNegativeMark = 2;
     static constexpr int kStepShift = 2;
     static constexpr int kStepBias = 32;
     static constexpr int kUnknownStep = 63;
@@ -105,6 +122,7 @@ private:
         char texts[kBlockSize][kTextBytes];
         quint16 pieces[kBlockSize];
         quint8 marks[kBlockSize];
+        quint64 alarms[kAlarmWords] = {}; // bit i % 64 of word i / 64: sample i was outside
         qint64 timeBase = kNoTime;
         Range range;
         ReadingSummary summary;
@@ -117,10 +135,18 @@ private:
         Pieces pieces;
     };
 
+    // The new alarm bits of the blocks marked so far against other limits.
+    struct Marking
+    {
+        LimitAlarm limits;
+        std::vector<std::array<quint64, kAlarmWords>> alarms;
+        std::vector<int> counts;
+    };
+
     const Block &block(int index) const { return *m_blocks[size_t(index / kBlockSize)]; }
-    // The block for the next sample, with its value and marks stored and summed up, and its time
-    // stored if the block can hold it (timeFits).
-    Block &nextBlock(qint64 msecs, double value, quint8 marks, bool *timeFits);
+    // The block for the next sample, with its value, marks and alarm stored and summed up, and its
+    // time stored if the block can hold it (timeFits).
+    Block &nextBlock(qint64 msecs, double value, quint8 marks, bool alarm, bool *timeFits);
     void appendCopy(const ReadingStore &source, int index);
     bool packText(const QString &text, char *bytes) const;
     bool splitLabel(const ChartPoint &point, QString *functionName, QString *unitText);
@@ -128,8 +154,12 @@ private:
     quint16 internPieces(const Pieces &pieces);
     void renew();
     static void widen(Range &range, double value);
-    static quint8 packMarks(bool overload, bool alarm, int resolution);
-    static void addSample(ReadingSummary &summary, double value, quint8 marks);
+    static quint8 packMarks(int overload, int resolution);
+    static void addSample(ReadingSummary &summary, double value, quint8 marks, bool alarm);
+    static bool alarmBit(const Block &b, int slot) { return b.alarms[slot / 64] >> slot % 64 & 1; }
+    // The new alarm bits of the first count samples of a block, and how many are set.
+    static int markBlock(const Block &b, int count, const LimitAlarm &limits, quint64 *alarms);
+    void finishMarking();
     // Calls visit(block, offset, end, start) for each block that samples first ... last (clipped
     // to the stored samples) touch: its slots offset ... end - 1 lie in the stretch, and start is
     // the index of its slot 0.
@@ -140,6 +170,7 @@ private:
     void forStretch(int first, int last, Whole whole, Part part) const;
 
     std::vector<std::unique_ptr<Block>> m_blocks;
+    std::unique_ptr<Marking> m_marking;
     int m_count = 0;
     quint64 m_generation = 0;
     ReadingSummary m_total;
@@ -185,19 +216,6 @@ void ReadingStore::forStretch(int first, int last, Whole whole, Part part) const
         } else {
             for (int i = offset; i < end; ++i)
                 part(b, i);
-        }
-    });
-}
-
-template<class Visit> void ReadingStore::forEachAlarm(int first, int last, Visit visit) const
-{
-    forBlocks(first, last, [&visit](const Block &b, int offset, int end, int start) {
-        // Most blocks hold no alarm at all and are passed over whole.
-        if (b.summary.alarms() == 0)
-            return;
-        for (int i = offset; i < end; ++i) {
-            if (b.marks[i] & kAlarmMark)
-                visit(start + i);
         }
     });
 }

@@ -19,6 +19,9 @@ public:
     // meter's display for it (-3 for a volt reading with three decimals).
     void add(double value, bool overload, bool alarm, int resolution);
     void merge(const ReadingSummary &other);
+    // Counts more (or, negative, fewer) of the readings summed up as alarms: they were marked
+    // anew against other limits.
+    void addAlarms(qint64 count) { m_alarms += count; }
 
     qint64 numeric() const { return m_numeric; }
     qint64 overloads() const { return m_overloads; }

@@ -307,7 +307,7 @@ bool RecordingReader::Parser::takeReading()
                                   ? m_stores.secondChart
                                   : m_stores.chart;
         chart->append(msecs, value, valueText,
-                      {found->functionName, found->rangeText, found->unitText}, overload != 0,
+                      {found->functionName, found->rangeText, found->unitText}, overload,
                       readingResolution(m_reading));
     }
     ++m_result.rows;

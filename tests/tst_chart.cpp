@@ -16,6 +16,7 @@
 #include <QtTest>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -269,7 +270,8 @@ private slots:
         }
     }
 
-    // Each alarmed sample gets a red ring, the first one in the plot included.
+    // Each alarmed sample gets a red ring, the first one in the plot included; marked anew
+    // against other limits, the rings follow.
     void alarmedSamplesAreRinged()
     {
         DMMChart &chart = chartOf({5, 5.2});
@@ -286,7 +288,12 @@ private slots:
         point->setAlarm(true);
         chart.addPoint(point);
         chart.repaint();
-        QVERIFY(ringPixels() > 0);
+        const int oneRing = ringPixels();
+        QVERIFY(oneRing > 0);
+        LimitAlarm limits;
+        limits.setLimits(std::nullopt, 5.1); // 5.2 goes out too
+        chart.markAlarms(limits);
+        QTRY_COMPARE(ringPixels(), 2 * oneRing);
     }
 
     void dragsZoomOrResetTheZoom_data()
@@ -341,9 +348,11 @@ private slots:
             compareSample(store, i, added.at(i));
     }
 
-    // Ranges and figures of stretches across block edges, beyond both ends and reversed, over
-    // values that are not finite (overloads); a 5 V signal with millivolt noise comes first, so
-    // that a spread a thousand times below the mean must survive the merging of blocks.
+    // Ranges, figures and alarms of stretches across block edges, beyond both ends and reversed,
+    // over values that are not finite (overloads); a 5 V signal with millivolt noise comes first,
+    // so that a spread a thousand times below the mean must survive the merging of blocks. Then
+    // once more after all readings were marked anew against limits, in steps, while more were
+    // appended.
     void valueRangeAndFiguresMatchAScanOfTheValues()
     {
         QRandomGenerator random(5);
@@ -354,61 +363,38 @@ private slots:
             values.append(i < 2 * block ? 5 + random.bounded(0.06) - 0.03
                                         : random.bounded(1000.0) - 300);
         const auto overload = [&](int i) { return !std::isfinite(values.at(i)) || i % 97 == 0; };
-        const auto alarm = [](int i) { return i % 11 == 3; };
+        LimitAlarm limits;
+        limits.setLimits(-250, 5.02);
+        std::function<bool(int)> alarm = [](int i) { return i % 11 == 3; };
         const auto step = [](int i) { return i == 9000 ? -5 : -3 + i % 3; };
-        for (int i = 0; i < values.size(); ++i) {
+        const auto append = [&](int i) {
             ChartPoint point(QDateTime(), values.at(i), QString(), QVariant());
             point.setOverload(overload(i));
             point.setAlarm(alarm(i));
             point.setResolution(step(i));
             store.append(point);
-        }
-        const int n = values.size();
+        };
+        for (int i = 0; i < values.size(); ++i)
+            append(i);
         QCOMPARE(store.point(9000).resolution(), -5);
-        const QList<QPair<int, int>> stretches = {
-            {0, 0},     {0, 4}, {block - 1, block}, {block, 2 * block}, {-5, 3},
-            {n - 3, n}, {5, 4}, {17, 4 * block + 3}};
-        for (const auto &[first, last] : stretches) {
-            double min = HUGE_VAL, max = -HUGE_VAL;
-            QVector<double> numeric;
-            qint64 overloads = 0, alarms = 0;
-            int finest = ReadingSummary::kNoResolution;
-            for (int i = qMax(first, 0); i <= qMin(last, n - 1); ++i) {
-                if (std::isfinite(values.at(i))) {
-                    min = qMin(min, values.at(i));
-                    max = qMax(max, values.at(i));
-                }
-                alarms += alarm(i);
-                overloads += overload(i);
-                if (!overload(i)) {
-                    numeric.append(values.at(i));
-                    finest = qMin(finest, step(i));
-                }
-            }
-            const ReadingStore::Range range = store.valueRange(first, last);
-            QCOMPARE(range.valid, min <= max);
-            QVERIFY(!range.valid || (range.min == min && range.max == max));
+        checkStretches(store, values, overload, alarm, step);
 
-            const ReadingSummary figures = store.summary(first, last);
-            QCOMPARE(figures.numeric(), qint64(numeric.size()));
-            QCOMPARE(figures.overloads(), overloads);
-            QCOMPARE(figures.alarms(), alarms);
-            QCOMPARE(figures.resolution(), finest);
-            if (numeric.isEmpty())
-                continue;
-            double mean = 0, squares = 0;
-            for (double v : numeric)
-                mean += v / numeric.size();
-            for (double v : numeric)
-                squares += (v - mean) * (v - mean);
-            const double sd = numeric.size() < 2 ? 0 : std::sqrt(squares / (numeric.size() - 1));
-            QCOMPARE(figures.min(), *std::min_element(numeric.begin(), numeric.end()));
-            QCOMPARE(figures.max(), *std::max_element(numeric.begin(), numeric.end()));
-            QVERIFY(qAbs(figures.mean() - mean) <= 1e-12 * qMax(1.0, qAbs(mean)));
-            QVERIFY(qAbs(figures.standardDeviation() - sd) <= 1e-9 * qMax(1e-3, sd));
+        store.startMarking(limits);
+        const qint64 alarmsBefore = store.total().alarms();
+        QVERIFY(!store.continueMarking(ReadingStore::Clock::now()));
+        QCOMPARE(store.total().alarms(), alarmsBefore); // the old marks until all are done
+        alarm = [&](int i) {
+            const int side = overload(i) ? (values.at(i) < 0 ? -1 : 1) : 0;
+            return limits.check(values.at(i), side) != LimitAlarm::Side::Inside;
+        };
+        for (int i = 0; i < 2 * block; ++i) {
+            values.append(i % 5 ? 5.03 : -300);
+            append(values.size() - 1);
         }
-        QCOMPARE(store.total().mean(), store.summary(0, n).mean());
-        QCOMPARE(store.total().alarms(), store.summary(0, n).alarms());
+        while (!store.continueMarking(ReadingStore::Clock::now())) {
+        }
+        QVERIFY(store.total().alarms() != alarmsBefore);
+        checkStretches(store, values, overload, alarm, step);
     }
 
     // Figures of a recording in its unit, at the step the meter's display showed.
@@ -516,6 +502,63 @@ private slots:
     }
 
 private:
+    template<class Overload, class Step>
+    void checkStretches(const ReadingStore &store, const QVector<double> &values, Overload overload,
+                        const std::function<bool(int)> &alarm, Step step)
+    {
+        const int block = ReadingStore::kBlockSize;
+        const int n = values.size();
+        const QList<QPair<int, int>> stretches = {
+            {0, 0},     {0, 4}, {block - 1, block},  {block, 2 * block},    {-5, 3},
+            {n - 3, n}, {5, 4}, {17, 4 * block + 3}, {3 * block + 5, n - 7}};
+        for (const auto &[first, last] : stretches) {
+            double min = HUGE_VAL, max = -HUGE_VAL;
+            QVector<double> numeric;
+            qint64 overloads = 0, alarms = 0;
+            int finest = ReadingSummary::kNoResolution, firstAlarm = -1;
+            for (int i = qMax(first, 0); i <= qMin(last, n - 1); ++i) {
+                if (std::isfinite(values.at(i))) {
+                    min = qMin(min, values.at(i));
+                    max = qMax(max, values.at(i));
+                }
+                alarms += alarm(i);
+                if (alarm(i) && firstAlarm < 0)
+                    firstAlarm = i;
+                overloads += overload(i);
+                if (!overload(i)) {
+                    numeric.append(values.at(i));
+                    finest = qMin(finest, step(i));
+                }
+            }
+            const ReadingStore::Range range = store.valueRange(first, last);
+            QCOMPARE(range.valid, min <= max);
+            QVERIFY(!range.valid || (range.min == min && range.max == max));
+            QCOMPARE(store.nextAlarm(first, last), firstAlarm);
+
+            const ReadingSummary figures = store.summary(first, last);
+            QCOMPARE(figures.numeric(), qint64(numeric.size()));
+            QCOMPARE(figures.overloads(), overloads);
+            QCOMPARE(figures.alarms(), alarms);
+            QCOMPARE(figures.resolution(), finest);
+            if (numeric.isEmpty())
+                continue;
+            double mean = 0, squares = 0;
+            for (double v : numeric)
+                mean += v / numeric.size();
+            for (double v : numeric)
+                squares += (v - mean) * (v - mean);
+            const double sd = numeric.size() < 2 ? 0 : std::sqrt(squares / (numeric.size() - 1));
+            QCOMPARE(figures.min(), *std::min_element(numeric.begin(), numeric.end()));
+            QCOMPARE(figures.max(), *std::max_element(numeric.begin(), numeric.end()));
+            QVERIFY(qAbs(figures.mean() - mean) <= 1e-12 * qMax(1.0, qAbs(mean)));
+            QVERIFY(qAbs(figures.standardDeviation() - sd) <= 1e-9 * qMax(1e-3, sd));
+        }
+        QCOMPARE(store.total().mean(), store.summary(0, n).mean());
+        QCOMPARE(store.total().alarms(), store.summary(0, n).alarms());
+        for (int i = 0; i < n; i += 7)
+            QCOMPARE(store.isAlarm(i), alarm(i));
+    }
+
     // The chart keeps its last picture while the next is summed up, and a view shown before is
     // drawn again at once.
     void redrawInSlices(DMMChart &chart)

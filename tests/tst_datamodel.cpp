@@ -55,7 +55,8 @@ private slots:
 
     // The compact rows show each reading's texts in the cells, exactly; also readings weeks
     // away from the others of their storage block, before and after the first row is removed
-    // (which moves every row into a block that starts elsewhere).
+    // (which moves every row into a block that starts elsewhere), and their alarm marks, also
+    // marked anew against limits.
     void readingsComeBackUnchanged()
     {
         DataModel model(m_setup.columns);
@@ -82,6 +83,17 @@ private slots:
             for (int column = 0; column < cells.size(); ++column)
                 QCOMPARE(model.cellText(row, column), cells.at(column));
             QCOMPARE(model.readings().isAlarm(row), row % 3 == 0);
+        }
+        // Marked anew: an overload lies beyond its own side's limit, whatever its number.
+        LimitAlarm limits;
+        limits.setLimits(-1, 100);
+        QSignalSpy marked(&model, &DataModel::alarmsMarked);
+        model.markAlarms(limits);
+        QVERIFY(marked.count() == 1 || marked.wait());
+        for (int row = 0; row < expected.size(); ++row) {
+            const DmmData &reading = *expected.at(row);
+            QCOMPARE(model.readings().isAlarm(row),
+                     limits.check(reading.value(), reading.overload()) != LimitAlarm::Side::Inside);
         }
         qDeleteAll(expected);
     }
