@@ -41,6 +41,32 @@ struct Tables
 
 const QDateTime kStart(QDate(2026, 12, 6), QTime(8, 0));
 
+// What the machine allows for a file of that size: its bytes written with one call, and read
+// back with one.
+void benchFileLimits(Bench &bench, const QString &fileName, const QString &n)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray bytes = file.readAll();
+    const QString copy = fileName + QStringLiteral(".copy");
+    bool done = true;
+    const double writeMs = Bench::bestMilliseconds(3, [&] {
+        QFile out(copy);
+        done = out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered) &&
+               out.write(bytes) == bytes.size() && done;
+    });
+    QByteArray back(bytes.size(), Qt::Uninitialized);
+    const double readMs = Bench::bestMilliseconds(3, [&] {
+        QFile in(copy);
+        done = in.open(QIODevice::ReadOnly | QIODevice::Unbuffered) &&
+               in.read(back.data(), back.size()) == back.size() && done;
+    });
+    QFile::remove(copy);
+    bench.report("file_write_s_" + n, done ? writeMs / 1000 : -1, QStringLiteral("s"));
+    bench.report("file_read_s_" + n, done ? readMs / 1000 : -1, QStringLiteral("s"));
+}
+
 void benchCsvExport(Bench &bench, int rows)
 {
     const Tables tables;
@@ -59,6 +85,7 @@ void benchCsvExport(Bench &bench, int rows)
         bench.report("csv_export_s_" + n, written ? ms / 1000.0 : -1, QStringLiteral("s"));
         bench.report("csv_export_bytes_" + n, double(QFileInfo(fileName).size()),
                      QStringLiteral("bytes"));
+        benchFileLimits(bench, fileName, n);
     }
     qDeleteAll(columns);
 }

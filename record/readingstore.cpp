@@ -28,7 +28,7 @@ ReadingStore::Block &ReadingStore::nextBlock(qint64 msecs, double value, quint8 
 {
     const int slot = m_count % kBlockSize;
     if (slot == 0)
-        m_blocks.push_back(std::make_unique<Block>());
+        m_blocks.push_back(std::make_shared<Block>());
     Block &b = *m_blocks.back();
     if (b.timeBase == kNoTime && msecs != kNoTime)
         b.timeBase = msecs > kNoTime + kTimeSlack ? msecs - kTimeSlack : msecs;
@@ -122,6 +122,17 @@ void ReadingStore::remove(int first, int count)
         startMarking(marking->limits);
 }
 
+std::unique_ptr<const ReadingStore> ReadingStore::snapshot() const
+{
+    auto copy = std::make_unique<ReadingStore>();
+    copy->m_blocks = m_blocks;
+    copy->m_count = m_count;
+    copy->m_total = m_total;
+    copy->m_pieces = m_pieces;
+    copy->m_whole = m_whole;
+    return copy;
+}
+
 void ReadingStore::swap(ReadingStore &other)
 {
     std::swap(m_blocks, other.m_blocks);
@@ -182,12 +193,18 @@ QDateTime ReadingStore::time(int index) const
 
 QString ReadingStore::valueText(int index) const
 {
+    const QLatin1String packed = packedValueText(index);
+    return packed.data() ? QString(packed) : m_whole.value(index).point.valueText();
+}
+
+QLatin1String ReadingStore::packedValueText(int index) const
+{
     const Block &b = block(index);
     const int slot = index % kBlockSize;
     if (b.pieces[slot] == kWholePoint)
-        return m_whole.value(index).point.valueText();
+        return QLatin1String();
     const char *bytes = b.texts[slot];
-    return QString::fromLatin1(bytes, bytes[kTextBytes - 1]);
+    return QLatin1String(bytes, bytes[kTextBytes - 1]);
 }
 
 const ReadingStore::Pieces &ReadingStore::pieces(int index) const

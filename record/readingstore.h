@@ -64,6 +64,10 @@ public:
     void swap(ReadingStore &other);
     // Removes count samples from first on.
     void remove(int first, int count);
+    // The samples stored now, as they are: another thread may read their times, texts and values
+    // while this store goes on (appending, clearing, removing) on its own thread, since stored
+    // samples are never written again and their blocks live as long as a snapshot holds them.
+    std::unique_ptr<const ReadingStore> snapshot() const;
 
     int count() const { return m_count; }
     // Changes whenever samples already stored change (cleared, removed, swapped); appending
@@ -73,6 +77,9 @@ public:
     qint64 msecs(int index) const;
     QDateTime time(int index) const;
     QString valueText(int index) const;
+    // The value text as stored packed, in Latin-1; a null view for a sample kept whole, whose
+    // text only valueText() gives.
+    QLatin1String packedValueText(int index) const;
     const Pieces &pieces(int index) const;
     QVariant label(int index) const;
     ChartPoint point(int index) const;
@@ -169,7 +176,7 @@ private:
     template<class Whole, class Part>
     void forStretch(int first, int last, Whole whole, Part part) const;
 
-    std::vector<std::unique_ptr<Block>> m_blocks;
+    std::vector<std::shared_ptr<Block>> m_blocks;
     std::unique_ptr<Marking> m_marking;
     int m_count = 0;
     quint64 m_generation = 0;

@@ -44,16 +44,33 @@ bool hasFourDigitYear(const QDate &date)
 
 QString TimestampFormatter::text(qint64 msecsSinceEpoch)
 {
+    QString text(kTextLength, Qt::Uninitialized);
+    return putCached(text.data(), msecsSinceEpoch) ? text : fullConversion(msecsSinceEpoch);
+}
+
+void TimestampFormatter::appendTo(QByteArray &out, qint64 msecsSinceEpoch)
+{
+    QChar text[kTextLength];
+    if (!putCached(text, msecsSinceEpoch)) {
+        out += fullConversion(msecsSinceEpoch).toLatin1();
+        return;
+    }
+    const int at = out.size();
+    out.resize(at + kTextLength);
+    std::transform(text, text + kTextLength, out.data() + at,
+                   [](QChar c) { return char(c.unicode()); });
+}
+
+bool TimestampFormatter::putCached(QChar *out, qint64 msecsSinceEpoch)
+{
     if ((msecsSinceEpoch < m_dayBegin || msecsSinceEpoch >= m_dayEnd) &&
         !cacheDayOf(msecsSinceEpoch))
-        return fullConversion(msecsSinceEpoch);
-    QString text(kTextLength, Qt::Uninitialized);
-    QChar *out = text.data();
+        return false;
     std::copy(m_date, m_date + 10, out);
     out[10] = QLatin1Char(' ');
     const int second = int((msecsSinceEpoch - m_dayBegin) / 1000);
     putTime(out + 11, second / 3600, second / 60 % 60, second % 60);
-    return text;
+    return true;
 }
 
 QString TimestampFormatter::fullConversion(qint64 msecsSinceEpoch)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // Turns an instant (milliseconds since the epoch) into local "yyyy-MM-dd hh:mm:ss" text.
@@ -9,8 +10,13 @@ class TimestampFormatter
 {
 public:
     QString text(qint64 msecsSinceEpoch);
+    // Appends the same text to out as Latin-1 bytes.
+    void appendTo(QByteArray &out, qint64 msecsSinceEpoch);
 
 private:
+    // Writes the text of an instant of the cached day (the day is cached first when needed) into
+    // out; false when its day cannot be cached and it takes the full conversion.
+    bool putCached(QChar *out, qint64 msecsSinceEpoch);
     bool cacheDayOf(qint64 msecsSinceEpoch);
     static QString fullConversion(qint64 msecsSinceEpoch);
 

@@ -1,3 +1,4 @@
+#include "record/csvformat.h"
 #include "record/csvwriter.h"
 #include "record/datamodel.h"
 #include "record/journal.h"
@@ -53,6 +54,43 @@ private slots:
         QList<QStringList> records;
         QVERIFY(readCsvStrictly(QString::fromUtf8(buffer.data()), records));
         QCOMPARE(records.value(1), fields);
+    }
+
+    // The record table's rows, written the fast way, are the bytes of its cell texts joined and
+    // encoded the plain way: readings of every function, texts to be quoted, texts beyond
+    // Latin-1 and beyond seven characters, no time and times weeks apart, in encodings that
+    // keep ASCII and one that does not.
+    void recordRowsAreTheTableTexts_data()
+    {
+        QTest::addColumn<QByteArray>("codec");
+        QTest::newRow("UTF-8") << QByteArray("UTF-8");
+        QTest::newRow("Latin-1") << QByteArray("ISO-8859-1");
+        QTest::newRow("UTF-16") << QByteArray("UTF-16LE");
+    }
+
+    void recordRowsAreTheTableTexts()
+    {
+        QFETCH(QByteArray, codec);
+        QList<DmmData *> readings =
+            recordsamples::everyRowReadings(m_setup.defaultTable, m_setup.eTable, kStart);
+        const QStringList texts = {"1,5", "\"2\"", "5\u00b5", "5\u03a9", "12345.678", "a\nb"};
+        for (int i = 0; i < texts.size(); ++i) {
+            readings.at(i)->setValueText(texts.at(i));
+            readings.at(i + 7)->setFunctionName(texts.at(i));
+        }
+        readings.at(3)->setTimestamp(QDateTime());
+        readings.at(4)->setTimestamp(kStart.addDays(-40));
+        m_model.clearRecords();
+        for (DmmData *reading : readings)
+            m_model.appendRecord(reading);
+        QTextCodec::setCodecForLocale(QTextCodec::codecForName(codec));
+        QByteArray expected = encodeCsv(csvLine(csvHeaderFields(&m_model)));
+        for (int row = 0; row < m_model.rowCount(); ++row)
+            expected += encodeCsv(csvLine(csvRowFields(&m_model, row)));
+        QBuffer buffer;
+        QVERIFY(buffer.open(QIODevice::WriteOnly) && writeCsv(&m_model, buffer));
+        QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+        QCOMPARE(buffer.data(), expected);
     }
 
     // Rows as the table shows them, replacing a longer file; on a disk full in the middle the
