@@ -1,7 +1,7 @@
 // The window's output actions: the record table as a CSV file and on paper, the charts as images.
 
 #include "app/widget.h"
-#include "record/csvwriter.h"
+#include "record/csvexport.h"
 #include "record/datamodel.h"
 #include "record/dmmchart.h"
 #include "record/imagenames.h"
@@ -12,12 +12,15 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QStandardPaths>
 
 namespace {
 
 // Suggested file names carry the time the recording started, in a form every file system takes.
 const QString kSuggestedNameFormat = QStringLiteral("yyyy-MM-dd_hh-mm-ss");
+// The progress dialog appears for an export or a print that takes longer than this.
+constexpr int kProgressDelayMs = 500;
 
 // A file's name as a box shows it: whole, whatever the folder the program was started from.
 QString shownName(const QString &fileName)
@@ -64,18 +67,36 @@ void Widget::on_actionExport_triggered()
         askOutputName(tr("Export the data to a CSV file."), QStringLiteral("CSV(*.csv)"));
     if (fileName.isEmpty())
         return;
-    QString error;
-    if (!writeCsv(dataModel, fileName, &error)) {
-        reportFileFailure(QMessageBox::Information, tr("The datas is exported failed."),
-                          {shownName(fileName), error});
-        return;
-    }
-    const QMessageBox::StandardButton answer = QMessageBox::question(
-        this, QString(),
-        tr("The datas is exported successfully.\r\nDo you want to open this file?"),
-        QMessageBox::Yes | QMessageBox::No);
-    if (answer == QMessageBox::Yes)
-        openDocument(fileName);
+    // The rows are written on a thread of their own while the window goes on recording; the
+    // table as it is now is what the file gets.
+    auto *job = new CsvExport(this);
+    auto *progress =
+        new QProgressDialog(tr("Exporting to %1 …").arg(QFileInfo(fileName).fileName()),
+                            tr("Cancel"), 0, dataModel->rowCount(), this);
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setMinimumDuration(kProgressDelayMs);
+    progress->setAutoReset(false);
+    connect(job, &CsvExport::progress, progress, &QProgressDialog::setValue);
+    connect(progress, &QProgressDialog::canceled, job, &CsvExport::cancel);
+    connect(job, &CsvExport::finished, this,
+            [this, job, progress, fileName](bool written, const QString &error) {
+                delete progress;
+                job->deleteLater();
+                if (!written) {
+                    if (!error.isEmpty()) // empty: cancelled
+                        reportFileFailure(QMessageBox::Information,
+                                          tr("The datas is exported failed."),
+                                          {shownName(fileName), error});
+                    return;
+                }
+                const QMessageBox::StandardButton answer = QMessageBox::question(
+                    this, QString(),
+                    tr("The datas is exported successfully.\r\nDo you want to open this file?"),
+                    QMessageBox::Yes | QMessageBox::No);
+                if (answer == QMessageBox::Yes)
+                    openDocument(fileName);
+            });
+    job->start(*dataModel, fileName);
 }
 
 void Widget::on_actionPrint_triggered()

@@ -1,3 +1,4 @@
+#include "record/csvexport.h"
 #include "record/csvformat.h"
 #include "record/csvwriter.h"
 #include "record/datamodel.h"
@@ -114,6 +115,46 @@ private slots:
         }
         QCOMPARE(testfiles::readAll(old), QByteArray("old\n"));
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList("old.csv"));
+    }
+
+    // The export on a thread of its own writes the table as it was when it started, while rows
+    // are appended and the table is cleared; a cancel leaves the old file as it was, and a file
+    // that cannot be written says why.
+    void exportOnItsThreadWritesTheTableAsItWas_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<QString>("outcome"); // the file afterwards, or the reason
+        QTest::newRow("written") << "" << false << "the table";
+        QTest::newRow("cancelled") << "" << true << "old\n";
+        QTest::newRow("no folder") << "missing/" << false << "No such file or directory";
+    }
+
+    void exportOnItsThreadWritesTheTableAsItWas()
+    {
+        QFETCH(QString, folder);
+        QFETCH(bool, cancel);
+        QFETCH(QString, outcome);
+        fillTable(100000); // some chunks, to be cancelled between
+        QBuffer table;
+        QVERIFY(table.open(QIODevice::WriteOnly) && writeCsv(&m_model, table));
+        const QString name = m_dir->filePath(folder + "run.csv");
+        QVERIFY(folder.isEmpty() == testfiles::writeAll(name, "old\n"));
+        CsvExport job;
+        QSignalSpy finished(&job, &CsvExport::finished);
+        job.start(m_model, name);
+        if (cancel)
+            job.cancel();
+        recordsamples::generateRecording(m_setup.defaultTable, 1000, kStart,
+                                         [this](DmmData *data) { m_model.appendRecord(data); });
+        m_model.clearRecords();
+        QVERIFY(finished.wait());
+        QCOMPARE(finished.first().at(0).toBool(), outcome == "the table");
+        const QString error = finished.first().at(1).toString();
+        QVERIFY2(folder.isEmpty() ? error.isEmpty() : error.contains(outcome), qPrintable(error));
+        if (folder.isEmpty())
+            QCOMPARE(testfiles::readAll(name),
+                     outcome == "the table" ? table.data() : outcome.toLatin1());
     }
 
     // The journal: a CSV file written line by line while recording.

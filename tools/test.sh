@@ -88,9 +88,9 @@ stage_tsan() {
         return 1
     }
     local tests
-    mapfile -t tests < <(cd build-tsan && ctest -N -L '^(meter|links)$' | awk '/Test +#/ {print $3}')
+    mapfile -t tests < <(cd build-tsan && ctest -N -L '^(meter|links|threads)$' | awk '/Test +#/ {print $3}')
     build build-tsan "${tests[@]}" -- -DKLM704_SANITIZE=thread &&
-        counted_ctest build-tsan --output-on-failure -L '^(meter|links)$'
+        counted_ctest build-tsan --output-on-failure -L '^(meter|links|threads)$'
 }
 
 # One fuzz target for the set time, on a working copy of its corpus; counts as one test.
