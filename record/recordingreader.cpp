@@ -13,6 +13,8 @@
 #include <QTextCodec>
 #include <QVarLengthArray>
 
+#include <optional>
+
 namespace {
 
 constexpr QChar kQuote = QLatin1Char('"');
@@ -82,6 +84,7 @@ private:
     bool takeHeader();
     bool takeReading();
     bool readTime(const QStringRef &text, qint64 *msecs);
+    qint64 localInstant(const QDate &date, const QTime &time);
     const Match *match(const QStringRef &function, const QStringRef &range, const QStringRef &unit);
     const Match *lookUp(const QString &function, const QString &range, const QString &unit);
     bool refuse(const QString &reason)
@@ -103,6 +106,9 @@ private:
     QHash<QString, Match> m_matches;
     QString m_minuteKey;
     qint64 m_minuteMSecs = 0;
+    // The local day of the last minute worked out, and its midnight if it has no clock change.
+    QDate m_day;
+    std::optional<qint64> m_dayBegin;
     DmmData m_reading;
 };
 
@@ -119,7 +125,7 @@ bool RecordingReader::Parser::feed(QString &text, bool atEnd)
         const int scanEnd = lineEnd < 0 ? window : lineEnd;
         int end = lineEnd;
         int lineFeeds = 1;
-        Cut cut = text.midRef(from, scanEnd - from).contains(kQuote)
+        Cut cut = QStringRef(&text, from, scanEnd - from).contains(kQuote)
                       ? cutQuoted(text, from, window, &end, &lineFeeds)
                       : (lineEnd < 0 ? Cut::NeedMore : cutPlain(text, from, lineEnd));
         if (cut == Cut::Malformed)
@@ -153,10 +159,10 @@ RecordingReader::Parser::Cut RecordingReader::Parser::cutPlain(const QString &te
     int start = from;
     for (int comma = text.indexOf(kComma, start); comma >= 0 && comma < end;
          comma = text.indexOf(kComma, start)) {
-        m_fields.append(text.midRef(start, comma - start));
+        m_fields.append(QStringRef(&text, start, comma - start));
         start = comma + 1;
     }
-    m_fields.append(text.midRef(start, end - start));
+    m_fields.append(QStringRef(&text, start, end - start));
     return Cut::Record;
 }
 
@@ -336,10 +342,25 @@ bool RecordingReader::Parser::readTime(const QStringRef &text, qint64 *msecs)
         if (!date.isValid() || !time.isValid())
             return false;
         m_minuteKey = minute.toString();
-        m_minuteMSecs = QDateTime(date, time, Qt::LocalTime).toMSecsSinceEpoch();
+        m_minuteMSecs = localInstant(date, time);
     }
     *msecs = m_minuteMSecs + seconds * 1000;
     return true;
+}
+
+// A local day without a clock change is 24 hours long from its midnight, and its times follow
+// from that midnight; a day with a change takes the full conversion for each minute.
+qint64 RecordingReader::Parser::localInstant(const QDate &date, const QTime &time)
+{
+    constexpr qint64 kMsecsPerDay = 24 * 3600 * 1000;
+    if (date != m_day) {
+        m_day = date;
+        const qint64 begin = QDateTime(date, QTime(0, 0)).toMSecsSinceEpoch();
+        const qint64 end = QDateTime(date.addDays(1), QTime(0, 0)).toMSecsSinceEpoch();
+        m_dayBegin = end - begin == kMsecsPerDay ? std::optional<qint64>(begin) : std::nullopt;
+    }
+    return m_dayBegin ? *m_dayBegin + time.msecsSinceStartOfDay()
+                      : QDateTime(date, time, Qt::LocalTime).toMSecsSinceEpoch();
 }
 
 const Match *RecordingReader::Parser::match(const QStringRef &function, const QStringRef &range,

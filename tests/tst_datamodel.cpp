@@ -1,4 +1,5 @@
 #include "record/datamodel.h"
+#include "record/recordingreader.h"
 #include "record/timestampformatter.h"
 #include "recordsamples.h"
 
@@ -99,7 +100,8 @@ private slots:
     }
 
     // The formatter's cached day must follow midnight, year ends, times before 1970 and the two
-    // days on which the clock moves.
+    // days on which the clock moves; a recording's reader, which keeps its day too, reads each
+    // text back as an instant of that local time (either, in the hour the clock goes back).
     void timeTextMatchesLocalTime()
     {
         const QByteArray savedTz = qgetenv("TZ");
@@ -108,8 +110,14 @@ private slots:
         const QDateTime summer(QDate(2024, 3, 31), QTime(0, 0));
         QCOMPARE(summer.secsTo(summer.addDays(1)), 23 * 3600); // the zone moves its clock
         TimestampFormatter formatter;
-        const auto check = [&formatter](qint64 at) {
-            QCOMPARE(formatter.text(at), QDateTime::fromMSecsSinceEpoch(at).toString(kTimeFormat));
+        QByteArray recording = "No.,Date/Time,Function,Range,Value,Unit\n";
+        QStringList texts;
+        const auto check = [&](qint64 at) {
+            const QString text = formatter.text(at);
+            QCOMPARE(text, QDateTime::fromMSecsSinceEpoch(at).toString(kTimeFormat));
+            texts << text;
+            recording +=
+                QStringLiteral("%1,%2,DCV,60, 1.234 ,V\n").arg(texts.size()).arg(text).toLatin1();
         };
         // Around midnight, then every ten minutes for three days, now and then a day back.
         for (const QDate &day :
@@ -120,6 +128,17 @@ private slots:
             for (qint64 at = begin, n = 0; at < begin + 3 * 86400000LL; at += 600007, ++n)
                 check(n % 50 ? at : at - 86400000);
         }
+        RecordingReader reader({&m_setup.defaultTable}, {englishRecordColumnTitles()});
+        DataModel table(m_setup.columns);
+        ReadingStore chart, second;
+        QBuffer file(&recording);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(reader.read(file, recording.size(), {&table, &chart, &second}).outcome,
+                 RecordingReader::Outcome::Read);
+        for (int row = 0; row < texts.size(); ++row)
+            QCOMPARE(
+                QDateTime::fromMSecsSinceEpoch(table.readings().msecs(row)).toString(kTimeFormat),
+                texts.at(row));
         qputenv("TZ", savedTz);
         tzset();
     }
