@@ -4,6 +4,8 @@
 #include "record/columnspec.h"
 #include "record/readingsummary.h"
 
+#include <QMetaMethod>
+
 #include <algorithm>
 #include <memory>
 
@@ -80,12 +82,31 @@ int DataModel::appendRecord(DmmData *record, bool alarm)
 int DataModel::appendReading(const DmmData &reading, qint64 msecs, bool alarm)
 {
     const int row = m_readings.count();
-    beginInsertRows(QModelIndex(), row, row);
+    // A row appended at the end moves no row before it, so without watchers there is nothing to
+    // tell.
+    const bool announced = m_insertionWatchers > 0;
+    if (announced)
+        beginInsertRows(QModelIndex(), row, row);
     m_readings.append(msecs, reading.value(), reading.valueText(),
                       {reading.functionName(), reading.rangeText(), reading.unitText()},
                       reading.overload(), readingResolution(reading), alarm);
-    endInsertRows();
+    if (announced)
+        endInsertRows();
     return row + 1;
+}
+
+void DataModel::connectNotify(const QMetaMethod &signal)
+{
+    if (signal == QMetaMethod::fromSignal(&QAbstractItemModel::rowsAboutToBeInserted) ||
+        signal == QMetaMethod::fromSignal(&QAbstractItemModel::rowsInserted))
+        ++m_insertionWatchers;
+}
+
+void DataModel::disconnectNotify(const QMetaMethod &signal)
+{
+    if (signal == QMetaMethod::fromSignal(&QAbstractItemModel::rowsAboutToBeInserted) ||
+        signal == QMetaMethod::fromSignal(&QAbstractItemModel::rowsInserted))
+        --m_insertionWatchers;
 }
 
 void DataModel::clearRecords()

@@ -8,6 +8,8 @@
 #include <QList>
 #include <QString>
 
+#include <atomic>
+
 class ColumnSpec;
 class DmmData;
 
@@ -65,9 +67,16 @@ public:
 signals:
     void alarmsMarked();
 
+protected:
+    void connectNotify(const QMetaMethod &signal) override;
+    void disconnectNotify(const QMetaMethod &signal) override;
+
 private:
     QList<ColumnSpec *> m_columns;
     ReadingStore m_readings;
     mutable TimestampFormatter m_timeFormatter;
     SlicedTask m_marking;
+    // Connections to the signals of rows inserted: a table no one watches (an import's, being
+    // read) appends its rows without announcing each.
+    std::atomic<int> m_insertionWatchers{0};
 };

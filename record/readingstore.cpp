@@ -27,8 +27,11 @@ ReadingStore::Block &ReadingStore::nextBlock(qint64 msecs, double value, quint8 
                                              bool *timeFits)
 {
     const int slot = m_count % kBlockSize;
-    if (slot == 0)
+    if (slot == 0) {
+        if (!m_blocks.empty())
+            m_finished.merge(m_blocks.back()->summary);
         m_blocks.push_back(std::make_shared<Block>());
+    }
     Block &b = *m_blocks.back();
     if (b.timeBase == kNoTime && msecs != kNoTime)
         b.timeBase = msecs > kNoTime + kTimeSlack ? msecs - kTimeSlack : msecs;
@@ -40,7 +43,6 @@ ReadingStore::Block &ReadingStore::nextBlock(qint64 msecs, double value, quint8 
     b.marks[slot] = marks;
     b.alarms[slot / 64] |= quint64(alarm) << slot % 64;
     addSample(b.summary, value, marks, alarm);
-    addSample(m_total, value, marks, alarm);
     return b;
 }
 
@@ -127,7 +129,7 @@ std::unique_ptr<const ReadingStore> ReadingStore::snapshot() const
     auto copy = std::make_unique<ReadingStore>();
     copy->m_blocks = m_blocks;
     copy->m_count = m_count;
-    copy->m_total = m_total;
+    copy->m_finished = m_finished;
     copy->m_pieces = m_pieces;
     copy->m_whole = m_whole;
     return copy;
@@ -138,7 +140,7 @@ void ReadingStore::swap(ReadingStore &other)
     std::swap(m_blocks, other.m_blocks);
     std::swap(m_marking, other.m_marking);
     std::swap(m_count, other.m_count);
-    std::swap(m_total, other.m_total);
+    std::swap(m_finished, other.m_finished);
     std::swap(m_pieces, other.m_pieces);
     std::swap(m_pieceIndex, other.m_pieceIndex);
     std::swap(m_lastPieces, other.m_lastPieces);
@@ -154,7 +156,7 @@ void ReadingStore::clear()
     m_blocks.clear();
     m_marking.reset();
     m_count = 0;
-    m_total = ReadingSummary();
+    m_finished = ReadingSummary();
     m_pieces.clear();
     m_pieceIndex.clear();
     m_lastPieces = kWholePoint;
@@ -260,6 +262,14 @@ ReadingSummary ReadingStore::summary(int first, int last) const
     return summary;
 }
 
+ReadingSummary ReadingStore::total() const
+{
+    ReadingSummary total = m_finished;
+    if (!m_blocks.empty())
+        total.merge(m_blocks.back()->summary);
+    return total;
+}
+
 bool ReadingStore::isAlarm(int index) const
 {
     return alarmBit(block(index), index % kBlockSize);
@@ -324,7 +334,8 @@ void ReadingStore::finishMarking()
         Block &b = *m_blocks[i];
         const qint64 change = marking.counts[i] - b.summary.alarms();
         b.summary.addAlarms(change);
-        m_total.addAlarms(change);
+        if (i + 1 < m_blocks.size())
+            m_finished.addAlarms(change);
         std::copy(marking.alarms[i].begin(), marking.alarms[i].end(), b.alarms);
     }
     m_marking.reset();

@@ -89,7 +89,7 @@ public:
 
     // Figures of samples first ... last (clipped to the stored samples), and of all of them.
     ReadingSummary summary(int first, int last) const;
-    const ReadingSummary &total() const { return m_total; }
+    ReadingSummary total() const;
     bool isAlarm(int index) const;
     // The first sample outside the limits among from ... last, or -1.
     int nextAlarm(int from, int last) const;
@@ -180,7 +180,8 @@ private:
     std::unique_ptr<Marking> m_marking;
     int m_count = 0;
     quint64 m_generation = 0;
-    ReadingSummary m_total;
+    // The figures of every block but the last, which keeps its own: a sample is summed up once.
+    ReadingSummary m_finished;
     // Function, range and unit texts of the readings, by index.
     QVector<Pieces> m_pieces;
     QHash<Pieces, quint16> m_pieceIndex;
