@@ -6,14 +6,20 @@
 #include <QAbstractItemModel>
 #include <QDateTime>
 #include <QLine>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QVector>
+
+#include <memory>
 
 namespace {
 
 const QString kTimeFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss");
+// Pages rendered without a progress dialog: some 50 ms of work.
+constexpr int kQuickPages = 50;
 
 // Numbers print as whole numbers, time stamps in the table's format, anything else as text.
 QString printedText(const QVariant &value)
@@ -140,18 +146,48 @@ void TablePrinter::print()
     preview.setWindowState(Qt::WindowMaximized);
     connect(&preview, &QPrintPreviewDialog::paintRequested, this,
             &TablePrinter::slotPaintRequested);
+    m_preview = &preview;
     preview.exec();
+    m_preview = nullptr;
 }
 
 void TablePrinter::slotPaintRequested(QPrinter *printer)
 {
     const QSize page = printer->pageLayout().paintRectPixels(printer->resolution()).size();
+    // The preview draws into pictures it keeps; a printer gets the range chosen in its dialog.
+    const bool previewing = printer->paintEngine()->type() == QPaintEngine::Picture;
+    PageRange pages;
+    if (printer->fromPage() > 0)
+        pages = {printer->fromPage() - 1, printer->toPage() - 1};
+    else if (previewing)
+        pages.last = kPreviewPages - 1;
     QPainter painter(printer);
-    render(painter, page, [printer] { printer->newPage(); });
+    const int count = qMin(pages.last, geometry(painter, page).pageCount(m_model->rowCount()) - 1) -
+                      pages.first + 1;
+    // Modal to the whole program, so that the pages are not asked for again while they are made.
+    std::unique_ptr<QProgressDialog> progress;
+    if (count > kQuickPages) {
+        progress = std::make_unique<QProgressDialog>(tr("Preparing the pages …"), tr("Cancel"), 0,
+                                                     count, m_preview);
+        progress->setWindowModality(Qt::ApplicationModal);
+        progress->setMinimumDuration(0);
+    }
+    const auto goOn = [&progress](int done) {
+        if (progress)
+            progress->setValue(done); // turns the event loop
+        return !progress || !progress->wasCanceled();
+    };
+    if (render(
+            painter, page, [printer] { printer->newPage(); }, pages, goOn))
+        return;
+    // Cancelled: a print run is abandoned, a preview closed.
+    if (!previewing)
+        printer->abort();
+    else if (m_preview)
+        QMetaObject::invokeMethod(m_preview, &QDialog::reject, Qt::QueuedConnection);
 }
 
-void TablePrinter::render(QPainter &painter, const QSize &page,
-                          const std::function<void()> &newPage)
+PrintGeometry TablePrinter::geometry(QPainter &painter, const QSize &page) const
 {
     QFont font = painter.font();
     font.setFamily(QStringLiteral("SimSun"));
@@ -159,12 +195,24 @@ void TablePrinter::render(QPainter &painter, const QSize &page,
     QList<int> weights;
     for (int column = 0; column < m_model->columnCount(); ++column)
         weights.append(column < m_columns.size() ? m_columns.at(column)->weight() : 1);
-    const PrintGeometry geometry(page, painter.fontMetrics().height(), weights);
-    PagePainter pagePainter(painter, *m_model, geometry);
-    const int pages = geometry.pageCount(m_model->rowCount());
-    for (int pageIndex = 0; pageIndex < pages; ++pageIndex) {
-        if (pageIndex > 0)
+    return PrintGeometry(page, painter.fontMetrics().height(), weights);
+}
+
+bool TablePrinter::render(QPainter &painter, const QSize &page,
+                          const std::function<void()> &newPage, PageRange pages,
+                          const std::function<bool(int)> &goOn)
+{
+    const PrintGeometry layout = geometry(painter, page);
+    PagePainter pagePainter(painter, *m_model, layout);
+    const int total = layout.pageCount(m_model->rowCount());
+    const int last = qMin(pages.last, total - 1);
+    for (int pageIndex = pages.first; pageIndex <= last; ++pageIndex) {
+        if (pageIndex > pages.first) {
+            if (goOn && !goOn(pageIndex - pages.first))
+                return false;
             newPage();
-        pagePainter.paintPage(pageIndex, pages, m_title);
+        }
+        pagePainter.paintPage(pageIndex, total, m_title);
     }
+    return true;
 }

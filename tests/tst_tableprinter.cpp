@@ -54,20 +54,33 @@ private slots:
     void rowsAreSplitIntoPages_data()
     {
         QTest::addColumn<int>("rows");
-        QTest::addColumn<int>("pageLines"); // the page's height in lines
-        QTest::addColumn<QList<int>>("rowsPerPage");
-        QTest::newRow("no rows draw nothing") << 0 << 55 << QList<int>{};
-        QTest::newRow("a full page") << 49 << 55 << QList<int>{49};
-        QTest::newRow("one row more") << 50 << 55 << QList<int>{49, 1};
-        QTest::newRow("every function") << 140 << 55 << QList<int>{49, 49, 42};
-        QTest::newRow("a tiny page holds one row") << 3 << 3 << QList<int>{1, 1, 1};
+        QTest::addColumn<int>("pageLines");          // the page's height in lines
+        QTest::addColumn<QPoint>("range");           // the pages asked for, from 0
+        QTest::addColumn<int>("stopAt");             // the pages done when the rendering is stopped
+        QTest::addColumn<QList<int>>("rowsPerPage"); // of the pages rendered
+        QTest::addColumn<int>("pages");              // that the table fills
+        const QPoint all(0, INT_MAX);
+        QTest::newRow("no rows draw nothing") << 0 << 55 << all << -1 << QList<int>{} << 0;
+        QTest::newRow("a full page") << 49 << 55 << all << -1 << QList<int>{49} << 1;
+        QTest::newRow("one row more") << 50 << 55 << all << -1 << QList<int>{49, 1} << 2;
+        QTest::newRow("every function") << 140 << 55 << all << -1 << QList<int>{49, 49, 42} << 3;
+        QTest::newRow("a tiny page holds one row")
+            << 3 << 3 << all << -1 << QList<int>{1, 1, 1} << 3;
+        QTest::newRow("pages 2 and 3 of 4")
+            << 150 << 55 << QPoint(1, 2) << -1 << QList<int>{49, 49} << 4;
+        QTest::newRow("range past the end")
+            << 150 << 55 << QPoint(3, 9) << -1 << QList<int>{3} << 4;
+        QTest::newRow("stopped after two") << 150 << 55 << all << 2 << QList<int>{49, 49} << 4;
     }
 
     void rowsAreSplitIntoPages()
     {
         QFETCH(int, rows);
         QFETCH(int, pageLines);
+        QFETCH(QPoint, range);
+        QFETCH(int, stopAt);
         QFETCH(QList<int>, rowsPerPage);
+        QFETCH(int, pages);
         recordsamples::RecordSetup setup;
         DataModel model(setup.columns);
         while (model.rowCount() < rows) {
@@ -85,27 +98,31 @@ private slots:
         const int line = QFontMetrics(font, &device).height() * 3 / 2;
         const QSize page(700, pageLines * line + (pageLines > 3 ? line / 2 : 0));
         QPainter painter(&device);
-        printer.render(painter, page, [&device] { device.m_engine.pages.append(QStringList()); });
+        const bool whole = printer.render(
+            painter, page, [&device] { device.m_engine.pages.append(QStringList()); },
+            {range.x(), range.y()}, [stopAt](int done) { return done != stopAt; });
         painter.end();
-        const QList<QStringList> &pages = device.m_engine.pages;
-        QCOMPARE(pages.size(), qMax(rowsPerPage.size(), 1)); // no page turned for an empty table
+        QCOMPARE(whole, stopAt < 0);
+        const QList<QStringList> &rendered = device.m_engine.pages;
+        // No page turned for an empty table.
+        QCOMPARE(rendered.size(), qMax(rowsPerPage.size(), 1));
         for (int at = 0; at < rowsPerPage.size(); ++at) {
             // Title, print time and page number, the six column titles, the rows' cells.
-            const QStringList &texts = pages.at(at);
-            QCOMPARE(
-                texts.mid(0, 1) + texts.mid(2, 7),
-                QStringList({"Test Data", QStringLiteral("%1/%2").arg(at + 1).arg(pages.size()),
-                             "No.", "Date/Time", "Function", "Range", "Value", "Unit"}));
+            const QStringList &texts = rendered.at(at);
+            const int number = range.x() + at; // from 0
+            QCOMPARE(texts.mid(0, 1) + texts.mid(2, 7),
+                     QStringList({"Test Data", QStringLiteral("%1/%2").arg(number + 1).arg(pages),
+                                  "No.", "Date/Time", "Function", "Range", "Value", "Unit"}));
             // Blanks left out: a text may be drawn in pieces (a fallback font for the ohm sign).
             QString shown;
-            const int first = at * rowsPerPage.at(0); // every page but the last is full
+            const int first = number * qMax(1, pageLines - 6); // all pages but the last are full
             for (int row = first; row < first + rowsPerPage.at(at); ++row)
                 for (int column = 0; column < 6; ++column)
                     shown += model.cellText(row, column);
             const QRegularExpression blank("\\s");
             QCOMPARE(texts.mid(9).join(QString()).remove(blank), shown.remove(blank));
         }
-        QCOMPARE(pages.last().isEmpty(), rows == 0);
+        QCOMPARE(rendered.last().isEmpty(), rows == 0);
     }
 };
 
