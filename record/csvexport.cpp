@@ -4,28 +4,25 @@
 #include "record/csvwriter.h"
 #include "record/datamodel.h"
 
-#include <QThread>
-
 CsvExport::CsvExport(QObject *parent)
     : QObject(parent)
 {
+    connect(&m_task, &ThreadedTask::done, this, [this] { emit finished(m_written, m_error); });
 }
 
 CsvExport::~CsvExport()
 {
     cancel();
-    if (m_thread)
-        m_thread->wait();
 }
 
 void CsvExport::start(const DataModel &table, const QString &fileName)
 {
-    if (m_thread)
+    if (m_task.isRunning())
         return;
     m_cancelled = false;
     const std::shared_ptr<const ReadingStore> readings = table.readings().snapshot();
     const QStringList header = csvHeaderFields(&table);
-    m_thread.reset(QThread::create([this, readings, header, fileName] {
+    m_task.start([this, readings, header, fileName] {
         const int total = readings->count();
         QString error;
         m_written = writeFileSafely(
@@ -40,15 +37,5 @@ void CsvExport::start(const DataModel &table, const QString &fileName)
             },
             &error);
         m_error = m_cancelled ? QString() : error;
-    }));
-    connect(m_thread.get(), &QThread::finished, this, &CsvExport::threadDone);
-    m_thread->start();
-}
-
-void CsvExport::threadDone()
-{
-    // The thread has finished its work and is ending.
-    m_thread->wait();
-    m_thread.reset();
-    emit finished(m_written, m_error);
+    });
 }

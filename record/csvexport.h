@@ -1,13 +1,13 @@
 #pragma once
 
+#include "record/threadedtask.h"
+
 #include <QObject>
 #include <QString>
 
 #include <atomic>
-#include <memory>
 
 class DataModel;
-class QThread;
 
 // Exports the record table to a CSV file on a thread of its own, so that the window goes on
 // recording and painting meanwhile. It writes the readings the table holds when it starts (a
@@ -23,7 +23,7 @@ public:
 
     // Starts writing the table to the file; one export at a time.
     void start(const DataModel &table, const QString &fileName);
-    bool isRunning() const { return m_thread != nullptr; }
+    bool isRunning() const { return m_task.isRunning(); }
 
 public slots:
     void cancel() { m_cancelled = true; }
@@ -36,11 +36,9 @@ signals:
     void finished(bool written, const QString &error);
 
 private:
-    void threadDone();
-
-    std::unique_ptr<QThread> m_thread;
     std::atomic<bool> m_cancelled{false};
-    // What the thread found, read once it has ended.
+    // What the thread found, read once it is done.
     bool m_written = false;
     QString m_error;
+    ThreadedTask m_task; // last: it ends before what it writes to
 };

@@ -4,6 +4,7 @@
 #include "record/datamodel.h"
 #include "record/journal.h"
 #include "record/readingstore.h"
+#include "record/recordingimport.h"
 #include "record/recordingreader.h"
 #include "recordsamples.h"
 #include "strictcsv.h"
@@ -155,6 +156,40 @@ private slots:
         if (folder.isEmpty())
             QCOMPARE(testfiles::readAll(name),
                      outcome == "the table" ? table.data() : outcome.toLatin1());
+    }
+
+    // The import on a thread of its own reads a recording into stores of its own, reporting its
+    // progress, while the window's table goes its own way; a cancel stops it.
+    void importOnItsThreadReadsIntoItsOwnStores_data()
+    {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("read") << false;
+        QTest::newRow("cancelled") << true;
+    }
+
+    void importOnItsThreadReadsIntoItsOwnStores()
+    {
+        QFETCH(bool, cancel);
+        fillTable(100000);
+        const QString name = m_dir->filePath("run.csv");
+        QVERIFY(writeCsv(&m_model, name));
+        RecordingImport import({&m_setup.defaultTable}, {englishRecordColumnTitles()},
+                               m_setup.columns);
+        QSignalSpy progress(&import, &RecordingImport::progress);
+        QSignalSpy finished(&import, &RecordingImport::finished);
+        import.start(name);
+        if (cancel)
+            import.cancel();
+        m_model.clearRecords();
+        QVERIFY(finished.wait());
+        QCOMPARE(import.result().outcome,
+                 cancel ? RecordingReader::Outcome::Cancelled : RecordingReader::Outcome::Read);
+        if (cancel)
+            return;
+        QCOMPARE(progress.last().at(0).toLongLong(), QFileInfo(name).size());
+        QBuffer readBack;
+        QVERIFY(readBack.open(QIODevice::WriteOnly) && writeCsv(&import.table(), readBack));
+        QCOMPARE(readBack.data(), testfiles::readAll(name));
     }
 
     // The journal: a CSV file written line by line while recording.
