@@ -7,8 +7,11 @@
 #include "meter/dmmdata.h"
 #include "meter/functionentry.h"
 #include "meter/mydmm.h"
+#include "record/columnspec.h"
 #include "record/datamodel.h"
 #include "record/dmmchart.h"
+#include "record/limitalarm.h"
+#include "record/recordingimport.h"
 #include "tests/recordsamples.h"
 
 #include <QAction>
@@ -26,6 +29,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <chrono>
+#include <ctime>
 #include <functional>
 #include <memory>
 
@@ -48,6 +52,14 @@ double millisecondsSince(Clock::time_point start)
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
+// Processor time the calling thread has run, in milliseconds.
+double threadMilliseconds()
+{
+    timespec used{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &used);
+    return double(used.tv_sec) * 1e3 + double(used.tv_nsec) / 1e6;
+}
+
 // The longest time the GUI thread goes without coming back to its event loop. A 0 ms timer
 // fires on every turn of the loop once the events before it are handled (the loop runs timers
 // when nothing else waits), so the gap between two of its firings is what the thread spent on
@@ -63,16 +75,22 @@ public:
         QObject::connect(&m_timer, &QTimer::timeout, [this] { tick(); });
     }
 
-    // Runs action from the event loop and turns the loop until the action has returned and the
-    // loop has stood idle for a while; returns the longest stall, -1 when the action never
-    // finished.
-    double measure(const std::function<void()> &action)
+    // Runs action from the event loop and turns the loop until the action has returned, ended
+    // says that what it started (on a thread, say) has ended, and the loop has stood idle for a
+    // while; returns the longest stall, -1 when the action never ended.
+    double measure(
+        const std::function<void()> &action,
+        const std::function<bool()> &ended = [] { return true; })
     {
         m_longest = 0;
+        m_longestRun = 0;
+        m_lastRun = threadMilliseconds();
         m_done = false;
+        m_ended = ended;
         m_last = Clock::now();
         m_lastBusy = m_last;
         m_start = m_last;
+        m_endedAt = Clock::time_point();
         QEventLoop loop;
         m_loop = &loop;
         m_timer.start();
@@ -83,8 +101,15 @@ public:
         loop.exec();
         m_timer.stop();
         m_loop = nullptr;
-        return m_done ? m_longest : -1;
+        return m_endedAt != Clock::time_point() ? m_longest : -1;
     }
+
+    // The most processor time the thread spent between two turns of the loop in the last
+    // measured action: the stall without the time other processes took the processor away.
+    double longestRunMs() const { return m_longestRun; }
+
+    // When the last measured action was seen to have ended.
+    Clock::time_point endedAt() const { return m_endedAt; }
 
     // Milliseconds from the start of the last measured action until the loop was last busy:
     // how long its effect took to show in full.
@@ -100,10 +125,16 @@ private:
         const double gap = std::chrono::duration<double, std::milli>(now - m_last).count();
         m_last = now;
         m_longest = qMax(m_longest, gap);
+        const double run = threadMilliseconds();
+        m_longestRun = qMax(m_longestRun, run - m_lastRun);
+        m_lastRun = run;
         if (gap > kBusyGapMs)
             m_lastBusy = now;
+        if (m_done && m_endedAt == Clock::time_point() && m_ended())
+            m_endedAt = now;
         const double idle = std::chrono::duration<double, std::milli>(now - m_lastBusy).count();
-        if (m_loop && ((m_done && idle > kIdleMs) || millisecondsSince(m_start) > kGiveUpMs))
+        const bool settled = m_endedAt != Clock::time_point() && idle > kIdleMs;
+        if (m_loop && (settled || millisecondsSince(m_start) > kGiveUpMs))
             m_loop->quit();
     }
 
@@ -113,18 +144,24 @@ private:
     Clock::time_point m_last;
     Clock::time_point m_lastBusy;
     double m_longest = 0;
+    double m_lastRun = 0;
+    double m_longestRun = 0;
     bool m_done = false;
+    std::function<bool()> m_ended;
+    Clock::time_point m_endedAt;
 };
 
-// Answers the window's dialogs in the user's place while it lives: message boxes with answer,
-// a print preview by closing it once it has shown its pages, and, when cancelAfterMs is set, a
-// progress dialog with Cancel that long after it appeared.
+// Answers the window's dialogs in the user's place while it lives: message boxes with answer, a
+// print preview by closing it once it has its pages, and, when cancelAfterMs is set, the Cancel
+// of the progress dialog that long after the answerer was made (whether the dialog has appeared
+// yet or not: a cancel at any moment must work).
 class Answerer
 {
 public:
     explicit Answerer(QMessageBox::StandardButton answer, double cancelAfterMs = -1)
         : m_answer(answer)
         , m_cancelAfterMs(cancelAfterMs)
+        , m_start(Clock::now())
     {
         QObject::connect(&m_timer, &QTimer::timeout, [this] { look(); });
         m_timer.start(kAnswerPollMs);
@@ -133,54 +170,49 @@ public:
     // When Cancel was pressed; a default time point when it was not.
     Clock::time_point cancelledAt() const { return m_cancelledAt; }
     bool cancelled() const { return m_cancelled; }
+    int boxesAnswered() const { return m_boxes; }
+    // The progress dialog of an action under way, shown or not yet shown; null when none is.
+    static QProgressDialog *progress()
+    {
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            if (auto *dialog = qobject_cast<QProgressDialog *>(widget))
+                return dialog;
+            if (auto *dialog = widget->findChild<QProgressDialog *>())
+                return dialog;
+        }
+        return nullptr;
+    }
 
 private:
     void look()
     {
         QWidget *modal = QApplication::activeModalWidget();
+        QProgressDialog *dialog = progress();
         if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            ++m_boxes;
             if (QAbstractButton *button = box->button(m_answer))
                 button->click();
             else
                 box->done(m_answer);
-        } else if (auto *progress = findProgress()) {
-            if (m_cancelAfterMs < 0 || m_cancelled)
-                return;
-            if (!m_progressSeen) {
-                m_progressSeen = true;
-                m_progressAt = Clock::now();
-            }
-            if (millisecondsSince(m_progressAt) >= m_cancelAfterMs) {
-                m_cancelled = true;
-                m_cancelledAt = Clock::now();
-                progress->cancel();
-            }
-        } else if (auto *preview = qobject_cast<QPrintPreviewDialog *>(modal)) {
+        } else if (dialog && m_cancelAfterMs >= 0 && !m_cancelled &&
+                   millisecondsSince(m_start) >= m_cancelAfterMs) {
+            // Its Cancel button, as the user presses it.
+            m_cancelled = true;
+            m_cancelledAt = Clock::now();
+            if (auto *button = dialog->findChild<QPushButton *>())
+                button->click();
+        } else if (auto *preview = qobject_cast<QPrintPreviewDialog *>(modal); preview && !dialog) {
             preview->reject();
         }
-    }
-
-    static QProgressDialog *findProgress()
-    {
-        for (QWidget *widget : QApplication::topLevelWidgets()) {
-            for (auto *progress : widget->findChildren<QProgressDialog *>()) {
-                if (progress->isVisible())
-                    return progress;
-            }
-            if (auto *progress = qobject_cast<QProgressDialog *>(widget);
-                progress && progress->isVisible())
-                return progress;
-        }
-        return nullptr;
     }
 
     QTimer m_timer;
     QMessageBox::StandardButton m_answer;
     double m_cancelAfterMs;
-    bool m_progressSeen = false;
-    Clock::time_point m_progressAt;
+    Clock::time_point m_start;
     bool m_cancelled = false;
     Clock::time_point m_cancelledAt;
+    int m_boxes = 0;
 };
 
 // A main window of the default layout, its settings in a folder of its own, with limits inside
@@ -289,6 +321,9 @@ public:
         , m_n(Bench::countName(readings))
     {
     }
+    ~FramesRun() { qDeleteAll(m_columns); }
+    FramesRun(const FramesRun &) = delete;
+    FramesRun &operator=(const FramesRun &) = delete;
 
     void run()
     {
@@ -309,9 +344,13 @@ private:
     }
 
     // The stall of an action, and how long after its start the window was busy with it.
-    void measure(const QString &action, const std::function<void()> &work)
+    void measure(
+        const QString &action, const std::function<void()> &work,
+        const std::function<bool()> &ended = [] { return true; })
     {
-        report(action, m_meter.measure(work));
+        report(action, m_meter.measure(work, ended));
+        m_bench.report(QStringLiteral("max_stall_cpu_ms_%1_%2").arg(action, m_n),
+                       m_meter.longestRunMs(), QStringLiteral("ms"));
         m_bench.report(QStringLiteral("busy_ms_%1_%2").arg(action, m_n), m_meter.busyMs(),
                        QStringLiteral("ms"));
     }
@@ -335,6 +374,17 @@ private:
         });
         measure(QStringLiteral("axis_widening"),
                 [&] { m_rig.deliver(chart.scale().yMax / chart.scale().multiplier + 1, 2, 0x31); });
+        // New limits, as the options bring them: the table's readings are marked anew, and the
+        // chart drawing them rings them anew.
+        DataModel &model = m_rig.model();
+        const QMetaObject::Connection rings =
+            QObject::connect(&model, &DataModel::alarmsMarked, &chart, &DMMChart::readingsMarked);
+        measure(QStringLiteral("limits_change"), [&] {
+            LimitAlarm limits;
+            limits.setLimits(4.8, 5.2);
+            model.markAlarms(limits);
+        });
+        QObject::disconnect(rings);
         measure(QStringLiteral("zoom"), [&] {
             const QPoint from(plot.left() + plot.width() / 4, plot.top() + 1);
             const QPoint to(plot.left() + plot.width() * 3 / 4, plot.bottom() - 1);
@@ -366,23 +416,28 @@ private:
     {
         exportTable(QStringLiteral("export"), -1);
         printTable(QStringLiteral("print"), -1);
-        exportTable(QStringLiteral("export_cancelled"), m_random.bounded(50, 500));
+        exportTable(QStringLiteral("export_cancelled"), m_random.bounded(20, 200));
         printTable(QStringLiteral("print_cancelled"), m_random.bounded(50, 500));
     }
 
+    // Ended once the box that says how it went was answered, or after a cancel, once the
+    // progress dialog is gone.
     void exportTable(const QString &action, double cancelAfterMs)
     {
         const QString fileName = m_rig.filePath(QStringLiteral("%1-%2.csv").arg(action, m_n));
         m_rig.setFileName(fileName);
         Answerer answerer(QMessageBox::No, cancelAfterMs);
         QAction *exportAction = m_rig.action("actionExport");
-        Clock::time_point done;
-        measure(action, [&] {
-            exportAction->trigger();
-            done = Clock::now();
-        });
+        measure(
+            action, [exportAction] { exportAction->trigger(); },
+            [&answerer] {
+                return !Answerer::progress() && !QApplication::activeModalWidget() &&
+                       (answerer.boxesAnswered() > 0 || answerer.cancelled());
+            });
         if (cancelAfterMs >= 0)
-            reportCancel(action, answerer, done, !QFile::exists(fileName));
+            // Clean: no file, or a cancel too late for the file, which the box then announced.
+            reportCancel(action, answerer,
+                         !QFile::exists(fileName) || answerer.boxesAnswered() > 0);
         else
             m_exported = {fileName, m_rig.model().rowCount()};
     }
@@ -391,27 +446,20 @@ private:
     {
         Answerer answerer(QMessageBox::Ok, cancelAfterMs);
         QAction *print = m_rig.action("actionPrint");
-        Clock::time_point done;
-        measure(action, [&] {
-            print->trigger();
-            done = Clock::now();
-        });
+        measure(action, [print] { print->trigger(); });
         if (cancelAfterMs >= 0)
-            reportCancel(action, answerer, done, true);
+            reportCancel(action, answerer, true);
     }
 
     // How long a Cancel took to end the action, and whether it left things as they were (1) or
     // not (0); -1 for both when the action offered no Cancel.
-    void reportCancel(const QString &action, const Answerer &answerer, Clock::time_point done,
-                      bool clean)
+    void reportCancel(const QString &action, const Answerer &answerer, bool clean)
     {
         const bool cancelled = answerer.cancelled();
-        m_bench.report(
-            QStringLiteral("cancel_ms_%1_%2").arg(action, m_n),
-            cancelled
-                ? std::chrono::duration<double, std::milli>(done - answerer.cancelledAt()).count()
-                : -1,
-            QStringLiteral("ms"));
+        const auto took =
+            std::chrono::duration<double, std::milli>(m_meter.endedAt() - answerer.cancelledAt());
+        m_bench.report(QStringLiteral("cancel_ms_%1_%2").arg(action, m_n),
+                       cancelled ? took.count() : -1, QStringLiteral("ms"));
         m_bench.report(QStringLiteral("cancel_clean_%1_%2").arg(action, m_n),
                        cancelled ? double(clean) : -1, QString());
     }
@@ -421,33 +469,60 @@ private:
         Answerer answerer(QMessageBox::Yes);
         QAction *remove = m_rig.action("actionDelete");
         measure(QStringLiteral("delete"), [remove] { remove->trigger(); });
-        m_rig.fill(m_readings);
-        settle();
-        // Alternating current volts: the table starts again with that reading.
-        measure(QStringLiteral("function_change"), [this] { m_rig.deliver(1.0, 1, 0x31); });
     }
 
-    // The exported file read back, into a table holding one reading, then once more cancelled.
+    // The exported file read back into the table; then, after a change of function has cleared
+    // it, once more cancelled, which must leave the one reading of the new function as it is.
     void importActions()
     {
-        m_rig.setFileName(m_exported.first);
-        {
-            Answerer answerer(QMessageBox::Yes);
-            QAction *import = m_rig.action("actionImport");
-            measure(QStringLiteral("import"), [import] { import->trigger(); });
-        }
-        const int rows = m_rig.model().rowCount();
-        if (rows != m_exported.second)
-            qWarning("The import brought %d rows instead of %d", rows, m_exported.second);
-        Answerer answerer(QMessageBox::Yes, m_random.bounded(50, 500));
-        QAction *import = m_rig.action("actionImport");
-        Clock::time_point done;
-        measure(QStringLiteral("import_cancelled"), [&] {
-            import->trigger();
-            done = Clock::now();
+        importRecording(QStringLiteral("import"), -1);
+        if (m_rig.model().rowCount() != m_exported.second)
+            qWarning("The import brought %d rows instead of %d", m_rig.model().rowCount(),
+                     m_exported.second);
+        // Alternating current volts: the table starts again with that reading.
+        measure(QStringLiteral("function_change"), [this] { m_rig.deliver(1.0, 1, 0x31); });
+        const auto answerer =
+            importRecording(QStringLiteral("import_cancelled"), m_random.bounded(50, 500));
+        reportCancel(QStringLiteral("import_cancelled"), *answerer, m_rig.model().rowCount() == 1);
+    }
+
+    // As the window imports: the file read on a thread of its own behind a progress dialog, and
+    // once all is read, the table's rows and the chart taken over at once.
+    std::unique_ptr<Answerer> importRecording(const QString &action, double cancelAfterMs)
+    {
+        MyDmm *dmm = m_rig.window().driver();
+        RecordingImport import({&dmm->activeTable(), &dmm->defaultTable(), &dmm->eTable()},
+                               {englishRecordColumnTitles()}, m_columns);
+        auto *progress = new QProgressDialog(QStringLiteral("Opening"), QStringLiteral("Cancel"), 0,
+                                             1000, &m_rig.window());
+        progress->setWindowModality(Qt::WindowModal);
+        progress->setMinimumDuration(500);
+        QObject::connect(&import, &RecordingImport::progress, progress,
+                         [progress](qint64 done, qint64 total) {
+                             progress->setValue(int(done * 1000 / qMax<qint64>(total, 1)));
+                         });
+        QObject::connect(progress, &QProgressDialog::canceled, &import, &RecordingImport::cancel);
+        bool ended = false;
+        QObject::connect(&import, &RecordingImport::finished, [&] {
+            delete progress;
+            if (import.result().outcome == RecordingReader::Outcome::Read)
+                takeOver(import);
+            ended = true;
         });
-        reportCancel(QStringLiteral("import_cancelled"), answerer, done,
-                     m_rig.model().rowCount() == rows);
+        auto answerer = std::make_unique<Answerer>(QMessageBox::Yes, cancelAfterMs);
+        measure(
+            action, [&] { import.start(m_exported.first); }, [&ended] { return ended; });
+        return answerer;
+    }
+
+    void takeOver(RecordingImport &import)
+    {
+        DataModel &model = m_rig.model();
+        model.takeRecords(import.table());
+        m_rig.chart().replacePoints(import.chart());
+        m_rig.chart().showReadings(&model.readings());
+        m_rig.table().scrollToBottom();
+        m_rig.window().refreshStatistics();
     }
 
     Bench &m_bench;
@@ -458,6 +533,7 @@ private:
     QRandomGenerator m_random{31};
     // The file of the export that was not cancelled, and its rows.
     QPair<QString, int> m_exported;
+    const QList<ColumnSpec *> m_columns = createRecordColumns();
 };
 
 } // namespace
