@@ -139,6 +139,17 @@
     </message>
 </context>
 <context>
+    <name>TablePrinter</name>
+    <message>
+        <source>Preparing the pages …</source>
+        <translation>正在准备页面 …</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+</context>
+<context>
     <name>Widget</name>
     <message>
         <source>Toolbar</source>
@@ -568,6 +579,10 @@ Line %2: %3.</source>
     <message>
         <source>Copy the figures</source>
         <translation>复制统计数据</translation>
+    </message>
+    <message>
+        <source>Exporting to %1 …</source>
+        <translation>正在导出到 %1 …</translation>
     </message>
 </context>
 </TS>
