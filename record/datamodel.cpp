@@ -81,15 +81,22 @@ int DataModel::appendRecord(DmmData *record, bool alarm)
 
 int DataModel::appendReading(const DmmData &reading, qint64 msecs, bool alarm)
 {
+    return appendReading(msecs, reading.value(), reading.valueText(),
+                         {reading.functionName(), reading.rangeText(), reading.unitText()},
+                         reading.overload(), readingResolution(reading), alarm);
+}
+
+int DataModel::appendReading(qint64 msecs, double value, const QString &valueText,
+                             const ReadingStore::Pieces &pieces, int overload, int resolution,
+                             bool alarm)
+{
     const int row = m_readings.count();
     // A row appended at the end moves no row before it, so without watchers there is nothing to
     // tell.
     const bool announced = m_insertionWatchers > 0;
     if (announced)
         beginInsertRows(QModelIndex(), row, row);
-    m_readings.append(msecs, reading.value(), reading.valueText(),
-                      {reading.functionName(), reading.rangeText(), reading.unitText()},
-                      reading.overload(), readingResolution(reading), alarm);
+    m_readings.append(msecs, value, valueText, pieces, overload, resolution, alarm);
     if (announced)
         endInsertRows();
     return row + 1;

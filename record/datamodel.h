@@ -50,6 +50,12 @@ public:
     // Appends a copy of the reading, at the instant msecs (kNoTime: none) in place of its time
     // stamp, which spares a time zone conversion per row; returns the row count.
     int appendReading(const DmmData &reading, qint64 msecs, bool alarm = false);
+    // The same for a reading given by its parts: the texts it shares with the readings of its
+    // function and range, the sign of an overload (0: none) and its display step (as
+    // readingResolution() gives it).
+    int appendReading(qint64 msecs, double value, const QString &valueText,
+                      const ReadingStore::Pieces &pieces, int overload, int resolution,
+                      bool alarm = false);
     // Takes over every row of source, which is left empty; views see the table reset.
     void takeRecords(DataModel &source);
     // Removes every row (no signal when the table is already empty).
