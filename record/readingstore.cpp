@@ -13,8 +13,12 @@ ReadingStore::~ReadingStore() = default;
 
 bool ReadingStore::Pieces::operator==(const Pieces &other) const
 {
-    return functionName == other.functionName && rangeText == other.rangeText &&
-           unitText == other.unitText;
+    // One reading after another mostly brings copies of the same texts.
+    const auto same = [](const QString &a, const QString &b) {
+        return a.constData() == b.constData() ? a.size() == b.size() : a == b;
+    };
+    return same(functionName, other.functionName) && same(rangeText, other.rangeText) &&
+           same(unitText, other.unitText);
 }
 
 uint qHash(const ReadingStore::Pieces &pieces, uint seed)

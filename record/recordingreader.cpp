@@ -31,9 +31,9 @@ constexpr int kDisplayChars = 16;
 struct Match
 {
     const FunctionEntry *entry = nullptr;
-    QString functionName;
-    QString rangeText;
-    QString unitText;
+    // The function, range and unit texts, kept together as every reading of the match shares
+    // them.
+    ReadingStore::Pieces pieces;
     QString couplingText;
     QString functionKey;
 };
@@ -296,15 +296,16 @@ bool RecordingReader::Parser::takeReading()
     if (m_match != found) {
         m_match = found;
         m_reading.setEntry(found->entry);
-        m_reading.setFunctionName(found->functionName);
-        m_reading.setRangeText(found->rangeText);
-        m_reading.setUnitText(found->unitText);
+        m_reading.setFunctionName(found->pieces.functionName);
+        m_reading.setRangeText(found->pieces.rangeText);
+        m_reading.setUnitText(found->pieces.unitText);
         m_reading.setCouplingText(found->couplingText);
     }
     m_reading.setValueText(valueText);
     m_reading.setValue(value);
     m_reading.setOverload(overload);
-    m_stores.table->appendReading(m_reading, msecs);
+    const int resolution = readingResolution(m_reading);
+    m_stores.table->appendReading(msecs, value, valueText, found->pieces, overload, resolution);
 
     // A one-display recording's chart draws the table's readings; the two charts of AC+DC
     // keep their halves of them.
@@ -312,9 +313,7 @@ bool RecordingReader::Parser::takeReading()
         ReadingStore *chart = RecordingAdmission::belongsOnSecondChart(m_reading)
                                   ? m_stores.secondChart
                                   : m_stores.chart;
-        chart->append(msecs, value, valueText,
-                      {found->functionName, found->rangeText, found->unitText}, overload,
-                      readingResolution(m_reading));
+        chart->append(msecs, value, valueText, found->pieces, overload, resolution);
     }
     ++m_result.rows;
     return true;
@@ -367,8 +366,8 @@ const Match *RecordingReader::Parser::match(const QStringRef &function, const QS
                                             const QStringRef &unit)
 {
     // A recording repeats the same three texts on nearly every line.
-    if (m_match && function == m_match->functionName && range == m_match->rangeText &&
-        unit == m_match->unitText)
+    if (m_match && function == m_match->pieces.functionName && range == m_match->pieces.rangeText &&
+        unit == m_match->pieces.unitText)
         return m_match;
     return lookUp(function.toString(), range.toString(), unit.toString());
 }
@@ -386,9 +385,7 @@ const Match *RecordingReader::Parser::lookUp(const QString &function, const QStr
                 continue;
             Match found;
             found.entry = entry;
-            found.functionName = function;
-            found.rangeText = range;
-            found.unitText = unit;
+            found.pieces = {function, range, unit};
             found.functionKey = function;
             if (entry->functionCode() == functions::kAcPlusDc) {
                 for (const QString &coupling : {QStringLiteral("AC"), QStringLiteral("DC")}) {
