@@ -1,9 +1,9 @@
 #include "bench/framesbench.h"
 
-#include "app/resourcebundle.h"
 #include "app/widget.h"
 #include "bench/bench.h"
 #include "bench/driftingvoltage.h"
+#include "bench/windowbench.h"
 #include "meter/dmmdata.h"
 #include "meter/functionentry.h"
 #include "meter/mydmm.h"
@@ -221,17 +221,8 @@ class FramesWindow
 {
 public:
     FramesWindow()
+        : m_window(makeBenchWindow(m_dir.path()))
     {
-        const QString settings = m_dir.filePath(QStringLiteral("options.xml"));
-        qputenv("KLM704_SETTINGS_FILE", settings.toUtf8());
-        QFile file(settings);
-        if (file.open(QIODevice::WriteOnly))
-            file.write("<options><LowLimit>4.7</LowLimit><HighLimit>5.3</HighLimit></options>");
-        file.close();
-        registerResources();
-        m_window = std::make_unique<Widget>();
-        m_window->driver()->setInfinite(true);
-        m_window->driver()->setSkipRepeat(false);
         m_window->setSaveNameAsker([this](QWidget *, const QString &, const QString &,
                                           const QString &) { return m_fileName; });
         m_window->setOpenNameAsker([this](QWidget *, const QString &, const QString &,

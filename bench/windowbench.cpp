@@ -12,6 +12,7 @@
 #include "tests/recordsamples.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
@@ -50,19 +51,8 @@ class BenchWindow
 {
 public:
     explicit BenchWindow(const QString &journalDirectory = QString())
+        : m_window(makeBenchWindow(m_settingsDir.path()))
     {
-        const QString settings = m_settingsDir.filePath(QStringLiteral("options.xml"));
-        qputenv("KLM704_SETTINGS_FILE", settings.toUtf8());
-        // Alarm limits inside the drift's swing, so that the step checks and marks readings.
-        QFile file(settings);
-        if (file.open(QIODevice::WriteOnly))
-            file.write("<options><LowLimit>4.7</LowLimit><HighLimit>5.3</HighLimit></options>");
-        file.close();
-        registerResources();
-        m_window.reset(new Widget);
-        MyDmm *driver = m_window->driver();
-        driver->setInfinite(true);
-        driver->setSkipRepeat(false);
         if (!journalDirectory.isEmpty())
             m_window->useJournal(journalDirectory);
         m_window->resize(kWindowSize);
@@ -249,6 +239,21 @@ void benchWithJournal(Bench &bench)
 }
 
 } // namespace
+
+std::unique_ptr<Widget> makeBenchWindow(const QString &folder)
+{
+    const QString settings = QDir(folder).filePath(QStringLiteral("options.xml"));
+    qputenv("KLM704_SETTINGS_FILE", settings.toUtf8());
+    QFile file(settings);
+    if (file.open(QIODevice::WriteOnly))
+        file.write("<options><LowLimit>4.7</LowLimit><HighLimit>5.3</HighLimit></options>");
+    file.close();
+    registerResources();
+    auto window = std::make_unique<Widget>();
+    window->driver()->setInfinite(true);
+    window->driver()->setSkipRepeat(false);
+    return window;
+}
 
 void benchRecordStepWithMqtt(Bench &bench, const QString &url)
 {
