@@ -16,9 +16,6 @@ const QString kAxisTimeFormat = QStringLiteral("yy-MM-dd\nhh:mm:ss");
 const QString kValueLabelProbe = QStringLiteral("000.0k ");
 constexpr int kTickLength = 5;
 constexpr int kLabelGap = 7;
-// The longest a slice of a full redraw sums up the curve before the event loop gets a turn: half
-// a frame, so that the paint and the input of the frame fit beside it.
-constexpr std::chrono::milliseconds kRedrawSlice(8);
 
 QPen dottedPen()
 {
@@ -31,7 +28,7 @@ DMMChart::DMMChart(QWidget *parent)
     : QFrame(parent)
     , m_markerTimer(new QTimer(this))
     , m_sliceTimer(new QTimer(this))
-    , m_redrawSlice(kRedrawSlice)
+    , m_redrawSlice(SlicedTask::kSlice)
 {
     setMouseTracking(true);
     // Filled with the window's colour below its layers, it repaints alone rather than with the
@@ -351,8 +348,7 @@ DMMChart::View DMMChart::nextView() const
         const ReadingStore::Range range = line->store().valueRange(view.first, view.last);
         return qMakePair(range.min, range.max);
     };
-    double min = rangeOf(m_lines.first()).first;
-    double max = rangeOf(m_lines.first()).second;
+    auto [min, max] = rangeOf(m_lines.first());
     for (const ChartLine *line : m_lines) {
         const auto range = rangeOf(line);
         min = qMin(min, range.first);

@@ -1,10 +1,5 @@
 #include "record/slicedtask.h"
 
-namespace {
-// Half a frame, so that the paint and the input of the frame fit beside a slice.
-constexpr std::chrono::milliseconds kSlice(8);
-} // namespace
-
 SlicedTask::SlicedTask(QObject *parent)
     : QObject(parent)
     , m_slice(kSlice)

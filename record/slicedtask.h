@@ -12,6 +12,9 @@ class SlicedTask : public QObject
     Q_OBJECT
 public:
     using Clock = std::chrono::steady_clock;
+    // How long a slice works: half a frame, so that the paint and the input of the frame fit
+    // beside it.
+    static constexpr std::chrono::milliseconds kSlice{8};
     // Works until the clock passes deadline; true once all the work is done.
     using Step = std::function<bool(Clock::time_point deadline)>;
 
