@@ -223,7 +223,12 @@ void CliLogger::stop(int exitCode)
     if (m_publisher) {
         if (m_publisher->dropped() > 0)
             report(QStringLiteral("MQTT: %1 readings dropped").arg(m_publisher->dropped()));
-        m_publisher->finish(kMqttFinishMs); // finished() follows from there
+        const qint64 pending = m_publisher->pending();
+        if (pending > 0)
+            report(QStringLiteral("MQTT: waiting up to %1 s for the broker to take %2 readings")
+                       .arg(m_options.mqttWaitMs / 1000.0)
+                       .arg(pending));
+        m_publisher->finish(m_options.mqttWaitMs); // finished() follows from there
         return;
     }
     emit finished(m_exitCode);
@@ -273,9 +278,12 @@ void CliLogger::publish(const DmmData &data)
     }
 }
 
+// Success is a reading in every destination; a failure's own status stands.
 void CliLogger::onPublisherFinished(qint64 undelivered)
 {
     if (undelivered > 0)
         report(QStringLiteral("MQTT: %1 readings not delivered").arg(undelivered));
+    if (m_exitCode == 0 && (undelivered > 0 || m_publisher->dropped() > 0))
+        m_exitCode = kUndelivered;
     emit finished(m_exitCode);
 }

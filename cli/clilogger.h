@@ -27,8 +27,8 @@ class CliLogger : public QObject
     Q_OBJECT
 public:
     static constexpr int kReconnectIntervalMs = 2000;
-    // How long the end of a run waits for the broker to take the readings still queued.
-    static constexpr int kMqttFinishMs = 15000;
+    // The exit status of a run whose readings did not all reach the broker.
+    static constexpr int kUndelivered = 3;
 
     // Readings go to output (written one whole line per write); messages to log.
     CliLogger(const CliOptions &options, QIODevice *output, QIODevice *log,

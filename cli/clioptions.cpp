@@ -33,10 +33,13 @@ const char kDescription[] =
     "The MQTT password comes from the environment variable KLM704_MQTT_PASSWORD or from "
     "--mqtt-password-file, never from the command line.\n"
     "Exit status: 0 success, 1 the link could not be opened or was lost (with --reconnect: "
-    "never opened) or the broker refused the login, 2 usage error.";
+    "never opened) or the broker refused the login, 2 usage error, 3 readings not delivered to "
+    "the MQTT broker (not taken by the end of --mqtt-wait, or dropped from a full queue).";
 
 // A timer counts milliseconds in an int; longer runs are timed in steps, but a year is enough.
 constexpr double kMaxSeconds = 366.0 * 24 * 3600;
+// The end of a run waits for the broker at most an hour.
+constexpr double kMaxMqttWaitSeconds = 3600;
 
 QStringList keyNames()
 {
@@ -82,7 +85,18 @@ struct MqttOptions
         "and counted (default 100000). Example: --mqtt-queue 1000",
         "N"};
 
-    QList<QCommandLineOption> all() const { return {name, url, ca, user, passwordFile, queue}; }
+    const QCommandLineOption wait{
+        "mqtt-wait",
+        "At the end of the run, waits at most SECONDS (fractions allowed) for the broker to "
+        "take the readings still queued, and says so (default 15); readings it has not taken "
+        "by then are reported and the exit status is 3. Ctrl+C or SIGTERM cut the wait to "
+        "1 s. Example: --mqtt-wait 60",
+        "SECONDS"};
+
+    QList<QCommandLineOption> all() const
+    {
+        return {name, url, ca, user, passwordFile, queue, wait};
+    }
     bool read(const QCommandLineParser &parser, CliOptions *options, QString *error) const;
 };
 
@@ -112,7 +126,7 @@ bool MqttOptions::read(const QCommandLineParser &parser, CliOptions *options, QS
     settings.name = options->name;
     options->mqtt = parser.isSet(url);
     if (!options->mqtt) {
-        for (const QCommandLineOption &option : {ca, user, passwordFile, queue}) {
+        for (const QCommandLineOption &option : {ca, user, passwordFile, queue, wait}) {
             if (parser.isSet(option)) {
                 *error = QStringLiteral("--%1 needs --mqtt").arg(option.names().first());
                 return false;
@@ -145,6 +159,14 @@ bool MqttOptions::read(const QCommandLineParser &parser, CliOptions *options, QS
             *error = QStringLiteral("--mqtt-queue needs a whole number of at least 1");
             return false;
         }
+    }
+    if (parser.isSet(wait)) {
+        const double seconds = parser.value(wait).toDouble(&ok);
+        if (!ok || !(seconds >= 0) || !(seconds <= kMaxMqttWaitSeconds)) {
+            *error = QStringLiteral("--mqtt-wait needs a number of seconds from 0 to 3600");
+            return false;
+        }
+        options->mqttWaitMs = int(seconds * 1000 + 0.5);
     }
     return true;
 }

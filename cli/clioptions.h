@@ -34,6 +34,7 @@ struct CliOptions
     QString name;                          // the meter's name in jsonl, influx and MQTT
     bool mqtt = false;                     // publish to the broker of mqttSettings
     MqttSettings mqttSettings;
+    int mqttWaitMs = 15000; // how long the end of a run waits for the broker to take the rest
 
     // What a command line asks for: a run with these options, a text to print (--help,
     // --version), or nothing but the complaint about a usage error.
