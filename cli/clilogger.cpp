@@ -8,6 +8,8 @@
 #include "mqtt/mqttpublisher.h"
 
 #include <QIODevice>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <limits>
 
 namespace {
@@ -17,6 +19,16 @@ constexpr int kFailure = 1;
 QString now()
 {
     return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+}
+
+// An event line with why it happened; formats without events stay without.
+QByteArray withReason(const QByteArray &event, const QString &reason)
+{
+    if (event.isEmpty())
+        return event;
+    QJsonObject object = QJsonDocument::fromJson(event).object();
+    object.insert(QStringLiteral("reason"), reason);
+    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
 
 } // namespace
@@ -81,7 +93,7 @@ void CliLogger::start()
 void CliLogger::armTimeLimit()
 {
     if (m_deadline.hasExpired()) {
-        stop(0);
+        stop(0, QStringLiteral("time"));
         return;
     }
     const qint64 remaining = m_deadline.remainingTime();
@@ -97,7 +109,7 @@ void CliLogger::tryOpen()
         if (m_options.reconnect)
             m_reconnectTimer.start();
         else
-            stop(kFailure);
+            stop(kFailure, QStringLiteral("link lost"));
         return;
     }
     m_lastFailure.clear();
@@ -132,7 +144,18 @@ void CliLogger::onOpened()
     if (!m_everOpened)
         write(m_formatter->header());
     m_everOpened = true;
+    m_linkOpen = true;
     write(m_formatter->event(QStringLiteral("connected"), QDateTime::currentDateTime()));
+}
+
+// The stream says when and why the link ended, once for each time it was open.
+void CliLogger::endLink(const QString &reason)
+{
+    if (!m_linkOpen)
+        return;
+    m_linkOpen = false;
+    write(withReason(
+        m_formatter->event(QStringLiteral("disconnected"), QDateTime::currentDateTime()), reason));
 }
 
 void CliLogger::onClosed()
@@ -142,13 +165,13 @@ void CliLogger::onClosed()
     report(QStringLiteral("%1 link to %2 lost%3")
                .arg(now(), m_options.device,
                     m_options.reconnect ? QStringLiteral("; trying again every 2 s") : QString()));
-    write(m_formatter->event(QStringLiteral("disconnected"), QDateTime::currentDateTime()));
+    endLink(QStringLiteral("link lost"));
     // The driver keeps its command thread until it is closed; close it before trying again.
     m_dmm->close();
     if (m_options.reconnect)
         m_reconnectTimer.start();
     else
-        stop(kFailure);
+        stop(kFailure, QStringLiteral("link lost"));
 }
 
 void CliLogger::onReading(const DmmData *data)
@@ -180,7 +203,7 @@ void CliLogger::handleReading(const DmmData &data)
         publish(data);
     m_stats.add(data);
     if (m_options.samples > 0 && m_written >= m_options.samples)
-        stop(0);
+        stop(0, QStringLiteral("samples"));
 }
 
 void CliLogger::write(const QByteArray &bytes)
@@ -189,7 +212,7 @@ void CliLogger::write(const QByteArray &bytes)
         return;
     if (m_output->write(bytes) != bytes.size()) {
         report(QStringLiteral("Cannot write the output: %1").arg(m_output->errorString()));
-        stop(kFailure);
+        stop(kFailure, QStringLiteral("error"));
     }
 }
 
@@ -198,9 +221,12 @@ void CliLogger::report(const QString &message)
     m_log->write((message + '\n').toLocal8Bit());
 }
 
-void CliLogger::stop(int exitCode)
+void CliLogger::stop(int exitCode, const QString &reason)
 {
     if (m_stopping)
+        return;
+    endLink(reason);
+    if (m_stopping) // the event could not be written, which has ended the run
         return;
     m_stopping = true;
     m_timeLimit.stop();
@@ -255,14 +281,14 @@ void CliLogger::startPublisher()
             });
     connect(m_publisher.get(), &MqttPublisher::refused, this, [this](const QString &reason) {
         report(QStringLiteral("The MQTT broker refused the login: %1").arg(reason));
-        stop(kFailure);
+        stop(kFailure, QStringLiteral("mqtt refused"));
     });
     connect(m_publisher.get(), &MqttPublisher::finished, this, &CliLogger::onPublisherFinished);
     QString error;
     if (!m_publisher->start(&error)) {
         report(error);
         m_publisher.reset();
-        stop(kFailure);
+        stop(kFailure, QStringLiteral("error"));
     }
 }
 

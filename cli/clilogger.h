@@ -37,9 +37,9 @@ public:
 
     // Starts the run; finished() follows, possibly from within this call.
     void start();
-    // Ends the run in order (link closed, output complete) with the given status; a run that
-    // never had its link open ends with the failure status all the same.
-    void stop(int exitCode);
+    // Ends the run in order (link closed, output complete, the last event saying why) with the
+    // given status; a run that never had its link open ends with the failure status all the same.
+    void stop(int exitCode, const QString &reason);
 
 signals:
     void finished(int exitCode);
@@ -50,6 +50,7 @@ private:
     void pressKeysOnce();
     void onOpened();
     void onClosed();
+    void endLink(const QString &reason);
     void onReading(const DmmData *data);
     void handleReading(const DmmData &data);
     void write(const QByteArray &bytes);
@@ -76,6 +77,7 @@ private:
     qint64 m_written = 0;
     RecordingAdmission m_admission;
     bool m_everOpened = false;
+    bool m_linkOpen = false; // a connected event has no disconnected one yet
     bool m_received = false; // a reading has arrived, recorded or skipped as a repeat
     bool m_keysPressed = false;
     bool m_stopping = false;
