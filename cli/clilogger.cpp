@@ -10,6 +10,8 @@
 #include <QIODevice>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
+#include <csignal>
 #include <limits>
 
 namespace {
@@ -41,6 +43,7 @@ CliLogger::CliLogger(const CliOptions &options, QIODevice *output, QIODevice *lo
     , m_formatter(ReadingFormatter::create(options))
     , m_selector(std::make_unique<DeviceSelector>())
     , m_stats(options.limits)
+    , m_mqttWaitMs(options.mqttWaitMs)
 {
     if (!options.journalDir.isEmpty())
         m_journal = std::make_unique<CliJournal>(options.journalDir, options.journalQuota);
@@ -252,12 +255,23 @@ void CliLogger::stop(int exitCode, const QString &reason)
         const qint64 pending = m_publisher->pending();
         if (pending > 0)
             report(QStringLiteral("MQTT: waiting up to %1 s for the broker to take %2 readings")
-                       .arg(m_options.mqttWaitMs / 1000.0)
+                       .arg(m_mqttWaitMs / 1000.0)
                        .arg(pending));
-        m_publisher->finish(m_options.mqttWaitMs); // finished() follows from there
+        m_publisher->finish(m_mqttWaitMs); // finished() follows from there
         return;
     }
     emit finished(m_exitCode);
+}
+
+void CliLogger::interrupt(int signalNumber)
+{
+    report(QStringLiteral("%1 stopped by %2")
+               .arg(now(),
+                    signalNumber == SIGINT ? QStringLiteral("SIGINT") : QStringLiteral("SIGTERM")));
+    m_mqttWaitMs = std::min(m_mqttWaitMs, kInterruptWaitMs);
+    if (m_stopping && m_publisher)
+        m_publisher->finish(m_mqttWaitMs);
+    stop(0, QStringLiteral("signal"));
 }
 
 void CliLogger::startPublisher()

@@ -29,6 +29,8 @@ public:
     static constexpr int kReconnectIntervalMs = 2000;
     // The exit status of a run whose readings did not all reach the broker.
     static constexpr int kUndelivered = 3;
+    // What a run ended by a signal gives the broker at most, so that it ends within 2 s.
+    static constexpr int kInterruptWaitMs = 1000;
 
     // Readings go to output (written one whole line per write); messages to log.
     CliLogger(const CliOptions &options, QIODevice *output, QIODevice *log,
@@ -40,6 +42,9 @@ public:
     // Ends the run in order (link closed, output complete, the last event saying why) with the
     // given status; a run that never had its link open ends with the failure status all the same.
     void stop(int exitCode, const QString &reason);
+    // Ends the run for a signal (SIGINT, SIGTERM) within a bound, in whatever it is doing: also
+    // a wait for the broker that has begun is cut short.
+    void interrupt(int signalNumber);
 
 signals:
     void finished(int exitCode);
@@ -82,5 +87,6 @@ private:
     bool m_keysPressed = false;
     bool m_stopping = false;
     bool m_dropReported = false;
+    int m_mqttWaitMs; // what the end of the run gives the broker
     int m_exitCode = 0;
 };
