@@ -8,6 +8,7 @@
 #include "ui_widget.h"
 
 #include <memory>
+#include <utility>
 
 void Widget::setMqttBroker(const QString &url, const QString &name)
 {
@@ -18,10 +19,12 @@ void Widget::setMqttBroker(const QString &url, const QString &name)
         startPublishing();
 }
 
+// The broker gets what is queued and the offline status in the background, so that neither a
+// change of broker nor closing the window waits for it.
 void Widget::stopPublishing()
 {
-    delete publisher;
-    publisher = nullptr;
+    MqttPublisher::retire(std::unique_ptr<MqttPublisher>(std::exchange(publisher, nullptr)),
+                          MqttPublisher::kClosingWaitMs);
 }
 
 void Widget::startPublishing()
@@ -48,12 +51,14 @@ void Widget::startPublishing()
     connect(publisher, &MqttPublisher::connected, this, [this, broker] {
         ui->statusBar->showMessage(tr("Publishing to %1 as %2").arg(broker, publishedName));
     });
-    const auto trying = [this, broker](const QString &reason) {
+    connect(publisher, &MqttPublisher::unreachable, this, [this, broker](const QString &reason) {
         ui->statusBar->showMessage(
             tr("MQTT broker %1 not reachable: %2; trying again").arg(broker, reason));
-    };
-    connect(publisher, &MqttPublisher::unreachable, this, trying);
-    connect(publisher, &MqttPublisher::connectionLost, this, trying);
+    });
+    connect(publisher, &MqttPublisher::connectionLost, this, [this, broker](const QString &reason) {
+        ui->statusBar->showMessage(
+            tr("MQTT connection to %1 lost: %2; trying again").arg(broker, reason));
+    });
     connect(publisher, &MqttPublisher::refused, this, [this](const QString &reason) {
         ui->statusBar->showMessage(tr("The MQTT broker refused the login: %1").arg(reason));
     });

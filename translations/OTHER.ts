@@ -25,6 +25,56 @@
     </message>
 </context>
 <context>
+    <name>MqttClient</name>
+    <message>
+        <source>Cannot create the MQTT client</source>
+        <translation>无法创建 MQTT 客户端</translation>
+    </message>
+    <message>
+        <source>Cannot set up the MQTT client: %1</source>
+        <translation>无法设置 MQTT 客户端：%1</translation>
+    </message>
+    <message>
+        <source>no answer from the broker within %1 s</source>
+        <translation>代理服务器在 %1 秒内没有应答</translation>
+    </message>
+    <message>
+        <source>the broker closed the connection</source>
+        <translation>代理服务器关闭了连接</translation>
+    </message>
+    <message>
+        <source>TLS error: %1</source>
+        <translation>TLS 错误：%1</translation>
+    </message>
+</context>
+<context>
+    <name>MqttTls</name>
+    <message>
+        <source>Cannot set up TLS</source>
+        <translation>无法设置 TLS</translation>
+    </message>
+    <message>
+        <source>Cannot read the system&apos;s certificate authorities</source>
+        <translation>无法读取系统的证书颁发机构</translation>
+    </message>
+    <message>
+        <source>Cannot read the certificate authority %1: %2</source>
+        <translation>无法读取证书颁发机构 %1：%2</translation>
+    </message>
+    <message>
+        <source>the broker&apos;s certificate is for %1, not %2</source>
+        <translation>代理服务器的证书属于 %1，而不是 %2</translation>
+    </message>
+    <message>
+        <source>certificate verify failed: %1</source>
+        <translation>证书验证失败：%1</translation>
+    </message>
+    <message>
+        <source>%1 (the certificate authority &quot;%2&quot; is not trusted here)</source>
+        <translation>%1（此处不信任证书颁发机构“%2”）</translation>
+    </message>
+</context>
+<context>
     <name>OptionDialog</name>
     <message>
         <source>Infinite</source>
@@ -568,6 +618,10 @@ Line %2: %3.</source>
     <message>
         <source>Copy the figures</source>
         <translation>复制统计数据</translation>
+    </message>
+    <message>
+        <source>MQTT connection to %1 lost: %2; trying again</source>
+        <translation>与 MQTT 代理服务器 %1 的连接已断开：%2；正在重试</translation>
     </message>
 </context>
 </TS>
