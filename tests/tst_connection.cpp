@@ -134,14 +134,16 @@ private slots:
         MyDmm *dmm = m_rig->dmm();
         if (steps.contains("silent"))
             dmm->setSilenceTimeout(100);
+        QElapsedTimer sinceDrop;
         for (const QString &step : steps.split(' ')) {
             if (step == "drop")
-                m_rig->latestLink->dropBySelf();
+                m_rig->latestLink->dropBySelf(), sinceDrop.start();
             else if (step == "silent")
                 QTRY_VERIFY(dmm->isMeterSilent());
-            else if (step == "reopened")
+            else if (step == "reopened") { // after the interval itself, not within some bound
                 QTRY_VERIFY_WITH_TIMEOUT(dmm->isOpen(), 3 * Widget::kReconnectIntervalMs);
-            else if (step == "reply") // and no silence again while the status is read
+                QVERIFY(qAbs(sinceDrop.elapsed() - Widget::kReconnectIntervalMs) < 300);
+            } else if (step == "reply") // and no silence again while the status is read
                 dmm->setSilenceTimeout(5000),
                     m_rig->latestLink->inject(replyFrame(2, 0x31, " 1.234 "));
             else if (step == "reconnect")
