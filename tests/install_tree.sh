@@ -6,7 +6,7 @@
 set -euo pipefail
 build=$(realpath "$1")
 source "$(dirname "$0")/xvfb.sh"
-require_tools Xvfb xwininfo desktop-file-validate
+require_tools Xvfb xwininfo desktop-file-validate systemd-analyze
 start_xvfb
 prefix=$workdir/dest$(cmake -L -N "$build" | sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p')
 DESTDIR=$workdir/dest cmake --install "$build" >/dev/null
@@ -15,11 +15,21 @@ fail() { echo "FAIL: $*"; exit 1; }
 for file in bin/klm704 bin/klm704-cli bin/vx310a-sim share/klm704/translations/OTHER.qm \
     "share/doc/klm704/Software User Manual.pdf" share/applications/klm704.desktop \
     share/icons/hicolor/{16x16,22x22,24x24,32x32,48x48,64x64,128x128,256x256}/apps/klm704.png \
-    share/man/man1/klm704.1.gz share/man/man1/klm704-cli.1.gz lib/udev/rules.d/70-klm704.rules; do
+    share/man/man1/klm704.1.gz share/man/man1/klm704-cli.1.gz lib/udev/rules.d/70-klm704.rules \
+    lib/systemd/system/klm704-logger@.service share/doc/klm704/examples/klm704-logger.conf; do
     [ -s "$prefix/$file" ] || fail "$file is not installed"
 done
 desktop-file-validate "$prefix/share/applications/klm704.desktop" || fail "desktop entry"
 grep -qx 'Name\[zh_CN\]=.*' "$prefix/share/applications/klm704.desktop" || fail "no Chinese name"
+
+# The logger's service unit as systemd reads it, with the program where this tree has it; any
+# complaint, even one systemd only warns about, fails.
+unit=$workdir/units/klm704-logger@.service
+mkdir -p "$workdir/units"
+sed "s|^ExecStart=${prefix#"$workdir/dest"}/|ExecStart=$prefix/|" \
+    "$prefix/lib/systemd/system/klm704-logger@.service" >"$unit"
+verified=$(MANPATH=$prefix/share/man systemd-analyze verify "$unit" 2>&1) && [ -z "$verified" ] ||
+    fail "systemd-analyze verify klm704-logger@.service: $verified"
 
 export XDG_CONFIG_HOME=$workdir/config QT_LOGGING_RULES="klm704.files=true"
 unset KLM704_SETTINGS_FILE
@@ -40,4 +50,5 @@ for found in "\"OTHER.qm\" found at \"$prefix/share/klm704/translations/OTHER.qm
 done
 grep -q "<Geometry>" "$settings" || fail "the settings were not written to $settings"
 [ ! -e "$prefix/bin/options.xml" ] || fail "settings written beside the installed program"
-echo "PASS: installed tree complete; the installed program found its files and wrote $settings"
+echo "PASS: installed tree complete, the logger unit without a complaint of systemd-analyze" \
+    "verify; the installed program found its files and wrote $settings"

@@ -7,7 +7,7 @@ packages=(
     libhidapi-dev libmosquitto-dev libssl-dev libfontconfig-dev mosquitto mosquitto-clients openssl
     xvfb xauth x11-utils imagemagick fonts-wqy-microhei fonts-dejavu-core
     # installing: the toolkit's Chinese texts, the Debian package and its checkers
-    qttranslations5-l10n dpkg-dev lintian desktop-file-utils
+    qttranslations5-l10n dpkg-dev lintian desktop-file-utils systemd
 )
 missing=()
 for p in "${packages[@]}"; do
