@@ -85,7 +85,9 @@ MqttPublisher::~MqttPublisher()
     m_client->setListener({});
     if (!m_client->isFinishing())
         m_client->finish(Clock::now() + std::chrono::milliseconds(kClosingWaitMs));
-    if (m_client->waitUntilDone(Clock::now()))
+    // A thread that has reported its end is done a moment later.
+    const auto done = Clock::now() + std::chrono::milliseconds(m_finished ? kGraceMs : 0);
+    if (m_client->waitUntilDone(done))
         m_thread.join();
     else
         retiredThreads().add(m_client, std::move(m_thread));
