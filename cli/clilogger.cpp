@@ -253,7 +253,7 @@ void CliLogger::stop(int exitCode, const QString &reason)
         if (m_publisher->dropped() > 0)
             report(QStringLiteral("MQTT: %1 readings dropped").arg(m_publisher->dropped()));
         const qint64 pending = m_publisher->pending();
-        if (pending > 0)
+        if (pending > 0 && m_mqttWaitMs > 0)
             report(QStringLiteral("MQTT: waiting up to %1 s for the broker to take %2 readings")
                        .arg(m_mqttWaitMs / 1000.0)
                        .arg(pending));
@@ -295,6 +295,7 @@ void CliLogger::startPublisher()
             });
     connect(m_publisher.get(), &MqttPublisher::refused, this, [this](const QString &reason) {
         report(QStringLiteral("The MQTT broker refused the login: %1").arg(reason));
+        m_mqttWaitMs = 0; // there is nothing to wait for
         stop(kFailure, QStringLiteral("mqtt refused"));
     });
     connect(m_publisher.get(), &MqttPublisher::finished, this, &CliLogger::onPublisherFinished);
