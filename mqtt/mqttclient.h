@@ -21,8 +21,10 @@ class MqttTls;
 // thread shares with its owner: the readings waiting, those in flight, and the orderly end. The
 // owner and the thread hold it by shared pointers, so that a thread that outlives its owner (an
 // end left to run in the background, a name lookup that does not return) still finds everything
-// it uses. The client library is used from the network thread only, and never blocks it: the
-// socket is non-blocking and the thread waits in poll() beside a wake-up event.
+// it uses. The client library is used from the network thread only; its socket is non-blocking
+// and the thread waits in poll() beside a wake-up event. Only the library's name lookup can hold
+// the thread (a name server that does not answer); the owner does not wait for it beyond the
+// deadline of the end.
 class MqttClient
 {
     Q_DECLARE_TR_FUNCTIONS(MqttClient)
