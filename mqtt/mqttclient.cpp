@@ -134,11 +134,13 @@ void MqttClient::run()
                   tried.reason});
             lock.lock();
         }
-        // A refused login is not tried again; the client waits for its end.
+        // A refused login is not tried again; the client waits for its end. The end's deadline
+        // ends the wait for the next try too.
         if (m_refused)
             m_changed.wait(lock, [this] { return endsNow(); });
         else
-            m_changed.wait_for(lock, milliseconds(retryMs), [this] { return endsNow(); });
+            m_changed.wait_until(lock, std::min(Clock::now() + milliseconds(retryMs), m_deadline),
+                                 [this] { return endsNow(); });
         retryMs = std::min(retryMs * 2, kLastRetryMs);
     }
     const bool told = m_finishing && !m_stop;

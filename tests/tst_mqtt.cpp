@@ -29,6 +29,13 @@ const QString kName = QStringLiteral("bench 1");
 const QString kReadings = QStringLiteral("lab/bench 1/reading");
 const QString kStatus = QStringLiteral("lab/bench 1/status");
 const QString kWaiting = QStringLiteral("MQTT: waiting up to");
+// Under the address checker each instruction costs several; the processor time is held to its
+// bound where the programs run at their own speed.
+#ifdef __SANITIZE_ADDRESS__
+constexpr bool kOwnSpeed = false;
+#else
+constexpr bool kOwnSpeed = true;
+#endif
 
 // Waits, serving events, until the condition holds; false when it has not after kWait.
 const auto waitFor = [](auto condition) { return QTest::qWaitFor(condition, kWait); };
@@ -372,7 +379,7 @@ private slots:
         const qint64 endedMs = clock.elapsed();
         broker.hang(false);
         qInfo("window closed %lld ms and ended %lld ms after SIGTERM", closedMs, endedMs);
-        QVERIFY(closedMs < 1000 && endedMs <= 2000 + kSlackMs);
+        QVERIFY(closedMs < 1000 && endedMs <= 2000 + 300 + kSlackMs); // its wait, its grace
         QVERIFY(waitFor([&] { return broker.retained(kStatus) == "offline"; }));
     }
 
@@ -458,7 +465,7 @@ private slots:
         QVERIFY(ending.endMs <= (signalled ? 2000 : waitMs + kSlackMs));
         if (!signalled && countIn(err, "readings not delivered") > 0) // waited for the broker
             QVERIFY(ending.endMs >= waitMs - 100);
-        if (!signalled && ending.watchedMs >= 1000)
+        if (kOwnSpeed && !signalled && ending.watchedMs >= 1000)
             QVERIFY(cpuShare <= 0.01);
         // The signal in the wait comes after the samples have ended the link.
         const QByteArray ended = arguments.contains("--samples") ? "samples" : "signal";
