@@ -6,7 +6,6 @@
 #include <QFileInfo>
 
 namespace {
-const QString kDefaultDevice = QStringLiteral("auto");
 
 // The toolkit's own options, which the application object takes out of the command line.
 const QStringList kToolkitOptionsWithValue = {
@@ -44,7 +43,7 @@ CommandLine::CommandLine()
                      QStringLiteral("The link to the meter: auto (the first bridge found), sim "
                                     "(the built-in virtual meter), serial:PATH, cp2110 or "
                                     "ch9329. Default: auto."),
-                     QStringLiteral("DEVICE"), kDefaultDevice)
+                     QStringLiteral("DEVICE"), QLatin1String(kDefaultDevice))
     , m_connectOption(QStringLiteral("connect"),
                       QStringLiteral("Connect to the meter as soon as the window is shown."))
     , m_reconnectOption(QStringLiteral("reconnect"),

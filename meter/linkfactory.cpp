@@ -9,7 +9,7 @@
 namespace {
 
 const QString kSerialPrefix = QStringLiteral("serial:");
-const QString kAuto = QStringLiteral("auto");
+const QString kAuto = QLatin1String(kDefaultDevice);
 const QString kSim = QStringLiteral("sim");
 const QString kCp2110 = QStringLiteral("cp2110");
 const QString kCh9329 = QStringLiteral("ch9329");

@@ -370,9 +370,9 @@ const Match *RecordingReader::Parser::lookUp(const QString &function, const QStr
             found.unitText = unit;
             found.functionKey = function;
             if (entry->functionCode() == functions::kAcPlusDc) {
-                for (const QString &coupling : {QStringLiteral("AC"), QStringLiteral("DC")}) {
-                    if (function == QStringLiteral("%1: %2").arg(entry->name(), coupling))
-                        found.couplingText = coupling;
+                for (const char *coupling : {functions::kAcCoupling, functions::kDcCoupling}) {
+                    if (function == MyDmm::dualFunctionName(*entry, QLatin1String(coupling)))
+                        found.couplingText = QLatin1String(coupling);
                 }
                 if (found.couplingText.isEmpty())
                     continue;

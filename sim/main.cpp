@@ -65,7 +65,7 @@ int main(int argc, char *argv[])
         QStringLiteral("factor"), QStringLiteral("1"));
     const QCommandLineOption baudOption({QStringLiteral("b"), QStringLiteral("baud")},
                                         QStringLiteral("Baud rate of a serial DEVICE."),
-                                        QStringLiteral("rate"), QStringLiteral("9600"));
+                                        QStringLiteral("rate"), QString::number(kMeterBaudrate));
     const QCommandLineOption linkOption(
         {QStringLiteral("l"), QStringLiteral("link")},
         QStringLiteral("Keeps a symbolic link at PATH to the line while the meter is plugged in, "

@@ -1,5 +1,7 @@
 #include "sim/simport.h"
 
+#include "meter/linksettings.h"
+
 #include <QSocketNotifier>
 #include <cerrno>
 #include <cstdlib>
@@ -82,7 +84,7 @@ bool SimPort::openPseudoTerminal()
     m_keepOpen = ::open(ptsname(m_fd), O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (m_keepOpen < 0)
         return fail(QStringLiteral("Cannot open %1").arg(m_path));
-    if (!makeRaw(m_keepOpen, 9600))
+    if (!makeRaw(m_keepOpen, kMeterBaudrate))
         return false;
     startReading();
     return true;
