@@ -1,7 +1,7 @@
 // The window's publishing of recorded readings to an MQTT broker named in the options dialog.
 
 #include "app/widget.h"
-#include "cli/jsonlformatter.h"
+#include "format/jsonlformatter.h"
 #include "meter/deviceselector.h"
 #include "meter/dmmdata.h"
 #include "mqtt/mqttpublisher.h"

@@ -103,6 +103,36 @@ bool Journal::append(const QStringList &fields)
     return isActive() && writeLine(csvLine(fields));
 }
 
+bool Journal::resume(const QString &fileName)
+{
+    stop();
+    m_errorString.clear();
+    m_file.setFileName(fileName);
+    if (m_file.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
+        m_written = wholeLinesLength();
+        if (m_written >= 0 && m_file.resize(m_written) && m_file.seek(m_written))
+            return true;
+    }
+    fail(tr("Cannot continue the journal %1: %2").arg(fileName, m_file.errorString()));
+    stop();
+    return false;
+}
+
+qint64 Journal::wholeLinesLength()
+{
+    constexpr qint64 kChunk = 4096;
+    for (qint64 end = m_file.size(); end > 0; end -= kChunk) {
+        const qint64 start = qMax<qint64>(0, end - kChunk);
+        if (!m_file.seek(start))
+            return -1;
+        const QByteArray chunk = m_file.read(end - start);
+        const int lineFeed = chunk.lastIndexOf('\n');
+        if (lineFeed >= 0)
+            return start + lineFeed + 1;
+    }
+    return 0;
+}
+
 void Journal::stop()
 {
     m_file.close();

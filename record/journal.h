@@ -34,6 +34,9 @@ public:
     // Writes one complete line and hands it to the system before returning. After a failed
     // write the journal stops (the line is not left half written) until the next start().
     bool append(const QStringList &fields);
+    // Goes on writing an existing journal (a recording restored after a crash): a line cut short
+    // at its end is taken away first. False, with failed() emitted, when it cannot be written.
+    bool resume(const QString &fileName);
     void stop();
 
     bool isActive() const { return m_file.isOpen(); }
@@ -52,6 +55,8 @@ signals:
 
 private:
     bool openNewFile(const QDateTime &startTime);
+    // The length of the file's whole lines: up to and with its last line feed.
+    qint64 wholeLinesLength();
     bool writeLine(const QString &line);
     void fail(const QString &message);
 

@@ -20,6 +20,10 @@
         <translation>无法写入记录日志 %1：%2</translation>
     </message>
     <message>
+        <source>Cannot continue the journal %1: %2</source>
+        <translation>无法继续写入记录日志 %1：%2</translation>
+    </message>
+    <message>
         <source>Removed the journal %1 (%2 bytes) to keep the journals within %3 bytes.</source>
         <translation>已删除日志 %1（%2 字节），使日志总量不超过 %3 字节。</translation>
     </message>

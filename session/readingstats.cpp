@@ -1,4 +1,4 @@
-#include "cli/readingstats.h"
+#include "session/readingstats.h"
 
 #include "meter/dmmdata.h"
 #include "record/recordingadmission.h"
