@@ -73,8 +73,10 @@ void LinkSupervisor::onOpened()
 
 void LinkSupervisor::onClosed()
 {
-    if (std::exchange(m_closing, false))
+    if (std::exchange(m_closing, false)) {
+        setState(State::Closed);
         return;
+    }
     m_lostAt = QTime::currentTime().toString(QStringLiteral("hh:mm:ss"));
     // The driver keeps polling through its command thread until it is closed.
     m_driver->close();
@@ -90,7 +92,8 @@ void LinkSupervisor::retry()
         m_retryTimer.stop();
         return;
     }
-    tryOpen();
+    if (!m_held)
+        tryOpen();
 }
 
 void LinkSupervisor::setState(State state)

@@ -40,6 +40,8 @@ public:
     // Tries to open a link that could not be opened, every interval, until it opens or close()
     // (the logger's --reconnect at the start of a run).
     void keepTrying();
+    // While held (a recording is being read from a file), no retry is made.
+    void setHeld(bool held) { m_held = held; }
     // Tests shorten the interval.
     void setReconnectInterval(int ms) { m_retryTimer.setInterval(ms); }
     int reconnectInterval() const { return m_retryTimer.interval(); }
@@ -80,6 +82,7 @@ private:
     State m_state = State::Closed;
     bool m_reconnect = false;
     bool m_closing = false;
+    bool m_held = false;
     QString m_lostAt;
     QString m_failure;
 };

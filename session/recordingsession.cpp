@@ -90,6 +90,8 @@ void RecordingSession::record(const DmmData &reading, bool alarm)
     if (m_journal) {
         if (row == 0)
             m_journal->begin(time.isValid() ? time : QDateTime::currentDateTime());
+        else if (!m_continuedJournal.isEmpty())
+            m_journal->resume(std::exchange(m_continuedJournal, QString()));
         m_journal->append(row + 1, reading);
     }
     publish(reading);
@@ -160,6 +162,7 @@ void RecordingSession::emptyRecording()
     m_rows = 0;
     m_tableFull = false;
     m_keepRestored = false;
+    m_continuedJournal.clear();
 }
 
 void RecordingSession::clear()
@@ -179,6 +182,7 @@ void RecordingSession::replaceRecording(DataModel &readings)
         m_table->takeRecords(readings);
     m_tableFull = false;
     m_keepRestored = false;
+    m_continuedJournal.clear();
     m_asking = false;
     // The recording read is closed: the next reading from the meter starts a new one.
     m_admission.forgetFunction();
@@ -191,8 +195,8 @@ void RecordingSession::restoreRecording(DataModel &readings, const QString &func
     replaceRecording(readings);
     m_admission.switchFunction(function);
     m_keepRestored = true;
-    if (m_journal)
-        m_journal->resume(journal);
+    // Its journal goes on with the first new reading.
+    m_continuedJournal = journal;
 }
 
 void RecordingSession::answerReplacement(bool replace)

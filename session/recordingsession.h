@@ -124,4 +124,6 @@ private:
     // user is being asked about it.
     bool m_keepRestored = false;
     bool m_asking = false;
+    // The journal of a restored recording, which its next reading continues.
+    QString m_continuedJournal;
 };

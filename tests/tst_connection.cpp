@@ -1,4 +1,5 @@
 #include "app/resourcebundle.h"
+#include "meter/linksupervisor.h"
 #include "meter/simlink.h"
 #include "meter/virtualmeter.h"
 #include "record/chartline.h"
@@ -6,6 +7,7 @@
 #include "record/datamodel.h"
 #include "record/dmmchart.h"
 #include "record/journal.h"
+#include "session/journalkeeper.h"
 #include "tests/modalboxes.h"
 #include "tests/replyframe.h"
 #include "tests/testfiles.h"
@@ -78,6 +80,19 @@ class TestConnection : public QObject
         QCOMPARE(m_seen.buttons, QMessageBox::Yes | QMessageBox::No);
     }
 
+    void reopenedAfterTheInterval(const QElapsedTimer &sinceDrop)
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(m_rig->dmm()->isOpen(), 10000);
+        QVERIFY2(sinceDrop.elapsed() >= 1900 && sinceDrop.elapsed() < 3000,
+                 qPrintable(QString::number(sinceDrop.elapsed())));
+    }
+    void notPolling()
+    {
+        QVERIFY(!m_rig->dmm()->commandThread());
+        QTest::qWait(50);
+        QVERIFY(!m_rig->dmm()->currentCommand());
+    }
+
 private slots:
     void initTestCase() { registerResources(); }
     void init()
@@ -100,21 +115,35 @@ private slots:
     {
         // Actions by name, readings as in admissionRules; "drop" loses the link, "silent" and
         // "reopened" wait for the meter's silence and the reconnection, "reply" is the meter's
-        // answer, "reconnect" turns the option on, "full2" limits the table to 2 rows.
+        // answer, "reconnect" and "noreconnect" turn the option on and off, "quick" shortens the
+        // reconnect interval to 50 ms and "wait" waits for several, "stopped" checks that the
+        // driver no longer polls, "full2" limits the table to 2 rows.
         QTest::addColumn<QString>("steps");
         QTest::addColumn<QString>("status");
         const auto row = [](const char *name, const char *steps, const char *status) {
             QTest::newRow(name) << steps << status;
         };
         row("opened", "Connect", " | auto: open | recording | rows: 0 | ");
-        row("lost", "Connect 1 2 drop",
+        row("lost", "Connect 1 2 drop stopped",
             " | auto: lost at hh:mm:ss | stopped: link closed | rows: 2 | elapsed 0:00:01 | "
             "dimmed");
         row("reconnected", "reconnect Connect 1 drop reopened 2",
             "Reconnected at hh:mm:ss | auto: open | recording | rows: 2 | elapsed 0:00:01");
+        row("lost again", "reconnect Connect 1 drop reopened 2 drop",
+            " | auto: lost at hh:mm:ss, trying again every 2 s | stopped: link closed | rows: 2 | "
+            "elapsed 0:00:01 | dimmed");
         row("silent", "Connect silent",
             "The meter does not answer: is it switched on, in the right mode, on this port? | "
-            "auto: meter not answering | recording | rows: 0 | ");
+            "auto: meter not answering | waiting for the meter | rows: 0 | ");
+        row("silent, then Disconnect", "Connect silent Disconnect",
+            " | auto: closed | stopped: link closed | rows: 0 |  | dimmed");
+        row("Disconnect dims as a loss does", "Connect 1 Disconnect",
+            " | auto: closed | stopped: link closed | rows: 1 | elapsed 0:00:00 | dimmed");
+        row("Disconnect stops the retries", "reconnect quick Connect 1 drop Disconnect wait",
+            " | auto: closed | stopped: link closed | rows: 1 | elapsed 0:00:00 | dimmed");
+        row("Reconnect unticked stops them", "reconnect quick Connect 1 drop noreconnect wait",
+            " | auto: lost at hh:mm:ss | stopped: link closed | rows: 1 | elapsed 0:00:00 | "
+            "dimmed");
         row("answering again", "Connect silent reply",
             " | auto: open | recording | rows: 1 | elapsed 0:00:00");
         row("table full", "full2 Connect 1 2 3 4",
@@ -134,13 +163,23 @@ private slots:
         MyDmm *dmm = m_rig->dmm();
         if (steps.contains("silent"))
             dmm->setSilenceTimeout(100);
+        LinkSupervisor *link = m_rig->window->linkSupervisor();
+        QElapsedTimer sinceDrop;
         for (const QString &step : steps.split(' ')) {
             if (step == "drop")
-                m_rig->latestLink->dropBySelf();
+                m_rig->latestLink->dropBySelf(), sinceDrop.start();
             else if (step == "silent")
                 QTRY_VERIFY(dmm->isMeterSilent());
-            else if (step == "reopened")
-                QTRY_VERIFY_WITH_TIMEOUT(dmm->isOpen(), 3 * Widget::kReconnectIntervalMs);
+            else if (step == "reopened") // after the interval: not at once, and not much later
+                reopenedAfterTheInterval(sinceDrop);
+            else if (step == "stopped") // no command thread goes on polling the dead link
+                notPolling();
+            else if (step == "quick")
+                link->setReconnectInterval(50);
+            else if (step == "wait")
+                QTest::qWait(300);
+            else if (step == "noreconnect")
+                m_rig->window->setReconnectOption(false);
             else if (step == "reply") // and no silence again while the status is read
                 dmm->setSilenceTimeout(5000),
                     m_rig->latestLink->inject(replyFrame(2, 0x31, " 1.234 "));
@@ -191,6 +230,36 @@ private slots:
         QCOMPARE(QDir(m_journals->path()).entryList({"*.csv"}).size(), 1);
         const QString journal = m_rig->window->recordingJournal()->fileName();
         QCOMPARE(testfiles::readAll(journal).count('\n'), rows + 1);
+    }
+
+    // A reconnection that falls due while a recording is being opened records nothing: the table
+    // holds the file's readings whole, and the link stays closed behind them.
+    void reconnectDuringAnImportRecordsNothing()
+    {
+        m_rig->pollQuickly();
+        m_rig->useFakeLinks({true, replyFrame(2, 0x31, " 1.234 ")});
+        m_rig->window->setReconnectOption(true);
+        m_rig->window->linkSupervisor()->setReconnectInterval(50);
+        m_rig->action("actionConnect")->trigger();
+        QTRY_VERIFY(table()->rowCount() > 0);
+        m_rig->latestLink->dropBySelf();
+        const QString file = m_journals->filePath("opened.csv");
+        QVERIFY(testfiles::writeAll(file, "No.,Date/Time,Function,Range,Value,Unit\n"
+                                          "1,2026-12-08 10:00:00,DCV,6,  5.000,V\n"));
+        // Retries fall due while the file dialog is open, and the table is to be replaced.
+        bool reopened = false;
+        m_rig->window->setOpenNameAsker(
+            [this, &file, &reopened](QWidget *, const QString &, const QString &, const QString &) {
+                QTest::qWait(300);
+                reopened = m_rig->dmm()->isOpen();
+                return file;
+            });
+        m_dismisser = dismissMessageBoxes(&m_seen, QMessageBox::Yes);
+        m_rig->action("actionImport")->trigger();
+        QTest::qWait(300);
+        QVERIFY(!reopened);
+        QCOMPARE(recorded(), QStringLiteral("1:  5.000 | 1"));
+        QCOMPARE(text("lblLink"), QStringLiteral("auto: closed"));
     }
 
     void panelShowsTheReadingAndTheNextClearsIt_data()
