@@ -257,6 +257,16 @@ private slots:
         const QByteArray dcv = "1,2024-03-05 14:07:09,DCV,6, 1.234 ,V\n";
         QTest::newRow("cut journal") << header + dcv + "2,2024-03-05 14:07:1"
                                      << "";
+        // The line end of a file from Windows is not part of the last field, quoted line or not.
+        QTest::newRow("CRLF line ends")
+            << QByteArray(header).replace('\n', "\r\n") +
+                   "1,2024-03-05 14:07:09,DCV,6,\" 1.234 \",V\r\n2,2024-03-05 14:07:1"
+            << "";
+        QTest::newRow("garbled value") << header + dcv + "9,2026-12-08 00:51:44,DCV,6,  abc,V\n"
+                                       << "Line 3: \"  abc\" is not a value the meter can show.";
+        QTest::newRow("value wider than the display")
+            << header + "1,2024-03-05 14:07:09,DCV,6, 1.2345 ,V\n"
+            << "Line 2: the value \" 1.2345 \" is longer than the meter's display of 7 characters.";
         QTest::newRow("mixed functions")
             << header + dcv + dcv + "3,2024-03-05 14:07:11,ACV,6, 1.234 ,V\n"
             << "Line 4: the function changes from DCV to ACV; a recording holds one function.";

@@ -222,6 +222,14 @@
         <source>the file ended early: it was changed or removed while it was read</source>
         <translation>文件提前结束：读取期间文件被修改或删除</translation>
     </message>
+    <message>
+        <source>the value &quot;%1&quot; is longer than the meter&apos;s display of %2 characters</source>
+        <translation>数值“%1”超出了仪表显示屏的 %2 个字符</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a value the meter can show</source>
+        <translation>“%1”不是仪表能够显示的数值</translation>
+    </message>
 </context>
 <context>
     <name>SerialLink</name>
