@@ -133,6 +133,47 @@ private slots:
         }
     }
 
+    void readerTakesTheHeaderOfEveryShippedLanguage_data()
+    {
+        QTest::addColumn<bool>("writtenInChinese");
+        QTest::newRow("Chinese recording, English interface") << true;
+        QTest::newRow("English recording, Chinese interface") << false;
+    }
+
+    // A recording exported in one language opens in the other, and asking for the headers does
+    // not change the interface's language.
+    void readerTakesTheHeaderOfEveryShippedLanguage()
+    {
+        QFETCH(bool, writtenInChinese);
+        QTranslator chinese;
+        QVERIFY(chinese.load(KLM704_CATALOGUE));
+        const auto inChinese = [&chinese](bool on) {
+            on ? QCoreApplication::installTranslator(&chinese)
+               : QCoreApplication::removeTranslator(&chinese);
+        };
+        inChinese(writtenInChinese);
+        const QList<ColumnSpec *> columns = createRecordColumns();
+        const auto deleteColumns = qScopeGuard([&columns] { qDeleteAll(columns); });
+        DataModel written(columns);
+        recordsamples::generateRecording(m_setup.defaultTable, 3, kStart,
+                                         [&written](DmmData *data) { written.appendRecord(data); });
+        const QString name = m_dir->filePath("run.csv");
+        QVERIFY(writeCsv(&written, name));
+        QCOMPARE(testfiles::readAll(name).startsWith("No.,Date/Time,"), !writtenInChinese);
+
+        inChinese(!writtenInChinese);
+        const QString shown = QCoreApplication::translate("Widget", "Value");
+        RecordingReader reader({&m_setup.defaultTable},
+                               recordHeadersInEveryLanguage({KLM704_CATALOGUE}));
+        QCOMPARE(QCoreApplication::translate("Widget", "Value"), shown);
+        inChinese(false);
+        DataModel table(m_setup.columns);
+        ReadingStore chart, second;
+        const RecordingReader::Result result = reader.read(name, {&table, &chart, &second});
+        QCOMPARE(result.reason, QString());
+        QCOMPARE(table.rowCount(), 3);
+    }
+
     // Pruned while a journal started at kStart runs: it stays though the quota has no room.
     void pruneKeepsTheNewest_data()
     {
