@@ -4,11 +4,13 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QtDebug>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -46,6 +48,16 @@ QList<JournalFile> journalFiles(const QString &directory)
         return a.stamp != b.stamp ? a.stamp > b.stamp : a.counter > b.counter;
     });
     return files;
+}
+
+// A size as a status bar gives it: "412 MB", "1.5 GB", "201 bytes".
+QString sizeText(qint64 bytes)
+{
+    double units = double(bytes);
+    while (units >= 1024)
+        units /= 1024;
+    const int decimals = units < 10 && units != std::floor(units) ? 1 : 0;
+    return QLocale().formattedDataSize(bytes, decimals, QLocale::DataSizeTraditionalFormat);
 }
 
 } // namespace
@@ -152,6 +164,9 @@ QStringList Journal::prune(qint64 quota)
     for (const JournalFile &file : qAsConst(files))
         total += file.info.size();
     QStringList removed;
+    m_prunedFiles = 0;
+    m_prunedBytes = 0;
+    m_pruneQuota = quota;
     // Oldest first, until what is left fits.
     while (total > quota && !files.isEmpty()) {
         const JournalFile oldest = files.takeLast();
@@ -159,6 +174,8 @@ QStringList Journal::prune(qint64 quota)
             !QFile::remove(oldest.info.absoluteFilePath()))
             continue;
         total -= oldest.info.size();
+        ++m_prunedFiles;
+        m_prunedBytes += oldest.info.size();
         removed.append(tr("Removed the journal %1 (%2 bytes) to keep the journals within %3 bytes.")
                            .arg(oldest.info.absoluteFilePath())
                            .arg(oldest.info.size())
@@ -166,6 +183,19 @@ QStringList Journal::prune(qint64 quota)
         qWarning().noquote() << removed.last();
     }
     return removed;
+}
+
+QString Journal::pruneSummary() const
+{
+    if (m_prunedFiles == 0)
+        return QString();
+    const QString size = sizeText(m_prunedBytes);
+    const QString quota = sizeText(m_pruneQuota);
+    return m_prunedFiles == 1
+               ? tr("Removed 1 old journal, %1, to keep the journals within %2.").arg(size, quota)
+               : tr("Removed %1 old journals, %2, to keep the journals within %3.")
+                     .arg(m_prunedFiles)
+                     .arg(size, quota);
 }
 
 // Creates the file exclusively, so that a journal of the same second is never overwritten.

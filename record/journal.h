@@ -48,6 +48,9 @@ public:
     // running journal is always kept. Each removal is named on standard error (and returned,
     // oldest first, as the sentence that names it).
     QStringList prune(qint64 quota = kDefaultQuota);
+    // The removals of the last prune in one sentence, for a status bar that has room for one
+    // ("Removed 7 old journals, 412 MB, to keep the journals within 1 GB."); empty when none.
+    QString pruneSummary() const;
 
 signals:
     // A journal could not be created or written; emitted once per failure.
@@ -64,4 +67,8 @@ private:
     QFile m_file;
     qint64 m_written = 0;
     QString m_errorString;
+    // What the last prune removed, and to stay within what.
+    int m_prunedFiles = 0;
+    qint64 m_prunedBytes = 0;
+    qint64 m_pruneQuota = 0;
 };

@@ -81,6 +81,14 @@
         <source>Removed the journal %1 (%2 bytes) to keep the journals within %3 bytes.</source>
         <translation>已删除日志 %1（%2 字节），使日志总量不超过 %3 字节。</translation>
     </message>
+    <message>
+        <source>Removed 1 old journal, %1, to keep the journals within %2.</source>
+        <translation>已删除 1 个旧日志，共 %1，使日志总量不超过 %2。</translation>
+    </message>
+    <message>
+        <source>Removed %1 old journals, %2, to keep the journals within %3.</source>
+        <translation>已删除 %1 个旧日志，共 %2，使日志总量不超过 %3。</translation>
+    </message>
 </context>
 <context>
     <name>LinkSupervisor</name>
