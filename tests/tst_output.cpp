@@ -303,10 +303,18 @@ private slots:
         QCOMPARE(shown(*m_rig), before);
     }
 
+    void killedRecordingIsOfferedAtTheNextStart_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("killed") << int(SIGKILL);
+        QTest::newRow("closed normally: nothing to offer") << int(SIGTERM);
+    }
+
     // The window program records from the virtual meter until it is killed; the next window finds
     // the note, offers the journal once, and opening it shows every reading the journal holds.
     void killedRecordingIsOfferedAtTheNextStart()
     {
+        QFETCH(int, signal);
         ScratchSettings settings;
         QVERIFY(
             settings.write("<options><Infinite>1</Infinite><SampleRate>0</SampleRate></options>"));
@@ -320,8 +328,9 @@ private slots:
             return names.size() == 1 ? folder + '/' + names.first() : QString();
         };
         QTRY_VERIFY_WITH_TIMEOUT(testfiles::readAll(journal()).count('\n') > 4, 30000);
-        ::kill(pid_t(child.processId()), SIGKILL);
+        ::kill(pid_t(child.processId()), signal);
         QVERIFY(child.waitForFinished());
+        QCOMPARE(child.exitStatus() == QProcess::NormalExit, signal == SIGTERM);
         const QList<QByteArray> lines = testfiles::readAll(journal()).split('\n').mid(1, -1);
         const int readings = lines.size() - 1; // after the last line end: nothing, or a cut line
 
@@ -329,6 +338,10 @@ private slots:
         rig.window->useJournal(folder);
         const auto dismisser = dismissMessageBoxes(&m_seen, QMessageBox::Yes);
         rig.window->offerUnclosedRecording();
+        if (signal == SIGTERM) {
+            QCOMPARE(m_seen.texts, QStringList());
+            return;
+        }
         QCOMPARE(m_seen.texts,
                  QStringList(QString("The last recording (%1 readings, until %2) was not "
                                      "closed. Open it?")
