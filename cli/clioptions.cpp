@@ -348,6 +348,10 @@ LimitAlarm ArgumentReader::limits()
             complain(QStringLiteral("--%1 needs a number such as 5.005")
                          .arg(options[i]->names().first()));
     }
+    // Equal limits are allowed: a reading on a limit is inside.
+    if (values[0] && values[1] && *values[0] > *values[1])
+        complain(QStringLiteral("--low %1 is above --high %2: every reading would raise an alarm")
+                     .arg(m_parser.value(m_low), m_parser.value(m_high)));
     LimitAlarm limits;
     limits.setLimits(values[0], values[1]);
     return limits;

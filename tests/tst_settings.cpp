@@ -1,3 +1,4 @@
+#include "app/optiondialog.h"
 #include "app/resourcebundle.h"
 #include "app/settingsfile.h"
 #include "app/shippedfiles.h"
@@ -128,6 +129,32 @@ private slots:
                                 "HighLimit", "FitValues", "JournalQuota", "MqttUrl", "MqttName"})
             written << m_settings->values().value(key);
         QTEST(written.join(' '), "written");
+    }
+
+    void limitsOutOfOrderHoldBackOk_data()
+    {
+        QTest::addColumn<QString>("low");
+        QTest::addColumn<QString>("high");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("low above high") << "6"
+                                        << "5.02" << false;
+        QTest::newRow("equal: a reading on them is inside") << "5"
+                                                            << "5" << true;
+        QTest::newRow("low alone") << "6"
+                                   << "" << true;
+    }
+
+    // Options cannot be confirmed with a low limit above the high one, and a hint says why.
+    void limitsOutOfOrderHoldBackOk()
+    {
+        QFETCH(QString, low);
+        QFETCH(QString, high);
+        QFETCH(bool, ok);
+        OptionDialog dialog(false);
+        dialog.leLowLimit->setText(low);
+        dialog.leHighLimit->setText(high);
+        QCOMPARE(dialog.findChild<QPushButton *>("btnOk")->isEnabled(), ok);
+        QCOMPARE(dialog.findChild<QLabel *>("lblLimitHint")->isVisibleTo(&dialog), !ok);
     }
 
     void failedWriteWarnsClosesAndKeepsThePreviousFile()

@@ -187,6 +187,10 @@
         <source>High limit</source>
         <translation>上限</translation>
     </message>
+    <message>
+        <source>The low limit is above the high limit: every reading would raise an alarm.</source>
+        <translation>下限高于上限：每个读数都会触发报警。</translation>
+    </message>
 </context>
 <context>
     <name>RecordingReader</name>
