@@ -124,6 +124,9 @@ private slots:
         QTest::newRow("bare name gets .csv") << "run" << QMessageBox::Yes << written;
         QTest::newRow("missing directory")
             << "missing/run.csv" << QMessageBox::Ok << "The datas is exported failed.";
+        // A folder where no file can be made, not even by root.
+        QTest::newRow("folder without rights")
+            << "/sys/run.csv" << QMessageBox::Ok << "The datas is exported failed.";
     }
 
     void exportWritesTheTableOrSaysItFailed()
@@ -132,7 +135,7 @@ private slots:
         QFETCH(QMessageBox::StandardButton, answer);
         QFETCH(QString, message);
         QTemporaryDir dir;
-        const QString file = QDir::cleanPath(dir.filePath(name));
+        const QString file = QDir::cleanPath(QDir(dir.path()).filePath(name));
         addRows(2);
         trigger("actionExport", file, answer);
         // The first dialog starts in the documents folder, named after the first reading.
@@ -142,10 +145,15 @@ private slots:
         const bool written = message.startsWith("The datas is exported successfully");
         if (written) // the buttons that let the user open the file
             QCOMPARE(m_seen.buttons, QMessageBox::Yes | QMessageBox::No);
-        else // the file and the system's reason
+        else { // the file and the system's reason, which a chart image there meets as well
             QVERIFY2(m_seen.informative.startsWith(file + "\n") &&
                          m_seen.informative.size() > file.size() + 1,
                      qPrintable(m_seen.informative));
+            const QString reason = m_seen.informative.mid(file.size());
+            const QString image = QFileInfo(file).path() + "/run.jpg";
+            trigger("actionSaveImage", image);
+            QCOMPARE(m_seen.informative, image + reason);
+        }
         // The header and the two rows; their layout is the CSV writer's.
         QCOMPARE(testfiles::readAll(dir.filePath("run.csv")).count('\n'), written ? 3 : 0);
         const bool opens = written && answer == QMessageBox::Yes;
