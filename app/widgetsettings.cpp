@@ -163,12 +163,13 @@ void Widget::saveSettings()
         {kMqttUrl, publishing->url()},
         {kMqttName, publishing->name()},
     };
-    if (writeSettingsFile(settingsFilePath(), entries))
+    QString reason;
+    if (writeSettingsFile(settingsFilePath(), entries, &reason))
         return;
     QMessageBox box(QMessageBox::Warning, QString(), tr("Can not open file."), QMessageBox::Ok,
                     this);
-    box.setInformativeText(
-        tr("The settings were not saved to %1.").arg(QDir::toNativeSeparators(settingsFilePath())));
+    box.setInformativeText(tr("The settings were not saved to %1: %2.")
+                               .arg(QDir::toNativeSeparators(settingsFilePath()), reason));
     box.exec();
 }
 

@@ -171,7 +171,8 @@ private slots:
             window.findChild<QAction *>("actionClose")->trigger();
         }
         QCOMPARE(m_seen.texts, QStringList{"Can not open file."});
-        QCOMPARE(m_seen.informative, "The settings were not saved to " + settingsFilePath() + ".");
+        QCOMPARE(m_seen.informative,
+                 "The settings were not saved to " + settingsFilePath() + ": File too large.");
         QVERIFY(!window.isVisible());
         // The old file is whole, with no half-written copy beside it.
         QCOMPARE(testfiles::readAll(path), previous);
