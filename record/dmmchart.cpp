@@ -142,6 +142,16 @@ bool DMMChart::savePixmap(const QString &fileName, QString *error)
     return false;
 }
 
+void DMMChart::resetZoom()
+{
+    if (!m_zoomed)
+        return;
+    m_zoomed = false;
+    m_valueZoom.reset();
+    requestFullRedraw();
+    emit viewChanged();
+}
+
 int DMMChart::statisticsFirst() const
 {
     return m_zoomed ? m_first : 0;
