@@ -504,10 +504,6 @@ Do you want to open this file?</source>
         <translation>将图表导出为 JPEG 文件。</translation>
     </message>
     <message>
-        <source>The settings were not saved to %1.</source>
-        <translation>设置未保存到 %1。</translation>
-    </message>
-    <message>
         <source>Resume</source>
         <translation>继续</translation>
     </message>
@@ -606,6 +602,10 @@ Line %2: %3.</source>
     <message>
         <source>Copy the figures</source>
         <translation>复制统计数据</translation>
+    </message>
+    <message>
+        <source>The settings were not saved to %1: %2.</source>
+        <translation>设置未保存到 %1：%2。</translation>
     </message>
 </context>
 <context>
