@@ -135,6 +135,8 @@ private:
     // The panel dims while no link is open; Disconnect stays available while retries run.
     void followLinkState();
     void updateLcd(const DmmData *data);
+    // Writes the panel; an empty content clears it.
+    void showPanel(const PanelContent &panel);
     // A new recording has begun with an empty table.
     void startCharts(bool dual);
     // A reading has joined the recording as row.
@@ -146,6 +148,10 @@ private:
     bool importRecording(const QString &fileName, bool continueInJournal = false);
     // The question before a reading of another function replaces a restored recording.
     void askReplacement();
+    // A journal that cannot be written is told in a box as well as in the status bar.
+    void reportJournalFailure(const QString &message);
+    // Delete, a change of function and an import end any zoom.
+    void resetZooms();
 
     Ui_Widget *ui = nullptr;
     // Hides the language choice in the options dialog.

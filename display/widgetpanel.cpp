@@ -47,7 +47,11 @@ void Widget::slotDmmDisplay(const DmmData *data)
 
 void Widget::updateLcd(const DmmData *data)
 {
-    const PanelContent panel = PanelContent::of(*data);
+    showPanel(PanelContent::of(*data));
+}
+
+void Widget::showPanel(const PanelContent &panel)
+{
     ui->lcdPrimary->setText(panel.valueText);
     ui->lcdUnit2->setText(panel.unitText);
     ui->lcdLeftFlag1->setText(panel.functionName);

@@ -1,9 +1,11 @@
 #include "display/windowstatus.h"
 
+#include "display/statusmessagelabel.h"
 #include "meter/linksupervisor.h"
 #include "meter/mydmm.h"
 #include "record/datamodel.h"
 #include "record/readingsummary.h"
+#include "session/journalkeeper.h"
 #include "session/recordingsession.h"
 
 #include <QLabel>
@@ -32,7 +34,7 @@ WindowStatus::WindowStatus(QStatusBar *bar, const LinkSupervisor *link,
                            const RecordingSession *session, const MyDmm *driver,
                            const DataModel *table, QObject *parent)
     : QObject(parent)
-    , m_bar(bar)
+    , m_message(new StatusMessageLabel())
     , m_link(link)
     , m_session(session)
     , m_driver(driver)
@@ -42,6 +44,9 @@ WindowStatus::WindowStatus(QStatusBar *bar, const LinkSupervisor *link,
     , m_rowsLabel(fieldLabel(bar, "lblRows"))
     , m_elapsedLabel(fieldLabel(bar, "lblElapsed"))
 {
+    // In place of the bar's own message, which would hide this field and cuts mid-word.
+    m_message->setObjectName(QStringLiteral("lblMessage"));
+    bar->addWidget(m_message, 1);
     m_refresh.setSingleShot(true);
     m_refresh.setInterval(kRefreshMs);
     connect(&m_refresh, &QTimer::timeout, this, &WindowStatus::showRecording);
@@ -62,20 +67,20 @@ WindowStatus::WindowStatus(QStatusBar *bar, const LinkSupervisor *link,
 void WindowStatus::showMessage(const QString &text)
 {
     m_stateMessage.clear();
-    m_bar->showMessage(text);
+    m_message->showMessage(text);
 }
 
 void WindowStatus::showStateMessage(const QString &text)
 {
-    m_bar->showMessage(text);
+    m_message->showMessage(text);
     m_stateMessage = text;
 }
 
 void WindowStatus::onStateChanged()
 {
     // The message about the state that has just ended goes with it.
-    if (!m_stateMessage.isEmpty() && m_bar->currentMessage() == m_stateMessage)
-        m_bar->clearMessage();
+    if (!m_stateMessage.isEmpty() && m_message->message() == m_stateMessage)
+        m_message->clearMessage();
     m_stateMessage.clear();
     if (m_link->state() == LinkSupervisor::State::Silent)
         showStateMessage(LinkSupervisor::silentText());
@@ -104,6 +109,9 @@ QString WindowStatus::recordingText() const
         return tr("stopped: link closed");
     if (m_link->state() == LinkSupervisor::State::Silent)
         return tr("waiting for the meter");
+    const JournalKeeper *journal = m_session->journal();
+    if (journal && !journal->errorString().isEmpty())
+        return tr("recording without a journal");
     return tr("recording");
 }
 

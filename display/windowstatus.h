@@ -10,6 +10,7 @@ class MyDmm;
 class QLabel;
 class QStatusBar;
 class RecordingSession;
+class StatusMessageLabel;
 
 // The window's status bar: on the left what has just happened, on the right four fields, the
 // link, the recording, its rows and its span. A message about the link's state (reconnected, a
@@ -37,7 +38,7 @@ private:
     void onFunctionChanged(const QString &function, int rows, const QString &keptIn);
     void onTableFull(int rows);
 
-    QStatusBar *m_bar;
+    StatusMessageLabel *m_message;
     const LinkSupervisor *m_link;
     const RecordingSession *m_session;
     const MyDmm *m_driver;

@@ -10,6 +10,9 @@
 #include <QtDebug>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
 #include <cmath>
 #include <limits>
 
@@ -102,7 +105,7 @@ bool Journal::start(const QStringList &headerFields, const QDateTime &startTime)
     stop();
     m_errorString.clear();
     if (!QDir().mkpath(m_directory)) {
-        fail(tr("Cannot create the journal folder %1.").arg(m_directory));
+        fail(tr("Cannot create the journal folder %1: %2").arg(m_directory, folderFailure()));
         return false;
     }
     if (!openNewFile(startTime))
@@ -196,6 +199,14 @@ QString Journal::pruneSummary() const
                : tr("Removed %1 old journals, %2, to keep the journals within %3.")
                      .arg(m_prunedFiles)
                      .arg(size, quota);
+}
+
+// Why the folder cannot be made: QDir does not say, so the last step is tried once more here.
+QString Journal::folderFailure() const
+{
+    if (::mkdir(QFile::encodeName(m_directory).constData(), 0777) == 0 || errno == EEXIST)
+        return tr("the folder cannot be reached");
+    return QString::fromLocal8Bit(std::strerror(errno));
 }
 
 // Creates the file exclusively, so that a journal of the same second is never overwritten.

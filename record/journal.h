@@ -58,6 +58,7 @@ signals:
 
 private:
     bool openNewFile(const QDateTime &startTime);
+    QString folderFailure() const;
     // The length of the file's whole lines: up to and with its last line feed.
     qint64 wholeLinesLength();
     bool writeLine(const QString &line);

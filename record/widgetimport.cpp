@@ -1,6 +1,7 @@
 // The window's way back to a recording: Import of an exported file or a journal, and the offer to
 // open, and continue, the journal of a recording that was cut short.
 
+#include "app/shippedfiles.h"
 #include "app/widget.h"
 #include "display/windowstatus.h"
 #include "meter/functionentry.h"
@@ -32,14 +33,11 @@ namespace {
 constexpr int kProgressDelayMs = 500;
 constexpr int kProgressSteps = 1000;
 
-// The header lines a recording may carry: in the language of this run and in English.
-QList<QStringList> recordingHeaders(const DataModel *model)
+// The header lines a recording may carry: in every language the program ships, this run's first.
+QList<QStringList> recordingHeaders()
 {
-    QList<QStringList> headers{csvHeaderFields(model)};
-    const QStringList english = englishRecordColumnTitles();
-    if (english != headers.first())
-        headers.append(english);
-    return headers;
+    return recordHeadersInEveryLanguage(
+        {findShippedFile(QStringLiteral("OTHER.qm"), {installedTranslationsFolder()})});
 }
 
 // How many readings a journal holds (its complete lines after the header) and the time text
@@ -162,7 +160,7 @@ void Widget::on_actionImport_triggered()
 bool Widget::importRecording(const QString &fileName, bool restore)
 {
     RecordingReader reader({&dmm->activeTable(), &dmm->defaultTable(), &dmm->eTable()},
-                           recordingHeaders(dataModel));
+                           recordingHeaders());
     // Read into stores of its own; the window's table and charts change only when all is read.
     DataModel table(columns);
     ReadingStore first;
@@ -177,8 +175,12 @@ bool Widget::importRecording(const QString &fileName, bool restore)
     const FunctionEntry *entry = reader.entry();
     const bool dual = entry && entry->functionCode() == functions::kAcPlusDc;
     const bool scaled = entry && isScaledFunction(entry->functionCode());
+    resetZooms();
     ui->chart->replacePoints(first);
     ui->chart2->replacePoints(second);
+    // Nothing on the panel is part of the recording read.
+    showPanel(PanelContent());
+    ui->lcdPrimary->setStyleSheet(QString());
     chartTableReadings(dual);
     ui->chart2->setVisible(dual);
     ui->chart->setAutoPrefix(scaled);

@@ -87,12 +87,14 @@ void Widget::setUpSession()
     // Asked once the reading that brings the question has gone its way.
     connect(session, &RecordingSession::replacementAsked, this, &Widget::askReplacement,
             Qt::QueuedConnection);
-    connect(session, &RecordingSession::journalsRemoved, this,
-            [this](const QStringList &removals) { status->showMessage(removals.last()); });
+    connect(session, &RecordingSession::journalsRemoved, status, &WindowStatus::showMessage);
+    connect(session, &RecordingSession::journalFailed, this, &Widget::reportJournalFailure,
+            Qt::QueuedConnection);
 }
 
 void Widget::startCharts(bool dual)
 {
+    resetZooms();
     ui->chart2->setVisible(dual);
     currentChart->clearChart();
     if (dual)
@@ -183,10 +185,27 @@ void Widget::on_actionDelete_triggered()
     if (answer != QMessageBox::Yes)
         return;
     session->clear();
+    resetZooms();
     ui->chart->clearChart();
     ui->chart2->clearChart();
     status->showRecording();
     refreshStatistics();
+}
+
+void Widget::resetZooms()
+{
+    ui->chart->resetZoom();
+    ui->chart2->resetZoom();
+}
+
+void Widget::reportJournalFailure(const QString &message)
+{
+    status->showMessage(tr("%1; the recording goes on without a journal").arg(message));
+    status->showRecording();
+    QMessageBox box(QMessageBox::Warning, QString(), tr("The recording goes on without a journal."),
+                    QMessageBox::Ok, this);
+    box.setInformativeText(message);
+    box.exec();
 }
 
 void Widget::askReplacement()

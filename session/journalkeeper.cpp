@@ -52,9 +52,8 @@ void JournalKeeper::stop()
 
 void JournalKeeper::prune()
 {
-    const QStringList removals = m_journal.prune(m_quota);
-    if (!removals.isEmpty())
-        emit removed(removals);
+    if (!m_journal.prune(m_quota).isEmpty())
+        emit removed(m_journal.pruneSummary());
 }
 
 QString JournalKeeper::notePath() const

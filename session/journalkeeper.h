@@ -49,8 +49,8 @@ public:
 signals:
     // A journal could not be made or written; the recording runs without one until the next.
     void failed(const QString &message);
-    // Journals were removed to keep the folder within the quota, one sentence each.
-    void removed(const QStringList &removals);
+    // Journals were removed to keep the folder within the quota, as one sentence.
+    void removed(const QString &summary);
 
 private:
     QString notePath() const;

@@ -96,7 +96,8 @@ signals:
     void pausedChanged(bool paused);
     // The journal could not be made or written; the recording goes on without one.
     void journalFailed(const QString &message);
-    void journalsRemoved(const QStringList &removals);
+    // Old journals were removed to keep the folder within the quota.
+    void journalsRemoved(const QString &summary);
 
 private:
     bool checkLimits(const DmmData &reading);

@@ -1,4 +1,5 @@
 #include "app/resourcebundle.h"
+#include "display/statusmessagelabel.h"
 #include "meter/linksupervisor.h"
 #include "meter/simlink.h"
 #include "meter/virtualmeter.h"
@@ -45,7 +46,7 @@ class TestConnection : public QObject
     // What just happened | link | recording | rows | span, and whether the panel is dimmed.
     QString statusText() const
     {
-        QStringList parts{m_rig->child<QStatusBar>("statusBar")->currentMessage()};
+        QStringList parts{m_rig->child<StatusMessageLabel>("lblMessage")->message()};
         for (const char *name : {"lblLink", "lblRecording", "lblRows", "lblElapsed"})
             parts << text(name);
         if (!m_rig->child<QWidget>("dockWidgetContents_3")->isEnabled())
@@ -117,7 +118,8 @@ private slots:
         // "reopened" wait for the meter's silence and the reconnection, "reply" is the meter's
         // answer, "reconnect" and "noreconnect" turn the option on and off, "quick" shortens the
         // reconnect interval to 50 ms and "wait" waits for several, "stopped" checks that the
-        // driver no longer polls, "full2" limits the table to 2 rows.
+        // driver no longer polls, "full2" limits the table to 2 rows, "nojournal" keeps the
+        // journal where none can be made.
         QTest::addColumn<QString>("steps");
         QTest::addColumn<QString>("status");
         const auto row = [](const char *name, const char *steps, const char *status) {
@@ -153,6 +155,10 @@ private slots:
             "Function changed to RES; the previous recording is kept in J | auto: open | "
             "recording | rows: 1 | elapsed 0:00:00");
         row("paused", "Connect 1 Pause 2 3", " | auto: open | paused | rows: 1 | elapsed 0:00:00");
+        row("no journal", "nojournal Connect 1 2",
+            "Cannot create the journal folder /sys/klm704: Operation not permitted; the recording "
+            "goes on without a journal | auto: open | recording without a journal | rows: 2 | "
+            "elapsed 0:00:01");
     }
 
     void statusBarSaysWhatHappens()
@@ -178,6 +184,8 @@ private slots:
                 link->setReconnectInterval(50);
             else if (step == "wait")
                 QTest::qWait(300);
+            else if (step == "nojournal")
+                m_rig->window->useJournal("/sys/klm704");
             else if (step == "noreconnect")
                 m_rig->window->setReconnectOption(false);
             else if (step == "reply") // and no silence again while the status is read
@@ -195,6 +203,10 @@ private slots:
         }
         QFETCH(QString, status);
         QTRY_COMPARE(statusText(), status); // the rows and span follow within a moment
+        // A journal that fails is told in a box too, once for the recording.
+        QCOMPARE(m_seen.texts, steps.contains("nojournal")
+                                   ? QStringList{"The recording goes on without a journal."}
+                                   : QStringList());
     }
 
     // Unplugged and plugged in again with Reconnect on: one table and one journal hold the
@@ -233,7 +245,8 @@ private slots:
     }
 
     // A reconnection that falls due while a recording is being opened records nothing: the table
-    // holds the file's readings whole, and the link stays closed behind them.
+    // holds the file's readings whole, and the link stays closed behind them. The import ends
+    // the zoom and clears the panel.
     void reconnectDuringAnImportRecordsNothing()
     {
         m_rig->pollQuickly();
@@ -241,11 +254,15 @@ private slots:
         m_rig->window->setReconnectOption(true);
         m_rig->window->linkSupervisor()->setReconnectInterval(50);
         m_rig->action("actionConnect")->trigger();
-        QTRY_VERIFY(table()->rowCount() > 0);
+        QTRY_VERIFY(table()->rowCount() > 1);
         m_rig->latestLink->dropBySelf();
+        m_rig->zoomChart();
+        QVERIFY(chart()->isZoomed());
         const QString file = m_journals->filePath("opened.csv");
-        QVERIFY(testfiles::writeAll(file, "No.,Date/Time,Function,Range,Value,Unit\n"
-                                          "1,2026-12-08 10:00:00,DCV,6,  5.000,V\n"));
+        QByteArray rows = "No.,Date/Time,Function,Range,Value,Unit\n";
+        for (int row = 1; row <= 30; ++row)
+            rows += QByteArray::number(row) + ",2026-12-08 10:00:00,DCV,6,  5.000,V\n";
+        QVERIFY(testfiles::writeAll(file, rows));
         // Retries fall due while the file dialog is open, and the table is to be replaced.
         bool reopened = false;
         m_rig->window->setOpenNameAsker(
@@ -258,8 +275,11 @@ private slots:
         m_rig->action("actionImport")->trigger();
         QTest::qWait(300);
         QVERIFY(!reopened);
-        QCOMPARE(recorded(), QStringLiteral("1:  5.000 | 1"));
+        QVERIFY(recorded().startsWith("1:  5.000 2:") && recorded().endsWith(" 30:  5.000 | 30"));
         QCOMPARE(text("lblLink"), QStringLiteral("auto: closed"));
+        // Nothing live stays: no zoom on rows that are gone, no reading on the panel.
+        QVERIFY(!chart()->isZoomed());
+        QCOMPARE(shown(), QStringLiteral("|||||||"));
     }
 
     void panelShowsTheReadingAndTheNextClearsIt_data()
@@ -303,7 +323,8 @@ private slots:
     {
         QTest::addColumn<QString>("limits"); // sample points, infinite, skip repeat
         // DCV value texts, "function:value" for others; "yes" and "no" answer Delete, "inf"
-        // turns Infinite on, "maxN" turns it off with N sample points.
+        // turns Infinite on, "maxN" turns it off with N sample points, "zoom" zooms the chart
+        // (which Delete and a change of function end).
         QTest::addColumn<QString>("steps");
         QTest::addColumn<QString>("recorded");
         QTest::addColumn<int>("journals");
@@ -311,12 +332,13 @@ private slots:
                             const char *recorded, int journals) {
             QTest::newRow(name) << limits << steps << recorded << journals;
         };
-        row("full until Delete", "3 0 0", "1 2 3 4 yes 6 7 8 9", "1:6 2:7 3:8 | 3", 2);
+        row("full until Delete", "3 0 0", "1 2 3 4 zoom yes 6 7 8 9", "1:6 2:7 3:8 | 3", 2);
         row("grows with Infinite, kept when lowered", "3 0 0", "1 2 3 4 inf 5 max2 6",
             "1:1 2:2 3:3 4:5 | 4", 1);
         row("repeats: the exact text, kept across Delete", "1000 1 1",
             "1.234 1.234 1.235 yes 1.235 1.2350", "1:1.2350 | 1", 2);
-        row("a function change empties a full table", "2 0 0", "1 2 3 0:4 0:5 6:7", "1:7 | 1", 3);
+        row("a function change empties a full table", "2 0 0", "1 2 3 zoom 0:4 0:5 6:7", "1:7 | 1",
+            3);
     }
 
     void admissionRules()
@@ -333,6 +355,9 @@ private slots:
                 deleteRecords(step == "yes" ? QMessageBox::Yes : QMessageBox::No);
             } else if (step == "inf") {
                 dmm->setInfinite(true);
+            } else if (step == "zoom") {
+                m_rig->zoomChart();
+                QVERIFY(chart()->isZoomed());
             } else if (step.startsWith("max")) {
                 dmm->setInfinite(false);
                 dmm->setSamplePoints(step.mid(3).toInt());
@@ -343,6 +368,7 @@ private slots:
             }
         }
         QTEST(recorded(), "recorded");
+        QVERIFY(!chart()->isZoomed());
         // The figures are those of the readings left after a Delete or a change of function,
         // worked out again here from the recorded samples.
         QVector<double> values;

@@ -1,4 +1,5 @@
 #include "app/resourcebundle.h"
+#include "meter/linksupervisor.h"
 #include "record/chartline.h"
 #include "record/csvformat.h"
 #include "record/datamodel.h"
@@ -320,6 +321,8 @@ private slots:
 
     // The window program records from the virtual meter until it is killed; the next window finds
     // the note, offers the journal once, and opening it shows every reading the journal holds.
+    // It shows the last row whole; connecting then, as --connect does, continues that recording
+    // in its journal.
     void killedRecordingIsOfferedAtTheNextStart()
     {
         QFETCH(int, signal);
@@ -344,6 +347,8 @@ private slots:
 
         WindowRig rig;
         rig.window->useJournal(folder);
+        rig.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(rig.window.get()));
         const auto dismisser = dismissMessageBoxes(&m_seen, QMessageBox::Yes);
         rig.window->offerUnclosedRecording();
         if (signal == SIGTERM) {
@@ -359,8 +364,23 @@ private slots:
         QCOMPARE(model->rowCount(), readings);
         for (int row = 0; row < readings; ++row)
             QCOMPARE(encodeCsv(csvLine(csvRowFields(model, row))), lines.at(row) + '\n');
+        // The last row is in sight, whole, once the window has laid itself out anew.
+        const auto *view = rig.child<QTableView>("tv");
+        QTest::qWait(100);
+        QVERIFY(view->viewport()->rect().contains(view->visualRect(model->index(readings - 1, 0))));
         rig.window->offerUnclosedRecording(); // asked once only
         QCOMPARE(m_seen.count, 1);
+
+        rig.window->deviceLink()->setDevice("sim");
+        rig.dmm()->setSampleRate(0);
+        rig.window->pressConnect();
+        QTRY_VERIFY_WITH_TIMEOUT(model->rowCount() >= readings + 3, 10000);
+        rig.window->linkSupervisor()->close();
+        const QList<QByteArray> continued = testfiles::readAll(journal()).split('\n');
+        QCOMPARE(continued.mid(1, readings), lines.mid(0, readings));
+        QCOMPARE(continued.size() - 2, model->rowCount()); // the header, and nothing after the end
+        for (int row = readings; row < model->rowCount(); ++row)
+            QCOMPARE(encodeCsv(csvLine(csvRowFields(model, row))), continued.at(row + 1) + '\n');
     }
 };
 

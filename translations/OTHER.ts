@@ -58,10 +58,6 @@
 <context>
     <name>Journal</name>
     <message>
-        <source>Cannot create the journal folder %1.</source>
-        <translation>无法创建记录日志文件夹 %1。</translation>
-    </message>
-    <message>
         <source>Cannot create the journal %1: %2</source>
         <translation>无法创建记录日志 %1：%2</translation>
     </message>
@@ -88,6 +84,14 @@
     <message>
         <source>Removed %1 old journals, %2, to keep the journals within %3.</source>
         <translation>已删除 %1 个旧日志，共 %2，使日志总量不超过 %3。</translation>
+    </message>
+    <message>
+        <source>Cannot create the journal folder %1: %2</source>
+        <translation>无法创建记录日志文件夹 %1：%2</translation>
+    </message>
+    <message>
+        <source>the folder cannot be reached</source>
+        <translation>无法访问该文件夹</translation>
     </message>
 </context>
 <context>
@@ -607,6 +611,14 @@ Line %2: %3.</source>
         <source>The settings were not saved to %1: %2.</source>
         <translation>设置未保存到 %1：%2。</translation>
     </message>
+    <message>
+        <source>%1; the recording goes on without a journal</source>
+        <translation>%1；记录将在没有记录日志的情况下继续</translation>
+    </message>
+    <message>
+        <source>The recording goes on without a journal.</source>
+        <translation>记录将在没有记录日志的情况下继续。</translation>
+    </message>
 </context>
 <context>
     <name>WindowStatus</name>
@@ -665,6 +677,10 @@ Line %2: %3.</source>
     <message>
         <source>Table full at %1 readings; the recording is kept in %2</source>
         <translation>表格已满（%1 条读数）；记录保存在 %2</translation>
+    </message>
+    <message>
+        <source>recording without a journal</source>
+        <translation>正在记录（无记录日志）</translation>
     </message>
 </context>
 </TS>
