@@ -22,7 +22,8 @@ panel_ink() {
     wait_for_window "$pid"
     for _ in $(seq 1 $((seconds * 2))); do
         sleep 0.5
-        import -window "$window" "$workdir/window.png"
+        # A photograph the busy display turned away is taken again at the next turn.
+        import -window "$window" "$workdir/window.png" 2>/dev/null || continue
         ink=$(convert "$workdir/window.png" -crop 450x175+0+150 +repage -colorspace Gray \
             -threshold 30% -format '%[fx:round(w*h*(1-mean))]' info:)
         [ "$ink" -ge "$enough" ] && break

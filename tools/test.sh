@@ -56,7 +56,7 @@ build() {
     shift || true
     local target_args=()
     [ ${#targets[@]} -eq 0 ] || target_args=(--target "${targets[@]}")
-    if cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKLM704_WERROR=ON "$@" &&
+    if bash tools/configure.sh "$dir" "$@" &&
         cmake --build "$dir" "${target_args[@]}"; then
         return 0
     fi
@@ -82,8 +82,7 @@ stage_asan() {
 
 # Only the tests that run threads and links, and what they need.
 stage_tsan() {
-    cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKLM704_WERROR=ON \
-        -DKLM704_SANITIZE=thread >/dev/null || {
+    bash tools/configure.sh build-tsan -DKLM704_SANITIZE=thread >/dev/null || {
         failed=$((failed + 1))
         return 1
     }
