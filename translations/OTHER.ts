@@ -95,6 +95,13 @@
     </message>
 </context>
 <context>
+    <name>LinkFactory</name>
+    <message>
+        <source>No CH9329 or CP2110 meter cable found; plug in the meter&apos;s USB cable (USB ID %1:%2 or %3:%4), or try the virtual meter with --device sim.</source>
+        <translation>未找到 CH9329 或 CP2110 仪表数据线；请插上仪表的 USB 数据线（USB ID %1:%2 或 %3:%4），或用 --device sim 试用虚拟仪表。</translation>
+    </message>
+</context>
+<context>
     <name>LinkSupervisor</name>
     <message>
         <source>%1: open</source>
