@@ -14,6 +14,13 @@ const QStringList kToolkitOptionsWithValue = {
     "style",        "stylesheet",         "name",          "title",   "visual",
     "qmljsdebugger"};
 const QStringList kToolkitFlags = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+
+const char kExitStatus[] = "\n"
+                           "Exit status:\n"
+                           "  0  the window was closed (also by Ctrl+C or SIGTERM)\n"
+                           "  1  no graphical display\n"
+                           "  2  usage error: an unknown option, a stray argument or an unknown\n"
+                           "     device\n";
 } // namespace
 
 QStringList CommandLine::withoutToolkitOptions(const QStringList &arguments)
@@ -32,6 +39,18 @@ QStringList CommandLine::withoutToolkitOptions(const QStringList &arguments)
             kept << arguments.at(i);
     }
     return kept;
+}
+
+QString CommandLine::missingDisplayText(const QStringList &arguments)
+{
+    const bool platformChosen = !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
+                                arguments.contains(QStringLiteral("-platform")) ||
+                                arguments.contains(QStringLiteral("--platform"));
+    if (platformChosen || !qEnvironmentVariableIsEmpty("DISPLAY") ||
+        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return QString();
+    return QStringLiteral("klm704 needs a graphical display (neither DISPLAY nor WAYLAND_DISPLAY "
+                          "is set); klm704-cli logs without one.");
 }
 
 CommandLine::CommandLine()
@@ -124,7 +143,7 @@ QString CommandLine::journalDirectory() const
 
 QString CommandLine::helpText() const
 {
-    return m_parser.helpText();
+    return m_parser.helpText() + QLatin1String(kExitStatus);
 }
 
 QString CommandLine::versionText() const

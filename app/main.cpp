@@ -10,6 +10,7 @@
 #include "record/journal.h"
 
 #include <QApplication>
+#include <QLoggingCategory>
 #include <QTimer>
 #include <QTranslator>
 #include <cstdio>
@@ -68,7 +69,11 @@ std::future<void> readFontConfiguration()
 
 int main(int argc, char *argv[])
 {
-    // Help, version and usage errors are answered before anything needs a display.
+    // Standard error stays quiet: the link's diagnostics (every frame, every sample tick) come
+    // only when asked for through QT_LOGGING_RULES, which overrides this.
+    QLoggingCategory::setFilterRules(QStringLiteral("klm704.*=false"));
+    // Help, version and usage errors are answered before anything needs a display; without
+    // one, the toolkit would abort with a hint that does not help.
     {
         QCoreApplication core(argc, argv);
         CommandLine commandLine;
@@ -76,6 +81,12 @@ int main(int argc, char *argv[])
             commandLine.parse(CommandLine::withoutToolkitOptions(QCoreApplication::arguments()));
         if (outcome != CommandLine::Outcome::Run)
             return answerWithoutWindow(commandLine, outcome);
+        const QString missingDisplay =
+            CommandLine::missingDisplayText(QCoreApplication::arguments());
+        if (!missingDisplay.isEmpty()) {
+            print(stderr, missingDisplay);
+            return CommandLine::kNoDisplayExitCode;
+        }
     }
 
     // The window draws without OpenGL; left to itself, the X platform loads the system's OpenGL

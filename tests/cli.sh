@@ -35,6 +35,18 @@ check "stray argument" 2 '.' stray
 check "unknown device" 2 'Unknown device "foo"; use auto, sim, serial:PATH, cp2110, ch9329' \
     --device foo
 check "serial without path" 2 'Unknown device' --device serial:
+check "--help lists the exit statuses" 0 'Exit status:.*  1  no graphical display' --help
+check "no display" 1 '^klm704 needs a graphical display \(neither DISPLAY nor WAYLAND_DISPLAY is set\); klm704-cli logs without one\.$'
+check "no display, with options" 1 'needs a graphical display' --device sim --connect
+
+# A platform chosen on the command line needs no display: the window starts, and keeps running
+# until the time is up. Its settings and journal go to a temporary folder.
+scratch=$(mktemp -d)
+trap 'rm -f "$errors"; rm -rf "$scratch"' EXIT
+code=0
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM KLM704_SETTINGS_FILE="$scratch/options.xml" \
+    XDG_DATA_HOME="$scratch" timeout 3 "$program" -platform offscreen --device sim >/dev/null 2>&1 || code=$?
+[ "$code" = 124 ] || { echo "FAIL: -platform offscreen without a display: exit code $code"; failures=$((failures + 1)); }
 
 [ "$failures" -eq 0 ] && echo "PASS: command-line answers"
 exit "$failures"
