@@ -8,6 +8,10 @@ program=$1
 source "$(dirname "$0")/xvfb.sh"
 require_tools Xvfb xwininfo import convert
 start_xvfb
+# The program's settings go into the temporary folder, not beside the built program; its
+# diagnostics stay as a user gets them, off.
+export KLM704_SETTINGS_FILE="$workdir/options.xml"
+unset QT_LOGGING_RULES
 cd "$workdir"
 
 # Sets ink to the dark pixels in the LCD dock's area of the window as first laid out (below the
@@ -41,4 +45,5 @@ live=$ink
 echo "dark pixels in the panel: $idle without a connection, $live connected"
 [ "$idle" -le 50 ] || { echo "FAIL: the panel shows something before any connection"; exit 1; }
 [ "$live" -ge 500 ] || { echo "FAIL: the connected panel shows no reading"; exit 1; }
+! grep -m 3 '^klm704\.' "$workdir/out.log" || { echo "FAIL: diagnostics on standard error by default"; exit 1; }
 echo "PASS: --connect on the virtual meter shows a live reading"
