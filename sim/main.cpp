@@ -19,7 +19,7 @@ constexpr int kUsageError = 2;
 
 const char kDescription[] =
     "A virtual VX310A multimeter on a serial line. Without DEVICE it creates a pseudo-terminal "
-    "and prints its path; connect with: klm704 --device serial:PATH\n"
+    "and prints its path; connect with: klm704 --device serial:PATH\n\n"
     "Signals: SIGUSR1 pulls the meter's cable (the line closes), SIGUSR2 plugs it in again (on a "
     "new pseudo-terminal, whose path is printed).";
 

@@ -15,8 +15,18 @@ fail() { echo "FAIL: $*"; exit 1; }
 for file in bin/klm704 bin/klm704-cli bin/vx310a-sim share/klm704/translations/OTHER.qm \
     "share/doc/klm704/Software User Manual.pdf" share/applications/klm704.desktop \
     share/icons/hicolor/{16x16,22x22,24x24,32x32,48x48,64x64,128x128,256x256}/apps/klm704.png \
-    share/man/man1/klm704.1.gz share/man/man1/klm704-cli.1.gz lib/udev/rules.d/70-klm704.rules; do
+    share/man/man1/{klm704,klm704-cli,vx310a-sim}.1.gz lib/udev/rules.d/70-klm704.rules; do
     [ -s "$prefix/$file" ] || fail "$file is not installed"
+done
+# Each manual page has every option the program's --help lists, and its exit statuses.
+for program in klm704 klm704-cli vx310a-sim; do
+    page=$(zcat "$prefix/share/man/man1/$program.1.gz" | sed 's/\\-/-/g')
+    grep -q '^\.SH "EXIT STATUS"$' <<<"$page" || fail "$program(1) has no EXIT STATUS"
+    options=$("$prefix/bin/$program" --help | grep -oE '^ +(-[[:alnum:]], )?--[[:alnum:]-]+' | grep -oE -- '--.*')
+    [ -n "$options" ] || fail "$program --help lists no options"
+    for option in $options; do
+        grep -qE -- "$option([^[:alnum:]-]|$)" <<<"$page" || fail "$program(1) lacks $option"
+    done
 done
 desktop-file-validate "$prefix/share/applications/klm704.desktop" || fail "desktop entry"
 grep -qx 'Name\[zh_CN\]=.*' "$prefix/share/applications/klm704.desktop" || fail "no Chinese name"
