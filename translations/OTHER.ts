@@ -626,6 +626,10 @@ Line %2: %3.</source>
         <source>The recording goes on without a journal.</source>
         <translation>记录将在没有记录日志的情况下继续。</translation>
     </message>
+    <message>
+        <source>%1 is free software under the GNU General Public License, version 3 or any later version (GPL-3.0-or-later), and comes with no warranty.</source>
+        <translation>%1 是自由软件，按 GNU 通用公共许可证第 3 版或（由您选择）任何更新的版本（GPL-3.0-or-later）发布，不提供任何担保。</translation>
+    </message>
 </context>
 <context>
     <name>WindowStatus</name>
