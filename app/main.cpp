@@ -99,6 +99,8 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     // Named before anything looks up the user's data folder (the journal's default place).
     QApplication::setApplicationName(appName);
+    // A Wayland desktop finds the window's desktop entry, its name and icon, by this name.
+    QApplication::setDesktopFileName(QStringLiteral(KLM704_APP_ID));
     registerResources();
 
     CommandLine commandLine;

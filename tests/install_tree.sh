@@ -6,14 +6,16 @@
 set -euo pipefail
 build=$(realpath "$1")
 source "$(dirname "$0")/xvfb.sh"
-require_tools Xvfb xwininfo desktop-file-validate
+require_tools Xvfb xwininfo desktop-file-validate appstreamcli
 start_xvfb
 prefix=$workdir/dest$(cmake -L -N "$build" | sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p')
 DESTDIR=$workdir/dest cmake --install "$build" >/dev/null
 fail() { echo "FAIL: $*"; exit 1; }
+id=org.example.klm704.KLM704
 
 for file in bin/klm704 bin/klm704-cli bin/vx310a-sim share/klm704/translations/OTHER.qm \
-    "share/doc/klm704/Software User Manual.pdf" share/applications/klm704.desktop \
+    "share/doc/klm704/Software User Manual.pdf" share/applications/$id.desktop \
+    share/metainfo/$id.metainfo.xml \
     share/icons/hicolor/{16x16,22x22,24x24,32x32,48x48,64x64,128x128,256x256}/apps/klm704.png \
     share/man/man1/{klm704,klm704-cli,vx310a-sim}.1.gz lib/udev/rules.d/70-klm704.rules; do
     [ -s "$prefix/$file" ] || fail "$file is not installed"
@@ -28,8 +30,11 @@ for program in klm704 klm704-cli vx310a-sim; do
         grep -qE -- "$option([^[:alnum:]-]|$)" <<<"$page" || fail "$program(1) lacks $option"
     done
 done
-desktop-file-validate "$prefix/share/applications/klm704.desktop" || fail "desktop entry"
-grep -qx 'Name\[zh_CN\]=.*' "$prefix/share/applications/klm704.desktop" || fail "no Chinese name"
+desktop-file-validate "$prefix/share/applications/$id.desktop" || fail "desktop entry"
+grep -qx 'Name\[zh_CN\]=.*' "$prefix/share/applications/$id.desktop" || fail "no Chinese name"
+# The AppStream data, checked with the desktop entry it names; nothing to remark, not even a hint.
+appstream=$(appstreamcli validate-tree --no-net "$prefix" 2>&1) && ! grep -E '^ *[EWI]: ' <<<"$appstream" ||
+    fail "AppStream data: $appstream"
 
 export XDG_CONFIG_HOME=$workdir/config QT_LOGGING_RULES="klm704.files=true"
 unset KLM704_SETTINGS_FILE
