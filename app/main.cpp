@@ -5,7 +5,7 @@
 #include "app/startuplanguage.h"
 #include "app/widget.h"
 #include "meter/deviceselector.h"
-#include "meter/mydmm.h"
+#include "meter/linksupervisor.h"
 #include "meter/unixsignalwatcher.h"
 #include "record/journal.h"
 
@@ -132,15 +132,17 @@ int main(int argc, char *argv[])
     closeOnTermination(signalWatcher, window);
     // A recording cut short is offered before anything connects and records anew. With none to
     // offer, the link opens before the window is first drawn, so that the meter answers the
-    // first poll meanwhile; a link that cannot open is reported from the event loop, by a press
-    // of Connect.
-    bool connect = commandLine.connectAtStart();
-    if (connect && !window.hasUnclosedRecording() && window.driver()->open())
-        connect = false;
-    QTimer::singleShot(0, &window, [&window, connect] {
+    // first poll meanwhile; a link that cannot open is reported from the event loop, so that a
+    // stop during its box still ends the program.
+    const bool offer = window.hasUnclosedRecording();
+    const bool connectLater = commandLine.connectAtStart() && offer;
+    const bool failed = commandLine.connectAtStart() && !offer && !window.linkSupervisor()->open();
+    QTimer::singleShot(0, &window, [&window, connectLater, failed] {
         window.offerUnclosedRecording();
-        if (connect)
+        if (connectLater)
             window.pressConnect();
+        else if (failed)
+            window.reportOpenFailure();
     });
     return application.exec();
 }

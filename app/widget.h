@@ -50,6 +50,8 @@ public:
 
     // Connects as a press of Connect does; main calls it for --connect once the window is shown.
     void pressConnect();
+    // Tells the user, in a box, why the link could not be opened the last time it was tried.
+    void reportOpenFailure();
     // Keeps every recorded reading on disk in a journal in directory as well, one file per
     // recording; the oldest journals beyond the quota are removed now. Without this call the
     // window keeps no journal.

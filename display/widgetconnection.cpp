@@ -15,8 +15,12 @@ void Widget::pressConnect()
 
 void Widget::connectMeter()
 {
-    if (link->open())
-        return;
+    if (!link->open())
+        reportOpenFailure();
+}
+
+void Widget::reportOpenFailure()
+{
     // The link's own reason, with what to do about it, goes under the box's text.
     QMessageBox box(QMessageBox::Critical, QString(), LinkSupervisor::openFailedText(),
                     QMessageBox::Ok, this);
