@@ -48,6 +48,12 @@ env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM KLM704_SETTINGS_FILE="$scra
     XDG_DATA_HOME="$scratch" timeout 3 "$program" -platform offscreen --device sim >/dev/null 2>&1 || code=$?
 [ "$code" = 124 ] || { echo "FAIL: -platform offscreen without a display: exit code $code"; failures=$((failures + 1)); }
 
+# A link that cannot open at --connect is tried once, so its diagnostic line comes once.
+opens=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM QT_LOGGING_RULES="klm704.link=true" \
+    KLM704_SETTINGS_FILE="$scratch/options.xml" XDG_DATA_HOME="$scratch" timeout 3 "$program" \
+    -platform offscreen --device serial:"$scratch/none" --connect 2>&1 | grep -c 'Cannot open device')
+[ "$opens" = 1 ] || { echo "FAIL: a failed open logged $opens times"; failures=$((failures + 1)); }
+
 program=$2
 check "simulator --version" 0 '^vx310a-sim 2\.02$' --version
 check "simulator --help lists the exit statuses" 0 'Exit status:.*  2  usage error' --help
