@@ -9,10 +9,8 @@ BrokerPublishing::BrokerPublishing(RecordingSession *session, QObject *parent)
 {
 }
 
-BrokerPublishing::~BrokerPublishing()
-{
-    stop();
-}
+// The session may be gone already; nothing records any more.
+BrokerPublishing::~BrokerPublishing() = default;
 
 void BrokerPublishing::setBroker(const QString &url, const QString &name)
 {
