@@ -1,32 +1,29 @@
 #pragma once
 
 #include "cli/clioptions.h"
-#include "cli/readingformatter.h"
-#include "cli/readingstats.h"
-#include "record/recordingadmission.h"
 
 #include <QDeadlineTimer>
 #include <QObject>
 #include <QTimer>
 #include <memory>
 
-class CliJournal;
-class JsonlFormatter;
-class MqttPublisher;
 class DeviceSelector;
 class DmmData;
+class LinkSupervisor;
+class MqttPublisher;
 class MyDmm;
 class QIODevice;
+class ReadingFormatter;
+class RecordingSession;
 
 // Drives one headless logging run: opens the link, presses the requested keys, writes every
-// reading to the output (and the journal) as it arrives, stops at the sample or time limit, on
-// an interrupt or when the link is lost, and reconnects if asked to. finished() carries the
-// exit status.
+// reading that the recording session takes to the output as it arrives, stops at the sample or
+// time limit, on an interrupt or when the link is lost, and reconnects if asked to. finished()
+// carries the exit status.
 class CliLogger : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int kReconnectIntervalMs = 2000;
     // The exit status of a run whose readings did not all reach the broker.
     static constexpr int kUndelivered = 3;
     // What a run ended by a signal gives the broker at most, so that it ends within 2 s.
@@ -50,40 +47,35 @@ signals:
     void finished(int exitCode);
 
 private:
-    void tryOpen();
-    void reportOpenFailure();
+    void connectLink();
+    void reportOpenFailure(const QString &reason);
     void pressKeysOnce();
     void onOpened();
-    void onClosed();
+    void onLost();
     void endLink(const QString &reason);
-    void onReading(const DmmData *data);
-    void handleReading(const DmmData &data);
+    void onRecorded(const DmmData &data);
     void write(const QByteArray &bytes);
     void report(const QString &message);
     void armTimeLimit();
     void startPublisher();
-    void publish(const DmmData &data);
+    void reportDrops();
     void onPublisherFinished(qint64 undelivered);
 
     CliOptions m_options;
     QIODevice *m_output;
     QIODevice *m_log;
     std::unique_ptr<ReadingFormatter> m_formatter;
-    std::unique_ptr<CliJournal> m_journal;
     std::unique_ptr<DeviceSelector> m_selector;
     std::unique_ptr<MyDmm> m_dmm;
-    std::unique_ptr<JsonlFormatter> m_mqttFormatter;
+    std::unique_ptr<LinkSupervisor> m_link;
+    std::unique_ptr<RecordingSession> m_session;
     std::unique_ptr<MqttPublisher> m_publisher;
-    ReadingStats m_stats;
     QDeadlineTimer m_deadline;
     QTimer m_timeLimit;
-    QTimer m_reconnectTimer;
     QString m_lastFailure; // the message of the last failed open since the link was last open
     qint64 m_written = 0;
-    RecordingAdmission m_admission;
     bool m_everOpened = false;
     bool m_linkOpen = false; // a connected event has no disconnected one yet
-    bool m_received = false; // a reading has arrived, recorded or skipped as a repeat
     bool m_keysPressed = false;
     bool m_stopping = false;
     bool m_dropReported = false;

@@ -155,6 +155,8 @@ private slots:
         row("unknown model", {"--model", "XYZ"}, 2,
             "Unknown model \"XYZ\"; use VX310A, VX310E, VX52C+.");
         row("limit not a number", {"--high", "5,005"}, 2, "--high needs a number such as 5.005");
+        row("low above high", {"--low", "6", "--high", "5"}, 2,
+            "--low 6 is above --high 5: every reading would raise an alarm");
         const QString missing = "serial:" + m_dir.filePath("no-such-port");
         row("cannot open, says why", {"--device", missing}, 1, "Failed to open device.|not found");
         row("silent meter",

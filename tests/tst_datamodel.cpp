@@ -6,8 +6,6 @@
 
 #include <time.h>
 
-static const QString kTimeFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss");
-
 class TestDataModel : public QObject
 {
     Q_OBJECT
@@ -40,7 +38,7 @@ private slots:
         QVERIFY(model.removeRows(4090, 4096 * 2));
         QCOMPARE(model.data(model.index(4090, 0)), QVariant(4091));
         QCOMPARE(model.cellText(4090, DataModel::TimeColumn),
-                 m_start.addSecs(4090 + 4096 * 2).toString(kTimeFormat));
+                 m_start.addSecs(4090 + 4096 * 2).toString(kTimestampLayout));
         QVERIFY(model.removeRows(5, count));
         append(1);
         QCOMPARE(model.cellText(5, DataModel::NumberColumn), QStringLiteral("6"));
@@ -76,7 +74,7 @@ private slots:
         for (int row = 0; row < expected.size(); ++row) {
             const DmmData &reading = *expected.at(row);
             const QStringList cells = {
-                QString::number(row + 1), reading.timestamp().toString(kTimeFormat),
+                QString::number(row + 1), reading.timestamp().toString(kTimestampLayout),
                 reading.functionName(),   reading.rangeText(),
                 reading.valueText(),      reading.unitText()};
             for (int column = 0; column < cells.size(); ++column)
@@ -97,7 +95,8 @@ private slots:
         QCOMPARE(summer.secsTo(summer.addDays(1)), 23 * 3600); // the zone moves its clock
         TimestampFormatter formatter;
         const auto check = [&formatter](qint64 at) {
-            QCOMPARE(formatter.text(at), QDateTime::fromMSecsSinceEpoch(at).toString(kTimeFormat));
+            QCOMPARE(formatter.text(at),
+                     QDateTime::fromMSecsSinceEpoch(at).toString(kTimestampLayout));
         };
         // Around midnight, then every ten minutes for three days, now and then a day back.
         for (const QDate &day :

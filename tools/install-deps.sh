@@ -6,8 +6,9 @@ packages=(
     qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev qttools5-dev qttools5-dev-tools
     libhidapi-dev libmosquitto-dev libssl-dev libfontconfig-dev mosquitto mosquitto-clients openssl
     xvfb xauth x11-utils imagemagick fonts-wqy-microhei fonts-dejavu-core
-    # installing: the toolkit's Chinese texts, the Debian package and its checkers
-    qttranslations5-l10n dpkg-dev lintian desktop-file-utils systemd
+    # installing: the manual pages from --help, the toolkit's Chinese texts, the Debian package
+    # and its checkers (the service unit's too)
+    help2man qttranslations5-l10n dpkg-dev lintian desktop-file-utils appstream systemd
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,4 +1,4 @@
-#include "cli/jsonlformatter.h"
+#include "format/jsonlformatter.h"
 
 #include "meter/dmmdata.h"
 #include "meter/functionentry.h"

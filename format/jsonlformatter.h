@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/readingformatter.h"
+#include "format/readingformatter.h"
 #include "record/limitalarm.h"
 
 // One JSON object per line with every field of a reading, plus its function and range codes, and

@@ -1,10 +1,7 @@
 #pragma once
 
-#include "cli/clioptions.h"
-
 #include <QByteArray>
 #include <QDateTime>
-#include <memory>
 
 class DmmData;
 
@@ -20,7 +17,4 @@ public:
     virtual QByteArray reading(qint64 number, const DmmData &data) const = 0;
     // A link event ("connected", "disconnected") for formats that record them; else empty.
     virtual QByteArray event(const QString &name, const QDateTime &time) const;
-
-    // The formatter of options.format, for its model, meter name and limits.
-    static std::unique_ptr<ReadingFormatter> create(const CliOptions &options);
 };
