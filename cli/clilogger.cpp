@@ -13,8 +13,6 @@
 #include "session/recordingsession.h"
 
 #include <QIODevice>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <algorithm>
 #include <csignal>
 #include <limits>
@@ -39,16 +37,6 @@ std::unique_ptr<ReadingFormatter> formatterFor(const CliOptions &options)
         break;
     }
     return std::make_unique<CsvFormatter>();
-}
-
-// An event line with why it happened; formats without events stay without.
-QByteArray withReason(const QByteArray &event, const QString &reason)
-{
-    if (event.isEmpty())
-        return event;
-    QJsonObject object = QJsonDocument::fromJson(event).object();
-    object.insert(QStringLiteral("reason"), reason);
-    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
 
 } // namespace
@@ -175,8 +163,7 @@ void CliLogger::endLink(const QString &reason)
     if (!m_linkOpen)
         return;
     m_linkOpen = false;
-    write(withReason(
-        m_formatter->event(QStringLiteral("disconnected"), QDateTime::currentDateTime()), reason));
+    write(m_formatter->event(QStringLiteral("disconnected"), QDateTime::currentDateTime(), reason));
 }
 
 void CliLogger::onLost()

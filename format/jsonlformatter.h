@@ -12,7 +12,8 @@ public:
     explicit JsonlFormatter(const QString &meter, const LimitAlarm &limits = LimitAlarm());
 
     QByteArray reading(qint64 number, const DmmData &data) const override;
-    QByteArray event(const QString &name, const QDateTime &time) const override;
+    QByteArray event(const QString &name, const QDateTime &time,
+                     const QString &reason = QString()) const override;
 
     // ISO 8601 local time with milliseconds and the UTC offset.
     static QString isoTimestamp(const QDateTime &time);

@@ -15,6 +15,8 @@ public:
     virtual QByteArray header() const { return QByteArray(); }
     // One reading; number counts the readings written, from 1.
     virtual QByteArray reading(qint64 number, const DmmData &data) const = 0;
-    // A link event ("connected", "disconnected") for formats that record them; else empty.
-    virtual QByteArray event(const QString &name, const QDateTime &time) const;
+    // A link event ("connected", "disconnected"), with why it happened when a reason is given,
+    // for formats that record them; else empty.
+    virtual QByteArray event(const QString &name, const QDateTime &time,
+                             const QString &reason = QString()) const;
 };
