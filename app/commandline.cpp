@@ -6,7 +6,6 @@
 #include <QFileInfo>
 
 namespace {
-const QString kDefaultDevice = QStringLiteral("auto");
 
 // The toolkit's own options, which the application object takes out of the command line.
 const QStringList kToolkitOptionsWithValue = {
@@ -15,6 +14,13 @@ const QStringList kToolkitOptionsWithValue = {
     "style",        "stylesheet",         "name",          "title",   "visual",
     "qmljsdebugger"};
 const QStringList kToolkitFlags = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+
+const char kExitStatus[] = "\n"
+                           "Exit status:\n"
+                           "  0  the window was closed (also by Ctrl+C or SIGTERM)\n"
+                           "  1  no graphical display\n"
+                           "  2  usage error: an unknown option, a stray argument or an unknown\n"
+                           "     device\n";
 } // namespace
 
 QStringList CommandLine::withoutToolkitOptions(const QStringList &arguments)
@@ -35,6 +41,18 @@ QStringList CommandLine::withoutToolkitOptions(const QStringList &arguments)
     return kept;
 }
 
+QString CommandLine::missingDisplayText(const QStringList &arguments)
+{
+    const bool platformChosen = !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
+                                arguments.contains(QStringLiteral("-platform")) ||
+                                arguments.contains(QStringLiteral("--platform"));
+    if (platformChosen || !qEnvironmentVariableIsEmpty("DISPLAY") ||
+        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return QString();
+    return QStringLiteral("klm704 needs a graphical display (neither DISPLAY nor WAYLAND_DISPLAY "
+                          "is set); klm704-cli logs without one.");
+}
+
 CommandLine::CommandLine()
     : m_helpOption({QStringLiteral("h"), QStringLiteral("help")},
                    QStringLiteral("Show these options, then exit."))
@@ -44,7 +62,7 @@ CommandLine::CommandLine()
                      QStringLiteral("The link to the meter: auto (the first bridge found), sim "
                                     "(the built-in virtual meter), serial:PATH, cp2110 or "
                                     "ch9329. Default: auto."),
-                     QStringLiteral("DEVICE"), kDefaultDevice)
+                     QStringLiteral("DEVICE"), QLatin1String(kDefaultDevice))
     , m_connectOption(QStringLiteral("connect"),
                       QStringLiteral("Connect to the meter as soon as the window is shown."))
     , m_reconnectOption(QStringLiteral("reconnect"),
@@ -125,7 +143,7 @@ QString CommandLine::journalDirectory() const
 
 QString CommandLine::helpText() const
 {
-    return m_parser.helpText();
+    return m_parser.helpText() + QLatin1String(kExitStatus);
 }
 
 QString CommandLine::versionText() const

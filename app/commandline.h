@@ -19,6 +19,8 @@ public:
     };
     // Exit code of a command line that cannot be understood (the usual convention on Linux).
     static constexpr int kUsageExitCode = 2;
+    // Exit code when there is no display to show the window on.
+    static constexpr int kNoDisplayExitCode = 1;
 
     CommandLine();
 
@@ -27,6 +29,10 @@ public:
     // The arguments without the toolkit's own options (-platform NAME, -style NAME, -reverse...),
     // as the window's application object leaves them: for reading the command line before it.
     static QStringList withoutToolkitOptions(const QStringList &arguments);
+    // Why the window cannot start here, checked before the toolkit would abort on it: neither
+    // DISPLAY nor WAYLAND_DISPLAY names a display. Empty when one does, or when the user chose
+    // a platform (-platform on the command line, or QT_QPA_PLATFORM).
+    static QString missingDisplayText(const QStringList &arguments);
 
     // Which link the device selector opens: "auto" unless --device names another.
     QString device() const;
@@ -39,6 +45,7 @@ public:
     bool keepsJournal() const;
     QString journalDirectory() const;
 
+    // The options, then the exit statuses.
     QString helpText() const;
     QString versionText() const;
     // What went wrong, with a hint to --help; set after a UsageError.

@@ -5,11 +5,12 @@
 #include "app/startuplanguage.h"
 #include "app/widget.h"
 #include "meter/deviceselector.h"
-#include "meter/mydmm.h"
+#include "meter/linksupervisor.h"
 #include "meter/unixsignalwatcher.h"
 #include "record/journal.h"
 
 #include <QApplication>
+#include <QLoggingCategory>
 #include <QTimer>
 #include <QTranslator>
 #include <cstdio>
@@ -68,7 +69,11 @@ std::future<void> readFontConfiguration()
 
 int main(int argc, char *argv[])
 {
-    // Help, version and usage errors are answered before anything needs a display.
+    // Standard error stays quiet: the link's diagnostics (every frame, every sample tick) come
+    // only when asked for through QT_LOGGING_RULES, which overrides this.
+    QLoggingCategory::setFilterRules(QStringLiteral("klm704.*=false"));
+    // Help, version and usage errors are answered before anything needs a display; without
+    // one, the toolkit would abort with a hint that does not help.
     {
         QCoreApplication core(argc, argv);
         CommandLine commandLine;
@@ -76,6 +81,12 @@ int main(int argc, char *argv[])
             commandLine.parse(CommandLine::withoutToolkitOptions(QCoreApplication::arguments()));
         if (outcome != CommandLine::Outcome::Run)
             return answerWithoutWindow(commandLine, outcome);
+        const QString missingDisplay =
+            CommandLine::missingDisplayText(QCoreApplication::arguments());
+        if (!missingDisplay.isEmpty()) {
+            print(stderr, missingDisplay);
+            return CommandLine::kNoDisplayExitCode;
+        }
     }
 
     // The window draws without OpenGL; left to itself, the X platform loads the system's OpenGL
@@ -88,6 +99,8 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     // Named before anything looks up the user's data folder (the journal's default place).
     QApplication::setApplicationName(appName);
+    // A Wayland desktop finds the window's desktop entry, its name and icon, by this name.
+    QApplication::setDesktopFileName(QStringLiteral(KLM704_APP_ID));
     registerResources();
 
     CommandLine commandLine;
@@ -119,15 +132,17 @@ int main(int argc, char *argv[])
     closeOnTermination(signalWatcher, window);
     // A recording cut short is offered before anything connects and records anew. With none to
     // offer, the link opens before the window is first drawn, so that the meter answers the
-    // first poll meanwhile; a link that cannot open is reported from the event loop, by a press
-    // of Connect.
-    bool connect = commandLine.connectAtStart();
-    if (connect && !window.hasUnclosedRecording() && window.driver()->open())
-        connect = false;
-    QTimer::singleShot(0, &window, [&window, connect] {
+    // first poll meanwhile; a link that cannot open is reported from the event loop, so that a
+    // stop during its box still ends the program.
+    const bool offer = window.hasUnclosedRecording();
+    const bool connectLater = commandLine.connectAtStart() && offer;
+    const bool failed = commandLine.connectAtStart() && !offer && !window.linkSupervisor()->open();
+    QTimer::singleShot(0, &window, [&window, connectLater, failed] {
         window.offerUnclosedRecording();
-        if (connect)
+        if (connectLater)
             window.pressConnect();
+        else if (failed)
+            window.reportOpenFailure();
     });
     return application.exec();
 }

@@ -1,5 +1,7 @@
 #include "app/optiondialog.h"
 
+#include "record/limitalarm.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleValidator>
@@ -52,6 +54,9 @@ OptionDialog::OptionDialog(bool fixedLanguage, QWidget *parent)
     , leMqttName(named(new QLineEdit, "leMqttName"))
     , leLowLimit(limitEdit("leLowLimit"))
     , leHighLimit(limitEdit("leHighLimit"))
+    , lblLimitHint(named(new QLabel(tr("The low limit is above the high limit: every reading "
+                                       "would raise an alarm.")),
+                         "lblLimitHint"))
     , btnOk(named(new QPushButton(tr("Ok")), "btnOk"))
     , btnCancel(named(new QPushButton(tr("Cancel")), "btnCancel"))
     , cbbLanguage(named(new QComboBox(this), "cbbLanguage"))
@@ -69,6 +74,9 @@ OptionDialog::OptionDialog(bool fixedLanguage, QWidget *parent)
     connect(chkInfinite, &QCheckBox::toggled, this, &OptionDialog::on_infinite_toggled);
     connect(btnOk, &QPushButton::clicked, this, &OptionDialog::slotBtnClicked);
     connect(btnCancel, &QPushButton::clicked, this, &OptionDialog::slotBtnClicked);
+    for (QLineEdit *limit : {leLowLimit, leHighLimit})
+        connect(limit, &QLineEdit::textChanged, this, &OptionDialog::checkLimits);
+    checkLimits();
 }
 
 OptionDialog::~OptionDialog() = default;
@@ -102,11 +110,13 @@ void OptionDialog::buildLayout()
     grid->addWidget(leLowLimit, row + 4, 1);
     addLabel(tr("High limit"), row + 5);
     grid->addWidget(leHighLimit, row + 5, 1);
-    addLabel(tr("MQTT broker"), row + 6);
+    lblLimitHint->setWordWrap(true);
+    grid->addWidget(lblLimitHint, row + 6, 1, 1, 2);
+    addLabel(tr("MQTT broker"), row + 7);
     leMqttUrl->setPlaceholderText(tr("mqtt://host/prefix; empty: off"));
-    grid->addWidget(leMqttUrl, row + 6, 1, 1, 2);
-    addLabel(tr("Meter name"), row + 7);
-    grid->addWidget(leMqttName, row + 7, 1, 1, 2);
+    grid->addWidget(leMqttUrl, row + 7, 1, 1, 2);
+    addLabel(tr("Meter name"), row + 8);
+    grid->addWidget(leMqttName, row + 8, 1, 1, 2);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -141,6 +151,16 @@ void OptionDialog::slotBtnClicked()
 void OptionDialog::on_infinite_toggled(bool checked)
 {
     sbSamplePoints->setEnabled(!checked);
+}
+
+void OptionDialog::checkLimits()
+{
+    // Equal limits are allowed: a reading on a limit is inside.
+    const std::optional<double> low = LimitAlarm::parse(leLowLimit->text());
+    const std::optional<double> high = LimitAlarm::parse(leHighLimit->text());
+    const bool inOrder = !low || !high || *low <= *high;
+    btnOk->setEnabled(inOrder);
+    lblLimitHint->setVisible(!inOrder);
 }
 
 void OptionDialog::on_cbbLanguage_currentIndexChanged(int index)

@@ -4,6 +4,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
@@ -29,6 +30,9 @@ public slots:
 
 private slots:
     void on_cbbLanguage_currentIndexChanged(int index);
+    // A low limit above the high one would put every reading outside: Ok waits until they are
+    // in order, and a hint says why.
+    void checkLimits();
 
 private:
     void buildLayout();
@@ -54,6 +58,7 @@ public:
     QLineEdit *const leHighLimit;
 
 private:
+    QLabel *const lblLimitHint;
     QPushButton *const btnOk;
     QPushButton *const btnCancel;
     QComboBox *const cbbLanguage;

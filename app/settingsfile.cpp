@@ -2,6 +2,7 @@
 
 #include "app/shippedfiles.h"
 
+#include <QByteArray>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -59,14 +60,10 @@ bool readSettingsFile(const QString &path, const SettingsVisitor &visit)
     return true;
 }
 
-bool writeSettingsFile(const QString &path, const SettingsEntries &entries)
+bool writeSettingsFile(const QString &path, const SettingsEntries &entries, QString *error)
 {
-    // The user's config folder may not exist yet.
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QXmlStreamWriter xml(&file);
+    QByteArray bytes;
+    QXmlStreamWriter xml(&bytes);
     xml.setAutoFormatting(true);
     xml.setAutoFormattingIndent(4);
     xml.writeStartDocument();
@@ -75,10 +72,28 @@ bool writeSettingsFile(const QString &path, const SettingsEntries &entries)
         xml.writeTextElement(key, value);
     xml.writeEndElement();
     xml.writeEndDocument();
-    // Without a commit the half-written copy is discarded and the old file stays. The data
-    // is pushed out before committing, since a write that breaks off while the buffer is
-    // flushed at commit (a full disk) would not stop the commit.
-    return !xml.hasError() && file.flush() && file.commit();
+
+    // The user's config folder may not exist yet; if it cannot be made, opening says why.
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSaveFile file(path);
+    const auto failed = [&file, error] {
+        if (error)
+            *error = file.errorString();
+        return false;
+    };
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return failed();
+    // A write that stops short (a full disk) gives no reason; writing the rest then fails with
+    // the system's. Without a commit the half-written copy is discarded and the old file stays.
+    for (qint64 done = 0; done < bytes.size();) {
+        const qint64 written = file.write(bytes.constData() + done, bytes.size() - done);
+        if (written <= 0)
+            return failed();
+        done += written;
+    }
+    if (!file.commit())
+        return failed();
+    return true;
 }
 
 int settingsInteger(const QString &text)

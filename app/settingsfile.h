@@ -31,8 +31,10 @@ using SettingsEntries = QVector<QPair<QString, QString>>;
 
 // Replaces the file at path with the entries, in their order, under the root element. The file
 // is written beside the old one and renamed over it only when complete, so a failed or
-// interrupted write leaves the previous settings whole. False when nothing was replaced.
-bool writeSettingsFile(const QString &path, const SettingsEntries &entries);
+// interrupted write leaves the previous settings whole. False when nothing was replaced, with
+// the system's reason in error when one is given.
+bool writeSettingsFile(const QString &path, const SettingsEntries &entries,
+                       QString *error = nullptr);
 
 // Integers are stored as decimal text; anything else reads as 0.
 int settingsInteger(const QString &text);

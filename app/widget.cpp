@@ -1,12 +1,16 @@
 #include "app/widget.h"
 
 #include "app/appname.h"
+#include "app/brokerpublishing.h"
 #include "app/iconned_dock_style.h"
+#include "display/windowstatus.h"
 #include "meter/deviceselector.h"
 #include "meter/dmmdata.h"
+#include "meter/linksupervisor.h"
 #include "meter/mydmm.h"
 #include "record/columnspec.h"
 #include "record/datamodel.h"
+#include "session/recordingsession.h"
 #include "ui_widget.h"
 
 #include <QAction>
@@ -38,7 +42,7 @@ Widget::Widget(QWidget *parent)
 
 Widget::~Widget()
 {
-    closeByUser();
+    link->close();
     delete ui;
     delete dataModel;
     qDeleteAll(columns);
@@ -49,15 +53,15 @@ Widget::~Widget()
 void Widget::initObj()
 {
     // The bridges' USB identifiers, the meter's UART speed and the time-outs of the link.
-    const LinkSettings link;
+    const LinkSettings settings;
     deviceSelector = new DeviceSelector();
-    deviceSelector->setCh9329VID(link.ch9329Vid);
-    deviceSelector->setCh9329PID(link.ch9329Pid);
-    deviceSelector->setCp2110VID(link.cp2110Vid);
-    deviceSelector->setCp2110PID(link.cp2110Pid);
-    deviceSelector->setBaudrate(link.baudrate);
-    deviceSelector->setReadTimeout(link.readTimeout);
-    deviceSelector->setWriteTimeout(link.writeTimeout);
+    deviceSelector->setCh9329VID(settings.ch9329Vid);
+    deviceSelector->setCh9329PID(settings.ch9329Pid);
+    deviceSelector->setCp2110VID(settings.cp2110Vid);
+    deviceSelector->setCp2110PID(settings.cp2110Pid);
+    deviceSelector->setBaudrate(settings.baudrate);
+    deviceSelector->setReadTimeout(settings.readTimeout);
+    deviceSelector->setWriteTimeout(settings.writeTimeout);
 
     dmm = new MyDmm(deviceSelector);
     dmm->setModel(modelName);
@@ -65,6 +69,10 @@ void Widget::initObj()
     columns = createRecordColumns();
     dataModel = new DataModel(columns);
     setUpKeyActions();
+
+    link = new LinkSupervisor(dmm, deviceSelector, this);
+    session = new RecordingSession(dmm, dataModel, this);
+    publishing = new BrokerPublishing(session, this);
 }
 
 void Widget::initConnec()
@@ -76,7 +84,11 @@ void Widget::initConnec()
     connect(dmm, &MyDmm::closed, this, &Widget::slotDmmClosed);
     connect(dmm, &MyDmm::message, this, &Widget::slotMessage);
     connect(dmm, &MyDmm::display, this, &Widget::slotDmmDisplay);
-    setUpStatusBar();
+    status = new WindowStatus(ui->statusBar, link, session, dmm, dataModel, this);
+    connect(link, &LinkSupervisor::stateChanged, this, &Widget::followLinkState);
+    connect(publishing, &BrokerPublishing::message, status, &WindowStatus::showMessage);
+    setUpSession();
+    setUpPause();
 }
 
 void Widget::initWidget()
@@ -137,7 +149,7 @@ void Widget::showEvent(QShowEvent *event)
         layoutRestored = true;
         restoreUI();
         // By now the device is set, which the default meter name is made of.
-        startPublishing();
+        publishing->start(deviceSelector->device());
     }
     const bool named = !appName.isEmpty() && !version.isEmpty();
     setWindowTitle(
@@ -145,16 +157,16 @@ void Widget::showEvent(QShowEvent *event)
     QApplication::setApplicationName(appName);
     QApplication::setApplicationDisplayName(appName);
     // The device is named on the command line after the window was built.
-    showLinkState();
+    status->showLink();
 }
 
 void Widget::closeEvent(QCloseEvent *event)
 {
-    closeByUser();
+    link->close();
     saveSettings();
-    stopPublishing();
+    publishing->stop();
     // A clean close: the running recording's journal is complete.
-    noteRunningJournal(QString());
+    session->finish();
     QMainWindow::closeEvent(event);
 }
 
@@ -166,7 +178,7 @@ void Widget::slotAction()
     if (action == ui->actionConnect) {
         connectMeter();
     } else if (action == ui->actionDisconnect) {
-        disconnectMeter();
+        link->close();
     } else if (action == ui->actionOption) {
         runOptionDialog();
     } else if (action == ui->actionClose) {
@@ -178,4 +190,9 @@ void Widget::slotUSBRefreshed(int cnt)
 {
     // Bridges coming and going are not shown anywhere.
     Q_UNUSED(cnt)
+}
+
+void Widget::slotMessage(QString msg)
+{
+    status->showMessage(msg);
 }

@@ -2,32 +2,30 @@
 
 #include "app/savenameasker.h"
 #include "display/panelcontent.h"
-#include "record/journal.h"
-#include "record/limitalarm.h"
-#include "record/readingsummary.h"
-#include "record/recordingadmission.h"
 
-#include <QDateTime>
 #include <QList>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QString>
 
+class BrokerPublishing;
 class ColumnSpec;
 class DataModel;
 class DMMChart;
 class DeviceSelector;
 class DmmData;
-class MqttPublisher;
+class JournalKeeper;
+class LinkSupervisor;
 class MyDmm;
 class QAction;
-class QLabel;
-class QTimer;
+class RecordingSession;
 class StatisticsLine;
 class Ui_Widget;
+class WindowStatus;
 
 // The program's main window: the live reading panel, the record table and the charts in three
-// docks, the connection and meter-key toolbars. It owns the device link to the meter.
+// docks, the connection and meter-key toolbars. It owns the device link to the meter, and shows
+// what the link's supervisor and the recording session below it do.
 class Widget : public QMainWindow
 {
     Q_OBJECT
@@ -41,6 +39,10 @@ public:
     MyDmm *driver() const { return dmm; }
     // The record table that Export and Print write out.
     DataModel *recordModel() const { return dataModel; }
+    LinkSupervisor *linkSupervisor() const { return link; }
+    RecordingSession *recordingSession() const { return session; }
+    // The journal in use, or null.
+    JournalKeeper *recordingJournal() const;
     // Replaces the save-file dialog of Export and Save (tests answer in the user's place).
     void setSaveNameAsker(SaveNameAsker asker) { askSaveName = std::move(asker); }
     // Replaces the open-file dialog of Import.
@@ -48,14 +50,15 @@ public:
 
     // Connects as a press of Connect does; main calls it for --connect once the window is shown.
     void pressConnect();
+    // Tells the user, in a box, why the link could not be opened the last time it was tried.
+    void reportOpenFailure();
     // Keeps every recorded reading on disk in a journal in directory as well, one file per
-    // recording; the oldest journals beyond the limits are removed now. Without this call the
+    // recording; the oldest journals beyond the quota are removed now. Without this call the
     // window keeps no journal.
     void useJournal(const QString &directory);
-    // The journal in use, or null.
-    Journal *recordingJournal() const { return journal; }
     // When the journal folder notes a recording that was never closed (the program was killed
-    // or crashed), offers to open its journal. main calls it once the window is shown.
+    // or crashed), offers to open its journal, which new readings of its function continue.
+    // main calls it once the window is shown.
     void offerUnclosedRecording();
     // Whether offerUnclosedRecording() has a recording to ask about.
     bool hasUnclosedRecording() const;
@@ -65,8 +68,6 @@ public:
     void setReconnectOption(bool on);
     // --reconnect: reconnects in this run whatever the saved option says.
     void reconnectForThisRun();
-    bool reconnects() const { return reconnect || reconnectThisRun; }
-    static constexpr int kReconnectIntervalMs = 2000;
 
     // The broker that recorded readings are published to (mqtt://host[:port]/prefix, empty:
     // none) and the meter's name in its topics (empty: the host name and the device).
@@ -75,8 +76,7 @@ public:
     QString statisticsText() const;
 
 public slots:
-    // Shows the figures of the recording, or of the chart's zoomed stretch, anew; also the entry
-    // point for readings that reach the chart by another road than the recording step.
+    // Shows the figures of the recording, or of the chart's zoomed stretch, anew.
     void refreshStatistics();
 
 protected:
@@ -131,55 +131,29 @@ private:
     void setUpRecordTable();
     void setUpCharts();
     void setUpStatistics();
-    // Checks a reading against the limits: the panel's value turns red while outside, and
-    // each excursion beeps once. True when the reading is outside.
-    bool checkLimits(const DmmData &reading);
+    void setUpPause();
+    void setUpSession();
     void connectMeter();
-    void disconnectMeter();
-    // Closes the link on the user's behalf (Disconnect, closing the window): no loss to report.
-    void closeByUser();
+    // The panel dims while no link is open; Disconnect stays available while retries run.
+    void followLinkState();
     void updateLcd(const DmmData *data);
-    // The recording step for a reading the window owns: it is recorded or deleted.
-    void runRecordingStep(DmmData *reading);
-    // Appends an admitted reading to the table, which takes it over, and plots it.
-    void recordReading(DmmData *reading);
+    // Writes the panel; an empty content clears it.
+    void showPanel(const PanelContent &panel);
+    // A new recording has begun with an empty table.
+    void startCharts(bool dual);
+    // A reading has joined the recording as row.
+    void showRecorded(const DmmData &reading, int row);
+    // The chart of a one-display recording draws the table's readings in place.
     void chartTableReadings(bool dual);
-    // Writes a row just appended to the table to the journal; the first row starts a new file.
-    void journalRow(int row);
-    // Removes the oldest journals beyond the quota, naming each in the status bar as well.
-    void pruneJournals();
-    // Notes in the journal folder which journal the running recording writes; empty: none.
-    void noteRunningJournal(const QString &fileName);
-    QString runningNotePath() const;
-    // Replaces the table and the charts with the readings of a recording's CSV file; a refused
-    // or cancelled file leaves them as they were.
-    bool importRecording(const QString &fileName);
-
-    // The status bar: the link, the recording, the rows and the recording's span, and on its
-    // left what has just happened.
-    void setUpStatusBar();
-    void showLinkState();
-    void showRecordingState();
-    // Notes the time of a row just recorded, for the recording's span.
-    void noteRowTime(int row, const QDateTime &time);
-    // Shows the recording's state, rows and span soon: at most a few times a second, so that a
-    // fast meter does not lay out the status bar for every reading.
-    void scheduleRecordingState();
-    // Says which function the table now records and where the previous recording is kept.
-    void reportFunctionChange(const QString &function);
-    void slotMeterSilent();
-    void slotMeterAnswering();
-    void tryReconnect();
-    void setPaused(bool paused);
-    // Says that a full table keeps out the reading, once until it has room again.
-    void reportTableFull();
-    // Where the recording in the table is kept once the table is cleared: its journal file.
-    QString recordingPlace() const;
-    // (Re)connects to the broker of the settings, or ends publishing when none is named.
-    void startPublishing();
-    // What the broker has not yet taken gets a moment; then the status says offline.
-    void stopPublishing();
-    void publishReading(const DmmData &reading);
+    // Reads a recording's CSV file into the table and the charts; a refused or cancelled file
+    // leaves them as they were. journal: continue the recording in that journal (a restore).
+    bool importRecording(const QString &fileName, bool continueInJournal = false);
+    // The question before a reading of another function replaces a restored recording.
+    void askReplacement();
+    // A journal that cannot be written is told in a box as well as in the status bar.
+    void reportJournalFailure(const QString &message);
+    // Delete, a change of function and an import end any zoom.
+    void resetZooms();
 
     Ui_Widget *ui = nullptr;
     // Hides the language choice in the options dialog.
@@ -194,43 +168,22 @@ private:
     DeviceSelector *deviceSelector = nullptr;
     QList<ColumnSpec *> columns;
     bool recording = false;
+
+    LinkSupervisor *link = nullptr;
+    RecordingSession *session = nullptr;
+    BrokerPublishing *publishing = nullptr;
+    WindowStatus *status = nullptr;
+    // The saved Reconnect option, and --reconnect for this run.
+    bool reconnectOption = false;
+    bool reconnectThisRun = false;
     // The saved geometry and dock layout are applied on the first show only.
     bool layoutRestored = false;
     SaveNameAsker askSaveName = askWithFileDialog;
     OpenNameAsker askOpenName = askOpenWithFileDialog;
     // Where the next file dialog starts; empty until the first one. Set by saving and opening.
     QString outputFolder;
-    RecordingAdmission admission;
-    Journal *journal = nullptr;
-
-    bool reconnect = false;
-    bool reconnectThisRun = false;
-    // Set while Disconnect or closing the window closes the link: a close without it is a loss.
-    bool closingByUser = false;
-    // When the link was lost, "hh:mm:ss"; empty while the link is open or was closed by the user.
-    QString lostAt;
-    bool paused = false;
-    bool tableFull = false;
-    QDateTime firstRowTime;
-    QDateTime lastRowTime;
-    QTimer *statusTimer = nullptr;
     QAction *actionPause = nullptr;
-    QLabel *linkLabel = nullptr;
-    QLabel *recordingLabel = nullptr;
-    QLabel *rowsLabel = nullptr;
-    QLabel *elapsedLabel = nullptr;
-    QTimer *reconnectTimer = nullptr;
-    QString mqttUrl;
-    QString mqttName;
-    MqttPublisher *publisher = nullptr;
-    QString publishedName; // the name in the topics of the publisher in use
-    qint64 journalQuota = Journal::kDefaultQuota;
-    LimitAlarm limitAlarm;
-    // The reading being recorded is outside the limits; the panel shows it in red.
-    bool readingOutside = false;
-    bool panelAlarm = false;
-    PanelContent::Icon shownIcon = PanelContent::Icon::None;
-    RecordingUnit statisticsUnit;
-    StatisticsLine *lblStatistics = nullptr;
     QAction *actionFitValues = nullptr;
+    StatisticsLine *lblStatistics = nullptr;
+    PanelContent::Icon shownIcon = PanelContent::Icon::None;
 };

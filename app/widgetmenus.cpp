@@ -55,20 +55,25 @@ void Widget::setUpMenus()
 
 void Widget::showAbout()
 {
-    // What the program links, each under its own licence.
+    // What the program links, each under the licence we take it under (hidapi and libmosquitto
+    // offer more than one).
     const QStringList libraries{
-        QStringLiteral("Qt %1: GNU LGPL version 3").arg(QLatin1String(qVersion())),
-        QStringLiteral("hidapi: BSD licence (offered also under GPL version 3 and its original "
-                       "licence)"),
-        QStringLiteral("libmosquitto: Eclipse Public License 2.0 or Eclipse Distribution "
-                       "License 1.0"),
+        QStringLiteral("Qt %1: GNU LGPL version 3 (LGPL-3.0)").arg(QLatin1String(qVersion())),
+        QStringLiteral("hidapi: BSD licence (BSD-3-Clause)"),
+        QStringLiteral("libmosquitto: Eclipse Distribution License 1.0 (EDL-1.0, which is "
+                       "BSD-3-Clause)"),
+        QStringLiteral("OpenSSL: Apache License 2.0 (Apache-2.0)"),
     };
+    const QString licence =
+        tr("%1 is free software under the GNU General Public License, version 3 or any later "
+           "version (GPL-3.0-or-later), and comes with no warranty.")
+            .arg(appName);
     const QString text =
-        QStringLiteral("<h3>%1 %2</h3><p>%3</p><p>%4</p><p>%5<br>%6</p>")
+        QStringLiteral("<h3>%1 %2</h3><p>%3</p><p>%4</p><p>%5</p><p>%6<br>%7</p>")
             .arg(appName, version, tr("Companion program for the %1 multimeter.").arg(modelName),
                  tr("Built with Qt %1, running with Qt %2.")
                      .arg(QLatin1String(QT_VERSION_STR), QLatin1String(qVersion())),
-                 tr("It uses these libraries under their licences:"),
+                 licence, tr("It uses these libraries under their licences:"),
                  libraries.join(QStringLiteral("<br>")));
     QMessageBox::about(this, tr("About %1").arg(appName), text);
 }

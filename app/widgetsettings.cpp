@@ -1,11 +1,15 @@
 // The main window's side of the settings file and of the options dialog.
 
+#include "app/brokerpublishing.h"
 #include "app/optiondialog.h"
 #include "app/settingsfile.h"
 #include "app/widget.h"
+#include "display/windowstatus.h"
 #include "meter/deviceselector.h"
 #include "meter/mydmm.h"
 #include "mqtt/mqttsettings.h"
+#include "record/journal.h"
+#include "session/recordingsession.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -68,6 +72,21 @@ QString limitText(std::optional<double> limit)
     return limit ? QString::number(*limit, 'g', 15) : QString();
 }
 
+void restoreLimit(RecordingSession *session, bool low, const QString &text)
+{
+    LimitAlarm limits = session->limits();
+    const std::optional<double> limit = LimitAlarm::parse(text);
+    limits.setLimits(low ? limit : limits.low(), low ? limits.high() : limit);
+    session->setLimits(limits);
+}
+
+void restoreJournalQuota(RecordingSession *session, const QString &text)
+{
+    qint64 quota = 0;
+    if (Journal::parseQuota(text, &quota))
+        session->setJournalQuota(quota);
+}
+
 QString languageForIndex(int index)
 {
     switch (index) {
@@ -99,18 +118,16 @@ void Widget::restoreSettings()
             dmm->setSkipRepeat(flagValue(text));
         else if (key == kReconnect)
             setReconnectOption(flagValue(text));
-        else if (key == kLowLimit)
-            limitAlarm.setLimits(LimitAlarm::parse(text), limitAlarm.high());
-        else if (key == kHighLimit)
-            limitAlarm.setLimits(limitAlarm.low(), LimitAlarm::parse(text));
+        else if (key == kLowLimit || key == kHighLimit)
+            restoreLimit(session, key == kLowLimit, text);
         else if (key == kFitValues)
             actionFitValues->setChecked(flagValue(text));
         else if (key == kJournalQuota)
-            Journal::parseQuota(text, &journalQuota);
+            restoreJournalQuota(session, text);
         else if (key == kMqttUrl)
-            mqttUrl = text.trimmed();
+            publishing->setBroker(text, publishing->name());
         else if (key == kMqttName)
-            mqttName = text.trimmed();
+            publishing->setBroker(publishing->url(), text);
     });
 }
 
@@ -138,20 +155,21 @@ void Widget::saveSettings()
         {kInfinite, flagText(dmm->isInfinite())},
         {kSampleRate, QString::number(dmm->sampleRate())},
         {kSkipRepeat, flagText(dmm->isSkipRepeat())},
-        {kReconnect, flagText(reconnect)},
-        {kLowLimit, limitText(limitAlarm.low())},
-        {kHighLimit, limitText(limitAlarm.high())},
+        {kReconnect, flagText(reconnectOption)},
+        {kLowLimit, limitText(session->limits().low())},
+        {kHighLimit, limitText(session->limits().high())},
         {kFitValues, flagText(actionFitValues->isChecked())},
-        {kJournalQuota, QString::number(journalQuota)},
-        {kMqttUrl, mqttUrl},
-        {kMqttName, mqttName},
+        {kJournalQuota, QString::number(session->journalQuota())},
+        {kMqttUrl, publishing->url()},
+        {kMqttName, publishing->name()},
     };
-    if (writeSettingsFile(settingsFilePath(), entries))
+    QString reason;
+    if (writeSettingsFile(settingsFilePath(), entries, &reason))
         return;
     QMessageBox box(QMessageBox::Warning, QString(), tr("Can not open file."), QMessageBox::Ok,
                     this);
-    box.setInformativeText(
-        tr("The settings were not saved to %1.").arg(QDir::toNativeSeparators(settingsFilePath())));
+    box.setInformativeText(tr("The settings were not saved to %1: %2.")
+                               .arg(QDir::toNativeSeparators(settingsFilePath()), reason));
     box.exec();
 }
 
@@ -162,13 +180,13 @@ void Widget::runOptionDialog()
     dialog.chkInfinite->setChecked(dmm->isInfinite());
     dialog.sbSampleRate->setValue(dmm->sampleRate());
     dialog.chkSkipRepeat->setChecked(dmm->isSkipRepeat());
-    dialog.chkReconnect->setChecked(reconnect);
-    dialog.leMqttUrl->setText(mqttUrl);
-    dialog.leMqttName->setText(mqttName);
+    dialog.chkReconnect->setChecked(reconnectOption);
+    dialog.leMqttUrl->setText(publishing->url());
+    dialog.leMqttName->setText(publishing->name());
     dialog.leMqttName->setPlaceholderText(MqttSettings::defaultName(deviceSelector->device()));
     dialog.sbSamplePoints->setEnabled(!dmm->isInfinite());
-    dialog.leLowLimit->setText(limitText(limitAlarm.low()));
-    dialog.leHighLimit->setText(limitText(limitAlarm.high()));
+    dialog.leLowLimit->setText(limitText(session->limits().low()));
+    dialog.leHighLimit->setText(limitText(session->limits().high()));
     dialog.setLanguageIndex(language == kChinese ? kChineseIndex : kEnglishIndex);
     if (dialog.exec() != QDialog::Accepted)
         return;
@@ -179,11 +197,22 @@ void Widget::runOptionDialog()
     dmm->setSkipRepeat(dialog.chkSkipRepeat->isChecked());
     dmm->setSamplePoints(dialog.sbSamplePoints->value());
     setReconnectOption(dialog.chkReconnect->isChecked());
-    if (dialog.leMqttUrl->text().trimmed() != mqttUrl ||
-        dialog.leMqttName->text().trimmed() != mqttName)
+    if (dialog.leMqttUrl->text().trimmed() != publishing->url() ||
+        dialog.leMqttName->text().trimmed() != publishing->name())
         setMqttBroker(dialog.leMqttUrl->text(), dialog.leMqttName->text());
-    limitAlarm.setLimits(LimitAlarm::parse(dialog.leLowLimit->text()),
-                         LimitAlarm::parse(dialog.leHighLimit->text()));
+    LimitAlarm limits;
+    limits.setLimits(LimitAlarm::parse(dialog.leLowLimit->text()),
+                     LimitAlarm::parse(dialog.leHighLimit->text()));
+    session->setLimits(limits);
+    status->showRecording();
     // The new language is kept for the next start; this run keeps its own.
     language = languageForIndex(dialog.languageIndex());
+}
+
+void Widget::setMqttBroker(const QString &url, const QString &name)
+{
+    publishing->setBroker(url, name);
+    // Before the first show the device may still change; showing the window starts it.
+    if (layoutRestored)
+        publishing->start(deviceSelector->device());
 }

@@ -126,7 +126,7 @@ bool writeRecordingFile(const QString &fileName, int rows)
     const qint64 start = kStart.toMSecsSinceEpoch();
     for (int i = 0; i < rows; ++i) {
         const QString time =
-            QDateTime::fromMSecsSinceEpoch(start + 1000LL * i).toString("yyyy-MM-dd hh:mm:ss");
+            QDateTime::fromMSecsSinceEpoch(start + 1000LL * i).toString(kTimestampLayout);
         const recordsamples::Display &display =
             recordsamples::displays().at(i % recordsamples::displays().size());
         appendCsvLine(chunk, {QString::number(i + 1), time, row->name(), QStringLiteral("60"),

@@ -9,6 +9,7 @@
 #include "record/csvformat.h"
 #include "record/datamodel.h"
 #include "record/journal.h"
+#include "session/journalkeeper.h"
 #include "tests/recordsamples.h"
 
 #include <QApplication>
@@ -230,7 +231,7 @@ void benchWithJournal(Bench &bench)
     fill(rig, kTimedReadings);
     fillTable(rig, bench.scale() - rig.rows());
     checkRows(rig, bench.scale());
-    const Journal *journal = rig.window().recordingJournal();
+    const JournalKeeper *journal = rig.window().recordingJournal();
     if (!journal || !journal->isActive())
         qWarning("The window keeps no journal");
     reportSteps(bench, Bench::countName(bench.scale()) + "_journal",

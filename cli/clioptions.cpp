@@ -15,28 +15,48 @@ const char kDescription[] =
     "Logs readings of a VX310A multimeter without a window: one line per reading on standard "
     "output (or --output FILE), each written out at once; messages on standard error.\n"
     "Without --samples or --time it logs until interrupted (Ctrl+C or SIGTERM), which ends the "
-    "run in order: the link is closed and every reading received is written.\n"
+    "run in order within 2 s: the link is closed, every reading received is written, and what "
+    "the MQTT broker has not taken is reported. A second Ctrl+C ends it at once.";
+
+// After the options. Each exit status has a line of its own, in order, and each cause of 1 too.
+const char kEpilogue[] =
+    "\n"
+    "Exit status:\n"
+    "  0  a good run, also one ended by Ctrl+C or SIGTERM\n"
+    "  1  the link cannot be opened (with --reconnect: it never opened);\n"
+    "     the link is lost without --reconnect;\n"
+    "     no reading received;\n"
+    "     the MQTT broker refused the login;\n"
+    "     the output cannot be written\n"
+    "  2  usage error\n"
+    "  3  readings not delivered to the MQTT broker: not taken by the end of\n"
+    "     --mqtt-wait, or dropped from a full queue\n"
+    "\n"
+    "Environment:\n"
+    "  KLM704_MQTT_PASSWORD  the broker password, unless --mqtt-password-file names\n"
+    "                        a file; never on the command line, where ps shows it\n"
+    "  QT_LOGGING_RULES      the link's diagnostics are off; \"klm704.*=true\" shows\n"
+    "                        them\n"
     "\n"
     "Examples:\n"
     "  klm704-cli --device sim --samples 10\n"
-    "      ten readings from the built-in virtual meter as CSV on standard output\n"
+    "                        ten readings from the built-in virtual meter as CSV\n"
     "  klm704-cli --device ch9329 --time 3600 --rate 0 --output hour.csv\n"
-    "      every reading of one hour into hour.csv\n"
+    "                        every reading of one hour into hour.csv\n"
     "  klm704-cli --device serial:/dev/ttyUSB0 --format jsonl --key hold\n"
-    "      press Hold on the meter, then log JSON lines until Ctrl+C\n"
+    "                        press Hold on the meter, then log JSON lines until\n"
+    "                        Ctrl+C\n"
     "  klm704-cli --format influx --reconnect | telegraf --config meter.conf\n"
-    "      feed a time-series database, reconnecting after an unplug\n"
+    "                        feed a time-series database, reconnecting after an\n"
+    "                        unplug\n"
     "  klm704-cli --device ch9329 --name bench-1 --mqtt mqtt://broker.lan/lab\n"
-    "      also publish every reading to the topic lab/bench-1/reading\n"
-    "\n"
-    "Diagnostics of the link are off; QT_LOGGING_RULES=\"klm704.*=true\" shows them.\n"
-    "The MQTT password comes from the environment variable KLM704_MQTT_PASSWORD or from "
-    "--mqtt-password-file, never from the command line.\n"
-    "Exit status: 0 success, 1 the link could not be opened or was lost (with --reconnect: "
-    "never opened) or the broker refused the login, 2 usage error.";
+    "                        also publish every reading to the topic\n"
+    "                        lab/bench-1/reading\n";
 
 // A timer counts milliseconds in an int; longer runs are timed in steps, but a year is enough.
 constexpr double kMaxSeconds = 366.0 * 24 * 3600;
+// The end of a run waits for the broker at most an hour.
+constexpr double kMaxMqttWaitSeconds = 3600;
 
 QStringList keyNames()
 {
@@ -82,7 +102,18 @@ struct MqttOptions
         "and counted (default 100000). Example: --mqtt-queue 1000",
         "N"};
 
-    QList<QCommandLineOption> all() const { return {name, url, ca, user, passwordFile, queue}; }
+    const QCommandLineOption wait{
+        "mqtt-wait",
+        "At the end of the run, waits at most SECONDS (fractions allowed) for the broker to "
+        "take the readings still queued, and says so (default 15); readings it has not taken "
+        "by then are reported and the exit status is 3. Ctrl+C or SIGTERM cut the wait to "
+        "1 s. Example: --mqtt-wait 60",
+        "SECONDS"};
+
+    QList<QCommandLineOption> all() const
+    {
+        return {name, url, ca, user, passwordFile, queue, wait};
+    }
     bool read(const QCommandLineParser &parser, CliOptions *options, QString *error) const;
 };
 
@@ -112,7 +143,7 @@ bool MqttOptions::read(const QCommandLineParser &parser, CliOptions *options, QS
     settings.name = options->name;
     options->mqtt = parser.isSet(url);
     if (!options->mqtt) {
-        for (const QCommandLineOption &option : {ca, user, passwordFile, queue}) {
+        for (const QCommandLineOption &option : {ca, user, passwordFile, queue, wait}) {
             if (parser.isSet(option)) {
                 *error = QStringLiteral("--%1 needs --mqtt").arg(option.names().first());
                 return false;
@@ -145,6 +176,14 @@ bool MqttOptions::read(const QCommandLineParser &parser, CliOptions *options, QS
             *error = QStringLiteral("--mqtt-queue needs a whole number of at least 1");
             return false;
         }
+    }
+    if (parser.isSet(wait)) {
+        const double seconds = parser.value(wait).toDouble(&ok);
+        if (!ok || !(seconds >= 0) || !(seconds <= kMaxMqttWaitSeconds)) {
+            *error = QStringLiteral("--mqtt-wait needs a number of seconds from 0 to 3600");
+            return false;
+        }
+        options->mqttWaitMs = int(seconds * 1000 + 0.5);
     }
     return true;
 }
@@ -283,7 +322,7 @@ bool ArgumentReader::read(const QStringList &arguments)
 QString ArgumentReader::printText() const
 {
     if (m_parser.isSet(m_help))
-        return m_parser.helpText();
+        return m_parser.helpText() + QLatin1String(kEpilogue);
     return m_parser.isSet(m_version) ? QStringLiteral("klm704-cli " KLM704_VERSION "\n")
                                      : QString();
 }
@@ -348,6 +387,10 @@ LimitAlarm ArgumentReader::limits()
             complain(QStringLiteral("--%1 needs a number such as 5.005")
                          .arg(options[i]->names().first()));
     }
+    // Equal limits are allowed: a reading on a limit is inside.
+    if (values[0] && values[1] && *values[0] > *values[1])
+        complain(QStringLiteral("--low %1 is above --high %2: every reading would raise an alarm")
+                     .arg(m_parser.value(m_low), m_parser.value(m_high)));
     LimitAlarm limits;
     limits.setLimits(values[0], values[1]);
     return limits;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "meter/linksettings.h"
+#include "meter/mydmm.h"
 #include "mqtt/mqttsettings.h"
 #include "record/limitalarm.h"
 
@@ -17,11 +19,11 @@ struct CliOptions
         Influx
     };
 
-    QString device = QStringLiteral("auto");
+    QString device = QLatin1String(kDefaultDevice);
     QString model = QStringLiteral("VX310A");
-    qint64 samples = 0; // 0: no limit
-    double seconds = 0; // 0: no limit
-    int rate = 1000;    // sample rate in ms; 0 = every reply
+    qint64 samples = 0;                   // 0: no limit
+    double seconds = 0;                   // 0: no limit
+    int rate = MyDmm::kDefaultSampleRate; // in ms; 0 = every reply
     bool skipRepeat = false;
     QByteArray keys; // key codes to press after connecting, in order
     Format format = Format::Csv;
@@ -34,6 +36,7 @@ struct CliOptions
     QString name;                          // the meter's name in jsonl, influx and MQTT
     bool mqtt = false;                     // publish to the broker of mqttSettings
     MqttSettings mqttSettings;
+    int mqttWaitMs = 15000; // how long the end of a run waits for the broker to take the rest
 
     // What a command line asks for: a run with these options, a text to print (--help,
     // --version), or nothing but the complaint about a usage error.

@@ -63,7 +63,7 @@ int main(int argc, char *argv[])
     CliLogger logger(options, &output, &log);
     UnixSignalWatcher signalWatcher;
     QObject::connect(&signalWatcher, &UnixSignalWatcher::terminationRequested, &logger,
-                     [&logger] { logger.stop(0); });
+                     &CliLogger::interrupt);
     int exitCode = 0;
     QObject::connect(&logger, &CliLogger::finished, &app, [&app, &exitCode](int code) {
         exitCode = code;

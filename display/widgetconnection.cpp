@@ -1,15 +1,12 @@
-// The main window's side of connecting to the meter: it asks the driver to open or close the
-// link and changes its actions only when the driver reports the link opened or closed.
+// The main window's side of connecting to the meter: it asks the link's supervisor to open or
+// close the link and changes its actions only when the driver reports the link opened or closed.
 
 #include "app/widget.h"
-#include "meter/deviceselector.h"
+#include "meter/linksupervisor.h"
 #include "meter/mydmm.h"
 #include "ui_widget.h"
 
 #include <QMessageBox>
-#include <QTime>
-#include <QTimer>
-#include <utility>
 
 void Widget::pressConnect()
 {
@@ -18,24 +15,17 @@ void Widget::pressConnect()
 
 void Widget::connectMeter()
 {
-    if (dmm->open())
-        return;
+    if (!link->open())
+        reportOpenFailure();
+}
+
+void Widget::reportOpenFailure()
+{
     // The link's own reason, with what to do about it, goes under the box's text.
-    QMessageBox box(QMessageBox::Critical, QString(), tr("Failed to open device."), QMessageBox::Ok,
-                    this);
-    box.setInformativeText(deviceSelector->errorString());
+    QMessageBox box(QMessageBox::Critical, QString(), LinkSupervisor::openFailedText(),
+                    QMessageBox::Ok, this);
+    box.setInformativeText(link->failure());
     box.exec();
-}
-
-void Widget::disconnectMeter()
-{
-    closeByUser();
-}
-
-void Widget::closeByUser()
-{
-    closingByUser = dmm->isOpen();
-    dmm->close();
 }
 
 void Widget::slotDmmOpened()
@@ -44,14 +34,7 @@ void Widget::slotDmmOpened()
     ui->actionDisconnect->setEnabled(!ui->actionConnect->isEnabled());
     ui->actionStart->setEnabled(true);
     ui->actionStop->setEnabled(false);
-
-    reconnectTimer->stop();
-    ui->dockWidgetContents_3->setEnabled(true);
-    if (!std::exchange(lostAt, QString()).isEmpty())
-        ui->statusBar->showMessage(
-            tr("Reconnected at %1").arg(QTime::currentTime().toString(QStringLiteral("hh:mm:ss"))));
-    showLinkState();
-    showRecordingState();
+    followLinkState();
 }
 
 void Widget::slotDmmClosed()
@@ -61,14 +44,26 @@ void Widget::slotDmmClosed()
     on_actionStop_triggered();
     // Nothing can be recorded without a link, whatever the link reported while closing.
     ui->actionStart->setEnabled(false);
+    followLinkState();
+}
 
-    if (!std::exchange(closingByUser, false)) {
-        // Lost: the last reading stays on the panel, dimmed so as not to pass for a live one.
-        lostAt = QTime::currentTime().toString(QStringLiteral("hh:mm:ss"));
-        ui->dockWidgetContents_3->setEnabled(false);
-        if (reconnects())
-            reconnectTimer->start();
-    }
-    showLinkState();
-    showRecordingState();
+void Widget::followLinkState()
+{
+    // The last reading stays on the panel, dimmed so as not to pass for a live one.
+    ui->dockWidgetContents_3->setEnabled(link->isOpen());
+    // Disconnect also stops the retries of a lost link.
+    ui->actionDisconnect->setEnabled(link->isOpen() ||
+                                     link->state() == LinkSupervisor::State::Retrying);
+}
+
+void Widget::setReconnectOption(bool on)
+{
+    reconnectOption = on;
+    link->setReconnect(reconnectOption || reconnectThisRun);
+}
+
+void Widget::reconnectForThisRun()
+{
+    reconnectThisRun = true;
+    setReconnectOption(reconnectOption);
 }

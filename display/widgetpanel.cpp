@@ -5,6 +5,7 @@
 #include "display/panelcontent.h"
 #include "display/startupclock.h"
 #include "meter/dmmdata.h"
+#include "session/recordingsession.h"
 #include "ui_widget.h"
 
 #include <QPixmap>
@@ -38,16 +39,19 @@ void Widget::slotDmmDisplay(const DmmData *data)
     if (!data)
         return;
     updateLcd(data);
-    readingOutside = checkLimits(*data);
+    // The driver hands every reading over to the window, which passes it on to the recording
+    // session: it checks the limits, which colour the panel, and records it or deletes it.
+    session->take(data);
     startupclock::noteFirstReading(ui->lcdPrimary);
-    // The driver hands every reading over to the window: the record table keeps the ones it
-    // admits, the recording step deletes the others.
-    runRecordingStep(const_cast<DmmData *>(data));
 }
 
 void Widget::updateLcd(const DmmData *data)
 {
-    const PanelContent panel = PanelContent::of(*data);
+    showPanel(PanelContent::of(*data));
+}
+
+void Widget::showPanel(const PanelContent &panel)
+{
     ui->lcdPrimary->setText(panel.valueText);
     ui->lcdUnit2->setText(panel.unitText);
     ui->lcdLeftFlag1->setText(panel.functionName);

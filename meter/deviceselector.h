@@ -63,7 +63,7 @@ private:
     void onBytes(const QByteArray &bytes);
 
     LinkSettings m_settings;
-    QString m_device = QStringLiteral("auto");
+    QString m_device = QLatin1String(kDefaultDevice);
     LinkFactory m_factory;
     std::unique_ptr<LinkBackend> m_link;
     QString m_errorString;

@@ -11,60 +11,71 @@ class DmmData : public QObject
 {
     Q_OBJECT
 public:
+    // Everything a reading holds, as one value: whoever copies a reading copies all of it, so a
+    // field added here can never go missing in a copy.
+    struct Fields
+    {
+        QDateTime timestamp;
+        double value = 0;
+        QString valueText;
+        int overload = 0;
+        QString unitText;
+        QString rangeText;
+        QString functionName;
+        const FunctionEntry *entry = nullptr;
+        QString maxMinText;
+        bool hold = false;
+        bool relative = false;
+        bool statusBit3 = false;
+        bool manualRange = false;
+        bool lowBattery = false;
+        bool statusBit0 = false;
+        QString peakText;
+        QString couplingText;
+    };
+
     explicit DmmData(QObject *parent = nullptr);
 
-    QDateTime timestamp() const { return m_timestamp; }
-    double value() const { return m_value; }
-    QString valueText() const { return m_valueText; }
-    int overload() const { return m_overload; }
-    QString unitText() const { return m_unitText; }
-    QString rangeText() const { return m_rangeText; }
-    QString functionName() const { return m_functionName; }
-    const FunctionEntry *entry() const { return m_entry; }
-    QString maxMinText() const { return m_maxMinText; }
-    bool hold() const { return m_hold; }
-    bool relative() const { return m_relative; }
-    bool statusBit3() const { return m_statusBit3; }
-    bool manualRange() const { return m_manualRange; }
-    bool lowBattery() const { return m_lowBattery; }
-    bool statusBit0() const { return m_statusBit0; }
-    QString peakText() const { return m_peakText; }
-    QString couplingText() const { return m_couplingText; }
+    // Makes this reading a copy of other, field for field.
+    void copyFrom(const DmmData &other) { m = other.m; }
+    const Fields &fields() const { return m; }
 
-    void setTimestamp(const QDateTime &timestamp) { m_timestamp = timestamp; }
-    void setValue(double value) { m_value = value; }
-    void setValueText(const QString &text) { m_valueText = text; }
-    void setOverload(int overload) { m_overload = overload; }
-    void setUnitText(const QString &text) { m_unitText = text; }
-    void setRangeText(const QString &text) { m_rangeText = text; }
-    void setFunctionName(const QString &name) { m_functionName = name; }
-    void setEntry(const FunctionEntry *entry) { m_entry = entry; }
-    void setMaxMinText(const QString &text) { m_maxMinText = text; }
-    void setHold(bool on) { m_hold = on; }
-    void setRelative(bool on) { m_relative = on; }
-    void setStatusBit3(bool on) { m_statusBit3 = on; }
-    void setManualRange(bool on) { m_manualRange = on; }
-    void setLowBattery(bool on) { m_lowBattery = on; }
-    void setStatusBit0(bool on) { m_statusBit0 = on; }
-    void setPeakText(const QString &text) { m_peakText = text; }
-    void setCouplingText(const QString &text) { m_couplingText = text; }
+    QDateTime timestamp() const { return m.timestamp; }
+    double value() const { return m.value; }
+    QString valueText() const { return m.valueText; }
+    int overload() const { return m.overload; }
+    QString unitText() const { return m.unitText; }
+    QString rangeText() const { return m.rangeText; }
+    QString functionName() const { return m.functionName; }
+    const FunctionEntry *entry() const { return m.entry; }
+    QString maxMinText() const { return m.maxMinText; }
+    bool hold() const { return m.hold; }
+    bool relative() const { return m.relative; }
+    bool statusBit3() const { return m.statusBit3; }
+    bool manualRange() const { return m.manualRange; }
+    bool lowBattery() const { return m.lowBattery; }
+    bool statusBit0() const { return m.statusBit0; }
+    QString peakText() const { return m.peakText; }
+    QString couplingText() const { return m.couplingText; }
+
+    void setTimestamp(const QDateTime &timestamp) { m.timestamp = timestamp; }
+    void setValue(double value) { m.value = value; }
+    void setValueText(const QString &text) { m.valueText = text; }
+    void setOverload(int overload) { m.overload = overload; }
+    void setUnitText(const QString &text) { m.unitText = text; }
+    void setRangeText(const QString &text) { m.rangeText = text; }
+    void setFunctionName(const QString &name) { m.functionName = name; }
+    void setEntry(const FunctionEntry *entry) { m.entry = entry; }
+    void setMaxMinText(const QString &text) { m.maxMinText = text; }
+    void setHold(bool on) { m.hold = on; }
+    void setRelative(bool on) { m.relative = on; }
+    void setStatusBit3(bool on) { m.statusBit3 = on; }
+    void setManualRange(bool on) { m.manualRange = on; }
+    void setLowBattery(bool on) { m.lowBattery = on; }
+    void setStatusBit0(bool on) { m.statusBit0 = on; }
+    void setPeakText(const QString &text) { m.peakText = text; }
+    void setCouplingText(const QString &text) { m.couplingText = text; }
 
 private:
-    QDateTime m_timestamp;
-    double m_value = 0;
-    QString m_valueText;
-    int m_overload = 0;
-    QString m_unitText;
-    QString m_rangeText;
-    QString m_functionName;
-    const FunctionEntry *m_entry = nullptr;
-    QString m_maxMinText;
-    bool m_hold = false;
-    bool m_relative = false;
-    bool m_statusBit3 = false;
-    bool m_manualRange = false;
-    bool m_lowBattery = false;
-    bool m_statusBit0 = false;
-    QString m_peakText;
-    QString m_couplingText;
+    Fields m;
 };

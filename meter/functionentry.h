@@ -43,6 +43,9 @@ constexpr quint8 kCelsius = 10;
 constexpr quint8 kFahrenheit = 11;
 constexpr quint8 kNcv = 20;
 constexpr quint8 kAcPlusDc = 25;
+// The coupling an AC+DC reading shows.
+constexpr char kAcCoupling[] = "AC";
+constexpr char kDcCoupling[] = "DC";
 } // namespace functions
 
 // Functions whose value is converted to the unit without prefix and whose chart scales itself.

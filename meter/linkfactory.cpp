@@ -6,10 +6,12 @@
 #include "meter/seriallink.h"
 #include "meter/simlink.h"
 
+#include <QCoreApplication>
+
 namespace {
 
 const QString kSerialPrefix = QStringLiteral("serial:");
-const QString kAuto = QStringLiteral("auto");
+const QString kAuto = QLatin1String(kDefaultDevice);
 const QString kSim = QStringLiteral("sim");
 const QString kCp2110 = QStringLiteral("cp2110");
 const QString kCh9329 = QStringLiteral("ch9329");
@@ -33,9 +35,10 @@ LinkBackend *autoLink(const LinkSettings &settings, QString *error,
         return new Ch9329Link(hid, settings);
     if (!hid->enumerate(settings.cp2110Vid, settings.cp2110Pid).isEmpty())
         return new Cp2110Link(hid, settings);
-    setError(error, QStringLiteral("No CH9329 or CP2110 meter cable found; plug in the meter's "
-                                   "USB cable (USB ID %1:%2 or %3:%4), or try the virtual "
-                                   "meter with --device sim.")
+    setError(error, QCoreApplication::translate("LinkFactory",
+                                                "No CH9329 or CP2110 meter cable found; plug in "
+                                                "the meter's USB cable (USB ID %1:%2 or %3:%4), "
+                                                "or try the virtual meter with --device sim.")
                         .arg(settings.ch9329Vid, 4, 16, QLatin1Char('0'))
                         .arg(settings.ch9329Pid, 4, 16, QLatin1Char('0'))
                         .arg(settings.cp2110Vid, 4, 16, QLatin1Char('0'))

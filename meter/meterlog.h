@@ -2,8 +2,8 @@
 
 #include <QLoggingCategory>
 
-// Diagnostics of the meter link, on by default; silence them with QT_LOGGING_RULES,
-// for example "klm704.frames=false".
+// Diagnostics of the meter link. Both programs turn them off at start; QT_LOGGING_RULES turns
+// them on, for example "klm704.*=true", or "klm704.link=true" for the link alone.
 Q_DECLARE_LOGGING_CATEGORY(lcFrames) // each received frame as hexadecimal bytes
 Q_DECLARE_LOGGING_CATEGORY(lcTimer)  // every tick of the sample timer
 Q_DECLARE_LOGGING_CATEGORY(lcThread) // the command thread's stop

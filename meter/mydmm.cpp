@@ -132,7 +132,8 @@ void decodeStatus(const QByteArray &frame, DmmData &data)
                      : bit(extra, 1) ? QStringLiteral("P-MIN")
                                      : QString());
     if (data.entry()->functionCode() == functions::kAcPlusDc) {
-        data.setCouplingText(bit(extra, 3) ? QStringLiteral("AC") : QStringLiteral("DC"));
+        data.setCouplingText(
+            QLatin1String(bit(extra, 3) ? functions::kAcCoupling : functions::kDcCoupling));
         data.setFunctionName(MyDmm::dualFunctionName(*data.entry(), data.couplingText()));
     }
 }

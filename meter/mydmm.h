@@ -30,6 +30,10 @@ public:
         PositiveOverload
     };
 
+    // The sampling settings until the settings file or the command line say otherwise.
+    static constexpr int kDefaultSampleRate = 1000;
+    static constexpr int kDefaultSamplePoints = 1000;
+
     explicit MyDmm(DeviceSelector *selector, QObject *parent = nullptr);
     // Stops the command thread and closes the link.
     ~MyDmm() override;
@@ -133,8 +137,8 @@ private:
     int m_timerId = 0;
     bool m_sampleDue = true;
     bool m_skipRepeat = false;
-    int m_sampleRate = 1000;
-    int m_samplePoints = 1000;
+    int m_sampleRate = kDefaultSampleRate;
+    int m_samplePoints = kDefaultSamplePoints;
     bool m_infinite = true;
     CommandPoolThread::Timing m_threadTiming;
     SilenceWatch m_silence;

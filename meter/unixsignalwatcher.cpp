@@ -11,8 +11,21 @@ namespace {
 // that the event loop watches.
 int signalPipe[2] = {-1, -1};
 
+void restoreDefault(int signalNumber)
+{
+    struct sigaction action = {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    sigaction(signalNumber, &action, nullptr);
+}
+
 void onSignal(int signalNumber)
 {
+    // A second interrupt or stop ends the program at once, should the orderly end not come.
+    if (signalNumber == SIGINT || signalNumber == SIGTERM) {
+        restoreDefault(SIGINT);
+        restoreDefault(SIGTERM);
+    }
     const char number = char(signalNumber);
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[0], &number, 1);
 }
@@ -24,14 +37,6 @@ bool installHandler(int signalNumber)
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     return sigaction(signalNumber, &action, nullptr) == 0;
-}
-
-void restoreDefault(int signalNumber)
-{
-    struct sigaction action = {};
-    action.sa_handler = SIG_DFL;
-    sigemptyset(&action.sa_mask);
-    sigaction(signalNumber, &action, nullptr);
 }
 
 } // namespace

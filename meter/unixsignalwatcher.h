@@ -7,7 +7,8 @@ class QSocketNotifier;
 
 // Turns SIGINT and SIGTERM into a Qt signal delivered in the event loop, so that a program
 // interrupted from the terminal or stopped by the desktop session shuts down in order instead
-// of dying with unsaved data. One watcher per process.
+// of dying with unsaved data; a second SIGINT or SIGTERM ends it at once, as the system's
+// default does. One watcher per process.
 class UnixSignalWatcher : public QObject
 {
     Q_OBJECT

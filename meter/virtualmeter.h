@@ -1,5 +1,6 @@
 #pragma once
 
+#include "meter/linksettings.h"
 #include "meter/virtualmeterstate.h"
 
 #include <QByteArray>
@@ -40,8 +41,8 @@ public:
     };
 
     static constexpr quint8 kAckCode = 0xFF;
-    // A byte on the wire at 9600 baud: start bit, eight data bits, stop bit.
-    static constexpr double kByteMicroseconds = 1e6 * 10 / 9600;
+    // A byte on the wire: start bit, eight data bits, stop bit.
+    static constexpr double kByteMicroseconds = 1e6 * 10 / kMeterBaudrate;
     // The meter's pause between the end of a command and the start of its answer.
     static constexpr double kAnswerDelayMicroseconds = 15000;
     // How many replies the log keeps (the counters go on counting).

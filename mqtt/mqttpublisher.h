@@ -1,42 +1,39 @@
 #pragma once
 
+#include "mqtt/mqttclient.h"
 #include "mqtt/mqttsettings.h"
 
 #include <QByteArray>
-#include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
-#include <condition_variable>
-#include <deque>
-#include <functional>
-#include <mutex>
-#include <set>
+#include <QTimer>
+#include <memory>
 #include <thread>
-
-struct mosquitto;
 
 // Publishes readings to <prefix>/<name>/reading (QoS 1) and keeps a retained <prefix>/<name>/status
 // of "online" while connected and "offline" after (also the connection's last will). Everything
-// that talks to the broker runs on a thread of its own: publish() only queues the reading and
-// wakes that thread. While the broker cannot be reached, readings wait in a bounded queue (the
-// oldest dropped and counted when it is full) and the client reconnects with a growing delay; the
-// queue goes out in order once the broker is back.
+// that talks to the broker runs on a thread of its own (MqttClient): publish() only queues the
+// reading. While the broker cannot be reached, readings wait in a bounded queue (the oldest
+// dropped and counted when it is full) and the client reconnects with a growing delay; the queue
+// goes out in order once the broker is back. No call blocks the caller, the destructor included.
 class MqttPublisher : public QObject
 {
     Q_OBJECT
 public:
-    // Makes a reading's payload; called on the network thread, so that the caller does not pay
-    // for the formatting.
-    using Payload = std::function<QByteArray()>;
+    using Payload = MqttClient::Payload;
 
-    // Readings handed to the client library at once while it awaits their acknowledgements.
-    static constexpr int kInFlight = 64;
-    static constexpr int kFirstRetryMs = 500;
-    static constexpr int kLastRetryMs = 8000;
+    static constexpr int kInFlight = MqttClient::kInFlight;
+    static constexpr int kFirstRetryMs = MqttClient::kFirstRetryMs;
+    static constexpr int kLastRetryMs = MqttClient::kLastRetryMs;
+    // What an end without finish() gives the broker for what is queued and the offline status.
+    static constexpr int kClosingWaitMs = 2000;
+    // How long after its deadline an end is reported even when the network thread has not
+    // reported it (a name lookup that does not return).
+    static constexpr int kGraceMs = 300;
 
     explicit MqttPublisher(const MqttSettings &settings, QObject *parent = nullptr);
-    // Gives the broker up to 2 s for what is queued and the offline status; finish() for an end
-    // that does not block.
+    // Never blocks: an end that has not come yet runs on in the background, as retire() with
+    // kClosingWaitMs has it.
     ~MqttPublisher() override;
 
     // Starts connecting in the background; false with *error when the client cannot be set up
@@ -46,8 +43,13 @@ public:
     void publish(const QByteArray &payload);
     void publish(Payload payload);
     // Delivers what is queued and the offline status, then disconnects; finished() follows once
-    // everything is acknowledged or after waitMs, whatever comes first.
+    // everything is acknowledged, or after waitMs at the latest (kGraceMs later should the
+    // network thread hang). A later call can only bring the end closer.
     void finish(int waitMs);
+    // Ends a publisher in the background, without blocking and without needing an event loop:
+    // what is queued and the offline status get up to waitMs, and the program's exit waits for
+    // them at most as long.
+    static void retire(std::unique_ptr<MqttPublisher> publisher, int waitMs);
 
     qint64 dropped() const;
     // Readings not yet acknowledged by the broker (queued or in flight).
@@ -64,51 +66,11 @@ signals:
     void finished(qint64 undelivered);
 
 private:
-    enum class Phase
-    {
-        Running,
-        Draining,
-        Leaving, // the offline status is on its way
-        Done
-    };
+    void onEvent(const MqttClient::Event &event);
+    void reportFinished(qint64 undelivered);
 
-    void run();
-    int serve();
-    // Whether a reading was handed over.
-    bool pump(std::unique_lock<std::mutex> &lock);
-    void wake();
-    void onConnect(int rc);
-    void onDisconnect(int rc);
-    void onPublish(int mid);
-    void progress();
-    void end();
-    void stopThread();
-
-    static void connectCallback(mosquitto *, void *self, int rc);
-    static void disconnectCallback(mosquitto *, void *self, int rc);
-    static void publishCallback(mosquitto *, void *self, int mid);
-
-    const MqttSettings m_settings;
-    const QByteArray m_readingTopic;
-    const QByteArray m_statusTopic;
-    mosquitto *m_mosq = nullptr;
+    std::shared_ptr<MqttClient> m_client;
     std::thread m_thread;
-    int m_wakeFd = -1; // an eventfd that the network thread polls beside the broker's socket
-
-    mutable std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::deque<Payload> m_queue; // not yet handed to the client library
-    std::set<int> m_inFlight;    // message ids of readings awaiting their acknowledgement
-    bool m_offlineWanted = false;
-    int m_offlineMid = -1;
-    bool m_offlineAcked = false;
-    bool m_connected = false;
-    bool m_napping = false; // the network thread sleeps long and needs a wake-up for a reading
-    bool m_hadConnection = false; // since the network thread last looked
-    bool m_stop = false;
-    bool m_refused = false;
-    qint64 m_dropped = 0;
-
-    Phase m_phase = Phase::Running;
-    QDeadlineTimer m_deadline;
+    QTimer m_guard; // reports the end should the network thread not
+    bool m_finished = false;
 };

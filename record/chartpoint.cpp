@@ -1,6 +1,6 @@
 #include "record/chartpoint.h"
 
-const QString ChartPoint::labelTimeFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss");
+#include "record/timestampformatter.h"
 
 ChartPoint::ChartPoint(const QDateTime &time, double value, const QString &valueText,
                        const QVariant &label)
@@ -14,6 +14,6 @@ ChartPoint::ChartPoint(const QDateTime &time, double value, const QString &value
 QString ChartPoint::makeLabel(const QDateTime &time, const QString &functionName,
                               const QString &valueText, const QString &unitText)
 {
-    return time.toString(labelTimeFormat) + QStringLiteral(": ") + functionName + QLatin1Char(' ') +
-           valueText + unitText;
+    return time.toString(kTimestampLayout) + QStringLiteral(": ") + functionName +
+           QLatin1Char(' ') + valueText + unitText;
 }

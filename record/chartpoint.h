@@ -10,9 +10,6 @@
 class ChartPoint
 {
 public:
-    // Time format of the hover label's leading time stamp.
-    static const QString labelTimeFormat;
-
     ChartPoint() = default;
     ChartPoint(const QDateTime &time, double value, const QString &valueText,
                const QVariant &label);

@@ -23,3 +23,9 @@ private:
 QList<ColumnSpec *> createRecordColumns();
 // The same titles untranslated, as an English user interface shows them.
 QStringList englishRecordColumnTitles();
+// The header lines a recording may carry, whichever language wrote it: the titles as the
+// installed translators give them first, then in English, then in the language of each
+// catalogue (the ones the program ships), without repeats. Each catalogue is loaded into a
+// translator of its own that is never installed, so the interface keeps its language; one that
+// cannot be loaded adds nothing.
+QList<QStringList> recordHeadersInEveryLanguage(const QStringList &catalogues);

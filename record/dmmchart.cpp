@@ -3,10 +3,12 @@
 #include "record/chartline.h"
 #include "record/chartpoint.h"
 
+#include <QFileInfo>
 #include <QImageWriter>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPolygon>
+#include <QSaveFile>
 #include <QTimer>
 
 namespace {
@@ -149,14 +151,27 @@ void DMMChart::readingsMarked()
 bool DMMChart::savePixmap(const QString &fileName, QString *error)
 {
     composeLayers(true);
-    QImageWriter writer(fileName);
-    if (writer.write(m_final.toImage()))
+    // The file is opened here, not by the image writer: after an open that fails, the writer
+    // removes the file it meant to make, and that removal's reason ("No such file or
+    // directory") takes the place of the real one. The image goes beside the old file and
+    // replaces it only when whole, so a failed save leaves no broken image behind.
+    QSaveFile file(fileName);
+    QImageWriter writer(&file, QFileInfo(fileName).suffix().toLower().toLatin1());
+    if (file.open(QIODevice::WriteOnly) && writer.write(m_final.toImage()) && file.commit())
         return true;
-    if (error) // a file that cannot be created says why; the writer only says it could not
-        *error = writer.error() == QImageWriter::DeviceError && writer.device()
-                     ? writer.device()->errorString()
-                     : writer.errorString();
+    if (error) // the file's own reason when it has one, else the writer's (an unknown format)
+        *error = file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
     return false;
+}
+
+void DMMChart::resetZoom()
+{
+    if (!m_zoomed)
+        return;
+    m_zoomed = false;
+    m_valueZoom.reset();
+    requestFullRedraw();
+    emit viewChanged();
 }
 
 int DMMChart::statisticsFirst() const

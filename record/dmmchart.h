@@ -79,6 +79,10 @@ public:
     // with the reason in error, when one is given, if no image is written.
     bool savePixmap(const QString &fileName, QString *error = nullptr);
 
+    // Ends a zoom from outside, when the readings it showed are gone (a Delete, a change of
+    // function, an import): the next redraw shows all samples, and viewChanged() is emitted.
+    void resetZoom();
+
     ChartLine *line(int index) const { return m_lines.value(index); }
     QRect plotArea() const { return m_plotArea; }
     // Scale, grid and samples in view of the picture shown, the last full redraw.

@@ -4,11 +4,16 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QtDebug>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -46,6 +51,16 @@ QList<JournalFile> journalFiles(const QString &directory)
         return a.stamp != b.stamp ? a.stamp > b.stamp : a.counter > b.counter;
     });
     return files;
+}
+
+// A size as a status bar gives it: "412 MB", "1.5 GB", "201 bytes".
+QString sizeText(qint64 bytes)
+{
+    double units = double(bytes);
+    while (units >= 1024)
+        units /= 1024;
+    const int decimals = units < 10 && units != std::floor(units) ? 1 : 0;
+    return QLocale().formattedDataSize(bytes, decimals, QLocale::DataSizeTraditionalFormat);
 }
 
 } // namespace
@@ -90,7 +105,7 @@ bool Journal::start(const QStringList &headerFields, const QDateTime &startTime)
     stop();
     m_errorString.clear();
     if (!QDir().mkpath(m_directory)) {
-        fail(tr("Cannot create the journal folder %1.").arg(m_directory));
+        fail(tr("Cannot create the journal folder %1: %2").arg(m_directory, folderFailure()));
         return false;
     }
     if (!openNewFile(startTime))
@@ -101,6 +116,36 @@ bool Journal::start(const QStringList &headerFields, const QDateTime &startTime)
 bool Journal::append(const QStringList &fields)
 {
     return isActive() && writeLine(csvLine(fields));
+}
+
+bool Journal::resume(const QString &fileName)
+{
+    stop();
+    m_errorString.clear();
+    m_file.setFileName(fileName);
+    if (m_file.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
+        m_written = wholeLinesLength();
+        if (m_written >= 0 && m_file.resize(m_written) && m_file.seek(m_written))
+            return true;
+    }
+    fail(tr("Cannot continue the journal %1: %2").arg(fileName, m_file.errorString()));
+    stop();
+    return false;
+}
+
+qint64 Journal::wholeLinesLength()
+{
+    constexpr qint64 kChunk = 4096;
+    for (qint64 end = m_file.size(); end > 0; end -= kChunk) {
+        const qint64 start = qMax<qint64>(0, end - kChunk);
+        if (!m_file.seek(start))
+            return -1;
+        const QByteArray chunk = m_file.read(end - start);
+        const int lineFeed = chunk.lastIndexOf('\n');
+        if (lineFeed >= 0)
+            return start + lineFeed + 1;
+    }
+    return 0;
 }
 
 void Journal::stop()
@@ -122,6 +167,9 @@ QStringList Journal::prune(qint64 quota)
     for (const JournalFile &file : qAsConst(files))
         total += file.info.size();
     QStringList removed;
+    m_prunedFiles = 0;
+    m_prunedBytes = 0;
+    m_pruneQuota = quota;
     // Oldest first, until what is left fits.
     while (total > quota && !files.isEmpty()) {
         const JournalFile oldest = files.takeLast();
@@ -129,6 +177,8 @@ QStringList Journal::prune(qint64 quota)
             !QFile::remove(oldest.info.absoluteFilePath()))
             continue;
         total -= oldest.info.size();
+        ++m_prunedFiles;
+        m_prunedBytes += oldest.info.size();
         removed.append(tr("Removed the journal %1 (%2 bytes) to keep the journals within %3 bytes.")
                            .arg(oldest.info.absoluteFilePath())
                            .arg(oldest.info.size())
@@ -136,6 +186,27 @@ QStringList Journal::prune(qint64 quota)
         qWarning().noquote() << removed.last();
     }
     return removed;
+}
+
+QString Journal::pruneSummary() const
+{
+    if (m_prunedFiles == 0)
+        return QString();
+    const QString size = sizeText(m_prunedBytes);
+    const QString quota = sizeText(m_pruneQuota);
+    return m_prunedFiles == 1
+               ? tr("Removed 1 old journal, %1, to keep the journals within %2.").arg(size, quota)
+               : tr("Removed %1 old journals, %2, to keep the journals within %3.")
+                     .arg(m_prunedFiles)
+                     .arg(size, quota);
+}
+
+// Why the folder cannot be made: QDir does not say, so the last step is tried once more here.
+QString Journal::folderFailure() const
+{
+    if (::mkdir(QFile::encodeName(m_directory).constData(), 0777) == 0 || errno == EEXIST)
+        return tr("the folder cannot be reached");
+    return QString::fromLocal8Bit(std::strerror(errno));
 }
 
 // Creates the file exclusively, so that a journal of the same second is never overwritten.

@@ -34,6 +34,9 @@ public:
     // Writes one complete line and hands it to the system before returning. After a failed
     // write the journal stops (the line is not left half written) until the next start().
     bool append(const QStringList &fields);
+    // Goes on writing an existing journal (a recording restored after a crash): a line cut short
+    // at its end is taken away first. False, with failed() emitted, when it cannot be written.
+    bool resume(const QString &fileName);
     void stop();
 
     bool isActive() const { return m_file.isOpen(); }
@@ -45,6 +48,9 @@ public:
     // running journal is always kept. Each removal is named on standard error (and returned,
     // oldest first, as the sentence that names it).
     QStringList prune(qint64 quota = kDefaultQuota);
+    // The removals of the last prune in one sentence, for a status bar that has room for one
+    // ("Removed 7 old journals, 412 MB, to keep the journals within 1 GB."); empty when none.
+    QString pruneSummary() const;
 
 signals:
     // A journal could not be created or written; emitted once per failure.
@@ -52,6 +58,9 @@ signals:
 
 private:
     bool openNewFile(const QDateTime &startTime);
+    QString folderFailure() const;
+    // The length of the file's whole lines: up to and with its last line feed.
+    qint64 wholeLinesLength();
     bool writeLine(const QString &line);
     void fail(const QString &message);
 
@@ -59,4 +68,8 @@ private:
     QFile m_file;
     qint64 m_written = 0;
     QString m_errorString;
+    // What the last prune removed, and to stay within what.
+    int m_prunedFiles = 0;
+    qint64 m_prunedBytes = 0;
+    qint64 m_pruneQuota = 0;
 };

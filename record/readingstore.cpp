@@ -1,5 +1,7 @@
 #include "record/readingstore.h"
 
+#include "record/timestampformatter.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -429,7 +431,7 @@ const QString &ReadingStore::labelTimeText(qint64 msecs, const QDateTime &time)
     const qint64 second = msecs >= 0 ? msecs / 1000 : -((-msecs + 999) / 1000);
     if (m_cachedTimeText.isNull() || second != m_cachedSecond) {
         m_cachedSecond = second;
-        m_cachedTimeText = time.toString(ChartPoint::labelTimeFormat);
+        m_cachedTimeText = time.toString(kTimestampLayout);
     }
     return m_cachedTimeText;
 }

@@ -3,10 +3,6 @@
 #include "meter/dmmdata.h"
 #include "meter/functionentry.h"
 
-namespace {
-const QString kAcCoupling = QStringLiteral("AC");
-} // namespace
-
 bool RecordingAdmission::isDualDisplay(const DmmData &reading)
 {
     return reading.entry() && functionCode(reading.entry()) == functions::kAcPlusDc;
@@ -20,7 +16,8 @@ QString RecordingAdmission::functionKey(const DmmData &reading)
 
 bool RecordingAdmission::belongsOnSecondChart(const DmmData &reading)
 {
-    return isDualDisplay(reading) && reading.couplingText() != kAcCoupling;
+    return isDualDisplay(reading) &&
+           reading.couplingText() != QLatin1String(functions::kAcCoupling);
 }
 
 bool RecordingAdmission::switchFunction(const QString &key)

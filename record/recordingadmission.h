@@ -1,5 +1,7 @@
 #pragma once
 
+#include "meter/mydmm.h"
+
 #include <QString>
 
 class DmmData;
@@ -13,7 +15,7 @@ public:
     // The driver's sampling settings that bound the table.
     struct Limits
     {
-        int samplePoints = 1000;
+        int samplePoints = MyDmm::kDefaultSamplePoints;
         bool infinite = true;
         bool skipRepeat = false;
     };

@@ -24,8 +24,8 @@ constexpr QChar kReturn = QLatin1Char('\r');
 // No line the program writes comes near this; a longer one is not a recording, and refusing it
 // keeps a file without line ends from being gathered whole in memory.
 constexpr int kMaxRecordChars = 64 * 1024;
-// The display texts of the meter have seven characters; longer ones are read as they are.
-constexpr int kDisplayChars = 16;
+// The meter's display has seven characters; its texts are recorded as they came.
+constexpr int kDisplayChars = 7;
 
 // What a function, range and unit text of a line mean in the function tables.
 struct Match
@@ -48,6 +48,44 @@ int digitsAt(const QStringRef &text, int at, int count)
         number = number * 10 + (c - '0');
     }
     return number;
+}
+
+// Whether the meter's display can show the text (at most kDisplayChars characters, copied into
+// display as Latin-1): a number (a sign, digits, one decimal point), an overload (O and L with a
+// sign and a point), dashes or nothing lit, which read as 0; blanks pad any of these. The meter
+// sends nothing else, so any other text is a garbled file, not a reading.
+bool isDisplayText(const QStringRef &text, char *display)
+{
+    if (text.isEmpty())
+        return false;
+    char shown[kDisplayChars]; // the characters that are lit
+    int lit = 0;
+    int dashes = 0;
+    for (int i = 0; i < text.size(); ++i) {
+        const char c = text.at(i).toLatin1(); // 0 for a character outside Latin-1
+        display[i] = c;
+        if (c != ' ')
+            shown[lit++] = c;
+        dashes += c == '-' ? 1 : 0;
+    }
+    if (dashes == lit)
+        return true;
+    const int body = shown[0] == '-' || shown[0] == '+' ? 1 : 0;
+    bool point = false, digit = false, o = false, l = false;
+    for (int i = body; i < lit; ++i) {
+        const char c = shown[i];
+        if (c == '.' && !point)
+            point = true;
+        else if (c >= '0' && c <= '9')
+            digit = true;
+        else if (c == 'O')
+            o = true;
+        else if (c == 'L')
+            l = true;
+        else
+            return false;
+    }
+    return digit ? !(o || l) : o && l;
 }
 
 } // namespace
@@ -281,17 +319,16 @@ bool RecordingReader::Parser::takeReading()
 
     const QStringRef valueRef = m_fields.at(DataModel::ValueColumn);
     const QString valueText = valueRef.toString();
+    if (valueText.size() > kDisplayChars)
+        return refuse(tr("the value \"%1\" is longer than the meter's display of %2 characters")
+                          .arg(valueText)
+                          .arg(kDisplayChars));
     char display[kDisplayChars];
-    const int length = qMin(valueText.size(), kDisplayChars);
-    for (int i = 0; i < length; ++i) {
-        const ushort c = valueText.at(i).unicode();
-        display[i] = c <= 0xFF ? char(c) : '?';
-    }
+    if (!isDisplayText(valueRef, display))
+        return refuse(tr("\"%1\" is not a value the meter can show").arg(valueText));
     int overload = 0;
     const double value =
-        valueText.size() > kDisplayChars
-            ? 0
-            : MyDmm::displayValue(*found->entry, QLatin1String(display, length), &overload);
+        MyDmm::displayValue(*found->entry, QLatin1String(display, valueText.size()), &overload);
 
     if (m_match != found) {
         m_match = found;
@@ -388,9 +425,9 @@ const Match *RecordingReader::Parser::lookUp(const QString &function, const QStr
             found.pieces = {function, range, unit};
             found.functionKey = function;
             if (entry->functionCode() == functions::kAcPlusDc) {
-                for (const QString &coupling : {QStringLiteral("AC"), QStringLiteral("DC")}) {
-                    if (function == QStringLiteral("%1: %2").arg(entry->name(), coupling))
-                        found.couplingText = coupling;
+                for (const char *coupling : {functions::kAcCoupling, functions::kDcCoupling}) {
+                    if (function == MyDmm::dualFunctionName(*entry, QLatin1String(coupling)))
+                        found.couplingText = QLatin1String(coupling);
                 }
                 if (found.couplingText.isEmpty())
                     continue;

@@ -81,6 +81,15 @@ void RecordTableView::rowsAboutToBeRemoved(const QModelIndex &parent, int start,
     QTableView::rowsAboutToBeRemoved(parent, start, end);
 }
 
+void RecordTableView::resizeEvent(QResizeEvent *event)
+{
+    const QScrollBar *bar = verticalScrollBar();
+    const bool atEnd = bar->value() == bar->maximum();
+    QTableView::resizeEvent(event);
+    if (atEnd)
+        scrollToBottom();
+}
+
 void RecordTableView::reset()
 {
     m_appendedFrom = kLayOutInFull;

@@ -31,6 +31,9 @@ protected:
     void rowsInserted(const QModelIndex &parent, int start, int end) override;
     void rowsAboutToBeRemoved(const QModelIndex &parent, int start, int end) override;
     void reset() override;
+    // A view that shows the last row keeps it whole in sight when it shrinks (the dock laid out
+    // anew, taller figures under it): the newest reading is not half hidden.
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     // The visible stretch of rows and columns a paint covers, and which of its cells are done.

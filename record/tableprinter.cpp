@@ -2,6 +2,7 @@
 
 #include "record/columnspec.h"
 #include "record/printgeometry.h"
+#include "record/timestampformatter.h"
 
 #include <QAbstractItemModel>
 #include <QDateTime>
@@ -17,7 +18,6 @@
 
 namespace {
 
-const QString kTimeFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss");
 // Pages rendered without a progress dialog: some 50 ms of work.
 constexpr int kQuickPages = 50;
 
@@ -33,7 +33,7 @@ QString printedText(const QVariant &value)
     case QMetaType::Char:
         return QString::number(value.toInt());
     case QMetaType::QDateTime:
-        return value.toDateTime().toString(kTimeFormat);
+        return value.toDateTime().toString(kTimestampLayout);
     default:
         return value.toString();
     }
@@ -84,7 +84,7 @@ void PagePainter::drawCaptions(int page, int pages, const QString &title)
 {
     const QFontMetrics metrics = m_painter.fontMetrics();
     drawCentred(m_geometry.titleRect(metrics.horizontalAdvance(title)), title);
-    const QString now = QDateTime::currentDateTime().toString(kTimeFormat);
+    const QString now = QDateTime::currentDateTime().toString(kTimestampLayout);
     drawCentred(m_geometry.printTimeRect(metrics.horizontalAdvance(now)), now);
     const QString number = QStringLiteral("%1/%2").arg(page + 1).arg(pages);
     drawCentred(m_geometry.pageNumberRect(metrics.horizontalAdvance(number)), number);

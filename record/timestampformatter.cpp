@@ -77,7 +77,7 @@ QString TimestampFormatter::fullConversion(qint64 msecsSinceEpoch)
 {
     const QDateTime local = QDateTime::fromMSecsSinceEpoch(msecsSinceEpoch);
     if (!hasFourDigitYear(local.date()))
-        return local.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+        return local.toString(kTimestampLayout);
     QString text(kTextLength, Qt::Uninitialized);
     QChar *out = text.data();
     const QTime time = local.time();

@@ -3,6 +3,9 @@
 #include <QByteArray>
 #include <QString>
 
+// How a reading's time stamp is written: in the table, the CSV files, print and the chart's labels.
+inline const QString kTimestampLayout = QStringLiteral("yyyy-MM-dd hh:mm:ss");
+
 // Turns an instant (milliseconds since the epoch) into local "yyyy-MM-dd hh:mm:ss" text.
 // Readings arrive in time order, so the local date of the last day seen is kept and only the
 // time of day is worked out per call; a day with a clock change takes the full conversion.

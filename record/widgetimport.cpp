@@ -1,16 +1,21 @@
-// The window's way back to a recording: Import of an exported file or a journal, the offer to
-// open the journal of a recording that was cut short, and the journal folder's housekeeping.
+// The window's way back to a recording: Import of an exported file or a journal, and the offer to
+// open, and continue, the journal of a recording that was cut short.
 
+#include "app/shippedfiles.h"
 #include "app/widget.h"
+#include "display/windowstatus.h"
 #include "meter/functionentry.h"
+#include "meter/linksupervisor.h"
 #include "meter/mydmm.h"
 #include "record/columnspec.h"
 #include "record/csvformat.h"
 #include "record/datamodel.h"
 #include "record/dmmchart.h"
-#include "record/journal.h"
 #include "record/readingstore.h"
 #include "record/recordingreader.h"
+#include "record/statisticsline.h"
+#include "session/journalkeeper.h"
+#include "session/recordingsession.h"
 #include "ui_widget.h"
 
 #include <QDateTime>
@@ -19,26 +24,20 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProgressDialog>
-#include <QSaveFile>
 
 #include <memory>
 
 namespace {
 
-// The name of the note in the journal folder while a recording runs.
-const QString kRunningNote = QStringLiteral("running");
 // The progress dialog appears for an import that takes longer than this.
 constexpr int kProgressDelayMs = 500;
 constexpr int kProgressSteps = 1000;
 
-// The header lines a recording may carry: in the language of this run and in English.
-QList<QStringList> recordingHeaders(const DataModel *model)
+// The header lines a recording may carry: in every language the program ships, this run's first.
+QList<QStringList> recordingHeaders()
 {
-    QList<QStringList> headers{csvHeaderFields(model)};
-    const QStringList english = englishRecordColumnTitles();
-    if (english != headers.first())
-        headers.append(english);
-    return headers;
+    return recordHeadersInEveryLanguage(
+        {findShippedFile(QStringLiteral("OTHER.qm"), {installedTranslationsFolder()})});
 }
 
 // How many readings a journal holds (its complete lines after the header) and the time text
@@ -73,11 +72,65 @@ JournalSummary summarize(const QString &fileName)
     return summary;
 }
 
+// Reads the file into the stores, with a progress dialog that Cancel ends; a refusal is told
+// in a box. True when the whole file was read.
+bool readWithProgress(QWidget *window, RecordingReader &reader, const QString &fileName,
+                      const RecordingReader::Stores &stores, RecordingReader::Result *result)
+{
+    QProgressDialog progress(Widget::tr("Opening %1 …").arg(QFileInfo(fileName).fileName()),
+                             Widget::tr("Cancel"), 0, kProgressSteps, window);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(kProgressDelayMs);
+    progress.setAutoReset(false);
+    reader.setProgress([&](qint64 done, qint64 total) {
+        progress.setValue(total > 0 ? int(done * kProgressSteps / total) : 0);
+        if (progress.wasCanceled())
+            reader.cancel();
+    });
+    *result = reader.read(fileName, stores);
+    progress.reset();
+    if (result->outcome != RecordingReader::Outcome::Refused)
+        return result->outcome == RecordingReader::Outcome::Read;
+    const QString name = QDir::toNativeSeparators(fileName);
+    QMessageBox::warning(
+        window, QString(),
+        result->line > 0
+            ? Widget::tr("The recording %1 cannot be opened.\nLine %2: %3.")
+                  .arg(name)
+                  .arg(result->line)
+                  .arg(result->reason)
+            : Widget::tr("The recording %1 cannot be opened.\n%2.").arg(name, result->reason));
+    return false;
+}
+
+// While a recording is read, no reading is recorded and a lost link is not tried again.
+class ImportHold
+{
+public:
+    ImportHold(RecordingSession *session, LinkSupervisor *link)
+        : m_session(session)
+        , m_link(link)
+    {
+        m_session->setImporting(true);
+        m_link->setHeld(true);
+    }
+    ~ImportHold()
+    {
+        m_session->setImporting(false);
+        m_link->setHeld(false);
+    }
+
+private:
+    RecordingSession *m_session;
+    LinkSupervisor *m_link;
+};
+
 } // namespace
 
 void Widget::on_actionImport_triggered()
 {
-    if (dmm->isOpen()) {
+    const ImportHold hold(session, link);
+    if (link->isOpen()) {
         const auto answer = QMessageBox::question(
             this, QString(),
             tr("A recording can be opened only while the meter is disconnected. "
@@ -85,7 +138,7 @@ void Widget::on_actionImport_triggered()
             QMessageBox::Yes | QMessageBox::No);
         if (answer != QMessageBox::Yes)
             return;
-        disconnectMeter();
+        link->close();
     }
     if (dataModel->rowCount() > 0) {
         const auto answer =
@@ -99,75 +152,47 @@ void Widget::on_actionImport_triggered()
     if (fileName.isEmpty())
         return;
     outputFolder = QFileInfo(fileName).absolutePath();
-    importRecording(fileName);
+    // The table now holds a recording from a file: a lost link is not opened again behind it.
+    if (importRecording(fileName))
+        link->close();
 }
 
-bool Widget::importRecording(const QString &fileName)
+bool Widget::importRecording(const QString &fileName, bool restore)
 {
     RecordingReader reader({&dmm->activeTable(), &dmm->defaultTable(), &dmm->eTable()},
-                           recordingHeaders(dataModel));
-    QProgressDialog progress(tr("Opening %1 …").arg(QFileInfo(fileName).fileName()), tr("Cancel"),
-                             0, kProgressSteps, this);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(kProgressDelayMs);
-    progress.setAutoReset(false);
-    reader.setProgress([&](qint64 done, qint64 total) {
-        progress.setValue(total > 0 ? int(done * kProgressSteps / total) : 0);
-        if (progress.wasCanceled())
-            reader.cancel();
-    });
-
+                           recordingHeaders());
     // Read into stores of its own; the window's table and charts change only when all is read.
     DataModel table(columns);
     ReadingStore first;
     ReadingStore second;
-    const RecordingReader::Result result = reader.read(fileName, {&table, &first, &second});
-    progress.reset();
-    if (result.outcome == RecordingReader::Outcome::Cancelled)
+    RecordingReader::Result result;
+    if (!readWithProgress(this, reader, fileName, {&table, &first, &second}, &result))
         return false;
-    if (result.outcome == RecordingReader::Outcome::Refused) {
-        const QString name = QDir::toNativeSeparators(fileName);
-        QMessageBox::warning(
-            this, QString(),
-            result.line > 0
-                ? tr("The recording %1 cannot be opened.\nLine %2: %3.")
-                      .arg(name)
-                      .arg(result.line)
-                      .arg(result.reason)
-                : tr("The recording %1 cannot be opened.\n%2.").arg(name, result.reason));
-        return false;
-    }
-
+    if (restore)
+        session->restoreRecording(table, reader.functionKey(), fileName);
+    else
+        session->replaceRecording(table);
     const FunctionEntry *entry = reader.entry();
     const bool dual = entry && entry->functionCode() == functions::kAcPlusDc;
-    dataModel->takeRecords(table);
+    const bool scaled = entry && isScaledFunction(entry->functionCode());
+    resetZooms();
     ui->chart->replacePoints(first);
     ui->chart2->replacePoints(second);
+    // Nothing on the panel is part of the recording read.
+    showPanel(PanelContent());
+    ui->lcdPrimary->setStyleSheet(QString());
     chartTableReadings(dual);
     ui->chart2->setVisible(dual);
-    ui->chart->setAutoPrefix(entry && isScaledFunction(entry->functionCode()));
+    ui->chart->setAutoPrefix(scaled);
     if (dual)
         ui->chart2->setAutoPrefix(false);
     ui->tv->scrollToBottom();
-    tableFull = false;
     // The figures follow the readings read, in the unit of their first row.
-    if (entry && isScaledFunction(entry->functionCode()))
-        statisticsUnit = {entry->unit(), true};
-    else
-        statisticsUnit = {dataModel->cellText(0, DataModel::UnitColumn), false};
+    lblStatistics->setUnit(
+        scaled ? RecordingUnit{entry->unit(), true}
+               : RecordingUnit{dataModel->cellText(0, DataModel::UnitColumn), false});
     refreshStatistics();
-    const int rows = dataModel->rowCount();
-    for (const int row : {0, rows - 1}) {
-        const QString time = dataModel->cellText(row, DataModel::TimeColumn);
-        if (!time.isEmpty())
-            noteRowTime(row, QDateTime::fromString(time, QStringLiteral("yyyy-MM-dd hh:mm:ss")));
-    }
-    showRecordingState();
-    // The recording read is closed: the next reading from the meter starts a new one.
-    admission.forgetFunction();
-    if (journal)
-        journal->stop();
-    noteRunningJournal(QString());
+    status->showRecording();
     if (result.skippedLine > 0)
         QMessageBox::information(this, QString(),
                                  tr("The last line (line %1) of %2 is incomplete and was left out.")
@@ -178,19 +203,17 @@ bool Widget::importRecording(const QString &fileName)
 
 bool Widget::hasUnclosedRecording() const
 {
-    return journal && QFile::exists(runningNotePath());
+    return session->journal() && !session->journal()->unclosedJournal().isEmpty();
 }
 
 void Widget::offerUnclosedRecording()
 {
     if (!hasUnclosedRecording())
         return;
-    QFile note(runningNotePath());
-    const QString fileName =
-        note.open(QIODevice::ReadOnly) ? QString::fromUtf8(note.readAll()).trimmed() : QString();
-    note.close();
+    JournalKeeper *journal = session->journal();
+    const QString fileName = journal->unclosedJournal();
     // Asked once: whatever the answer, the next start does not ask again.
-    noteRunningJournal(QString());
+    journal->forgetUnclosed();
     const JournalSummary summary = summarize(fileName);
     if (summary.readings == 0)
         return;
@@ -201,33 +224,5 @@ void Widget::offerUnclosedRecording()
             .arg(summary.lastTime),
         QMessageBox::Yes | QMessageBox::No);
     if (answer == QMessageBox::Yes)
-        importRecording(fileName);
-}
-
-void Widget::pruneJournals()
-{
-    if (!journal)
-        return;
-    for (const QString &removal : journal->prune(journalQuota))
-        slotMessage(removal);
-}
-
-QString Widget::runningNotePath() const
-{
-    return journal ? QDir(journal->directory()).filePath(kRunningNote) : QString();
-}
-
-void Widget::noteRunningJournal(const QString &fileName)
-{
-    if (!journal)
-        return;
-    if (fileName.isEmpty()) {
-        QFile::remove(runningNotePath());
-        return;
-    }
-    QSaveFile note(runningNotePath());
-    if (note.open(QIODevice::WriteOnly)) {
-        note.write(QFileInfo(fileName).absoluteFilePath().toUtf8());
-        note.commit();
-    }
+        importRecording(fileName, true);
 }

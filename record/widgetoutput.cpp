@@ -40,8 +40,8 @@ QString Widget::dialogFolder()
 QString Widget::askOutputName(const QString &caption, const QString &filter)
 {
     // The table shows the first reading's time; an empty table has not started yet.
-    QDateTime start = QDateTime::fromString(dataModel->cellText(0, DataModel::TimeColumn),
-                                            QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    QDateTime start =
+        QDateTime::fromString(dataModel->cellText(0, DataModel::TimeColumn), kTimestampLayout);
     if (!start.isValid())
         start = QDateTime::currentDateTime();
     const QString suggested = withFilterSuffix(

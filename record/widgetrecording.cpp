@@ -1,21 +1,28 @@
-// The recording step of the main window: which readings join the record table and the charts,
-// the table view that shows them, and the Start, Stop and Delete actions.
+// The main window's side of the recording: the table view and the charts that show what the
+// recording session records, the panel's alarm colour, Pause, and the Start, Stop and Delete
+// actions.
 
 #include "app/widget.h"
+#include "display/windowstatus.h"
 #include "meter/dmmdata.h"
 #include "meter/functionentry.h"
 #include "meter/mydmm.h"
 #include "record/chartpoint.h"
 #include "record/columnfit.h"
-#include "record/csvformat.h"
 #include "record/datamodel.h"
 #include "record/dmmchart.h"
-#include "record/journal.h"
+#include "record/statisticsline.h"
+#include "session/journalkeeper.h"
+#include "session/recordingsession.h"
 #include "ui_widget.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QHeaderView>
+#include <QIcon>
 #include <QMessageBox>
 #include <QTableView>
+#include <QToolBar>
 
 #include <iterator>
 
@@ -27,6 +34,8 @@ constexpr int kChartLeftMargin = 88;
 constexpr int kChartBottomMargin = 66;
 constexpr int kChartFrameStyle = QFrame::StyledPanel | QFrame::Plain;
 constexpr int kChartDecimals = 2;
+
+const QString kPanelAlarmStyle = QStringLiteral("color: red");
 
 } // namespace
 
@@ -67,88 +76,56 @@ void Widget::setUpCharts()
     setUpStatistics();
 }
 
-void Widget::runRecordingStep(DmmData *reading)
+void Widget::setUpSession()
 {
-    // While paused the panel goes on and the table stays as it is.
-    if (paused) {
-        delete reading;
-        return;
-    }
-    const bool dual = RecordingAdmission::isDualDisplay(*reading);
+    connect(session, &RecordingSession::recordingStarted, this, &Widget::startCharts);
+    connect(session, &RecordingSession::recorded, this, &Widget::showRecorded);
+    connect(session, &RecordingSession::alarmChanged, this, [this](bool outside) {
+        ui->lcdPrimary->setStyleSheet(outside ? kPanelAlarmStyle : QString());
+    });
+    connect(session, &RecordingSession::excursionStarted, this, &QApplication::beep);
+    // Asked once the reading that brings the question has gone its way.
+    connect(session, &RecordingSession::replacementAsked, this, &Widget::askReplacement,
+            Qt::QueuedConnection);
+    connect(session, &RecordingSession::journalsRemoved, status, &WindowStatus::showMessage);
+    connect(session, &RecordingSession::journalFailed, this, &Widget::reportJournalFailure,
+            Qt::QueuedConnection);
+}
+
+void Widget::startCharts(bool dual)
+{
+    resetZooms();
     ui->chart2->setVisible(dual);
-    const bool hadFunction = !admission.lastFunction().isEmpty();
-    const QString function = RecordingAdmission::functionKey(*reading);
-    if (admission.switchFunction(function)) {
-        if (hadFunction)
-            reportFunctionChange(function);
-        dataModel->clearRecords();
-        currentChart->clearChart();
-        if (dual)
-            ui->chart2->clearChart();
-        chartTableReadings(dual);
-        tableFull = false;
-    }
-    const RecordingAdmission::Limits limits{dmm->samplePoints(), dmm->isInfinite(),
-                                            dmm->isSkipRepeat()};
-    const RecordingAdmission::Verdict verdict =
-        admission.admit(reading->valueText(), dataModel->rowCount(), limits);
-    if (verdict == RecordingAdmission::Verdict::Record) {
-        tableFull = false;
-        recordReading(reading);
-        scheduleRecordingState();
-    } else {
-        if (verdict == RecordingAdmission::Verdict::TableFull)
-            reportTableFull();
-        delete reading;
-    }
-    refreshStatistics();
+    currentChart->clearChart();
+    if (dual)
+        ui->chart2->clearChart();
+    chartTableReadings(dual);
 }
 
-void Widget::reportFunctionChange(const QString &function)
+void Widget::showRecorded(const DmmData &reading, int row)
 {
-    const QString place = recordingPlace();
-    ui->statusBar->showMessage(
-        !place.isEmpty() ? tr("Function changed to %1; the previous recording is kept in %2")
-                               .arg(function, place)
-        : dataModel->rowCount() > 0
-            ? tr("Function changed to %1; the previous recording was cleared").arg(function)
-            : tr("Function changed to %1").arg(function));
-}
-
-void Widget::recordReading(DmmData *reading)
-{
-    const quint8 function = reading->entry() ? functionCode(reading->entry()) : 0;
-    const bool dual = RecordingAdmission::isDualDisplay(*reading);
-    const QDateTime time = reading->timestamp();
-    DMMChart *chart =
-        RecordingAdmission::belongsOnSecondChart(*reading) ? ui->chart2 : currentChart;
-    // The model keeps a compact copy and deletes the reading at once, so the point for a chart
-    // of its own is made first.
-    ChartPoint *point = nullptr;
-    if (dual) {
-        point = new ChartPoint(time, reading->value(), reading->valueText(),
-                               ChartPoint::makeLabel(time, reading->functionName(),
-                                                     reading->valueText(), reading->unitText()));
-        point->setOverload(reading->overload() != 0);
-        point->setAlarm(readingOutside);
-        point->setResolution(readingResolution(*reading));
-    }
+    const bool dual = RecordingAdmission::isDualDisplay(reading);
+    DMMChart *chart = RecordingAdmission::belongsOnSecondChart(reading) ? ui->chart2 : currentChart;
     if (chart == currentChart)
-        statisticsUnit = RecordingUnit::of(*reading);
-
-    publishReading(*reading);
-    const int row = dataModel->appendRecord(reading, readingOutside) - 1;
-    journalRow(row);
+        lblStatistics->setUnit(RecordingUnit::of(reading));
     ui->tv->scrollToBottom();
-    noteRowTime(row, time);
-
-    currentChart->setAutoPrefix(isScaledFunction(function));
+    currentChart->setAutoPrefix(reading.entry() && isScaledFunction(functionCode(reading.entry())));
     if (dual) {
+        // The two charts of AC+DC keep their halves as points of their own.
+        const QDateTime time = reading.timestamp();
+        auto *point =
+            new ChartPoint(time, reading.value(), reading.valueText(),
+                           ChartPoint::makeLabel(time, reading.functionName(), reading.valueText(),
+                                                 reading.unitText()));
+        point->setOverload(reading.overload() != 0);
+        point->setAlarm(dataModel->readings().isAlarm(row));
+        point->setResolution(readingResolution(reading));
         ui->chart2->setAutoPrefix(false);
         chart->addPoint(point, 0);
     } else {
         chart->readingsAdded();
     }
+    refreshStatistics();
 }
 
 // A one-display recording's chart draws the table's readings in place; the two charts of AC+DC
@@ -160,23 +137,30 @@ void Widget::chartTableReadings(bool dual)
 
 void Widget::useJournal(const QString &directory)
 {
-    delete journal;
-    journal = new Journal(directory, this);
-    pruneJournals();
+    session->useJournal(directory);
+    session->journal()->setNotesRunningRecording(true);
 }
 
-void Widget::journalRow(int row)
+JournalKeeper *Widget::recordingJournal() const
 {
-    if (!journal)
-        return;
-    // Row 1 is the first reading after start-up, a Delete or a change of function: a new
-    // recording, so a new file. A journal that failed tries again there.
-    if (row == 0 && journal->start(csvHeaderFields(dataModel))) {
-        noteRunningJournal(journal->fileName());
-        pruneJournals();
-    }
-    if (journal->isActive())
-        journal->append(csvRowFields(dataModel, row));
+    return session->journal();
+}
+
+void Widget::setUpPause()
+{
+    actionPause = new QAction(this);
+    actionPause->setObjectName(QStringLiteral("actionPause"));
+    actionPause->setCheckable(true);
+    ui->tbRecord->addAction(actionPause);
+    const auto showPause = [this](bool paused) {
+        actionPause->setChecked(paused);
+        actionPause->setText(paused ? tr("Resume") : tr("Pause"));
+        actionPause->setIcon(QIcon(paused ? QStringLiteral(":/image/play.png")
+                                          : QStringLiteral(":/image/stop.png")));
+    };
+    connect(actionPause, &QAction::toggled, session, &RecordingSession::setPaused);
+    connect(session, &RecordingSession::pausedChanged, this, showPause);
+    showPause(false);
 }
 
 void Widget::on_actionStart_triggered()
@@ -200,10 +184,34 @@ void Widget::on_actionDelete_triggered()
                               QMessageBox::Yes | QMessageBox::No);
     if (answer != QMessageBox::Yes)
         return;
-    dataModel->clearRecords();
+    session->clear();
+    resetZooms();
     ui->chart->clearChart();
     ui->chart2->clearChart();
-    tableFull = false;
-    showRecordingState();
+    status->showRecording();
     refreshStatistics();
+}
+
+void Widget::resetZooms()
+{
+    ui->chart->resetZoom();
+    ui->chart2->resetZoom();
+}
+
+void Widget::reportJournalFailure(const QString &message)
+{
+    status->showMessage(tr("%1; the recording goes on without a journal").arg(message));
+    status->showRecording();
+    QMessageBox box(QMessageBox::Warning, QString(), tr("The recording goes on without a journal."),
+                    QMessageBox::Ok, this);
+    box.setInformativeText(message);
+    box.exec();
+}
+
+void Widget::askReplacement()
+{
+    const auto answer =
+        QMessageBox::question(this, QString(), tr("Are you sure you want to delete this data?"),
+                              QMessageBox::Yes | QMessageBox::No);
+    session->answerReplacement(answer == QMessageBox::Yes);
 }

@@ -1,5 +1,7 @@
 #include "sim/simport.h"
 
+#include "meter/linksettings.h"
+
 #include <QSocketNotifier>
 #include <cerrno>
 #include <cstdlib>
@@ -12,36 +14,37 @@ namespace {
 
 constexpr int kReadSize = 256;
 
+struct Speed
+{
+    uint baudrate;
+    speed_t code;
+};
+constexpr Speed kSpeeds[] = {{1200, B1200},   {2400, B2400},   {4800, B4800},   {9600, B9600},
+                             {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200}};
+
 speed_t speedOf(uint baudrate)
 {
-    switch (baudrate) {
-    case 1200:
-        return B1200;
-    case 2400:
-        return B2400;
-    case 4800:
-        return B4800;
-    case 9600:
-        return B9600;
-    case 19200:
-        return B19200;
-    case 38400:
-        return B38400;
-    case 57600:
-        return B57600;
-    case 115200:
-        return B115200;
-    default:
-        return B0;
+    for (const Speed &speed : kSpeeds) {
+        if (speed.baudrate == baudrate)
+            return speed.code;
     }
+    return B0;
 }
 
-QString systemError()
+QString systemError(int error)
 {
-    return QString::fromLocal8Bit(std::strerror(errno));
+    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 } // namespace
+
+QStringList SimPort::baudrates()
+{
+    QStringList rates;
+    for (const Speed &speed : kSpeeds)
+        rates << QString::number(speed.baudrate);
+    return rates;
+}
 
 SimPort::SimPort(QObject *parent)
     : QObject(parent)
@@ -64,25 +67,32 @@ void SimPort::close()
     }
 }
 
-bool SimPort::fail(const QString &what)
+// The system's reason is taken first, before building the text can change errno. "%1" in what
+// stands for the line's path.
+bool SimPort::fail(const char *what)
 {
-    m_error = QStringLiteral("%1: %2").arg(what, systemError());
+    const QString reason = systemError(errno);
+    m_error = QString::fromLatin1(what).replace(QLatin1String("%1"), m_path) + ": " + reason;
     return false;
 }
 
 bool SimPort::openPseudoTerminal()
 {
     close();
+    m_path.clear();
     m_fd = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (m_fd < 0)
-        return fail(QStringLiteral("Cannot create a pseudo-terminal"));
+        return fail("Cannot create a pseudo-terminal");
     if (grantpt(m_fd) != 0 || unlockpt(m_fd) != 0)
-        return fail(QStringLiteral("Cannot unlock the pseudo-terminal"));
-    m_path = QString::fromLocal8Bit(ptsname(m_fd));
-    m_keepOpen = ::open(ptsname(m_fd), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        return fail("Cannot unlock the pseudo-terminal");
+    const char *name = ptsname(m_fd);
+    if (!name)
+        return fail("Cannot name the pseudo-terminal");
+    m_path = QString::fromLocal8Bit(name);
+    m_keepOpen = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (m_keepOpen < 0)
-        return fail(QStringLiteral("Cannot open %1").arg(m_path));
-    if (!makeRaw(m_keepOpen, 9600))
+        return fail("Cannot open %1");
+    if (!makeRaw(m_keepOpen, kMeterBaudrate))
         return false;
     startReading();
     return true;
@@ -98,7 +108,7 @@ bool SimPort::openDevice(const QString &path, uint baudrate)
     }
     m_fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (m_fd < 0)
-        return fail(QStringLiteral("Cannot open %1").arg(path));
+        return fail("Cannot open %1");
     if (!makeRaw(m_fd, baudrate))
         return false;
     startReading();
@@ -109,14 +119,14 @@ bool SimPort::makeRaw(int fd, uint baudrate)
 {
     termios settings{};
     if (tcgetattr(fd, &settings) != 0)
-        return fail(QStringLiteral("Cannot read the settings of %1").arg(m_path));
+        return fail("Cannot read the settings of %1");
     cfmakeraw(&settings);
     settings.c_cflag |= CLOCAL | CREAD;
     settings.c_cflag &= ~(CSTOPB | PARENB | CRTSCTS);
     cfsetispeed(&settings, speedOf(baudrate));
     cfsetospeed(&settings, speedOf(baudrate));
     if (tcsetattr(fd, TCSANOW, &settings) != 0)
-        return fail(QStringLiteral("Cannot set up %1").arg(m_path));
+        return fail("Cannot set up %1");
     return true;
 }
 
@@ -135,11 +145,12 @@ void SimPort::readAvailable()
             emit received(QByteArray(buffer, int(n)));
             continue;
         }
-        if (n < 0 && (errno == EAGAIN || errno == EINTR))
+        const int error = errno;
+        if (n < 0 && (error == EAGAIN || error == EINTR))
             return;
         m_notifier->setEnabled(false);
         emit failed(n == 0 ? QStringLiteral("%1 was closed").arg(m_path)
-                           : QStringLiteral("%1: %2").arg(m_path, systemError()));
+                           : QStringLiteral("%1: %2").arg(m_path, systemError(error)));
         return;
     }
 }

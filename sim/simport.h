@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class QSocketNotifier;
 
@@ -14,6 +15,9 @@ class SimPort : public QObject
 public:
     explicit SimPort(QObject *parent = nullptr);
     ~SimPort() override;
+
+    // The baud rates a serial device can be set to, as the command line names them.
+    static QStringList baudrates();
 
     // Creates a pseudo-terminal; path() is then the name a client opens.
     bool openPseudoTerminal();
@@ -33,7 +37,7 @@ signals:
     void failed(const QString &reason);
 
 private:
-    bool fail(const QString &what);
+    bool fail(const char *what);
     bool makeRaw(int fd, uint baudrate);
     void startReading();
     void readAvailable();

@@ -1,7 +1,9 @@
 #include "sim/simsession.h"
 
 #include <QFile>
-#include <cstdio>
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
 
 SimSession::SimSession(quint32 seed, double timeScale, QObject *parent)
     : QObject(parent)
@@ -53,13 +55,15 @@ bool SimSession::pointLinkAtLine()
 {
     if (m_linkName.isEmpty())
         return true;
-    const QString temporary = m_linkName + QStringLiteral(".new");
-    QFile::remove(temporary);
-    if (!QFile::link(m_port.path(), temporary) ||
-        std::rename(QFile::encodeName(temporary).constData(),
-                    QFile::encodeName(m_linkName).constData()) != 0) {
-        m_error = QStringLiteral("Cannot make the link %1 to %2").arg(m_linkName, m_port.path());
-        QFile::remove(temporary);
+    const QByteArray name = QFile::encodeName(m_linkName);
+    const QByteArray temporary = name + ".new";
+    ::unlink(temporary.constData());
+    if (::symlink(QFile::encodeName(m_port.path()).constData(), temporary.constData()) != 0 ||
+        ::rename(temporary.constData(), name.constData()) != 0) {
+        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+        m_error = QStringLiteral("Cannot make the link %1 to %2: %3")
+                      .arg(m_linkName, m_port.path(), reason);
+        ::unlink(temporary.constData());
         m_port.close();
         return false;
     }

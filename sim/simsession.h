@@ -1,5 +1,6 @@
 #pragma once
 
+#include "meter/linksettings.h"
 #include "meter/virtualmeter.h"
 #include "sim/simport.h"
 
@@ -38,7 +39,7 @@ private:
     VirtualMeter m_meter;
     SimPort m_port;
     QString m_device;
-    uint m_baudrate = 9600;
+    uint m_baudrate = kMeterBaudrate;
     QString m_linkName;
     QString m_error;
 };

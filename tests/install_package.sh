@@ -12,16 +12,15 @@ fi
 work=$(mktemp -d)
 trap 'apt-get remove -y -qq klm704 >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
 
-(cd "$build" && rm -f klm704_*.deb && cpack -G DEB >"$work/cpack.log" 2>&1) ||
+# The package is made in the temporary folder, not in the build.
+(cd "$build" && cpack -G DEB -B "$work" >"$work/cpack.log" 2>&1) ||
     fail "cpack: $(cat "$work/cpack.log")"
-deb=$(ls "$build"/klm704_2.02_*.deb)
-lintian --fail-on error "$deb" || fail "lintian found errors"
+deb=$(ls "$work"/klm704_2.02_*.deb)
+lintian --fail-on error,warning "$deb" || fail "lintian found errors or warnings"
 dpkg-deb -c "$deb" | grep ' ./lib/udev/rules.d/70-klm704.rules$' >/dev/null || fail "no udev rule"
 
-cp "$deb" "$work/"
 export DEBIAN_FRONTEND=noninteractive
-apt-get install -y -qq "$work/$(basename "$deb")" >"$work/apt.log" 2>&1 ||
-    fail "apt-get install: $(cat "$work/apt.log")"
+apt-get install -y -qq "$deb" >"$work/apt.log" 2>&1 || fail "apt-get install: $(cat "$work/apt.log")"
 cd "$work"
 [ "$(command -v klm704)" = /usr/bin/klm704 ] || fail "klm704 is not /usr/bin/klm704"
 [ "$(klm704 --version)" = "KLM-704 2.02" ] || fail "klm704 --version"

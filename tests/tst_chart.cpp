@@ -154,18 +154,32 @@ private slots:
         QTest::addColumn<bool>("autoPrefix");
         QTest::addColumn<int>("decimals");
         QTest::addColumn<bool>("fit");
+        QTest::addColumn<int>("height"); // of the plot
         // span, zero below the top, y step, lines above and below (fitted: lowest and highest)
         QTest::addColumn<QString>("grid");
         QTest::addColumn<QString>("marks"); // the zero mark, those above it, those from it down
-        QTest::newRow("millivolts") << 0.0042 << 0.0051 << true << 2 << false << "5.1 299 0.8 6 0"
-                                    << "0.00m|0.80m|1.60m|2.40m|3.20m|4.00m|4.80m|0.00m";
+        QTest::newRow("millivolts")
+            << 0.0042 << 0.0051 << true << 2 << false << 300 << "5.1 299 0.8 6 0"
+            << "0.00m|0.80m|1.60m|2.40m|3.20m|4.00m|4.80m|0.00m";
         QTest::newRow("mixed: zero a quarter up")
-            << -1.0 << 3.0 << false << 1 << false << "4 225 0.5 6 2"
+            << -1.0 << 3.0 << false << 1 << false << 300 << "4 225 0.5 6 2"
             << "0.0 |0.5 |1.0 |1.5 |2.0 |2.5 |3.0 |0.0 |-0.5 |-1.0 ";
         // Fitted: 5 % of the spread either side; the marks are the step's multiples inside.
         QTest::newRow("5 V, 30 mV drift, fit")
-            << 4.97 << 5.03 << false << 2 << true << "0.066 22877 0.01 497 503"
+            << 4.97 << 5.03 << false << 2 << true << 300 << "0.066 22877 0.01 497 503"
             << "4.97 |4.98 |4.99 |5.00 |5.01 |5.02 |5.03 ";
+        // At least three labels: the step that leaves room for labels has one line in the range,
+        // the next smaller one of the list has more; on a low plot every other is labelled.
+        QTest::newRow("4.941 to 5.044 V, fit")
+            << 4.941 << 5.044 << false << 2 << true << 150 << "0.1133 6684 0.01 494 504"
+            << "4.94 ||4.96 ||4.98 ||5.00 ||5.02 ||5.04 ";
+        QTest::newRow("50.03 to 50.12 Hz, fit")
+            << 50.03 << 50.12 << true << 2 << true << 200 << "0.099 101261 0.01 5003 5012"
+            << "50.03 |50.04 |50.05 |50.06 |50.07 |50.08 |50.09 |50.10 |50.11 |50.12 ";
+        QTest::newRow("4.692 to 4.703 kOhm, fit")
+            << 4692.0 << 4703.0 << true << 2 << true << 300 << "0.0121 116616 0.001 4692 4703"
+            << "4.692k|4.693k|4.694k|4.695k|4.696k|4.697k|4.698k|4.699k|4.700k|4.701k|4.702k|"
+               "4.703k";
     }
 
     void zeroLineAndMarksFollowTheValues()
@@ -175,13 +189,15 @@ private slots:
         QFETCH(bool, autoPrefix);
         QFETCH(int, decimals);
         QFETCH(bool, fit);
-        const ChartScale scale = fit ? ChartScale::fit(min, max, autoPrefix, kPlot, 0, 1)
-                                     : ChartScale::compute(min, max, autoPrefix, kPlot, 0, 1);
-        const int zero = scale.zeroLine(kPlotArea);
-        const ChartGrid grid = ChartGrid::compute(scale, kPlot, true);
+        QFETCH(int, height);
+        const QRect area(kPlotArea.topLeft(), QSize(kPlot.width(), height));
+        const ChartScale scale = fit ? ChartScale::fit(min, max, autoPrefix, area.size(), 0, 1)
+                                     : ChartScale::compute(min, max, autoPrefix, area.size(), 0, 1);
+        const int zero = scale.zeroLine(area);
+        const ChartGrid grid = ChartGrid::compute(scale, area.size(), true);
         QTEST(QStringLiteral("%1 %2 %3 %4 %5")
                   .arg(scale.span)
-                  .arg(zero - kPlotArea.top())
+                  .arg(zero - area.top())
                   .arg(grid.yStep)
                   .arg(fit ? grid.lowestLine : grid.linesAbove)
                   .arg(fit ? grid.highestLine : grid.linesBelow),
@@ -195,7 +211,7 @@ private slots:
         QCOMPARE(marks.at(fit ? marks.size() - 1 : top).y, int(zero - top * grid.yDivision));
         // Every mark lies on the plot.
         for (const ChartGrid::ValueMark &mark : marks)
-            QVERIFY(mark.y >= kPlotArea.top() && mark.y <= kPlotArea.top() + kPlot.height());
+            QVERIFY(mark.y >= area.top() && mark.y <= area.bottom() + 1);
     }
 
     void renderedCurveIsTheFullPolyline_data()
@@ -307,6 +323,8 @@ private slots:
         QTest::newRow("right to left") << QPoint(600, 10) << QPoint(200, 200) << 0 << 9;
         // A release without a move must not reuse the earlier drag's end and zoom again.
         QTest::newRow("click") << QPoint(20, 20) << QPoint(20, 20) << 0 << 9;
+        // No drag: the window ends the zoom, as after a Delete.
+        QTest::newRow("reset from outside") << QPoint() << QPoint() << 0 << 9;
     }
 
     void dragsZoomOrResetTheZoom()
@@ -319,7 +337,14 @@ private slots:
         QCOMPARE(QPoint(chart.firstVisible(), chart.lastVisible()), QPoint(2, 5));
         QCOMPARE(chart.scale().xStep, 250.0);
         QCOMPARE(QPointF(chart.line(0)->min(), chart.line(0)->max()), QPointF(2, 5));
-        drag(chart, from, to, from != to);
+        QSignalSpy viewChanges(&chart, &DMMChart::viewChanged); // the figures follow the view
+        if (from.isNull()) {
+            chart.resetZoom();
+            chart.repaint();
+        } else {
+            drag(chart, from, to, from != to);
+        }
+        QCOMPARE(viewChanges.count(), 1);
         QCOMPARE(chart.isZoomed(), first > 0);
         QCOMPARE(chart.firstVisible(), first);
         QTEST(chart.lastVisible(), "last");

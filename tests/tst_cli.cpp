@@ -50,13 +50,15 @@ public:
         return text.split('\n').mid(0, text.count('\n'));
     }
     QStringList messages(const QString &text) { return err().split('\n').filter(text); }
-    // The names of the events among the JSON lines.
+    // The names of the events among the JSON lines, each with its reason if it has one.
     QStringList events()
     {
         QStringList names;
-        for (const QByteArray &line : lines())
-            if (line.contains("\"event\""))
-                names << QJsonDocument::fromJson(line).object()["event"].toString();
+        for (const QByteArray &line : lines()) {
+            const QJsonObject event = QJsonDocument::fromJson(line).object();
+            if (event.contains("event"))
+                names << (event["event"].toString() + ' ' + event["reason"].toString()).trimmed();
+        }
         return names;
     }
 
@@ -118,14 +120,16 @@ private slots:
             {"--device", "serial:" + link, "--reconnect", "--rate", "0", "--format", "jsonl"});
         QTRY_VERIFY_WITH_TIMEOUT(cli.lines().size() >= 4, kWait); // connected and 3 readings
         simulator.unplug();
-        QTRY_COMPARE_WITH_TIMEOUT(cli.events(), QStringList({"connected", "disconnected"}), kWait);
+        QTRY_COMPARE_WITH_TIMEOUT(cli.events(),
+                                  QStringList({"connected", "disconnected link lost"}), kWait);
         const int before = cli.lines().size();
         QVERIFY(simulator.plugIn());
-        QTRY_COMPARE_WITH_TIMEOUT(cli.events(),
-                                  QStringList({"connected", "disconnected", "connected"}), kWait);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            cli.events(), QStringList({"connected", "disconnected link lost", "connected"}), kWait);
         QTRY_VERIFY_WITH_TIMEOUT(cli.lines().size() >= before + 4, kWait);
         cli.signal(SIGINT); // Ctrl+C ends a run as SIGTERM does
         QCOMPARE(cli.finish(), 0);
+        QCOMPARE(cli.events().constLast(), "disconnected signal");
         // No reading comes between the loss and the reconnection.
         QCOMPARE(cli.lines().mid(before - 1, 2).join('\n').count("\"event\""), 2);
         // Each connection and loss is reported once, with its time.
@@ -151,6 +155,8 @@ private slots:
         row("unknown model", {"--model", "XYZ"}, 2,
             "Unknown model \"XYZ\"; use VX310A, VX310E, VX52C+.");
         row("limit not a number", {"--high", "5,005"}, 2, "--high needs a number such as 5.005");
+        row("low above high", {"--low", "6", "--high", "5"}, 2,
+            "--low 6 is above --high 5: every reading would raise an alarm");
         const QString missing = "serial:" + m_dir.filePath("no-such-port");
         row("cannot open, says why", {"--device", missing}, 1, "Failed to open device.|not found");
         row("silent meter",

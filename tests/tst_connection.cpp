@@ -1,4 +1,6 @@
 #include "app/resourcebundle.h"
+#include "display/statusmessagelabel.h"
+#include "meter/linksupervisor.h"
 #include "meter/simlink.h"
 #include "meter/virtualmeter.h"
 #include "record/chartline.h"
@@ -6,6 +8,7 @@
 #include "record/datamodel.h"
 #include "record/dmmchart.h"
 #include "record/journal.h"
+#include "session/journalkeeper.h"
 #include "tests/modalboxes.h"
 #include "tests/replyframe.h"
 #include "tests/testfiles.h"
@@ -43,7 +46,7 @@ class TestConnection : public QObject
     // What just happened | link | recording | rows | span, and whether the panel is dimmed.
     QString statusText() const
     {
-        QStringList parts{m_rig->child<QStatusBar>("statusBar")->currentMessage()};
+        QStringList parts{m_rig->child<StatusMessageLabel>("lblMessage")->message()};
         for (const char *name : {"lblLink", "lblRecording", "lblRows", "lblElapsed"})
             parts << text(name);
         if (!m_rig->child<QWidget>("dockWidgetContents_3")->isEnabled())
@@ -78,6 +81,19 @@ class TestConnection : public QObject
         QCOMPARE(m_seen.buttons, QMessageBox::Yes | QMessageBox::No);
     }
 
+    void reopenedAfterTheInterval(const QElapsedTimer &sinceDrop)
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(m_rig->dmm()->isOpen(), 10000);
+        QVERIFY2(sinceDrop.elapsed() >= 1900 && sinceDrop.elapsed() < 3000,
+                 qPrintable(QString::number(sinceDrop.elapsed())));
+    }
+    void notPolling()
+    {
+        QVERIFY(!m_rig->dmm()->commandThread());
+        QTest::qWait(50);
+        QVERIFY(!m_rig->dmm()->currentCommand());
+    }
+
 private slots:
     void initTestCase() { registerResources(); }
     void init()
@@ -100,21 +116,36 @@ private slots:
     {
         // Actions by name, readings as in admissionRules; "drop" loses the link, "silent" and
         // "reopened" wait for the meter's silence and the reconnection, "reply" is the meter's
-        // answer, "reconnect" turns the option on, "full2" limits the table to 2 rows.
+        // answer, "reconnect" and "noreconnect" turn the option on and off, "quick" shortens the
+        // reconnect interval to 50 ms and "wait" waits for several, "stopped" checks that the
+        // driver no longer polls, "full2" limits the table to 2 rows, "nojournal" keeps the
+        // journal where none can be made.
         QTest::addColumn<QString>("steps");
         QTest::addColumn<QString>("status");
         const auto row = [](const char *name, const char *steps, const char *status) {
             QTest::newRow(name) << steps << status;
         };
         row("opened", "Connect", " | auto: open | recording | rows: 0 | ");
-        row("lost", "Connect 1 2 drop",
+        row("lost", "Connect 1 2 drop stopped",
             " | auto: lost at hh:mm:ss | stopped: link closed | rows: 2 | elapsed 0:00:01 | "
             "dimmed");
         row("reconnected", "reconnect Connect 1 drop reopened 2",
             "Reconnected at hh:mm:ss | auto: open | recording | rows: 2 | elapsed 0:00:01");
+        row("lost again", "reconnect Connect 1 drop reopened 2 drop",
+            " | auto: lost at hh:mm:ss, trying again every 2 s | stopped: link closed | rows: 2 | "
+            "elapsed 0:00:01 | dimmed");
         row("silent", "Connect silent",
             "The meter does not answer: is it switched on, in the right mode, on this port? | "
-            "auto: meter not answering | recording | rows: 0 | ");
+            "auto: meter not answering | waiting for the meter | rows: 0 | ");
+        row("silent, then Disconnect", "Connect silent Disconnect",
+            " | auto: closed | stopped: link closed | rows: 0 |  | dimmed");
+        row("Disconnect dims as a loss does", "Connect 1 Disconnect",
+            " | auto: closed | stopped: link closed | rows: 1 | elapsed 0:00:00 | dimmed");
+        row("Disconnect stops the retries", "reconnect quick Connect 1 drop Disconnect wait",
+            " | auto: closed | stopped: link closed | rows: 1 | elapsed 0:00:00 | dimmed");
+        row("Reconnect unticked stops them", "reconnect quick Connect 1 drop noreconnect wait",
+            " | auto: lost at hh:mm:ss | stopped: link closed | rows: 1 | elapsed 0:00:00 | "
+            "dimmed");
         row("answering again", "Connect silent reply",
             " | auto: open | recording | rows: 1 | elapsed 0:00:00");
         row("table full", "full2 Connect 1 2 3 4",
@@ -124,6 +155,10 @@ private slots:
             "Function changed to RES; the previous recording is kept in J | auto: open | "
             "recording | rows: 1 | elapsed 0:00:00");
         row("paused", "Connect 1 Pause 2 3", " | auto: open | paused | rows: 1 | elapsed 0:00:00");
+        row("no journal", "nojournal Connect 1 2",
+            "Cannot create the journal folder /sys/klm704: Operation not permitted; the recording "
+            "goes on without a journal | auto: open | recording without a journal | rows: 2 | "
+            "elapsed 0:00:01");
     }
 
     void statusBarSaysWhatHappens()
@@ -134,13 +169,25 @@ private slots:
         MyDmm *dmm = m_rig->dmm();
         if (steps.contains("silent"))
             dmm->setSilenceTimeout(100);
+        LinkSupervisor *link = m_rig->window->linkSupervisor();
+        QElapsedTimer sinceDrop;
         for (const QString &step : steps.split(' ')) {
             if (step == "drop")
-                m_rig->latestLink->dropBySelf();
+                m_rig->latestLink->dropBySelf(), sinceDrop.start();
             else if (step == "silent")
                 QTRY_VERIFY(dmm->isMeterSilent());
-            else if (step == "reopened")
-                QTRY_VERIFY_WITH_TIMEOUT(dmm->isOpen(), 3 * Widget::kReconnectIntervalMs);
+            else if (step == "reopened") // after the interval: not at once, and not much later
+                reopenedAfterTheInterval(sinceDrop);
+            else if (step == "stopped") // no command thread goes on polling the dead link
+                notPolling();
+            else if (step == "quick")
+                link->setReconnectInterval(50);
+            else if (step == "wait")
+                QTest::qWait(300);
+            else if (step == "nojournal")
+                m_rig->window->useJournal("/sys/klm704");
+            else if (step == "noreconnect")
+                m_rig->window->setReconnectOption(false);
             else if (step == "reply") // and no silence again while the status is read
                 dmm->setSilenceTimeout(5000),
                     m_rig->latestLink->inject(replyFrame(2, 0x31, " 1.234 "));
@@ -156,6 +203,10 @@ private slots:
         }
         QFETCH(QString, status);
         QTRY_COMPARE(statusText(), status); // the rows and span follow within a moment
+        // A journal that fails is told in a box too, once for the recording.
+        QCOMPARE(m_seen.texts, steps.contains("nojournal")
+                                   ? QStringList{"The recording goes on without a journal."}
+                                   : QStringList());
     }
 
     // Unplugged and plugged in again with Reconnect on: one table and one journal hold the
@@ -191,6 +242,44 @@ private slots:
         QCOMPARE(QDir(m_journals->path()).entryList({"*.csv"}).size(), 1);
         const QString journal = m_rig->window->recordingJournal()->fileName();
         QCOMPARE(testfiles::readAll(journal).count('\n'), rows + 1);
+    }
+
+    // A reconnection that falls due while a recording is being opened records nothing: the table
+    // holds the file's readings whole, and the link stays closed behind them. The import ends
+    // the zoom and clears the panel.
+    void reconnectDuringAnImportRecordsNothing()
+    {
+        m_rig->pollQuickly();
+        m_rig->useFakeLinks({true, replyFrame(2, 0x31, " 1.234 ")});
+        m_rig->window->setReconnectOption(true);
+        m_rig->window->linkSupervisor()->setReconnectInterval(50);
+        m_rig->action("actionConnect")->trigger();
+        QTRY_VERIFY(table()->rowCount() > 1);
+        m_rig->latestLink->dropBySelf();
+        m_rig->zoomChart();
+        QVERIFY(chart()->isZoomed());
+        const QString file = m_journals->filePath("opened.csv");
+        QByteArray rows = "No.,Date/Time,Function,Range,Value,Unit\n";
+        for (int row = 1; row <= 30; ++row)
+            rows += QByteArray::number(row) + ",2026-12-08 10:00:00,DCV,6,  5.000,V\n";
+        QVERIFY(testfiles::writeAll(file, rows));
+        // Retries fall due while the file dialog is open, and the table is to be replaced.
+        bool reopened = false;
+        m_rig->window->setOpenNameAsker(
+            [this, &file, &reopened](QWidget *, const QString &, const QString &, const QString &) {
+                QTest::qWait(300);
+                reopened = m_rig->dmm()->isOpen();
+                return file;
+            });
+        m_dismisser = dismissMessageBoxes(&m_seen, QMessageBox::Yes);
+        m_rig->action("actionImport")->trigger();
+        QTest::qWait(300);
+        QVERIFY(!reopened);
+        QVERIFY(recorded().startsWith("1:  5.000 2:") && recorded().endsWith(" 30:  5.000 | 30"));
+        QCOMPARE(text("lblLink"), QStringLiteral("auto: closed"));
+        // Nothing live stays: no zoom on rows that are gone, no reading on the panel.
+        QVERIFY(!chart()->isZoomed());
+        QCOMPARE(shown(), QStringLiteral("|||||||"));
     }
 
     void panelShowsTheReadingAndTheNextClearsIt_data()
@@ -234,7 +323,8 @@ private slots:
     {
         QTest::addColumn<QString>("limits"); // sample points, infinite, skip repeat
         // DCV value texts, "function:value" for others; "yes" and "no" answer Delete, "inf"
-        // turns Infinite on, "maxN" turns it off with N sample points.
+        // turns Infinite on, "maxN" turns it off with N sample points, "zoom" zooms the chart
+        // (which Delete and a change of function end).
         QTest::addColumn<QString>("steps");
         QTest::addColumn<QString>("recorded");
         QTest::addColumn<int>("journals");
@@ -242,12 +332,13 @@ private slots:
                             const char *recorded, int journals) {
             QTest::newRow(name) << limits << steps << recorded << journals;
         };
-        row("full until Delete", "3 0 0", "1 2 3 4 yes 6 7 8 9", "1:6 2:7 3:8 | 3", 2);
+        row("full until Delete", "3 0 0", "1 2 3 4 zoom yes 6 7 8 9", "1:6 2:7 3:8 | 3", 2);
         row("grows with Infinite, kept when lowered", "3 0 0", "1 2 3 4 inf 5 max2 6",
             "1:1 2:2 3:3 4:5 | 4", 1);
         row("repeats: the exact text, kept across Delete", "1000 1 1",
             "1.234 1.234 1.235 yes 1.235 1.2350", "1:1.2350 | 1", 2);
-        row("a function change empties a full table", "2 0 0", "1 2 3 0:4 0:5 6:7", "1:7 | 1", 3);
+        row("a function change empties a full table", "2 0 0", "1 2 3 zoom 0:4 0:5 6:7", "1:7 | 1",
+            3);
     }
 
     void admissionRules()
@@ -264,6 +355,9 @@ private slots:
                 deleteRecords(step == "yes" ? QMessageBox::Yes : QMessageBox::No);
             } else if (step == "inf") {
                 dmm->setInfinite(true);
+            } else if (step == "zoom") {
+                m_rig->zoomChart();
+                QVERIFY(chart()->isZoomed());
             } else if (step.startsWith("max")) {
                 dmm->setInfinite(false);
                 dmm->setSamplePoints(step.mid(3).toInt());
@@ -274,6 +368,7 @@ private slots:
             }
         }
         QTEST(recorded(), "recorded");
+        QVERIFY(!chart()->isZoomed());
         // The figures are those of the readings left after a Delete or a change of function,
         // worked out again here from the recorded samples.
         QVector<double> values;

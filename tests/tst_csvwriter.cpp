@@ -247,24 +247,71 @@ private slots:
         }
     }
 
+    void readerTakesTheHeaderOfEveryShippedLanguage_data()
+    {
+        QTest::addColumn<bool>("writtenInChinese");
+        QTest::newRow("Chinese recording, English interface") << true;
+        QTest::newRow("English recording, Chinese interface") << false;
+    }
+
+    // A recording exported in one language opens in the other, and asking for the headers does
+    // not change the interface's language.
+    void readerTakesTheHeaderOfEveryShippedLanguage()
+    {
+        QFETCH(bool, writtenInChinese);
+        QTranslator chinese;
+        QVERIFY(chinese.load(KLM704_CATALOGUE));
+        const auto inChinese = [&chinese](bool on) {
+            on ? QCoreApplication::installTranslator(&chinese)
+               : QCoreApplication::removeTranslator(&chinese);
+        };
+        inChinese(writtenInChinese);
+        const QList<ColumnSpec *> columns = createRecordColumns();
+        const auto deleteColumns = qScopeGuard([&columns] { qDeleteAll(columns); });
+        DataModel written(columns);
+        recordsamples::generateRecording(m_setup.defaultTable, 3, kStart,
+                                         [&written](DmmData *data) { written.appendRecord(data); });
+        const QString name = m_dir->filePath("run.csv");
+        QVERIFY(writeCsv(&written, name));
+        QCOMPARE(testfiles::readAll(name).startsWith("No.,Date/Time,"), !writtenInChinese);
+
+        inChinese(!writtenInChinese);
+        const QString shown = QCoreApplication::translate("Widget", "Value");
+        RecordingReader reader({&m_setup.defaultTable},
+                               recordHeadersInEveryLanguage({KLM704_CATALOGUE}));
+        QCOMPARE(QCoreApplication::translate("Widget", "Value"), shown);
+        inChinese(false);
+        DataModel table(m_setup.columns);
+        ReadingStore chart, second;
+        const RecordingReader::Result result = reader.read(name, {&table, &chart, &second});
+        QCOMPARE(result.reason, QString());
+        QCOMPARE(table.rowCount(), 3);
+    }
+
     // Pruned while a journal started at kStart runs: it stays though the quota has no room.
     void pruneKeepsTheNewest_data()
     {
         QTest::addColumn<QString>("files"); // oldest first, name:size
         QTest::addColumn<int>("quota");
         QTest::addColumn<QString>("left");
+        QTest::addColumn<QString>("summary"); // for the status bar
         const QString day = "2024-01-01_00-00-0", running = " 2024-05-01_12-30-05.csv";
         QStringList hundred; // no limit by number: a day of short recordings under the quota
         for (int i = 0; i < 100; ++i)
             hundred << QTime(0, 0).addSecs(60 * i).toString("'2024-01-01_'hh-mm-ss'.csv'");
         QTest::newRow("a hundred files")
-            << hundred.join(":10 ") + ":10" << 10000 << hundred.join(' ') + running;
+            << hundred.join(":10 ") + ":10" << 10000 << hundred.join(' ') + running << "";
         // The counter orders journals of one second: "-10" is newer than "-2", newer than none.
         // The newest that fit stay; the oldest go first, the small oldest one too.
         QTest::newRow("by size, oldest first")
             << "2023-12-31_23-59-59.csv:1 " + day + "0-10.csv:100 " + day + "0.csv:100 " + day +
                    "0-2.csv:100 " + day + "1.csv:100"
-            << 250 << day + "0-10.csv " + day + "1.csv" + running;
+            << 250 << day + "0-10.csv " + day + "1.csv" + running
+            << "Removed 3 old journals, 201 bytes, to keep the journals within 250 bytes.";
+        // The clock was put back: the running journal is the oldest, and the only one to stay.
+        QTest::newRow("running one kept, though oldest and over the quota")
+            << "2024-06-01_00-00-00.csv:432013312" << 0 << running.mid(1)
+            << "Removed 1 old journal, 412 MB, to keep the journals within 0 bytes.";
     }
 
     void pruneKeepsTheNewest()
@@ -272,14 +319,17 @@ private slots:
         QFETCH(QString, files);
         QFETCH(int, quota);
         QFETCH(QString, left);
-        for (const QString &file : files.split(' '))
-            QVERIFY(testfiles::writeAll(m_dir->filePath(file.section(':', 0, 0)),
-                                        QByteArray(file.section(':', 1).toInt(), 'x')));
+        for (const QString &file : files.split(' ')) { // sparse: large ones take no room
+            QFile written(m_dir->filePath(file.section(':', 0, 0)));
+            QVERIFY(written.open(QIODevice::WriteOnly) &&
+                    written.resize(file.section(':', 1).toLongLong()));
+        }
         Journal journal(m_dir->path());
         QVERIFY(journal.start({"A"}, kStart));
         const QStringList removed = journal.prune(quota);
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files, QDir::Name), left.split(' '));
         QCOMPARE(removed.size(), files.count(' ') + 1 - left.count(' ')); // those not left
+        QTEST(journal.pruneSummary(), "summary");
         QVERIFY(journal.append({"still here"}));
     }
 };

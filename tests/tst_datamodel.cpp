@@ -7,8 +7,6 @@
 
 #include <time.h>
 
-static const QString kTimeFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss");
-
 class TestDataModel : public QObject
 {
     Q_OBJECT
@@ -41,7 +39,7 @@ private slots:
         QVERIFY(model.removeRows(4090, 4096 * 2));
         QCOMPARE(model.data(model.index(4090, 0)), QVariant(4091));
         QCOMPARE(model.cellText(4090, DataModel::TimeColumn),
-                 m_start.addSecs(4090 + 4096 * 2).toString(kTimeFormat));
+                 m_start.addSecs(4090 + 4096 * 2).toString(kTimestampLayout));
         QVERIFY(model.removeRows(5, count));
         append(1);
         QCOMPARE(model.cellText(5, DataModel::NumberColumn), QStringLiteral("6"));
@@ -78,7 +76,7 @@ private slots:
         for (int row = 0; row < expected.size(); ++row) {
             const DmmData &reading = *expected.at(row);
             const QStringList cells = {
-                QString::number(row + 1), reading.timestamp().toString(kTimeFormat),
+                QString::number(row + 1), reading.timestamp().toString(kTimestampLayout),
                 reading.functionName(),   reading.rangeText(),
                 reading.valueText(),      reading.unitText()};
             for (int column = 0; column < cells.size(); ++column)
@@ -114,7 +112,7 @@ private slots:
         QStringList texts;
         const auto check = [&](qint64 at) {
             const QString text = formatter.text(at);
-            QCOMPARE(text, QDateTime::fromMSecsSinceEpoch(at).toString(kTimeFormat));
+            QCOMPARE(text, QDateTime::fromMSecsSinceEpoch(at).toString(kTimestampLayout));
             texts << text;
             recording +=
                 QStringLiteral("%1,%2,DCV,60, 1.234 ,V\n").arg(texts.size()).arg(text).toLatin1();
@@ -137,7 +135,7 @@ private slots:
                  RecordingReader::Outcome::Read);
         for (int row = 0; row < texts.size(); ++row)
             QCOMPARE(
-                QDateTime::fromMSecsSinceEpoch(table.readings().msecs(row)).toString(kTimeFormat),
+                QDateTime::fromMSecsSinceEpoch(table.readings().msecs(row)).toString(kTimestampLayout),
                 texts.at(row));
         qputenv("TZ", savedTz);
         tzset();

@@ -102,6 +102,24 @@ private slots:
                      QString::fromLatin1(expected));
         }
     }
+
+    // A copy holds every field: the binding below stops compiling when a field is added, and a
+    // field the copy leaves behind keeps its default, which differs from the source's here.
+    void aCopyHoldsEveryField()
+    {
+        const auto source = decode(replyFrame(25, 0x31, " -OL   ", 0x0B, 0x0F, 0x0C), "VX310E");
+        QVERIFY(source);
+        DmmData copy;
+        copy.copyFrom(*source);
+        const auto &[time, value, valueText, overload, unit, range, name, entry, maxMin, hold,
+                     relative, bit3, manual, battery, bit0, peak, coupling] = copy.fields();
+        const DmmData::Fields &s = source->fields();
+        QVERIFY(std::tie(time, value, valueText, overload, unit, range, name, entry, maxMin, hold,
+                         relative, bit3, manual, battery, bit0, peak, coupling) ==
+                std::tie(s.timestamp, s.value, s.valueText, s.overload, s.unitText, s.rangeText,
+                         s.functionName, s.entry, s.maxMinText, s.hold, s.relative, s.statusBit3,
+                         s.manualRange, s.lowBattery, s.statusBit0, s.peakText, s.couplingText));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestDecode)

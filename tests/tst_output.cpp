@@ -1,4 +1,5 @@
 #include "app/resourcebundle.h"
+#include "meter/linksupervisor.h"
 #include "record/chartline.h"
 #include "record/csvformat.h"
 #include "record/datamodel.h"
@@ -125,6 +126,9 @@ private slots:
         QTest::newRow("bare name gets .csv") << "run" << QMessageBox::Yes << written;
         QTest::newRow("missing directory")
             << "missing/run.csv" << QMessageBox::Ok << "The datas is exported failed.";
+        // A folder where no file can be made, not even by root.
+        QTest::newRow("folder without rights")
+            << "/sys/run.csv" << QMessageBox::Ok << "The datas is exported failed.";
     }
 
     void exportWritesTheTableOrSaysItFailed()
@@ -133,7 +137,7 @@ private slots:
         QFETCH(QMessageBox::StandardButton, answer);
         QFETCH(QString, message);
         QTemporaryDir dir;
-        const QString file = QDir::cleanPath(dir.filePath(name));
+        const QString file = QDir::cleanPath(QDir(dir.path()).filePath(name));
         addRows(2);
         trigger("actionExport", file, answer, 1);
         // The first dialog starts in the documents folder, named after the first reading.
@@ -142,10 +146,15 @@ private slots:
         const bool written = message.startsWith("The datas is exported successfully");
         if (written) // the buttons that let the user open the file
             QCOMPARE(m_seen.buttons, QMessageBox::Yes | QMessageBox::No);
-        else // the file and the system's reason
+        else { // the file and the system's reason, which a chart image there meets as well
             QVERIFY2(m_seen.informative.startsWith(file + "\n") &&
                          m_seen.informative.size() > file.size() + 1,
                      qPrintable(m_seen.informative));
+            const QString reason = m_seen.informative.mid(file.size());
+            const QString image = QFileInfo(file).path() + "/run.jpg";
+            trigger("actionSaveImage", image, QMessageBox::Ok, 2);
+            QCOMPARE(m_seen.informative, image + reason);
+        }
         // The header and the two rows; their layout is the CSV writer's.
         QCOMPARE(testfiles::readAll(dir.filePath("run.csv")).count('\n'), written ? 3 : 0);
         const bool opens = written && answer == QMessageBox::Yes;
@@ -257,6 +266,16 @@ private slots:
         const QByteArray dcv = "1,2024-03-05 14:07:09,DCV,6, 1.234 ,V\n";
         QTest::newRow("cut journal") << header + dcv + "2,2024-03-05 14:07:1"
                                      << "";
+        // The line end of a file from Windows is not part of the last field, quoted line or not.
+        QTest::newRow("CRLF line ends")
+            << QByteArray(header).replace('\n', "\r\n") +
+                   "1,2024-03-05 14:07:09,DCV,6,\" 1.234 \",V\r\n2,2024-03-05 14:07:1"
+            << "";
+        QTest::newRow("garbled value") << header + dcv + "9,2026-12-08 00:51:44,DCV,6,  abc,V\n"
+                                       << "Line 3: \"  abc\" is not a value the meter can show.";
+        QTest::newRow("value wider than the display")
+            << header + "1,2024-03-05 14:07:09,DCV,6, 1.2345 ,V\n"
+            << "Line 2: the value \" 1.2345 \" is longer than the meter's display of 7 characters.";
         QTest::newRow("mixed functions")
             << header + dcv + dcv + "3,2024-03-05 14:07:11,ACV,6, 1.234 ,V\n"
             << "Line 4: the function changes from DCV to ACV; a recording holds one function.";
@@ -293,10 +312,20 @@ private slots:
         QCOMPARE(shown(*m_rig), before);
     }
 
+    void killedRecordingIsOfferedAtTheNextStart_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("killed") << int(SIGKILL);
+        QTest::newRow("closed normally: nothing to offer") << int(SIGTERM);
+    }
+
     // The window program records from the virtual meter until it is killed; the next window finds
     // the note, offers the journal once, and opening it shows every reading the journal holds.
+    // It shows the last row whole; connecting then, as --connect does, continues that recording
+    // in its journal.
     void killedRecordingIsOfferedAtTheNextStart()
     {
+        QFETCH(int, signal);
         ScratchSettings settings;
         QVERIFY(
             settings.write("<options><Infinite>1</Infinite><SampleRate>0</SampleRate></options>"));
@@ -310,15 +339,22 @@ private slots:
             return names.size() == 1 ? folder + '/' + names.first() : QString();
         };
         QTRY_VERIFY_WITH_TIMEOUT(testfiles::readAll(journal()).count('\n') > 4, 30000);
-        ::kill(pid_t(child.processId()), SIGKILL);
+        ::kill(pid_t(child.processId()), signal);
         QVERIFY(child.waitForFinished());
+        QCOMPARE(child.exitStatus() == QProcess::NormalExit, signal == SIGTERM);
         const QList<QByteArray> lines = testfiles::readAll(journal()).split('\n').mid(1, -1);
         const int readings = lines.size() - 1; // after the last line end: nothing, or a cut line
 
         WindowRig rig;
         rig.window->useJournal(folder);
+        rig.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(rig.window.get()));
         const auto dismisser = dismissMessageBoxes(&m_seen, QMessageBox::Yes);
         rig.window->offerUnclosedRecording();
+        if (signal == SIGTERM) {
+            QCOMPARE(m_seen.texts, QStringList());
+            return;
+        }
         QCOMPARE(m_seen.texts,
                  QStringList(QString("The last recording (%1 readings, until %2) was not "
                                      "closed. Open it?")
@@ -328,8 +364,23 @@ private slots:
         QCOMPARE(model->rowCount(), readings);
         for (int row = 0; row < readings; ++row)
             QCOMPARE(encodeCsv(csvLine(csvRowFields(model, row))), lines.at(row) + '\n');
+        // The last row is in sight, whole, once the window has laid itself out anew.
+        const auto *view = rig.child<QTableView>("tv");
+        QTest::qWait(100);
+        QVERIFY(view->viewport()->rect().contains(view->visualRect(model->index(readings - 1, 0))));
         rig.window->offerUnclosedRecording(); // asked once only
         QCOMPARE(m_seen.count, 1);
+
+        rig.window->deviceLink()->setDevice("sim");
+        rig.dmm()->setSampleRate(0);
+        rig.window->pressConnect();
+        QTRY_VERIFY_WITH_TIMEOUT(model->rowCount() >= readings + 3, 10000);
+        rig.window->linkSupervisor()->close();
+        const QList<QByteArray> continued = testfiles::readAll(journal()).split('\n');
+        QCOMPARE(continued.mid(1, readings), lines.mid(0, readings));
+        QCOMPARE(continued.size() - 2, model->rowCount()); // the header, and nothing after the end
+        for (int row = readings; row < model->rowCount(); ++row)
+            QCOMPARE(encodeCsv(csvLine(csvRowFields(model, row))), continued.at(row + 1) + '\n');
     }
 };
 

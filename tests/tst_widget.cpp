@@ -1,5 +1,6 @@
 #include "app/commandline.h"
 #include "app/resourcebundle.h"
+#include "display/statusmessagelabel.h"
 #include "tests/scratchsettings.h"
 #include "tests/windowrig.h"
 
@@ -50,6 +51,28 @@ private slots:
         QCOMPARE(line.errorText().isEmpty(), outcome != CommandLine::Outcome::UsageError);
         QVERIFY2(got == result || (got.contains(result) && got.contains("klm704 --help")),
                  qPrintable(got));
+    }
+
+    void statusMessageIsCutAtAWord_data()
+    {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("width"); // in characters, "…" being one
+        QTest::addColumn<QString>("shown");
+        const QString removed = "Removed 7 old journals, 412 MB, to keep the journals within 1 GB.";
+        QTest::newRow("fits") << removed << 66 << removed;
+        QTest::newRow("after a word, its comma dropped")
+            << removed << 25 << "Removed 7 old journals…";
+        QTest::newRow("one long word") << "/home/user/.local/share/KLM-704" << 10 << "/home/use…";
+        QTest::newRow("no room") << removed << 0 << "";
+    }
+
+    // The status bar's message field: the rule it cuts a long message by.
+    void statusMessageIsCutAtAWord()
+    {
+        QFETCH(QString, message);
+        QFETCH(int, width);
+        const auto characters = [](const QString &text) { return int(text.size()); };
+        QTEST(StatusMessageLabel::elideAtWord(message, width, characters), "shown");
     }
 
     void fullRowIsNotCutAtStart_data()

@@ -8,6 +8,7 @@
 #include "meter/dmmdata.h"
 #include "meter/functionentry.h"
 #include "meter/mydmm.h"
+#include "record/dmmchart.h"
 #include "tests/fakelink.h"
 #include "tests/recordsamples.h"
 
@@ -67,6 +68,27 @@ public:
             [this, script](const QString &, const LinkSettings &, QString *) -> LinkBackend * {
                 return latestLink = new FakeLink(script);
             });
+    }
+
+    // Drags a rectangle over the whole plot of the first chart: with two samples or more on it,
+    // the chart zooms on them all.
+    void zoomChart() const
+    {
+        auto *chart = child<DMMChart>("chart");
+        chart->repaint(); // the samples' places on the plot are those of its last drawing
+        const QRect plot = chart->plotArea();
+        const QPoint from = plot.topLeft() + QPoint(0, 1);
+        const QPoint to = plot.bottomRight() - QPoint(1, 1);
+        for (const auto &[type, at] : {std::pair(QEvent::MouseButtonPress, from),
+                                       {QEvent::MouseMove, to},
+                                       {QEvent::MouseButtonRelease, to}}) {
+            const Qt::MouseButton button =
+                type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+            QMouseEvent event(type, at, button,
+                              type == QEvent::MouseButtonPress ? button : Qt::NoButton,
+                              Qt::NoModifier);
+            QApplication::sendEvent(chart, &event);
+        }
     }
 
     // Quick pacing for tests that let the driver poll.

@@ -48,11 +48,12 @@ launch_xvfb() {
     return 1
 }
 
-# Waits up to 20 s until process pid maps the main window; sets window to its X window id.
+# Waits up to 20 s until process pid maps the main window; sets window to its X window id. A busy
+# display can turn a query away ("unable to open display"); that counts as no window yet.
 wait_for_window() {
     for _ in $(seq 1 200); do
         kill -0 "$1" 2>/dev/null || { echo "FAIL: the program ended before its window appeared"; cat "$workdir/out.log"; exit 1; }
-        window=$(xwininfo -root -tree | awk '/"KLM-704 v2.02 "/ {print $1; exit}')
+        window=$(xwininfo -root -tree 2>/dev/null | awk '/"KLM-704 v2.02 "/ {print $1; exit}') || window=""
         [ -n "$window" ] && return 0
         sleep 0.1
     done

@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
+bash tools/configure.sh build
 cmake --build build
 cd build
 exec ./klm704 --device sim --connect "$@"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every check, stage by stage:
-#   main   the normal build and the whole test suite (build/)
+#   main   the normal build and the whole test suite (build/), which must leave the working
+#          copy and the build folder as it found them
 #   asan   the suite again under the address and undefined-behaviour checkers (build-asan/)
 #   tsan   the meter and link tests under the thread checker (build-tsan/)
 #   fuzz   each fuzz target on its seed inputs, then for a while on new ones (build-fuzz/)
@@ -56,7 +57,7 @@ build() {
     shift || true
     local target_args=()
     [ ${#targets[@]} -eq 0 ] || target_args=(--target "${targets[@]}")
-    if cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKLM704_WERROR=ON "$@" &&
+    if bash tools/configure.sh "$dir" "$@" &&
         cmake --build "$dir" "${target_args[@]}"; then
         return 0
     fi
@@ -71,8 +72,47 @@ export ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1
 export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
+# What the working copy holds beyond its commit, and the files of a build folder with their
+# times of change, CTest's own logs (Testing/) aside.
+working_copy_state() {
+    git status --porcelain --ignored=no
+}
+build_state() {
+    (cd "$1" && find . -path ./Testing -prune -o -type f -printf '%p %T@\n' | sort)
+}
+
+# The suite leaves the working copy and the build folder as it found them (the states before
+# are in the files given), so that the first start of a fresh build is a first start; counts as
+# one test.
+check_left_alone() {
+    local copy_before=$1 build_before=$2 changes
+    changes=$(diff "$copy_before" <(working_copy_state) | grep '^[<>]'
+        diff "$build_before" <(build_state build) | grep '^[<>]')
+    if [ -z "$changes" ]; then
+        echo "The suite left the working copy and build/ as it found them."
+        passed=$((passed + 1))
+        return 0
+    fi
+    echo "FAIL: the suite changed the working copy or build/ (< before, > after):"
+    head -n 40 <<<"$changes"
+    failed=$((failed + 1))
+    return 1
+}
+
 stage_main() {
-    build build -- && counted_ctest build --output-on-failure -LE soak
+    local states status
+    states=$(mktemp -d)
+    working_copy_state >"$states/copy"
+    build build -- || {
+        rm -rf "$states"
+        return 1
+    }
+    build_state build >"$states/build"
+    counted_ctest build --output-on-failure -LE soak
+    status=$?
+    check_left_alone "$states/copy" "$states/build" || status=1
+    rm -rf "$states"
+    return "$status"
 }
 
 stage_asan() {
@@ -82,8 +122,7 @@ stage_asan() {
 
 # Only the tests that run threads and links, and what they need.
 stage_tsan() {
-    cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKLM704_WERROR=ON \
-        -DKLM704_SANITIZE=thread >/dev/null || {
+    bash tools/configure.sh build-tsan -DKLM704_SANITIZE=thread >/dev/null || {
         failed=$((failed + 1))
         return 1
     }

@@ -2,11 +2,65 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
-    <name>Journal</name>
+    <name>BrokerPublishing</name>
     <message>
-        <source>Cannot create the journal folder %1.</source>
-        <translation>无法创建记录日志文件夹 %1。</translation>
+        <source>MQTT: the meter name must not hold /, + or #</source>
+        <translation>MQTT：仪表名称不能包含 /、+ 或 #</translation>
     </message>
+    <message>
+        <source>MQTT: %1</source>
+        <translation>MQTT：%1</translation>
+    </message>
+    <message>
+        <source>Publishing to %1 as %2</source>
+        <translation>正在以 %2 的名称发布到 %1</translation>
+    </message>
+    <message>
+        <source>MQTT broker %1 not reachable: %2; trying again</source>
+        <translation>无法连接 MQTT 代理服务器 %1：%2；正在重试</translation>
+    </message>
+    <message>
+        <source>The MQTT broker refused the login: %1</source>
+        <translation>MQTT 代理服务器拒绝登录：%1</translation>
+    </message>
+    <message>
+        <source>MQTT connection to %1 lost: %2; trying again</source>
+        <translation>与 MQTT 代理服务器 %1 的连接已断开：%2；正在重试</translation>
+    </message>
+</context>
+<context>
+    <name>HidBridgeLink</name>
+    <message>
+        <source>Install the udev rule (sudo cp udev/70-klm704.rules /etc/udev/rules.d/), run &quot;sudo udevadm control --reload-rules &amp;&amp; sudo udevadm trigger&quot;, then unplug the cable and plug it in again.</source>
+        <translation>请安装 udev 规则（sudo cp udev/70-klm704.rules /etc/udev/rules.d/），运行“sudo udevadm control --reload-rules &amp;&amp; sudo udevadm trigger”，然后拔下数据线再重新插上。</translation>
+    </message>
+    <message>
+        <source>No %1 meter cable found (USB ID %2); plug in the meter&apos;s USB cable.</source>
+        <translation>未找到 %1 仪表数据线（USB ID %2）；请插上仪表的 USB 数据线。</translation>
+    </message>
+    <message>
+        <source>The %1 meter cable (USB ID %2) has no interface for the meter&apos;s data; unplug it and plug it in again.</source>
+        <translation>%1 仪表数据线（USB ID %2）没有仪表数据接口；请拔下后重新插上。</translation>
+    </message>
+    <message>
+        <source>The %1 meter cable at %2 refused its settings: %3. Unplug the cable and plug it in again.</source>
+        <translation>位于 %2 的 %1 仪表数据线拒绝了设置：%3。请拔下数据线再重新插上。</translation>
+    </message>
+    <message>
+        <source>The %1 meter cable at %2 cannot be opened: permission denied. %3</source>
+        <translation>无法打开位于 %2 的 %1 仪表数据线：权限不足。%3</translation>
+    </message>
+    <message>
+        <source>The %1 meter cable at %2 is in use by another program; close that program, or unplug the cable and plug it in again.</source>
+        <translation>位于 %2 的 %1 仪表数据线正被其他程序使用；请关闭该程序，或拔下数据线再重新插上。</translation>
+    </message>
+    <message>
+        <source>The %1 meter cable at %2 cannot be opened (%3). Unplug the cable and plug it in again. If that does not help: %4</source>
+        <translation>无法打开位于 %2 的 %1 仪表数据线（%3）。请拔下数据线再重新插上。如果仍不行：%4</translation>
+    </message>
+</context>
+<context>
+    <name>Journal</name>
     <message>
         <source>Cannot create the journal %1: %2</source>
         <translation>无法创建记录日志 %1：%2</translation>
@@ -20,8 +74,112 @@
         <translation>无法写入记录日志 %1：%2</translation>
     </message>
     <message>
+        <source>Cannot continue the journal %1: %2</source>
+        <translation>无法继续写入记录日志 %1：%2</translation>
+    </message>
+    <message>
         <source>Removed the journal %1 (%2 bytes) to keep the journals within %3 bytes.</source>
         <translation>已删除日志 %1（%2 字节），使日志总量不超过 %3 字节。</translation>
+    </message>
+    <message>
+        <source>Removed 1 old journal, %1, to keep the journals within %2.</source>
+        <translation>已删除 1 个旧日志，共 %1，使日志总量不超过 %2。</translation>
+    </message>
+    <message>
+        <source>Removed %1 old journals, %2, to keep the journals within %3.</source>
+        <translation>已删除 %1 个旧日志，共 %2，使日志总量不超过 %3。</translation>
+    </message>
+    <message>
+        <source>Cannot create the journal folder %1: %2</source>
+        <translation>无法创建记录日志文件夹 %1：%2</translation>
+    </message>
+    <message>
+        <source>the folder cannot be reached</source>
+        <translation>无法访问该文件夹</translation>
+    </message>
+</context>
+<context>
+    <name>LinkFactory</name>
+    <message>
+        <source>No CH9329 or CP2110 meter cable found; plug in the meter&apos;s USB cable (USB ID %1:%2 or %3:%4), or try the virtual meter with --device sim.</source>
+        <translation>未找到 CH9329 或 CP2110 仪表数据线；请插上仪表的 USB 数据线（USB ID %1:%2 或 %3:%4），或用 --device sim 试用虚拟仪表。</translation>
+    </message>
+</context>
+<context>
+    <name>LinkSupervisor</name>
+    <message>
+        <source>%1: open</source>
+        <translation>%1：已连接</translation>
+    </message>
+    <message>
+        <source>%1: meter not answering</source>
+        <translation>%1：仪表无应答</translation>
+    </message>
+    <message>
+        <source>%1: lost at %2</source>
+        <translation>%1：于 %2 断开</translation>
+    </message>
+    <message>
+        <source>%1: lost at %2, trying again every 2 s</source>
+        <translation>%1：于 %2 断开，每 2 秒重试</translation>
+    </message>
+    <message>
+        <source>%1: closed</source>
+        <translation>%1：已断开</translation>
+    </message>
+    <message>
+        <source>The meter does not answer: is it switched on, in the right mode, on this port?</source>
+        <translation>仪表无应答：请检查仪表是否已开机、处于正确模式、连接在此端口上。</translation>
+    </message>
+</context>
+<context>
+    <name>MqttClient</name>
+    <message>
+        <source>Cannot create the MQTT client</source>
+        <translation>无法创建 MQTT 客户端</translation>
+    </message>
+    <message>
+        <source>Cannot set up the MQTT client: %1</source>
+        <translation>无法设置 MQTT 客户端：%1</translation>
+    </message>
+    <message>
+        <source>no answer from the broker within %1 s</source>
+        <translation>代理服务器在 %1 秒内没有应答</translation>
+    </message>
+    <message>
+        <source>the broker closed the connection</source>
+        <translation>代理服务器关闭了连接</translation>
+    </message>
+    <message>
+        <source>TLS error: %1</source>
+        <translation>TLS 错误：%1</translation>
+    </message>
+</context>
+<context>
+    <name>MqttTls</name>
+    <message>
+        <source>Cannot set up TLS</source>
+        <translation>无法设置 TLS</translation>
+    </message>
+    <message>
+        <source>Cannot read the system&apos;s certificate authorities</source>
+        <translation>无法读取系统的证书颁发机构</translation>
+    </message>
+    <message>
+        <source>Cannot read the certificate authority %1: %2</source>
+        <translation>无法读取证书颁发机构 %1：%2</translation>
+    </message>
+    <message>
+        <source>the broker&apos;s certificate is for %1, not %2</source>
+        <translation>代理服务器的证书属于 %1，而不是 %2</translation>
+    </message>
+    <message>
+        <source>certificate verify failed: %1</source>
+        <translation>证书验证失败：%1</translation>
+    </message>
+    <message>
+        <source>%1 (the certificate authority &quot;%2&quot; is not trusted here)</source>
+        <translation>%1（此处不信任证书颁发机构“%2”）</translation>
     </message>
 </context>
 <context>
@@ -94,6 +252,10 @@
         <source>High limit</source>
         <translation>上限</translation>
     </message>
+    <message>
+        <source>The low limit is above the high limit: every reading would raise an alarm.</source>
+        <translation>下限高于上限：每个读数都会触发报警。</translation>
+    </message>
 </context>
 <context>
     <name>RecordingReader</name>
@@ -136,6 +298,79 @@
     <message>
         <source>the file ended early: it was changed or removed while it was read</source>
         <translation>文件提前结束：读取期间文件被修改或删除</translation>
+    </message>
+    <message>
+        <source>the value &quot;%1&quot; is longer than the meter&apos;s display of %2 characters</source>
+        <translation>数值“%1”超出了仪表显示屏的 %2 个字符</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a value the meter can show</source>
+        <translation>“%1”不是仪表能够显示的数值</translation>
+    </message>
+</context>
+<context>
+    <name>SerialLink</name>
+    <message>
+        <source>%1 does not take %2 baud 8N1: %3</source>
+        <translation>%1 不支持 %2 波特 8N1：%3</translation>
+    </message>
+    <message>
+        <source>Serial port %1 not found; check the path, or plug in the adapter.</source>
+        <translation>未找到串口 %1；请检查路径，或插上适配器。</translation>
+    </message>
+    <message>
+        <source>Serial port %1 cannot be opened: %2. It may be in use by another program, or you may lack the right to use it: add yourself to the group of the port (usually dialout: sudo usermod -aG dialout $USER) and log in again.</source>
+        <translation>无法打开串口 %1：%2。它可能正被其他程序使用，或者您没有使用它的权限：请把自己加入该串口的用户组（通常是 dialout：sudo usermod -aG dialout $USER），然后重新登录。</translation>
+    </message>
+    <message>
+        <source>Serial port %1 cannot be opened: %2</source>
+        <translation>无法打开串口 %1：%2</translation>
+    </message>
+</context>
+<context>
+    <name>SimLink</name>
+    <message>
+        <source>The virtual meter&apos;s cable is unplugged.</source>
+        <translation>虚拟仪表的数据线已拔下。</translation>
+    </message>
+</context>
+<context>
+    <name>StatisticsLine</name>
+    <message>
+        <source>n %1</source>
+        <translation>个数 %1</translation>
+    </message>
+    <message>
+        <source>min %1</source>
+        <translation>最小 %1</translation>
+    </message>
+    <message>
+        <source>max %1</source>
+        <translation>最大 %1</translation>
+    </message>
+    <message>
+        <source>mean %1</source>
+        <translation>平均 %1</translation>
+    </message>
+    <message>
+        <source>sd %1</source>
+        <translation>标准差 %1</translation>
+    </message>
+    <message>
+        <source>span %1</source>
+        <translation>时长 %1</translation>
+    </message>
+    <message>
+        <source>overloads %1</source>
+        <translation>过载 %1</translation>
+    </message>
+    <message>
+        <source>alarms %1</source>
+        <translation>报警 %1</translation>
+    </message>
+    <message>
+        <source>Zoomed: %1</source>
+        <translation>缩放区间：%1</translation>
     </message>
 </context>
 <context>
@@ -345,112 +580,12 @@ Do you want to open this file?</source>
         <translation>将图表导出为 JPEG 文件。</translation>
     </message>
     <message>
-        <source>The settings were not saved to %1.</source>
-        <translation>设置未保存到 %1。</translation>
-    </message>
-    <message>
-        <source>Reconnected at %1</source>
-        <translation>已于 %1 重新连接</translation>
-    </message>
-    <message>
-        <source>%1: meter not answering</source>
-        <translation>%1：仪表无应答</translation>
-    </message>
-    <message>
-        <source>%1: open</source>
-        <translation>%1：已连接</translation>
-    </message>
-    <message>
-        <source>%1: closed</source>
-        <translation>%1：已断开</translation>
-    </message>
-    <message>
-        <source>%1: lost at %2, trying again every 2 s</source>
-        <translation>%1：于 %2 断开，每 2 秒重试</translation>
-    </message>
-    <message>
-        <source>%1: lost at %2</source>
-        <translation>%1：于 %2 断开</translation>
-    </message>
-    <message>
-        <source>paused</source>
-        <translation>已暂停</translation>
-    </message>
-    <message>
-        <source>stopped: table full at %1 readings</source>
-        <translation>已停止：表格已满（%1 条读数）</translation>
-    </message>
-    <message>
-        <source>stopped: link closed</source>
-        <translation>已停止：连接已断开</translation>
-    </message>
-    <message>
-        <source>recording</source>
-        <translation>正在记录</translation>
-    </message>
-    <message>
-        <source>rows: %1</source>
-        <translation>行数：%1</translation>
-    </message>
-    <message>
-        <source>rows: %1 of %2</source>
-        <translation>行数：%1 / %2</translation>
-    </message>
-    <message>
-        <source>elapsed %1</source>
-        <translation>已用时间 %1</translation>
-    </message>
-    <message>
-        <source>The meter does not answer: is it switched on, in the right mode, on this port?</source>
-        <translation>仪表无应答：请检查仪表是否已开机、处于正确模式、连接在此端口上。</translation>
-    </message>
-    <message>
         <source>Resume</source>
         <translation>继续</translation>
     </message>
     <message>
         <source>Pause</source>
         <translation>暂停</translation>
-    </message>
-    <message>
-        <source>Table full at %1 readings; raise Sample points or press Delete to record more</source>
-        <translation>表格已满（%1 条读数）；请增大采样点数或按删除以继续记录</translation>
-    </message>
-    <message>
-        <source>Table full at %1 readings; the recording is kept in %2</source>
-        <translation>表格已满（%1 条读数）；记录保存在 %2</translation>
-    </message>
-    <message>
-        <source>Function changed to %1; the previous recording is kept in %2</source>
-        <translation>功能已切换为 %1；之前的记录保存在 %2</translation>
-    </message>
-    <message>
-        <source>Function changed to %1; the previous recording was cleared</source>
-        <translation>功能已切换为 %1；之前的记录已清除</translation>
-    </message>
-    <message>
-        <source>Function changed to %1</source>
-        <translation>功能已切换为 %1</translation>
-    </message>
-    <message>
-        <source>MQTT: the meter name must not hold /, + or #</source>
-        <translation>MQTT：仪表名称不能包含 /、+ 或 #</translation>
-    </message>
-    <message>
-        <source>MQTT: %1</source>
-        <translation>MQTT：%1</translation>
-    </message>
-    <message>
-        <source>Publishing to %1 as %2</source>
-        <translation>正在以 %2 的名称发布到 %1</translation>
-    </message>
-    <message>
-        <source>MQTT broker %1 not reachable: %2; trying again</source>
-        <translation>无法连接 MQTT 代理服务器 %1：%2；正在重试</translation>
-    </message>
-    <message>
-        <source>The MQTT broker refused the login: %1</source>
-        <translation>MQTT 代理服务器拒绝登录：%1</translation>
     </message>
     <message>
         <source>A recording can be opened only while the meter is disconnected. Disconnect now?</source>
@@ -541,48 +676,91 @@ Line %2: %3.</source>
         <translation>使数值轴适配可见读数</translation>
     </message>
     <message>
-        <source>n %1</source>
-        <translation>个数 %1</translation>
-    </message>
-    <message>
-        <source>min %1</source>
-        <translation>最小 %1</translation>
-    </message>
-    <message>
-        <source>max %1</source>
-        <translation>最大 %1</translation>
-    </message>
-    <message>
-        <source>mean %1</source>
-        <translation>平均 %1</translation>
-    </message>
-    <message>
-        <source>sd %1</source>
-        <translation>标准差 %1</translation>
-    </message>
-    <message>
-        <source>span %1</source>
-        <translation>时长 %1</translation>
-    </message>
-    <message>
-        <source>overloads %1</source>
-        <translation>过载 %1</translation>
-    </message>
-    <message>
-        <source>alarms %1</source>
-        <translation>报警 %1</translation>
-    </message>
-    <message>
-        <source>Zoomed: %1</source>
-        <translation>缩放区间：%1</translation>
-    </message>
-    <message>
         <source>Copy the figures</source>
         <translation>复制统计数据</translation>
     </message>
     <message>
+        <source>The settings were not saved to %1: %2.</source>
+        <translation>设置未保存到 %1：%2。</translation>
+    </message>
+    <message>
+        <source>%1; the recording goes on without a journal</source>
+        <translation>%1；记录将在没有记录日志的情况下继续</translation>
+    </message>
+    <message>
+        <source>The recording goes on without a journal.</source>
+        <translation>记录将在没有记录日志的情况下继续。</translation>
+    </message>
+    <message>
+        <source>%1 is free software under the GNU General Public License, version 3 or any later version (GPL-3.0-or-later), and comes with no warranty.</source>
+        <translation>%1 是自由软件，按 GNU 通用公共许可证第 3 版或（由您选择）任何更新的版本（GPL-3.0-or-later）发布，不提供任何担保。</translation>
+    </message>
+    <message>
         <source>Exporting to %1 …</source>
         <translation>正在导出到 %1 …</translation>
+    </message>
+</context>
+<context>
+    <name>WindowStatus</name>
+    <message>
+        <source>Reconnected at %1</source>
+        <translation>已于 %1 重新连接</translation>
+    </message>
+    <message>
+        <source>paused</source>
+        <translation>已暂停</translation>
+    </message>
+    <message>
+        <source>stopped: table full at %1 readings</source>
+        <translation>已停止：表格已满（%1 条读数）</translation>
+    </message>
+    <message>
+        <source>stopped: link closed</source>
+        <translation>已停止：连接已断开</translation>
+    </message>
+    <message>
+        <source>waiting for the meter</source>
+        <translation>等待仪表应答</translation>
+    </message>
+    <message>
+        <source>recording</source>
+        <translation>正在记录</translation>
+    </message>
+    <message>
+        <source>rows: %1</source>
+        <translation>行数：%1</translation>
+    </message>
+    <message>
+        <source>rows: %1 of %2</source>
+        <translation>行数：%1 / %2</translation>
+    </message>
+    <message>
+        <source>elapsed %1</source>
+        <translation>已用时间 %1</translation>
+    </message>
+    <message>
+        <source>Function changed to %1; the previous recording is kept in %2</source>
+        <translation>功能已切换为 %1；之前的记录保存在 %2</translation>
+    </message>
+    <message>
+        <source>Function changed to %1; the previous recording was cleared</source>
+        <translation>功能已切换为 %1；之前的记录已清除</translation>
+    </message>
+    <message>
+        <source>Function changed to %1</source>
+        <translation>功能已切换为 %1</translation>
+    </message>
+    <message>
+        <source>Table full at %1 readings; raise Sample points or press Delete to record more</source>
+        <translation>表格已满（%1 条读数）；请增大采样点数或按删除以继续记录</translation>
+    </message>
+    <message>
+        <source>Table full at %1 readings; the recording is kept in %2</source>
+        <translation>表格已满（%1 条读数）；记录保存在 %2</translation>
+    </message>
+    <message>
+        <source>recording without a journal</source>
+        <translation>正在记录（无记录日志）</translation>
     </message>
 </context>
 </TS>

@@ -1,4 +1,4 @@
-#include "cli/influxformatter.h"
+#include "format/influxformatter.h"
 
 #include "meter/dmmdata.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/readingformatter.h"
+#include "format/readingformatter.h"
 #include "record/limitalarm.h"
 
 // One JSON object per line with every field of a reading, plus its function and range codes, and
@@ -12,7 +12,8 @@ public:
     explicit JsonlFormatter(const QString &meter, const LimitAlarm &limits = LimitAlarm());
 
     QByteArray reading(qint64 number, const DmmData &data) const override;
-    QByteArray event(const QString &name, const QDateTime &time) const override;
+    QByteArray event(const QString &name, const QDateTime &time,
+                     const QString &reason = QString()) const override;
 
     // ISO 8601 local time with milliseconds and the UTC offset.
     static QString isoTimestamp(const QDateTime &time);

@@ -17,6 +17,8 @@ public:
     explicit ReadingStats(const LimitAlarm &limits = LimitAlarm());
 
     void add(const DmmData &data);
+    // Readings added from now on are checked against these limits.
+    void setLimits(const LimitAlarm &limits) { m_limits = limits; }
 
     qint64 readings() const { return m_readings; }
     const ReadingSummary &figures() const { return m_figures; }

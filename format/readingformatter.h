@@ -1,10 +1,7 @@
 #pragma once
 
-#include "cli/clioptions.h"
-
 #include <QByteArray>
 #include <QDateTime>
-#include <memory>
 
 class DmmData;
 
@@ -18,9 +15,8 @@ public:
     virtual QByteArray header() const { return QByteArray(); }
     // One reading; number counts the readings written, from 1.
     virtual QByteArray reading(qint64 number, const DmmData &data) const = 0;
-    // A link event ("connected", "disconnected") for formats that record them; else empty.
-    virtual QByteArray event(const QString &name, const QDateTime &time) const;
-
-    // The formatter of options.format, for its model, meter name and limits.
-    static std::unique_ptr<ReadingFormatter> create(const CliOptions &options);
+    // A link event ("connected", "disconnected"), with why it happened when a reason is given,
+    // for formats that record them; else empty.
+    virtual QByteArray event(const QString &name, const QDateTime &time,
+                             const QString &reason = QString()) const;
 };

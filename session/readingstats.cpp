@@ -1,7 +1,8 @@
-#include "cli/readingstats.h"
+#include "session/readingstats.h"
 
 #include "meter/dmmdata.h"
 #include "record/recordingadmission.h"
+#include "record/timestampformatter.h"
 
 ReadingStats::ReadingStats(const LimitAlarm &limits)
     : m_limits(limits)
@@ -25,7 +26,7 @@ void ReadingStats::add(const DmmData &data)
 
 QString ReadingStats::summary() const
 {
-    const QString timeFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz");
+    const QString timeFormat = kTimestampLayout + QStringLiteral(".zzz");
     QString text = QStringLiteral("readings: %1\n").arg(m_readings);
     if (m_readings == 0)
         return text;

@@ -1,4 +1,4 @@
-#include "cli/csvformatter.h"
+#include "format/csvformatter.h"
 
 #include "meter/dmmdata.h"
 #include "record/columnspec.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/readingformatter.h"
+#include "format/readingformatter.h"
 
 // InfluxDB line protocol: measurement "meter", tags model, meter (its name), function and unit, the
 // reading's number and flags as fields, the time stamp in nanoseconds.

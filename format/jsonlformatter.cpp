@@ -1,4 +1,4 @@
-#include "cli/jsonlformatter.h"
+#include "format/jsonlformatter.h"
 
 #include "meter/dmmdata.h"
 #include "meter/functionentry.h"
@@ -60,8 +60,11 @@ QByteArray JsonlFormatter::reading(qint64 number, const DmmData &data) const
     return line(object);
 }
 
-QByteArray JsonlFormatter::event(const QString &name, const QDateTime &time) const
+QByteArray JsonlFormatter::event(const QString &name, const QDateTime &time,
+                                 const QString &reason) const
 {
-    return line(
-        QJsonObject{{"event", name}, {"meter", m_meter}, {"timestamp", isoTimestamp(time)}});
+    QJsonObject object{{"event", name}, {"meter", m_meter}, {"timestamp", isoTimestamp(time)}};
+    if (!reason.isEmpty())
+        object.insert("reason", reason);
+    return line(object);
 }

@@ -1,11 +1,11 @@
-#include "cli/csvformatter.h"
-#include "cli/influxformatter.h"
-#include "cli/jsonlformatter.h"
-#include "cli/readingstats.h"
+#include "format/csvformatter.h"
+#include "format/influxformatter.h"
+#include "format/jsonlformatter.h"
 #include "influxline.h"
 #include "record/csvwriter.h"
 #include "record/datamodel.h"
 #include "recordsamples.h"
+#include "session/readingstats.h"
 
 #include <QBuffer>
 #include <QJsonDocument>
@@ -15,7 +15,7 @@
 
 static const QDateTime kTime(QDate(2026, 12, 6), QTime(14, 3, 22, 123));
 
-class TestCliFormat : public QObject
+class TestFormat : public QObject
 {
     Q_OBJECT
 private:
@@ -121,5 +121,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestCliFormat)
-#include "tst_cliformat.moc"
+QTEST_GUILESS_MAIN(TestFormat)
+#include "tst_format.moc"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/readingformatter.h"
+#include "format/readingformatter.h"
 #include "record/timestampformatter.h"
 
 #include <QStringList>
