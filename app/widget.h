@@ -154,6 +154,8 @@ private:
     void reportJournalFailure(const QString &message);
     // Delete, a change of function and an import end any zoom.
     void resetZooms();
+    // The charts' own samples (those of AC+DC) marked against the session's limits anew.
+    void markChartAlarms();
 
     Ui_Widget *ui = nullptr;
     // Hides the language choice in the options dialog.

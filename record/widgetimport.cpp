@@ -12,6 +12,7 @@
 #include "record/datamodel.h"
 #include "record/dmmchart.h"
 #include "record/readingstore.h"
+#include "record/recordingimport.h"
 #include "record/recordingreader.h"
 #include "record/statisticsline.h"
 #include "session/journalkeeper.h"
@@ -20,6 +21,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -72,34 +74,37 @@ JournalSummary summarize(const QString &fileName)
     return summary;
 }
 
-// Reads the file into the stores, with a progress dialog that Cancel ends; a refusal is told
-// in a box. True when the whole file was read.
-bool readWithProgress(QWidget *window, RecordingReader &reader, const QString &fileName,
-                      const RecordingReader::Stores &stores, RecordingReader::Result *result)
+// Reads the file on the import's own thread while a progress dialog, whose Cancel ends the read,
+// keeps the window turning; a refusal is told in a box. True when the whole file was read.
+bool readWithProgress(QWidget *window, RecordingImport &import, const QString &fileName)
 {
     QProgressDialog progress(Widget::tr("Opening %1 …").arg(QFileInfo(fileName).fileName()),
                              Widget::tr("Cancel"), 0, kProgressSteps, window);
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(kProgressDelayMs);
     progress.setAutoReset(false);
-    reader.setProgress([&](qint64 done, qint64 total) {
-        progress.setValue(total > 0 ? int(done * kProgressSteps / total) : 0);
-        if (progress.wasCanceled())
-            reader.cancel();
-    });
-    *result = reader.read(fileName, stores);
+    QObject::connect(&import, &RecordingImport::progress, &progress,
+                     [&progress](qint64 done, qint64 total) {
+                         progress.setValue(total > 0 ? int(done * kProgressSteps / total) : 0);
+                     });
+    QObject::connect(&progress, &QProgressDialog::canceled, &import, &RecordingImport::cancel);
+    QEventLoop loop;
+    QObject::connect(&import, &RecordingImport::finished, &loop, &QEventLoop::quit);
+    import.start(fileName);
+    loop.exec();
     progress.reset();
-    if (result->outcome != RecordingReader::Outcome::Refused)
-        return result->outcome == RecordingReader::Outcome::Read;
+    const RecordingReader::Result &result = import.result();
+    if (result.outcome != RecordingReader::Outcome::Refused)
+        return result.outcome == RecordingReader::Outcome::Read;
     const QString name = QDir::toNativeSeparators(fileName);
     QMessageBox::warning(
         window, QString(),
-        result->line > 0
+        result.line > 0
             ? Widget::tr("The recording %1 cannot be opened.\nLine %2: %3.")
                   .arg(name)
-                  .arg(result->line)
-                  .arg(result->reason)
-            : Widget::tr("The recording %1 cannot be opened.\n%2.").arg(name, result->reason));
+                  .arg(result.line)
+                  .arg(result.reason)
+            : Widget::tr("The recording %1 cannot be opened.\n%2.").arg(name, result.reason));
     return false;
 }
 
@@ -159,25 +164,23 @@ void Widget::on_actionImport_triggered()
 
 bool Widget::importRecording(const QString &fileName, bool restore)
 {
-    RecordingReader reader({&dmm->activeTable(), &dmm->defaultTable(), &dmm->eTable()},
-                           recordingHeaders());
     // Read into stores of its own; the window's table and charts change only when all is read.
-    DataModel table(columns);
-    ReadingStore first;
-    ReadingStore second;
-    RecordingReader::Result result;
-    if (!readWithProgress(this, reader, fileName, {&table, &first, &second}, &result))
+    RecordingImport import({&dmm->activeTable(), &dmm->defaultTable(), &dmm->eTable()},
+                           recordingHeaders(), columns);
+    if (!readWithProgress(this, import, fileName))
         return false;
+    const RecordingReader &reader = import.reader();
     if (restore)
-        session->restoreRecording(table, reader.functionKey(), fileName);
+        session->restoreRecording(import.table(), reader.functionKey(), fileName);
     else
-        session->replaceRecording(table);
+        session->replaceRecording(import.table());
     const FunctionEntry *entry = reader.entry();
     const bool dual = entry && entry->functionCode() == functions::kAcPlusDc;
     const bool scaled = entry && isScaledFunction(entry->functionCode());
     resetZooms();
-    ui->chart->replacePoints(first);
-    ui->chart2->replacePoints(second);
+    ui->chart->replacePoints(import.chart());
+    ui->chart2->replacePoints(import.secondChart());
+    markChartAlarms();
     // Nothing on the panel is part of the recording read.
     showPanel(PanelContent());
     ui->lcdPrimary->setStyleSheet(QString());
@@ -193,10 +196,10 @@ bool Widget::importRecording(const QString &fileName, bool restore)
                : RecordingUnit{dataModel->cellText(0, DataModel::UnitColumn), false});
     refreshStatistics();
     status->showRecording();
-    if (result.skippedLine > 0)
+    if (const int skipped = import.result().skippedLine; skipped > 0)
         QMessageBox::information(this, QString(),
                                  tr("The last line (line %1) of %2 is incomplete and was left out.")
-                                     .arg(result.skippedLine)
+                                     .arg(skipped)
                                      .arg(QDir::toNativeSeparators(fileName)));
     return true;
 }

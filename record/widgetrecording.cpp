@@ -88,6 +88,10 @@ void Widget::setUpSession()
     connect(session, &RecordingSession::replacementAsked, this, &Widget::askReplacement,
             Qt::QueuedConnection);
     connect(session, &RecordingSession::journalsRemoved, status, &WindowStatus::showMessage);
+    connect(session, &RecordingSession::limitsChanged, this, &Widget::markChartAlarms);
+    // The chart of a one-display recording draws the table's marks, and the figures count them.
+    connect(dataModel, &DataModel::alarmsMarked, ui->chart, &DMMChart::readingsMarked);
+    connect(dataModel, &DataModel::alarmsMarked, this, &Widget::refreshStatistics);
     connect(session, &RecordingSession::journalFailed, this, &Widget::reportJournalFailure,
             Qt::QueuedConnection);
 }
@@ -190,6 +194,12 @@ void Widget::on_actionDelete_triggered()
     ui->chart2->clearChart();
     status->showRecording();
     refreshStatistics();
+}
+
+void Widget::markChartAlarms()
+{
+    ui->chart->markAlarms(session->limits());
+    ui->chart2->markAlarms(session->limits());
 }
 
 void Widget::resetZooms()

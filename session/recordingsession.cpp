@@ -119,9 +119,15 @@ void RecordingSession::setPaused(bool paused)
 
 void RecordingSession::setLimits(const LimitAlarm &limits)
 {
+    if (limits.low() == m_limits.low() && limits.high() == m_limits.high())
+        return;
     // The excursion in progress is kept: a reading still outside does not alarm again.
     m_limits.setLimits(limits.low(), limits.high());
     m_stats.setLimits(m_limits);
+    // The readings recorded so far are marked anew, once for the change.
+    if (m_table)
+        m_table->markAlarms(m_limits);
+    emit limitsChanged(m_limits);
 }
 
 void RecordingSession::setJournalQuota(qint64 bytes)
@@ -187,6 +193,9 @@ void RecordingSession::replaceRecording(DataModel &readings)
     // The recording read is closed: the next reading from the meter starts a new one.
     m_admission.forgetFunction();
     finish();
+    // Its readings are marked against the limits in force, not those of when they were taken.
+    if (m_table)
+        m_table->markAlarms(m_limits);
 }
 
 void RecordingSession::restoreRecording(DataModel &readings, const QString &function,

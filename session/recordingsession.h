@@ -82,6 +82,8 @@ signals:
     void alarmChanged(bool outside);
     // A reading leaves the limits (readings that stay outside do not repeat this).
     void excursionStarted();
+    // New limits; the table's readings are being marked against them.
+    void limitsChanged(const LimitAlarm &limits);
     // The function changed: the recording of the old one (rows readings, kept in keptIn when
     // its journal holds them) is about to be cleared.
     void functionChanged(const QString &function, int rows, const QString &keptIn);

@@ -9,6 +9,7 @@
 #include "record/dmmchart.h"
 #include "record/journal.h"
 #include "session/journalkeeper.h"
+#include "session/recordingsession.h"
 #include "tests/modalboxes.h"
 #include "tests/replyframe.h"
 #include "tests/testfiles.h"
@@ -246,7 +247,7 @@ private slots:
 
     // A reconnection that falls due while a recording is being opened records nothing: the table
     // holds the file's readings whole, and the link stays closed behind them. The import ends
-    // the zoom and clears the panel.
+    // the zoom, clears the panel and marks the readings against the limits.
     void reconnectDuringAnImportRecordsNothing()
     {
         m_rig->pollQuickly();
@@ -271,6 +272,9 @@ private slots:
                 reopened = m_rig->dmm()->isOpen();
                 return file;
             });
+        LimitAlarm limits; // which the readings read are held against
+        limits.setLimits(std::nullopt, 4.9);
+        m_rig->window->recordingSession()->setLimits(limits);
         m_dismisser = dismissMessageBoxes(&m_seen, QMessageBox::Yes);
         m_rig->action("actionImport")->trigger();
         QTest::qWait(300);
@@ -280,6 +284,7 @@ private slots:
         // Nothing live stays: no zoom on rows that are gone, no reading on the panel.
         QVERIFY(!chart()->isZoomed());
         QCOMPARE(shown(), QStringLiteral("|||||||"));
+        QTRY_COMPARE(chart()->statistics().alarms(), qint64(30));
     }
 
     void panelShowsTheReadingAndTheNextClearsIt_data()
@@ -324,7 +329,8 @@ private slots:
         QTest::addColumn<QString>("limits"); // sample points, infinite, skip repeat
         // DCV value texts, "function:value" for others; "yes" and "no" answer Delete, "inf"
         // turns Infinite on, "maxN" turns it off with N sample points, "zoom" zooms the chart
-        // (which Delete and a change of function end).
+        // (which Delete and a change of function end), "highN" sets a high limit of N (which
+        // marks the readings recorded before it too).
         QTest::addColumn<QString>("steps");
         QTest::addColumn<QString>("recorded");
         QTest::addColumn<int>("journals");
@@ -337,6 +343,8 @@ private slots:
             "1:1 2:2 3:3 4:5 | 4", 1);
         row("repeats: the exact text, kept across Delete", "1000 1 1",
             "1.234 1.234 1.235 yes 1.235 1.2350", "1:1.2350 | 1", 2);
+        row("new limits mark the recorded readings", "1000 1 0", "1 6 7 high5 8 4",
+            "1:1 2:6 3:7 4:8 5:4 | 5", 1);
         row("a function change empties a full table", "2 0 0", "1 2 3 zoom 0:4 0:5 6:7", "1:7 | 1",
             3);
     }
@@ -355,6 +363,10 @@ private slots:
                 deleteRecords(step == "yes" ? QMessageBox::Yes : QMessageBox::No);
             } else if (step == "inf") {
                 dmm->setInfinite(true);
+            } else if (step.startsWith("high")) {
+                LimitAlarm limits;
+                limits.setLimits(std::nullopt, step.mid(4).toDouble());
+                m_rig->window->recordingSession()->setLimits(limits);
             } else if (step == "zoom") {
                 m_rig->zoomChart();
                 QVERIFY(chart()->isZoomed());
@@ -374,6 +386,12 @@ private slots:
         QVector<double> values;
         for (int i = 0; i < points(); ++i)
             values << chart()->line(0)->point(i).value();
+        const LimitAlarm &limitsNow = m_rig->window->recordingSession()->limits();
+        const qint64 outside =
+            std::count_if(values.begin(), values.end(), [&limitsNow](double value) {
+                return limitsNow.check(value, 0) != LimitAlarm::Side::Inside;
+            });
+        QTRY_COMPARE(chart()->statistics().alarms(), outside); // the marking runs in slices
         const ReadingSummary figures = chart()->statistics();
         QCOMPARE(figures.numeric(), qint64(values.size()));
         QVERIFY(m_rig->window->statisticsText().startsWith(QString("n %1").arg(values.size())));
