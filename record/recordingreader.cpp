@@ -167,10 +167,10 @@ bool RecordingReader::Parser::feed(QString &text, bool atEnd)
                       ? cutQuoted(text, from, window, &end, &lineFeeds)
                       : (lineEnd < 0 ? Cut::NeedMore : cutPlain(text, from, lineEnd));
         if (cut == Cut::Malformed)
-            return refuse(tr("a double quote is out of place"));
+            return refuse(RecordingReader::tr("a double quote is out of place"));
         if (cut == Cut::NeedMore) {
             if (window - from > kMaxRecordChars)
-                return refuse(tr("the line is too long for a recording"));
+                return refuse(RecordingReader::tr("the line is too long for a recording"));
             break;
         }
         if (!takeRecord())
@@ -181,7 +181,7 @@ bool RecordingReader::Parser::feed(QString &text, bool atEnd)
     text.remove(0, from);
     if (atEnd && !text.isEmpty()) {
         if (!m_sawHeader)
-            return refuse(tr("the header line is incomplete"));
+            return refuse(RecordingReader::tr("the header line is incomplete"));
         m_result.skippedLine = m_line;
         text.clear();
     }
@@ -271,7 +271,7 @@ bool RecordingReader::Parser::takeRecord()
     if (!m_sawHeader)
         return takeHeader();
     if (m_fields.size() != m_reader.m_headers.first().size())
-        return refuse(tr("the line has %1 fields where a recording has %2")
+        return refuse(RecordingReader::tr("the line has %1 fields where a recording has %2")
                           .arg(m_fields.size())
                           .arg(m_reader.m_headers.first().size()));
     return takeReading();
@@ -281,7 +281,7 @@ bool RecordingReader::Parser::takeHeader()
 {
     m_sawHeader = true;
     if (m_fields.size() == 1 && m_fields.first().isEmpty())
-        return refuse(tr("the file is empty"));
+        return refuse(RecordingReader::tr("the file is empty"));
     for (const QStringList &header : qAsConst(m_reader.m_headers)) {
         if (header.size() != m_fields.size())
             continue;
@@ -291,7 +291,7 @@ bool RecordingReader::Parser::takeHeader()
         if (same)
             return true;
     }
-    return refuse(tr("the header is not that of a recording (%1)")
+    return refuse(RecordingReader::tr("the header is not that of a recording (%1)")
                       .arg(m_reader.m_headers.first().join(kComma)));
 }
 
@@ -300,12 +300,13 @@ bool RecordingReader::Parser::takeReading()
     qint64 msecs = DataModel::kNoTime;
     const QStringRef time = m_fields.at(DataModel::TimeColumn);
     if (!time.isEmpty() && !readTime(time, &msecs))
-        return refuse(tr("\"%1\" is not a date and time").arg(time.toString()));
+        return refuse(RecordingReader::tr("\"%1\" is not a date and time").arg(time.toString()));
     const Match *found =
         match(m_fields.at(DataModel::FunctionColumn), m_fields.at(DataModel::RangeColumn),
               m_fields.at(DataModel::UnitColumn));
     if (!found)
-        return refuse(tr("the meter has no function \"%1\" with range \"%2\" and unit \"%3\"")
+        return refuse(RecordingReader::tr(
+                          "the meter has no function \"%1\" with range \"%2\" and unit \"%3\"")
                           .arg(m_fields.at(DataModel::FunctionColumn).toString(),
                                m_fields.at(DataModel::RangeColumn).toString(),
                                m_fields.at(DataModel::UnitColumn).toString()));
@@ -313,19 +314,22 @@ bool RecordingReader::Parser::takeReading()
         m_reader.m_entry = found->entry;
         m_reader.m_functionKey = found->functionKey;
     } else if (found->functionKey != m_reader.m_functionKey) {
-        return refuse(tr("the function changes from %1 to %2; a recording holds one function")
+        return refuse(RecordingReader::tr(
+                          "the function changes from %1 to %2; a recording holds one function")
                           .arg(m_reader.m_functionKey, found->functionKey));
     }
 
     const QStringRef valueRef = m_fields.at(DataModel::ValueColumn);
     const QString valueText = valueRef.toString();
     if (valueText.size() > kDisplayChars)
-        return refuse(tr("the value \"%1\" is longer than the meter's display of %2 characters")
+        return refuse(RecordingReader::tr(
+                          "the value \"%1\" is longer than the meter's display of %2 characters")
                           .arg(valueText)
                           .arg(kDisplayChars));
     char display[kDisplayChars];
     if (!isDisplayText(valueRef, display))
-        return refuse(tr("\"%1\" is not a value the meter can show").arg(valueText));
+        return refuse(
+            RecordingReader::tr("\"%1\" is not a value the meter can show").arg(valueText));
     int overload = 0;
     const double value =
         MyDmm::displayValue(*found->entry, QLatin1String(display, valueText.size()), &overload);

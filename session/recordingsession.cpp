@@ -72,7 +72,7 @@ bool RecordingSession::startsRecording(const DmmData &reading)
     m_admission.switchFunction(function);
     if (hadFunction)
         emit functionChanged(function, rows(), keptIn());
-    emptyRecording();
+    clear();
     emit recordingStarted(RecordingAdmission::isDualDisplay(reading));
     return true;
 }
@@ -95,7 +95,9 @@ void RecordingSession::record(const DmmData &reading, bool alarm)
         m_journal->append(row + 1, reading);
     }
     publish(reading);
-    m_stats.add(reading);
+    // A table sums its readings up itself.
+    if (!m_table)
+        m_stats.add(reading);
     emit recorded(reading, row, alarm);
 }
 
@@ -161,19 +163,20 @@ QString RecordingSession::keptIn() const
     return m_journal && rows() > 0 ? m_journal->fileName() : QString();
 }
 
-void RecordingSession::emptyRecording()
+void RecordingSession::clear()
 {
     if (m_table)
         m_table->clearRecords();
+    forgetRecording();
+}
+
+void RecordingSession::forgetRecording()
+{
     m_rows = 0;
     m_tableFull = false;
     m_keepRestored = false;
+    m_asking = false;
     m_continuedJournal.clear();
-}
-
-void RecordingSession::clear()
-{
-    emptyRecording();
 }
 
 void RecordingSession::finish()
@@ -186,10 +189,7 @@ void RecordingSession::replaceRecording(DataModel &readings)
 {
     if (m_table)
         m_table->takeRecords(readings);
-    m_tableFull = false;
-    m_keepRestored = false;
-    m_continuedJournal.clear();
-    m_asking = false;
+    forgetRecording();
     // The recording read is closed: the next reading from the meter starts a new one.
     m_admission.forgetFunction();
     finish();

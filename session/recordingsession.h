@@ -56,6 +56,8 @@ public:
     int rows() const;
     bool isTableFull() const { return m_tableFull; }
     QString function() const { return m_admission.lastFunction(); }
+    // The figures of the recording, kept here when there is no table (the logger's run); a table
+    // keeps its own (DataModel::readings()).
     const ReadingStats &stats() const { return m_stats; }
     // Where the recording in hand is kept once it is cleared: its journal; empty when none.
     QString keptIn() const;
@@ -106,7 +108,8 @@ private:
     bool startsRecording(const DmmData &reading);
     void record(const DmmData &reading, bool alarm);
     void publish(const DmmData &reading);
-    void emptyRecording();
+    // What the session knows of the recording in hand goes with it.
+    void forgetRecording();
 
     const MyDmm *m_driver;
     DataModel *m_table;
