@@ -14,6 +14,7 @@ class DataModel;
 class DMMChart;
 class DeviceSelector;
 class DmmData;
+class FunctionEntry;
 class JournalKeeper;
 class LinkSupervisor;
 class MyDmm;
@@ -148,6 +149,8 @@ private:
     // Reads a recording's CSV file into the table and the charts; a refused or cancelled file
     // leaves them as they were. journal: continue the recording in that journal (a restore).
     bool importRecording(const QString &fileName, bool continueInJournal = false);
+    // Shows a recording just read from a file, of the function of entry, as the charts' own.
+    void showOpened(const FunctionEntry *entry);
     // The question before a reading of another function replaces a restored recording.
     void askReplacement();
     // A journal that cannot be written is told in a box as well as in the status bar.

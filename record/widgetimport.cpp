@@ -174,12 +174,22 @@ bool Widget::importRecording(const QString &fileName, bool restore)
         session->restoreRecording(import.table(), reader.functionKey(), fileName);
     else
         session->replaceRecording(import.table());
-    const FunctionEntry *entry = reader.entry();
-    const bool dual = entry && entry->functionCode() == functions::kAcPlusDc;
-    const bool scaled = entry && isScaledFunction(entry->functionCode());
     resetZooms();
     ui->chart->replacePoints(import.chart());
     ui->chart2->replacePoints(import.secondChart());
+    showOpened(reader.entry());
+    if (const int skipped = import.result().skippedLine; skipped > 0)
+        QMessageBox::information(this, QString(),
+                                 tr("The last line (line %1) of %2 is incomplete and was left out.")
+                                     .arg(skipped)
+                                     .arg(QDir::toNativeSeparators(fileName)));
+    return true;
+}
+
+void Widget::showOpened(const FunctionEntry *entry)
+{
+    const bool dual = entry && entry->functionCode() == functions::kAcPlusDc;
+    const bool scaled = entry && isScaledFunction(entry->functionCode());
     markChartAlarms();
     // Nothing on the panel is part of the recording read.
     showPanel(PanelContent());
@@ -196,12 +206,6 @@ bool Widget::importRecording(const QString &fileName, bool restore)
                : RecordingUnit{dataModel->cellText(0, DataModel::UnitColumn), false});
     refreshStatistics();
     status->showRecording();
-    if (const int skipped = import.result().skippedLine; skipped > 0)
-        QMessageBox::information(this, QString(),
-                                 tr("The last line (line %1) of %2 is incomplete and was left out.")
-                                     .arg(skipped)
-                                     .arg(QDir::toNativeSeparators(fileName)));
-    return true;
 }
 
 bool Widget::hasUnclosedRecording() const
