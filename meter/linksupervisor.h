@@ -36,7 +36,6 @@ public:
     void close();
     // Whether a lost link is opened again every interval; switching it off stops the retries.
     void setReconnect(bool on);
-    bool reconnects() const { return m_reconnect; }
     // Tries to open a link that could not be opened, every interval, until it opens or close()
     // (the logger's --reconnect at the start of a run).
     void keepTrying();
@@ -44,12 +43,9 @@ public:
     void setHeld(bool held) { m_held = held; }
     // Tests shorten the interval.
     void setReconnectInterval(int ms) { m_retryTimer.setInterval(ms); }
-    int reconnectInterval() const { return m_retryTimer.interval(); }
 
     State state() const { return m_state; }
     bool isOpen() const { return m_state == State::Open || m_state == State::Silent; }
-    // When the link was lost, "hh:mm:ss"; empty unless the state is Lost or Retrying.
-    QString lostAt() const { return m_lostAt; }
     // Why the last try to open failed.
     QString failure() const { return m_failure; }
     // The state for the status bar: the device and what has become of its link.

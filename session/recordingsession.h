@@ -36,8 +36,6 @@ public:
     bool isPaused() const { return m_paused; }
     void setLimits(const LimitAlarm &limits);
     const LimitAlarm &limits() const { return m_limits; }
-    // The latest reading lay outside the limits.
-    bool isOutside() const { return m_outside; }
 
     // Keeps every recorded reading in a journal in directory as well. The oldest journals
     // beyond the quota are removed now.
@@ -55,7 +53,6 @@ public:
     // Readings of the recording in hand.
     int rows() const;
     bool isTableFull() const { return m_tableFull; }
-    QString function() const { return m_admission.lastFunction(); }
     // The figures of the recording, kept here when there is no table (the logger's run); a table
     // keeps its own (DataModel::readings()).
     const ReadingStats &stats() const { return m_stats; }
@@ -68,7 +65,6 @@ public:
 
     // While a recording is read from a file, no reading is recorded.
     void setImporting(bool importing) { m_importing = importing; }
-    bool isImporting() const { return m_importing; }
     // Takes over the rows of readings, a recording read from a file; the next reading from the
     // meter starts a new recording.
     void replaceRecording(DataModel &readings);
