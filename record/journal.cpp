@@ -11,10 +11,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
-#include <sys/stat.h>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <sys/stat.h>
 
 namespace {
 

@@ -134,9 +134,9 @@ private slots:
         QCOMPARE(reader.read(file, recording.size(), {&table, &chart, &second}).outcome,
                  RecordingReader::Outcome::Read);
         for (int row = 0; row < texts.size(); ++row)
-            QCOMPARE(
-                QDateTime::fromMSecsSinceEpoch(table.readings().msecs(row)).toString(kTimestampLayout),
-                texts.at(row));
+            QCOMPARE(QDateTime::fromMSecsSinceEpoch(table.readings().msecs(row))
+                         .toString(kTimestampLayout),
+                     texts.at(row));
         qputenv("TZ", savedTz);
         tzset();
     }
