@@ -15,6 +15,7 @@
 #include "record/recordingimport.h"
 #include "record/recordingreader.h"
 #include "record/statisticsline.h"
+#include "record/workprogress.h"
 #include "session/journalkeeper.h"
 #include "session/recordingsession.h"
 #include "ui_widget.h"
@@ -31,8 +32,6 @@
 
 namespace {
 
-// The progress dialog appears for an import that takes longer than this.
-constexpr int kProgressDelayMs = 500;
 constexpr int kProgressSteps = 1000;
 
 // The header lines a recording may carry: in every language the program ships, this run's first.
@@ -78,21 +77,19 @@ JournalSummary summarize(const QString &fileName)
 // keeps the window turning; a refusal is told in a box. True when the whole file was read.
 bool readWithProgress(QWidget *window, RecordingImport &import, const QString &fileName)
 {
-    QProgressDialog progress(Widget::tr("Opening %1 …").arg(QFileInfo(fileName).fileName()),
-                             Widget::tr("Cancel"), 0, kProgressSteps, window);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(kProgressDelayMs);
-    progress.setAutoReset(false);
-    QObject::connect(&import, &RecordingImport::progress, &progress,
-                     [&progress](qint64 done, qint64 total) {
-                         progress.setValue(total > 0 ? int(done * kProgressSteps / total) : 0);
+    const std::unique_ptr<QProgressDialog> progress(newWorkProgress(
+        Widget::tr("Opening %1 …").arg(QFileInfo(fileName).fileName()), kProgressSteps, window));
+    QProgressDialog *dialog = progress.get();
+    QObject::connect(&import, &RecordingImport::progress, dialog,
+                     [dialog](qint64 done, qint64 total) {
+                         dialog->setValue(total > 0 ? int(done * kProgressSteps / total) : 0);
                      });
-    QObject::connect(&progress, &QProgressDialog::canceled, &import, &RecordingImport::cancel);
+    QObject::connect(dialog, &QProgressDialog::canceled, &import, &RecordingImport::cancel);
     QEventLoop loop;
     QObject::connect(&import, &RecordingImport::finished, &loop, &QEventLoop::quit);
     import.start(fileName);
     loop.exec();
-    progress.reset();
+    dialog->reset();
     const RecordingReader::Result &result = import.result();
     if (result.outcome != RecordingReader::Outcome::Refused)
         return result.outcome == RecordingReader::Outcome::Read;

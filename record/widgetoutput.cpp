@@ -6,6 +6,7 @@
 #include "record/dmmchart.h"
 #include "record/imagenames.h"
 #include "record/tableprinter.h"
+#include "record/workprogress.h"
 #include "ui_widget.h"
 
 #include <QDateTime>
@@ -19,8 +20,6 @@ namespace {
 
 // Suggested file names carry the time the recording started, in a form every file system takes.
 const QString kSuggestedNameFormat = QStringLiteral("yyyy-MM-dd_hh-mm-ss");
-// The progress dialog appears for an export or a print that takes longer than this.
-constexpr int kProgressDelayMs = 500;
 
 // A file's name as a box shows it: whole, whatever the folder the program was started from.
 QString shownName(const QString &fileName)
@@ -70,12 +69,8 @@ void Widget::on_actionExport_triggered()
     // The rows are written on a thread of their own while the window goes on recording; the
     // table as it is now is what the file gets.
     auto *job = new CsvExport(this);
-    auto *progress =
-        new QProgressDialog(tr("Exporting to %1 …").arg(QFileInfo(fileName).fileName()),
-                            tr("Cancel"), 0, dataModel->rowCount(), this);
-    progress->setWindowModality(Qt::WindowModal);
-    progress->setMinimumDuration(kProgressDelayMs);
-    progress->setAutoReset(false);
+    QProgressDialog *progress = newWorkProgress(
+        tr("Exporting to %1 …").arg(QFileInfo(fileName).fileName()), dataModel->rowCount(), this);
     connect(job, &CsvExport::progress, progress, &QProgressDialog::setValue);
     connect(progress, &QProgressDialog::canceled, job, &CsvExport::cancel);
     connect(job, &CsvExport::finished, this,
